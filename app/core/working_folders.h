@@ -1,0 +1,37 @@
+// The program's working folders: the day folder and the NMEA log folder
+// beside the program, computed once at start.
+#pragma once
+
+#include <string>
+
+#include "platform/clock.h"
+
+class WorkingFolders {
+ public:
+  // Computes the folders from the program folder and the clock's local date,
+  // and creates those that are missing. When the program folder cannot be
+  // written (an installed program in /usr/bin, say), the per-user data
+  // folder takes its place so that no log is lost.
+  void Init(const platform::Clock& clock);
+  // The same with an explicit program folder (with its trailing separator).
+  void InitIn(const std::string& exe_dir, const platform::Clock& clock);
+
+  // The folder of the program file, with its trailing separator.
+  const std::string& ExeDir() const { return m_strExeDir; }
+  // The folder the logs go beside: ExeDir, or the per-user data folder.
+  const std::string& BaseDir() const { return base_dir_; }
+  std::string GetDayDir() const { return m_strDayDir; }
+  std::string GetNmeaLogDir() const { return m_strNmeaLogDir; }
+  // True when the program folder was not writable and BaseDir moved.
+  bool UsesUserDataFolder() const { return base_dir_ != m_strExeDir; }
+
+  std::string m_strExeDir;
+  std::string m_strDayDir;
+  std::string m_strNmeaLogDir;
+
+ private:
+  std::string base_dir_;
+};
+
+// Formats the day folder's name, "%04d-%02d-%02d".
+std::string FormatDayFolderName(const platform::LocalTime& t);

@@ -1,0 +1,56 @@
+#include "engine/run_logs.h"
+
+#include <cstring>
+
+#include "app/core/debug_log.h"
+#include "platform/folders.h"
+
+std::string FormatTimeOfDay(const platform::Clock& clock) {
+  const platform::LocalTime t = clock.Now();
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%02d-%02d-%02d", t.hour, t.minute, t.second);
+  return buf;
+}
+
+std::string FormatTimeOfDay() { return FormatTimeOfDay(platform::ProcessClock()); }
+
+std::string FormatTimestamp(const platform::LocalTime& t) {
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                t.minute, t.second);
+  return buf;
+}
+
+void LogDebug(const char* message, int line) {
+  const std::string stamp = FormatTimestamp(platform::ProcessClock().Now());
+  char prefix[96];
+  std::snprintf(prefix, sizeof prefix, "[%s] line:%d\t\t", stamp.c_str(), line);
+  // The entry is built whole, so a long message is neither cut nor split
+  // between two writers.
+  std::string entry = prefix;
+  if (message) entry += message;
+  WriteDebugLog(entry.data(), entry.size());
+}
+
+bool WriteLog(std::FILE* fp, const char* data, std::size_t size) {
+  if (!fp) return false;
+  const bool ok = std::fwrite(data, 1, size, fp) == size;
+  return std::fflush(fp) == 0 && ok;
+}
+
+bool WriteLog(std::FILE* fp, const std::string& text) {
+  return WriteLog(fp, text.data(), text.size());
+}
+
+void WriteRunSeparator(std::FILE* nmea_log, std::FILE* at_log, unsigned run) {
+  char buf[128] = {};
+  std::snprintf(buf, sizeof buf, "-------------times : %d-------------\n", static_cast<int>(run));
+  const size_t n = std::strlen(buf);
+  WriteLog(nmea_log, buf, n);
+  WriteLog(at_log, buf, n);
+}
+
+TestLogPaths MakeTestLogPaths(const std::string& day_dir, const std::string& stem) {
+  const std::string base = day_dir + platform::kPathSeparator + stem;
+  return {base + "_nmea_log.txt", base + "_at_log.txt", base + "_result_log.txt"};
+}

@@ -1,0 +1,42 @@
+// The per-test logs (NMEA, AT, result), their names and separators, and the
+// debug-log entries of the engine.
+//
+// Streams write exactly the bytes they are given: no line-end translation.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "platform/clock.h"
+
+// "%02d-%02d-%02d" with hour, minute and second of the local time: the stem
+// of the per-test logs and of the all-NMEA log.
+std::string FormatTimeOfDay(const platform::Clock& clock);
+std::string FormatTimeOfDay();
+
+// "%04d-%02d-%02d %02d:%02d:%02d", the time stamp of log entries.
+std::string FormatTimestamp(const platform::LocalTime& t);
+
+// Appends one entry "[%s] line:%d\t\t%s" to the debug log, stamped with the
+// process clock's local time. A message of any length is written whole.
+void LogDebug(const char* message, int line);
+#define LOG_DEBUG(message) LogDebug((message), __LINE__)
+
+// Writes the bytes and flushes; does nothing without a stream.
+// Returns false when the stream refused them.
+bool WriteLog(std::FILE* fp, const char* data, std::size_t size);
+bool WriteLog(std::FILE* fp, const std::string& text);
+
+// "-------------times : %d-------------\n" to the NMEA log, then the AT log.
+void WriteRunSeparator(std::FILE* nmea_log, std::FILE* at_log, unsigned run);
+
+// The three per-test log paths in the day folder for a stem.
+struct TestLogPaths {
+  std::string nmea;
+  std::string at;
+  std::string result;
+};
+TestLogPaths MakeTestLogPaths(const std::string& day_dir, const std::string& stem);
+
+// The header line of a result log.
+inline constexpr const char* kResultLogHeader = "Times\t\t\tResult\t\t\tDuration\r\n";

@@ -1,0 +1,104 @@
+#include "app/core/working_folders.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "platform/folders.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using platform::FakeClock;
+using testsupport::TempDir;
+
+// 2024-03-01 09:05:07 local time, whatever the machine's zone.
+std::int64_t LocalEpochMs(int y, int mo, int d, int h, int mi, int s) {
+  std::tm tm{};
+  tm.tm_year = y - 1900;
+  tm.tm_mon = mo - 1;
+  tm.tm_mday = d;
+  tm.tm_hour = h;
+  tm.tm_min = mi;
+  tm.tm_sec = s;
+  tm.tm_isdst = -1;
+  return static_cast<std::int64_t>(std::mktime(&tm)) * 1000;
+}
+
+TEST(WorkingFolders, CreatesDayAndNmeaFoldersBesideTheProgram) {
+  TempDir tmp;
+  FakeClock clock(0, LocalEpochMs(2024, 3, 1, 9, 5, 7));
+  WorkingFolders folders;
+  folders.InitIn(tmp.dir(), clock);
+  EXPECT_EQ(folders.GetDayDir(), tmp.dir() + "2024-03-01");
+  EXPECT_EQ(folders.GetNmeaLogDir(), tmp.dir() + "NMEA_LOG");
+  EXPECT_TRUE(platform::DirectoryExists(folders.GetDayDir()));
+  EXPECT_TRUE(platform::DirectoryExists(folders.GetNmeaLogDir()));
+  EXPECT_FALSE(folders.UsesUserDataFolder());
+  // Neither folder path ends in a separator.
+  EXPECT_NE(folders.GetDayDir().back(), '/');
+  EXPECT_NE(folders.GetNmeaLogDir().back(), '/');
+
+  // A second start the same day creates nothing new and keeps what is there.
+  testsupport::WriteFile(folders.GetDayDir() + "/keep.txt", "x");
+  WorkingFolders again;
+  again.InitIn(tmp.dir(), clock);
+  EXPECT_EQ(testsupport::ReadFile(folders.GetDayDir() + "/keep.txt"), "x");
+  size_t entries = 0;
+  for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(tmp.path())) ++entries;
+  EXPECT_EQ(entries, 2u);
+}
+
+TEST(WorkingFolders, DayFolderThatIsAFileDoesNotCrash) {
+  TempDir tmp;
+  FakeClock clock(0, LocalEpochMs(2024, 3, 1, 9, 5, 7));
+  testsupport::WriteFile(tmp.file("2024-03-01"), "not a folder");
+  WorkingFolders folders;
+  folders.InitIn(tmp.dir(), clock);
+  EXPECT_EQ(folders.GetDayDir(), tmp.dir() + "2024-03-01");
+  EXPECT_FALSE(platform::DirectoryExists(folders.GetDayDir()));
+  EXPECT_TRUE(platform::DirectoryExists(folders.GetNmeaLogDir()));
+}
+
+TEST(WorkingFolders, UnwritableProgramFolderMovesToTheUserDataFolder) {
+  if (geteuid() == 0) {
+    // Root writes anywhere; a read-only bind is not at hand, so use a folder
+    // that even root cannot create entries in.
+    TempDir home;
+    const char* old = std::getenv("XDG_DATA_HOME");
+    std::string saved = old ? old : "";
+    setenv("XDG_DATA_HOME", (home.path() / "data").c_str(), 1);
+    FakeClock clock(0, LocalEpochMs(2024, 3, 1, 9, 5, 7));
+    WorkingFolders folders;
+    folders.InitIn("/proc/", clock);
+    if (old) setenv("XDG_DATA_HOME", saved.c_str(), 1); else unsetenv("XDG_DATA_HOME");
+    EXPECT_TRUE(folders.UsesUserDataFolder());
+    EXPECT_EQ(folders.ExeDir(), "/proc/");
+    EXPECT_EQ(folders.GetDayDir(), (home.path() / "data" / "zuvek" / "2024-03-01").string());
+    EXPECT_TRUE(platform::DirectoryExists(folders.GetDayDir()));
+    return;
+  }
+  TempDir tmp, home;
+  chmod(tmp.path().c_str(), 0555);
+  const char* old = std::getenv("XDG_DATA_HOME");
+  std::string saved = old ? old : "";
+  setenv("XDG_DATA_HOME", (home.path() / "data").c_str(), 1);
+  FakeClock clock(0, LocalEpochMs(2024, 3, 1, 9, 5, 7));
+  WorkingFolders folders;
+  folders.InitIn(tmp.dir(), clock);
+  if (old) setenv("XDG_DATA_HOME", saved.c_str(), 1); else unsetenv("XDG_DATA_HOME");
+  EXPECT_TRUE(folders.UsesUserDataFolder());
+  EXPECT_TRUE(platform::DirectoryExists(folders.GetNmeaLogDir()));
+}
+
+TEST(WorkingFolders, DayFolderNameFormat) {
+  platform::LocalTime t;
+  t.year = 2099;
+  t.month = 1;
+  t.day = 2;
+  EXPECT_EQ(FormatDayFolderName(t), "2099-01-02");
+}
+
+}  // namespace

@@ -1,0 +1,95 @@
+#include "platform/clock.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using platform::FakeClock;
+using platform::ScaledClock;
+
+TEST(ScaledClock, PauseLastsOneNthAndReadsBackWhole) {
+  ScaledClock clock(20.0);
+  const auto real_start = std::chrono::steady_clock::now();
+  const DWORD tick_start = clock.GetTickCount();
+  const auto mono_start = clock.MonotonicUs();
+  clock.Sleep(10000);
+  const auto real_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now() - real_start)
+                           .count();
+  const DWORD ticks = clock.GetTickCount() - tick_start;
+  // 10 s at scale 20 take 0.5 s of real time and read back as 10 s.
+  EXPECT_GE(real_ms, 495);
+  EXPECT_LT(real_ms, 2000);
+  EXPECT_GE(ticks, 10000u);
+  EXPECT_LT(ticks, 40000u);
+  EXPECT_GE(clock.MonotonicUs() - mono_start, 10'000'000);
+  EXPECT_DOUBLE_EQ(clock.Scale(), 20.0);
+}
+
+TEST(ScaledClock, LocalTimeAdvancesScaled) {
+  ScaledClock clock(1000.0);
+  auto before = clock.Now();
+  clock.Sleep(120000);  // two minutes of clock time, 0.12 s real
+  auto after = clock.Now();
+  int before_s = before.hour * 3600 + before.minute * 60 + before.second;
+  int after_s = after.hour * 3600 + after.minute * 60 + after.second;
+  if (after_s < before_s) after_s += 24 * 3600;
+  EXPECT_GE(after_s - before_s, 119);
+}
+
+TEST(ScaledClock, NonPositiveScaleMeansRealSpeed) {
+  ScaledClock clock(0.0);
+  EXPECT_DOUBLE_EQ(clock.Scale(), 1.0);
+}
+
+TEST(FakeClock, MovesOnlyWhenSleptOrAdvanced) {
+  FakeClock clock;
+  const DWORD t0 = clock.GetTickCount();
+  EXPECT_EQ(clock.GetTickCount(), t0);
+  clock.Sleep(100);
+  EXPECT_EQ(clock.GetTickCount() - t0, 100u);
+  clock.Advance(2'500'000);
+  EXPECT_EQ(clock.GetTickCount() - t0, 2600u);
+  EXPECT_EQ(clock.SleptMs(), 100);
+}
+
+TEST(FakeClock, SleepHookSeesTimeBeforeTheSleep) {
+  FakeClock clock(0);
+  std::vector<std::int64_t> seen;
+  clock.SetSleepHook([&](std::int64_t now) { seen.push_back(now); });
+  clock.Sleep(100);
+  clock.Sleep(100);
+  EXPECT_EQ(seen, (std::vector<std::int64_t>{0, 100'000}));
+}
+
+TEST(FakeClock, TickCountWrapsLikeA32BitCounter) {
+  // Start 50 ms before the 32-bit millisecond counter wraps.
+  FakeClock clock((static_cast<std::int64_t>(0xFFFFFFFFu) - 49) * 1000);
+  const DWORD start = clock.GetTickCount();
+  clock.Sleep(100);
+  EXPECT_LT(clock.GetTickCount(), start);          // it wrapped
+  EXPECT_EQ(clock.GetTickCount() - start, 100u);   // unsigned difference still right
+}
+
+TEST(SleepUnless, ReturnsEarlyWhenAsked) {
+  FakeClock clock;
+  int polls = 0;
+  bool stopped = platform::SleepUnless(clock, 10000, [&] { return ++polls > 3; });
+  EXPECT_TRUE(stopped);
+  EXPECT_EQ(clock.SleptMs(), 300);
+  EXPECT_FALSE(platform::SleepUnless(clock, 250, [] { return false; }));
+  EXPECT_EQ(clock.SleptMs(), 550);
+}
+
+TEST(ProcessClock, CanBeReplacedAndRestored) {
+  auto fake = std::make_shared<FakeClock>(5'000'000);
+  auto previous = platform::SetProcessClock(fake);
+  EXPECT_EQ(platform::ProcessClock().MonotonicUs(), 5'000'000);
+  platform::SetProcessClock(previous);
+  EXPECT_NE(&platform::ProcessClock(), fake.get());
+}
+
+}  // namespace
