@@ -1,0 +1,98 @@
+#include "engine/at_exchange.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "engine/module_commands.h"
+#include "engine/run_logs.h"
+
+std::string g_strXtraTime;
+
+namespace {
+
+// The wait loop shared by the three waits. `per_line` runs on every line
+// before it is logged; `match` decides whether it ends the wait.
+template <class PerLine, class Match>
+int WaitLoop(LineQueue& queue, unsigned timeout_s, std::FILE* at_log, WaitContext& ctx,
+             PerLine per_line, Match match) {
+  ctx.matched_stamp_us = 0;
+  const DWORD start = ctx.clock.GetTickCount();
+  const DWORD limit = static_cast<DWORD>(static_cast<std::uint64_t>(timeout_s) * 1000u);
+  std::vector<std::string> batch;
+  std::vector<std::int64_t> stamps;
+  for (;;) {
+    if (ctx.clock.GetTickCount() - start >= limit || ctx.ShuttingDown()) return 1;
+    batch.clear();
+    ctx.clock.Sleep(kPollMs);
+    queue.Extract(batch, &stamps);
+    for (size_t i = 0; i < batch.size(); ++i) {
+      const std::string& line = batch[i];
+      per_line(line);
+      if (at_log) WriteLog(at_log, FormatAtLogEntry(ctx.clock.Now(), line));
+      if (match(line)) {
+        ctx.matched_stamp_us = i < stamps.size() ? stamps[i] : 0;
+        return 0;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+std::string FormatAtLogEntry(const platform::LocalTime& t, const std::string& line) {
+  return FormatTimestamp(t) + "\t" + line;
+}
+
+bool CaptureClock(const std::string& line, std::string& time_text) {
+  const std::string copy = line.c_str();  // the text as a C string sees it
+  const auto p = copy.find(module::kReplyClock);
+  if (p == std::string::npos) return false;
+  const auto q1 = copy.find('"', p);
+  if (q1 == std::string::npos) return false;
+  std::string captured;
+  const auto plus = copy.find('+', q1 + 1);
+  if (plus != std::string::npos) {
+    captured = copy.substr(q1 + 1, plus - (q1 + 1));
+  } else {
+    const auto q2 = copy.find('"', q1 + 1);
+    if (q2 == std::string::npos) return false;
+    captured = copy.substr(q1 + 1, q2 - (q1 + 1));
+  }
+  time_text = "20" + captured;
+  return true;
+}
+
+int WaitGnssState(LineQueue& queue, unsigned timeout_s, GnssStateMatcher& matcher,
+                  std::FILE* at_log, WaitContext& ctx) {
+  return WaitLoop(
+      queue, timeout_s, at_log, ctx, [](const std::string&) {},
+      [&](const std::string& line) { return matcher(line); });
+}
+
+int WaitAtReply(LineQueue& queue, unsigned timeout_s, const ContainsMatcher& matcher,
+                std::FILE* at_log, WaitContext& ctx) {
+  return WaitLoop(
+      queue, timeout_s, at_log, ctx, [](const std::string&) {},
+      [&](const std::string& line) { return matcher(line); });
+}
+
+int WaitClockReply(LineQueue& queue, unsigned timeout_s, const ContainsMatcher& matcher,
+                   std::FILE* at_log, WaitContext& ctx) {
+  return WaitLoop(
+      queue, timeout_s, at_log, ctx,
+      [](const std::string& line) { CaptureClock(line, g_strXtraTime); },
+      [&](const std::string& line) { return matcher(line); });
+}
+
+std::string FormatXtraTimeCommand(const std::string& time_text, unsigned uncertainty_ms) {
+  std::string cmd = "AT+WGPSXTRATIME=0,\"" + time_text + "\",1,1,";
+  cmd += std::to_string(uncertainty_ms);
+  cmd += "\r\n";
+  return cmd;
+}
+
+std::string MakeXtraDataCommand(const std::string& configured) {
+  std::string cmd = configured.empty() ? std::string(module::kDefaultXtraData) : configured;
+  if (cmd.find("\r\n") == std::string::npos) cmd += "\r\n";
+  return cmd;
+}

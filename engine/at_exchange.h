@@ -1,0 +1,38 @@
+// Waiting for the module's replies on the AT queue.
+//
+// Every wait polls the queue each 100 ms, logs every reply line it takes
+// to the AT log, and returns 0 at the first line its matcher accepts or 1
+// once its time-out has passed (tested between polls only).
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "engine/at_matchers.h"
+#include "engine/wait_context.h"
+#include "serial/line_queue.h"
+
+// The last module time captured from a "+CCLK:" reply, e.g.
+// "2024/01/15,08:30:00"; empty until the first capture.
+extern std::string g_strXtraTime;
+
+int WaitGnssState(LineQueue& queue, unsigned timeout_s, GnssStateMatcher& matcher,
+                  std::FILE* at_log, WaitContext& ctx);
+int WaitAtReply(LineQueue& queue, unsigned timeout_s, const ContainsMatcher& matcher,
+                std::FILE* at_log, WaitContext& ctx);
+int WaitClockReply(LineQueue& queue, unsigned timeout_s, const ContainsMatcher& matcher,
+                   std::FILE* at_log, WaitContext& ctx);
+
+// One AT-log entry: "yyyy-mm-dd hh:mm:ss\t" and the line (with its own
+// "\r\n"). Lines of any length are kept whole.
+std::string FormatAtLogEntry(const platform::LocalTime& t, const std::string& line);
+
+// The clock capture of a "+CCLK:" line: returns true and sets the text
+// ("20" and the quoted date and time, without a "+" zone) when it finds one.
+bool CaptureClock(const std::string& line, std::string& time_text);
+
+// "AT+WGPSXTRATIME=0,\"<time>\",1,1,<uncertainty>\r\n".
+std::string FormatXtraTimeCommand(const std::string& time_text, unsigned uncertainty_ms);
+// The XTRA data command to send: the configured one, the default when it is
+// empty, with "\r\n" appended unless it holds one already.
+std::string MakeXtraDataCommand(const std::string& configured);

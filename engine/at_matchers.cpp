@@ -1,0 +1,54 @@
+#include "engine/at_matchers.h"
+
+#include <cstring>
+
+#include "engine/module_commands.h"
+
+namespace {
+
+// A substring search on the text as a C string sees it (up to a NUL).
+bool Contains(const std::string& line, const char* pattern) {
+  return std::strstr(line.c_str(), pattern) != nullptr;
+}
+
+}  // namespace
+
+bool ContainsMatcher::operator()(const std::string& line) const {
+  return Contains(line, m_pattern.c_str());
+}
+
+bool GnssStateMatcher::operator()(const std::string& line) {
+  if (Contains(line, module::kReplyGnssOff)) {
+    m_bGnssOff = 1;
+    m_bStateSeen = true;
+    return false;
+  }
+  if (Contains(line, module::kReplyGnssOn)) {
+    m_bGnssOff = 0;
+    m_bStateSeen = true;
+    return false;
+  }
+  return Contains(line, module::kReplyOk);
+}
+
+const char* DeleteCommandFor(int restart_type) {
+  switch (restart_type) {
+    case RESTART_COLD:
+      return module::kDeleteCold;
+    case RESTART_WARM:
+      return module::kDeleteWarm;
+    default:
+      return module::kDeleteHot;
+  }
+}
+
+const char* RestartTypeName(int restart_type) {
+  switch (restart_type) {
+    case RESTART_COLD:
+      return "Cold Start";
+    case RESTART_WARM:
+      return "Warm Start";
+    default:
+      return "Hot Start";
+  }
+}

@@ -1,0 +1,26 @@
+// Line matchers of the AT waits.
+#pragma once
+
+#include <string>
+
+// True for a line that contains the pattern anywhere.
+class ContainsMatcher {
+ public:
+  explicit ContainsMatcher(std::string pattern) : m_pattern(std::move(pattern)) {}
+  bool operator()(const std::string& line) const;
+
+ private:
+  std::string m_pattern;
+};
+
+// Follows the reply to "AT+WGPS?": a "+WGPS: 0" line sets m_bGnssOff, a
+// "+WGPS: 1" line clears it (neither ends the wait); an "OK" line ends it.
+// m_bGnssOff starts at 0 ("on" unless told otherwise), so a reply without a
+// state line makes the engine stop GNSS first: the safe side for a cold start.
+class GnssStateMatcher {
+ public:
+  bool operator()(const std::string& line);
+  int m_bGnssOff = 0;
+  // Whether a state line was seen at all during the wait.
+  bool m_bStateSeen = false;
+};

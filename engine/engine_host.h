@@ -1,0 +1,49 @@
+// What the test engine asks of the program that hosts it (the window, the
+// CLI, a test). The engine calls these from its worker thread; a host with
+// a user interface carries them out on its own thread, in order, while the
+// worker waits.
+#pragma once
+
+#include <string>
+
+// The user messages between the worker and its host (WM_USER = 1024).
+inline constexpr unsigned kMsgTestResult = 1024 + 1000;    // posted, wParam = TestResult*
+inline constexpr unsigned kMsgTestStarted = 1024 + 1002;   // posted
+inline constexpr unsigned kMsgTestFinished = 1024 + 1003;  // posted
+inline constexpr unsigned kMsgNmeaLine = 1024 + 1004;      // sent by the receive path
+inline constexpr unsigned kMsgClearPosition = 1024 + 1005;   // sent
+inline constexpr unsigned kMsgClearSatellites = 1024 + 1006; // sent
+
+// Where a run is, for hosts that show progress.
+enum class RunPhase {
+  Query,
+  FirstStop,
+  Delete,
+  Xtra,
+  Pause,
+  Start,
+  FixWait,
+  Record,
+  Capture,
+  Tidy,
+  Stop,
+  ClosingPause,
+};
+const char* RunPhaseName(RunPhase phase);
+
+class EngineHost {
+ public:
+  virtual ~EngineHost() = default;
+  // The state of the "Import XTRA" box at this moment.
+  virtual bool IsImportXtraChecked() = 0;
+  // Enables or disables the setup controls (restart type, counts, XTRA).
+  virtual void EnableSetupControls(bool enable) = 0;
+  // Shows a message with an OK button and returns once the user dismissed it.
+  virtual void ShowMessage(const std::string& text) = 0;
+  // Blanks the live view at the end of a run that is not the last.
+  virtual void ClearLiveViewAfterRun() = 0;
+  // Progress, for hosts that show it; run is 1-based.
+  virtual void OnPhase(unsigned /*run*/, RunPhase /*phase*/) {}
+  // A per-test log could not be opened (the engine also shows "fopen failed!").
+  virtual void OnLogFailure(const std::string& /*path*/) {}
+};

@@ -1,0 +1,39 @@
+// Waiting for the first fix on the NMEA queue, and the run clock.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "engine/wait_context.h"
+#include "serial/line_queue.h"
+
+// True for a "$GPRMC" line whose status field (field 2) is exactly "A".
+class RmcFixMatcher {
+ public:
+  bool operator()(const std::string& line) const;
+};
+
+// Polls the NMEA queue every 100 ms, logs every line to the NMEA log, and
+// returns 0 at the first fix line, 1 when the time-out passed or the test
+// was stopped (bExitThread) or the program is ending.
+int WaitForFix(LineQueue& queue, unsigned timeout_s, const RmcFixMatcher& matcher,
+               std::FILE* nmea_log, WaitContext& ctx);
+
+// After a fix: logs the NMEA lines for duration_s, or until a stop.
+void CaptureNmea(LineQueue& queue, unsigned duration_s, std::FILE* nmea_log, WaitContext& ctx);
+
+// The run clock: monotonic, millisecond steps.
+class TtffClock {
+ public:
+  explicit TtffClock(const platform::Clock& clock) : clock_(clock) { Restart(); }
+  void Restart() { start_us_ = clock_.MonotonicUs(); }
+  // Seconds since the last restart, in millisecond steps.
+  double Elapsed() const {
+    return static_cast<double>((clock_.MonotonicUs() - start_us_) / 1000) / 1000.0;
+  }
+  std::int64_t StartUs() const { return start_us_; }
+
+ private:
+  const platform::Clock& clock_;
+  std::int64_t start_us_ = 0;
+};

@@ -1,0 +1,34 @@
+// What the tool sends to the module's AT port and what it waits for.
+#pragma once
+
+namespace module {
+
+inline constexpr const char* kQueryGnss = "AT+WGPS?\r\n";
+inline constexpr const char* kStopGnss = "AT+WGPSEND\r\n";
+inline constexpr const char* kStartGnss = "AT+WGPS=1\r\n";
+inline constexpr const char* kQueryClock = "AT+CCLK?\r\n";
+// Filled with the module time and the time uncertainty in milliseconds.
+inline constexpr const char* kXtraTimeFormat = "AT+WGPSXTRATIME=0,\"%s\",1,1,%u\r\n";
+inline constexpr const char* kDefaultXtraData = "AT+WGPSXTRADATA=\"RAM:xtra2.bin\"";
+
+// Delete commands by restart type (0 hot, 1 cold, 2 warm).
+inline constexpr const char* kDeleteHot = "AT+WGPSDEL=1\r\n";
+inline constexpr const char* kDeleteCold = "AT+WGPSDEL=0\r\n";
+inline constexpr const char* kDeleteWarm = "AT+WGPSDEL=2\r\n";
+
+inline constexpr const char* kReplyOk = "OK";
+inline constexpr const char* kReplyGnssOff = "+WGPS: 0";
+inline constexpr const char* kReplyGnssOn = "+WGPS: 1";
+inline constexpr const char* kReplyClock = "+CCLK:";
+
+// The one talker whose RMC status marks a fix.
+inline constexpr const char* kFixSentence = "$GPRMC";
+
+}  // namespace module
+
+enum RestartType : int { RESTART_HOT = 0, RESTART_COLD = 1, RESTART_WARM = 2 };
+
+// The delete command of a restart type; the hot start's for unknown values.
+const char* DeleteCommandFor(int restart_type);
+// "Hot Start", "Cold Start", "Warm Start".
+const char* RestartTypeName(int restart_type);

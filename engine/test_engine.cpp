@@ -1,0 +1,379 @@
+#include "engine/test_engine.h"
+
+#include <cstring>
+
+#include "config/app_config.h"
+#include "engine/at_exchange.h"
+#include "engine/fix_detection.h"
+#include "engine/module_commands.h"
+
+std::atomic<int> bExitThread{0};
+
+namespace {
+
+constexpr const char* kAtTimeoutBox = "AT command timeout!check will break";
+constexpr const char* kXtraTimeoutBox = "AT(XTRA) command timeout!check will break";
+constexpr const char* kFopenFailedBox = "fopen failed!";
+
+constexpr unsigned kAtWaitS = 10;
+constexpr unsigned kXtraDataWaitS = 20;
+constexpr DWORD kPauseAfterStopMs = 10000;
+constexpr DWORD kPauseBetweenDeletesMs = 5000;
+constexpr DWORD kPauseBetweenXtraMs = 2000;
+constexpr DWORD kPauseBeforeStartMs = 5000;
+constexpr DWORD kClosingPauseMs = 10000;
+constexpr int kDeleteRetries = 10;
+constexpr int kXtraDataAttempts = 3;
+constexpr int kStopWaits = 7;
+
+}  // namespace
+
+const char* RunPhaseName(RunPhase phase) {
+  switch (phase) {
+    case RunPhase::Query: return "query";
+    case RunPhase::FirstStop: return "first stop";
+    case RunPhase::Delete: return "delete";
+    case RunPhase::Xtra: return "XTRA";
+    case RunPhase::Pause: return "pause";
+    case RunPhase::Start: return "start";
+    case RunPhase::FixWait: return "fix wait";
+    case RunPhase::Record: return "record";
+    case RunPhase::Capture: return "capture";
+    case RunPhase::Tidy: return "tidy";
+    case RunPhase::Stop: return "stop";
+    case RunPhase::ClosingPause: return "closing pause";
+  }
+  return "?";
+}
+
+TestEngine::TestEngine(EngineEnvironment env) : env_(std::move(env)) {}
+
+TestEngine::~TestEngine() {
+  RequestShutdown();
+  Join();
+}
+
+bool TestEngine::Start(int restart_type, unsigned times) {
+  bool expected = false;
+  if (times == 0 || !running_.compare_exchange_strong(expected, true)) return false;
+  if (worker_.joinable()) worker_.join();  // the previous test's thread has ended
+  m_nRestartType = restart_type;
+  m_nTimes = times;
+  shutdown_ = false;
+  m_nRunState = 2;
+  if (env_.host) env_.host->EnableSetupControls(false);
+  worker_ = std::thread([this] { TestThreadProc(); });
+  return true;
+}
+
+void TestEngine::Stop() { bExitThread = 1; }
+
+void TestEngine::RequestShutdown() { shutdown_ = true; }
+
+void TestEngine::Join() {
+  if (worker_.joinable() && worker_.get_id() != std::this_thread::get_id()) worker_.join();
+}
+
+TestOutcome TestEngine::LastOutcome() const {
+  std::lock_guard<std::mutex> lock(outcome_mutex_);
+  return outcome_;
+}
+
+// One test's worker state and the steps of a run.
+class TestEngine::Run {
+ public:
+  explicit Run(TestEngine& engine)
+      : e_(engine),
+        env_(engine.env_),
+        ctx_{*env_.clock, &engine.shutdown_},
+        ttff_(*env_.clock) {}
+
+  void Execute();
+
+ private:
+  // Each returns false when the test has to end.
+  bool OneRun(unsigned n);
+  bool QueryAndFirstStop(unsigned n);
+  bool DeleteAndXtra(unsigned n);
+  bool Xtra();
+  void EndTest();
+
+  void Write(const std::string& cmd) {
+    if (env_.write_at) env_.write_at(cmd);
+  }
+  int WaitOk(unsigned seconds) {
+    return WaitAtReply(*env_.at_queue, seconds, ContainsMatcher(module::kReplyOk), at_log_, ctx_);
+  }
+  // A pause of the worker; ends early only when the program is ending.
+  void Pause(DWORD ms) {
+    platform::SleepUnless(*env_.clock, ms, [this] { return ctx_.ShuttingDown(); });
+  }
+  bool Ending() const { return ctx_.ShuttingDown(); }
+  // Records why the test ends; returns false for the caller to pass on.
+  bool EndBecause(const char* why) {
+    end_reason_ = why;
+    return false;
+  }
+  void Box(const char* text) {
+    if (!Ending() && env_.host) env_.host->ShowMessage(text);
+  }
+  void Phase(unsigned n, RunPhase p) {
+    if (env_.host) env_.host->OnPhase(n, p);
+  }
+  std::FILE* OpenLog(const std::string& path) {
+    std::FILE* fp = std::fopen(path.c_str(), "w");
+    if (!fp) {
+      if (env_.host) env_.host->OnLogFailure(path);
+      Box(kFopenFailedBox);
+    }
+    return fp;
+  }
+
+  TestEngine& e_;
+  EngineEnvironment& env_;
+  WaitContext ctx_;
+  TtffClock ttff_;
+  TestStatistics stats_{};
+  std::vector<float> durations_;
+  int failures_ = 0;
+  unsigned recorded_ = 0;
+  std::FILE* nmea_log_ = nullptr;
+  std::FILE* at_log_ = nullptr;
+  std::FILE* result_log_ = nullptr;
+  TestLogPaths paths_;
+  TestReport report_;
+  std::string end_reason_ = "completed";
+  bool completed_ = false;
+  bool xtra_injected_ = false;  // in the run in progress
+};
+
+void TestEngine::TestThreadProc() {
+  {
+    Run run(*this);
+    run.Execute();
+  }
+  running_ = false;
+}
+
+void TestEngine::Run::Execute() {
+  // Worker start.
+  unsigned counter = 0;
+  bExitThread = 0;
+  env_.target->Post(kMsgTestStarted);
+  const std::string stem = FormatTimeOfDay(*env_.clock);
+  paths_ = MakeTestLogPaths(env_.day_dir, stem);
+  nmea_log_ = OpenLog(paths_.nmea);
+  at_log_ = OpenLog(paths_.at);
+  result_log_ = OpenLog(paths_.result);
+  WriteLog(result_log_, kResultLogHeader);
+  const std::string base = paths_.result.substr(0, paths_.result.size() - 15);  // "_result_log.txt"
+  if (!report_.Open(base)) LOG_DEBUG("cannot create the CSV report of the test\n");
+  env_.at_queue->Clear();
+
+  for (;;) {
+    const unsigned previous = counter++;
+    if (previous >= e_.m_nTimes || bExitThread.load() != 0) {
+      if (bExitThread.load() != 0 && previous < e_.m_nTimes) end_reason_ = "stopped";
+      completed_ = previous >= e_.m_nTimes && bExitThread.load() == 0;
+      break;
+    }
+    if (Ending()) {
+      end_reason_ = "program ending";
+      break;
+    }
+    if (!OneRun(counter)) break;
+  }
+  EndTest();
+}
+
+bool TestEngine::Run::OneRun(unsigned n) {
+  WriteRunSeparator(nmea_log_, at_log_, n);
+  if (!QueryAndFirstStop(n)) return false;
+  if (!DeleteAndXtra(n)) return false;
+
+  Phase(n, RunPhase::Pause);
+  Pause(kPauseBeforeStartMs);
+  env_.nmea_queue->Clear();
+
+  Phase(n, RunPhase::Start);
+  Write(module::kStartGnss);
+  if (WaitOk(kAtWaitS) != 0) {
+    if (Ending()) return EndBecause("program ending");
+    Box(kAtTimeoutBox);
+    return EndBecause("no reply to AT+WGPS=1");
+  }
+  const std::int64_t ok_stamp = ctx_.matched_stamp_us;
+  const std::string start_time = FormatTimestamp(env_.clock->Now());
+  ttff_.Restart();
+  env_.target->Send(kMsgClearPosition);
+
+  Phase(n, RunPhase::FixWait);
+  const bool fix = WaitForFix(*env_.nmea_queue, static_cast<unsigned>(g_config.GetTimeout()),
+                              RmcFixMatcher(), nmea_log_, ctx_) == 0;
+  double duration = 0.0;
+  double precise = -1.0;
+  if (fix) {
+    duration = ttff_.Elapsed();
+    if (ok_stamp > 0 && ctx_.matched_stamp_us >= ok_stamp) {
+      precise = static_cast<double>(ctx_.matched_stamp_us - ok_stamp) / 1e6;
+    }
+  } else if (Ending() && bExitThread.load() == 0) {
+    // Not a failure of the receiver: the program is closing.
+    return EndBecause("program ending");
+  } else {
+    ++failures_;
+    LOG_DEBUG("AT+WGPS=1 timeout...\n");
+  }
+  if (bExitThread.load() != 0) {
+    LOG_DEBUG("bExitThread = true, exit thread.\n");
+    return EndBecause("stopped");
+  }
+
+  Phase(n, RunPhase::Record);
+  auto* result = new TestResult{fix, fix ? duration : 0.0, n};
+  if (fix) durations_.push_back(static_cast<float>(duration));
+  env_.target->Post(kMsgTestResult, reinterpret_cast<WPARAM>(result), 0,
+                    [result] { delete result; });
+  WriteResultLine(fix ? 1 : 0, static_cast<int>(n), duration, result_log_);
+  ++recorded_;
+  RunRecord record;
+  record.run = n;
+  record.success = fix;
+  record.ttff_s = fix ? duration : 0.0;
+  record.ttff_precise_s = precise;
+  record.restart_type = e_.m_nRestartType;
+  record.xtra = xtra_injected_;
+  record.start_time = start_time;
+  report_.Add(record);
+
+  if (fix) {
+    Phase(n, RunPhase::Capture);
+    CaptureNmea(*env_.nmea_queue, static_cast<unsigned>(g_config.GetIntervalSleep()), nmea_log_,
+                ctx_);
+  }
+
+  Phase(n, RunPhase::Tidy);
+  env_.target->Send(kMsgClearSatellites);
+  const bool last = n == e_.m_nTimes;
+  if (!last && env_.host) env_.host->ClearLiveViewAfterRun();
+
+  if (!last) {
+    Phase(n, RunPhase::Stop);
+    Write(module::kStopGnss);
+    bool acknowledged = false;
+    for (int i = 0; i < kStopWaits && !acknowledged; ++i) acknowledged = WaitOk(kAtWaitS) == 0;
+    if (!acknowledged) return EndBecause(Ending() ? "program ending" : "no reply to AT+WGPSEND");
+  }
+
+  Phase(n, RunPhase::ClosingPause);
+  Pause(kClosingPauseMs);
+  stats_.nRuntimes = static_cast<int>(n);
+  return true;
+}
+
+bool TestEngine::Run::QueryAndFirstStop(unsigned n) {
+  Phase(n, RunPhase::Query);
+  bool stop_needed = false;
+  GnssStateMatcher matcher;
+  Write(module::kQueryGnss);
+  if (WaitGnssState(*env_.at_queue, kAtWaitS, matcher, at_log_, ctx_) == 0) {
+    stop_needed = matcher.m_bGnssOff == 0;
+  } else {
+    if (Ending()) return EndBecause("program ending");
+    LOG_DEBUG("AT+WGPS? timeout...try again\n");
+    Write(module::kQueryGnss);
+    if (WaitGnssState(*env_.at_queue, kAtWaitS, matcher, at_log_, ctx_) != 0) {
+      if (Ending()) return EndBecause("program ending");
+      LOG_DEBUG("AT+WGPS? timeout...finnaly\n");
+      return EndBecause("no reply to AT+WGPS?");
+    }
+    // Answered only the second time: go on without a first stop.
+  }
+
+  if (stop_needed) {
+    Phase(n, RunPhase::FirstStop);
+    Write(module::kStopGnss);
+    if (WaitOk(kAtWaitS) != 0) {
+      if (Ending()) return EndBecause("program ending");
+      Box(kAtTimeoutBox);
+      return EndBecause("no reply to AT+WGPSEND");
+    }
+    Pause(kPauseAfterStopMs);
+  }
+  return !Ending() || EndBecause("program ending");
+}
+
+bool TestEngine::Run::DeleteAndXtra(unsigned n) {
+  Phase(n, RunPhase::Delete);
+  xtra_injected_ = false;
+  const char* del = DeleteCommandFor(e_.m_nRestartType);
+  for (int attempt = 0;;) {
+    Write(del);
+    if (WaitOk(kAtWaitS) == 0) {
+      if (env_.host && env_.host->IsImportXtraChecked()) {
+        Phase(n, RunPhase::Xtra);
+        if (!Xtra()) return false;
+      }
+      break;
+    }
+    if (Ending()) return EndBecause("program ending");
+    if (++attempt > kDeleteRetries) {
+      LOG_DEBUG("at command timeout...\n");
+      break;  // go on without XTRA
+    }
+    Pause(kPauseBetweenDeletesMs);
+  }
+  return true;
+}
+
+bool TestEngine::Run::Xtra() {
+  Write(module::kQueryClock);
+  if (WaitClockReply(*env_.at_queue, kAtWaitS, ContainsMatcher(module::kReplyOk), at_log_, ctx_) ==
+      0) {
+    Write(FormatXtraTimeCommand(g_strXtraTime, static_cast<unsigned>(g_config.GetUncrtn())));
+    WaitOk(kAtWaitS);  // its outcome is not used
+  }
+  const std::string data = MakeXtraDataCommand(g_config.GetImportXtraCmd());
+  for (int attempt = 0; attempt < kXtraDataAttempts; ++attempt) {
+    Write(data);
+    if (WaitOk(kXtraDataWaitS) == 0) {
+      xtra_injected_ = true;
+      return true;
+    }
+    if (Ending()) return EndBecause("program ending");
+    Pause(kPauseBetweenXtraMs);
+  }
+  Box(kXtraTimeoutBox);
+  return EndBecause("no reply to the XTRA data command");
+}
+
+void TestEngine::Run::EndTest() {
+  if (!durations_.empty()) {
+    FillDurationStatistics(durations_, stats_);
+    stats_.nFailTimes = failures_;
+    WriteStatistics(stats_, result_log_);
+  }
+  report_.WriteSummary(failures_, completed_);
+  report_.Close();
+  {
+    std::lock_guard<std::mutex> lock(e_.outcome_mutex_);
+    TestOutcome& o = e_.outcome_;
+    o.statistics = stats_;
+    o.durations = durations_;
+    o.failures = failures_;
+    o.runs_recorded = recorded_;
+    o.completed = completed_;
+    o.end_reason = end_reason_;
+    o.logs = paths_;
+    o.csv_path = report_.CsvPath();
+    o.summary_path = report_.SummaryPath();
+    o.records = report_.Records();
+  }
+  env_.target->Post(kMsgTestFinished);
+  for (std::FILE** fp : {&nmea_log_, &at_log_, &result_log_}) {
+    if (*fp) std::fclose(*fp);
+    *fp = nullptr;
+  }
+  e_.m_nRunState = 0;
+  if (env_.host) env_.host->EnableSetupControls(true);
+}

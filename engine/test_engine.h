@@ -1,0 +1,90 @@
+// The test engine: runs a TTFF test on a worker thread, one at a time.
+//
+// Per run: query the GNSS state and stop it when on, delete the stored data
+// for the restart type, optionally inject the module time and the XTRA
+// data, start GNSS, wait for the first fix, record the result, log NMEA for
+// a while after a fix, stop GNSS (except after the last run) and pause.
+#pragma once
+
+#include <atomic>
+#include <cstdio>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/engine_host.h"
+#include "engine/results.h"
+#include "engine/run_logs.h"
+#include "engine/test_report.h"
+#include "engine/wait_context.h"
+#include "platform/clock.h"
+#include "platform/message_target.h"
+#include "serial/line_queue.h"
+
+struct EngineEnvironment {
+  platform::Clock* clock = nullptr;
+  LineQueue* at_queue = nullptr;
+  LineQueue* nmea_queue = nullptr;
+  // Writes a command text to the AT port and returns when it is written.
+  std::function<void(const std::string&)> write_at;
+  // The host's message target: receives the user messages.
+  platform::MessageTarget* target = nullptr;
+  EngineHost* host = nullptr;
+  // The day folder the per-test logs go to.
+  std::string day_dir;
+};
+
+// How the last test ended, for hosts that report it.
+struct TestOutcome {
+  TestStatistics statistics;
+  std::vector<float> durations;
+  int failures = 0;
+  unsigned runs_recorded = 0;
+  bool completed = false;  // all runs made
+  std::string end_reason;  // "completed" or what ended it
+  TestLogPaths logs;
+  std::string csv_path;
+  std::string summary_path;
+  std::vector<RunRecord> records;
+};
+
+class TestEngine {
+ public:
+  explicit TestEngine(EngineEnvironment env);
+  ~TestEngine();
+  TestEngine(const TestEngine&) = delete;
+  TestEngine& operator=(const TestEngine&) = delete;
+
+  // Starts a test of `times` runs (at least 1). Starts nothing and returns
+  // false while a test runs.
+  bool Start(int restart_type, unsigned times);
+  // The Stop button: the worker ends at its next check.
+  void Stop();
+  // The program is ending: every wait and pause returns at its next poll,
+  // the statistics of the finished runs are written and the logs closed.
+  void RequestShutdown();
+  bool ShutdownRequested() const { return shutdown_.load(); }
+  bool IsRunning() const { return running_.load(); }
+  // Waits for the worker thread to end (it ends by itself).
+  void Join();
+  // 2 while a test runs, 0 otherwise.
+  int RunState() const { return m_nRunState.load(); }
+  TestOutcome LastOutcome() const;
+
+  int m_nRestartType = 0;
+  unsigned m_nTimes = 1;
+
+ private:
+  class Run;
+  void TestThreadProc();
+
+  EngineEnvironment env_;
+  std::atomic<bool> running_{false};
+  std::atomic<bool> shutdown_{false};
+  std::atomic<int> m_nRunState{0};
+  std::thread worker_;
+  mutable std::mutex outcome_mutex_;
+  TestOutcome outcome_;
+};

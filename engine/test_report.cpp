@@ -1,0 +1,121 @@
+#include "engine/test_report.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+
+#include <nlohmann/json.hpp>
+
+#include "engine/module_commands.h"
+#include "engine/run_logs.h"
+
+SeriesStatistics ComputeSeries(std::vector<double> values) {
+  SeriesStatistics s;
+  s.count = values.size();
+  if (values.empty()) return s;
+  std::sort(values.begin(), values.end());
+  auto pct = [&](double p) {
+    const double pos = p * static_cast<double>(values.size() - 1);
+    const auto lo = static_cast<std::size_t>(std::floor(pos));
+    const auto hi = std::min(lo + 1, values.size() - 1);
+    return values[lo] + (values[hi] - values[lo]) * (pos - static_cast<double>(lo));
+  };
+  double sum = 0;
+  for (double v : values) sum += v;
+  s.mean = sum / static_cast<double>(values.size());
+  double sq = 0;
+  for (double v : values) sq += (v - s.mean) * (v - s.mean);
+  s.stddev = std::sqrt(sq / static_cast<double>(values.size()));
+  s.min = values.front();
+  s.max = values.back();
+  s.median = pct(0.5);
+  s.p67 = pct(0.67);
+  s.p95 = pct(0.95);
+  return s;
+}
+
+bool TestReport::Open(const std::string& base) {
+  Close();
+  records_.clear();
+  csv_path_ = base + "_runs.csv";
+  summary_path_ = base + "_summary.json";
+  csv_ = std::fopen(csv_path_.c_str(), "w");
+  if (!csv_) return false;
+  WriteLog(csv_, std::string("run,result,ttff_s,ttff_precise_s,restart_type,xtra,start_time\n"));
+  return true;
+}
+
+void TestReport::Close() {
+  if (csv_) std::fclose(csv_);
+  csv_ = nullptr;
+}
+
+void TestReport::Add(const RunRecord& r) {
+  records_.push_back(r);
+  if (csv_) {
+    char buf[256];
+    char precise[32] = "";
+    if (r.success && r.ttff_precise_s >= 0) {
+      std::snprintf(precise, sizeof precise, "%.3f", r.ttff_precise_s);
+    }
+    char ttff[32] = "";
+    if (r.success) std::snprintf(ttff, sizeof ttff, "%.3f", r.ttff_s);
+    std::snprintf(buf, sizeof buf, "%u,%s,%s,%s,%s,%d,%s\n", r.run, r.success ? "SUCC" : "FAIL",
+                  ttff, precise, RestartTypeName(r.restart_type), r.xtra ? 1 : 0,
+                  r.start_time.c_str());
+    WriteLog(csv_, std::string(buf));
+  }
+  failures_ = 0;
+  for (const auto& rec : records_) failures_ += rec.success ? 0 : 1;
+  WriteSummary(failures_, false);
+}
+
+namespace {
+
+nlohmann::json SeriesJson(const SeriesStatistics& s) {
+  nlohmann::json j;
+  j["count"] = s.count;
+  if (s.count == 0) return j;
+  j["mean"] = s.mean;
+  j["median"] = s.median;
+  j["p67"] = s.p67;
+  j["p95"] = s.p95;
+  j["min"] = s.min;
+  j["max"] = s.max;
+  j["stddev"] = s.stddev;
+  return j;
+}
+
+}  // namespace
+
+std::string TestReport::SummaryJson(int failures, bool finished) const {
+  std::vector<double> ttff, precise;
+  for (const auto& r : records_) {
+    if (!r.success) continue;
+    ttff.push_back(r.ttff_s);
+    if (r.ttff_precise_s >= 0) precise.push_back(r.ttff_precise_s);
+  }
+  nlohmann::json j;
+  j["runs"] = records_.size();
+  j["failures"] = failures;
+  j["successes"] = ttff.size();
+  // A run interrupted by Stop counts as a failure without a record.
+  const double attempted = static_cast<double>(ttff.size()) + failures;
+  j["success_rate"] = attempted > 0 ? static_cast<double>(ttff.size()) / attempted : 0.0;
+  j["finished"] = finished;
+  j["ttff_s"] = SeriesJson(ComputeSeries(ttff));
+  j["ttff_precise_s"] = SeriesJson(ComputeSeries(precise));
+  return j.dump(2) + "\n";
+}
+
+void TestReport::WriteSummary(int failures, bool finished) {
+  if (summary_path_.empty()) return;
+  const std::string tmp = summary_path_ + ".tmp";
+  {
+    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+    if (!out) return;
+    out << SummaryJson(failures, finished);
+    if (!out) return;
+  }
+  std::rename(tmp.c_str(), summary_path_.c_str());
+}

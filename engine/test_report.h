@@ -1,0 +1,52 @@
+// Beside the three logs of a test: a CSV file with one row per recorded run
+// and a JSON summary with the series' statistics, both named with the
+// test's stem ("hh-mm-ss_runs.csv", "hh-mm-ss_summary.json").
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct RunRecord {
+  unsigned run = 0;
+  bool success = false;
+  double ttff_s = 0.0;          // as the result log has it (100-ms polls)
+  double ttff_precise_s = -1;   // from the arrival stamps; < 0 when unknown
+  int restart_type = 0;
+  bool xtra = false;
+  std::string start_time;       // local time of the GNSS start, "yyyy-mm-dd hh:mm:ss"
+};
+
+struct SeriesStatistics {
+  std::size_t count = 0;
+  double mean = 0, median = 0, p67 = 0, p95 = 0, min = 0, max = 0, stddev = 0;
+};
+
+// Statistics of a list of values (percentiles by linear interpolation
+// between closest ranks; population standard deviation). Empty: count 0.
+SeriesStatistics ComputeSeries(std::vector<double> values);
+
+class TestReport {
+ public:
+  // Opens "<base>_runs.csv" and writes its header; base is the log path
+  // stem (day folder + "/" + hh-mm-ss). Returns false when it cannot.
+  bool Open(const std::string& base);
+  void Close();
+  // Appends the run's CSV row (flushed) and rewrites the summary.
+  void Add(const RunRecord& record);
+  // Rewrites the JSON summary (also done by Add); failures = runs whose fix
+  // wait ended without a fix, including one interrupted by a stop.
+  void WriteSummary(int failures, bool finished);
+
+  const std::vector<RunRecord>& Records() const { return records_; }
+  const std::string& CsvPath() const { return csv_path_; }
+  const std::string& SummaryPath() const { return summary_path_; }
+  std::string SummaryJson(int failures, bool finished) const;
+
+ private:
+  std::FILE* csv_ = nullptr;
+  std::string csv_path_, summary_path_;
+  std::vector<RunRecord> records_;
+  int failures_ = 0;
+};
