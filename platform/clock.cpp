@@ -74,9 +74,9 @@ void FakeClock::Sleep(DWORD ms) {
     std::lock_guard<std::mutex> lock(hook_mutex_);
     hook = hook_;
   }
-  if (hook) hook(now_us_.load());
   slept_ms_ += ms;
   now_us_ += static_cast<std::int64_t>(ms) * 1000;
+  if (hook) hook(now_us_.load());
 }
 
 std::int64_t FakeClock::MonotonicUs() const { return now_us_.load(); }

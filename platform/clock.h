@@ -77,8 +77,8 @@ class ScaledClock final : public Clock {
 };
 
 // A clock that only moves when told to. Sleep advances it at once by the
-// time asked (and runs the sleep hook first, so a test can make things
-// "arrive" while the code under test sleeps). Thread-safe.
+// time asked, then runs the sleep hook, so a test can make things "arrive"
+// while the code under test sleeps. Thread-safe.
 class FakeClock final : public Clock {
  public:
   explicit FakeClock(std::int64_t start_us = 1'000'000, std::int64_t wall_epoch_ms = 1709280000000);
@@ -86,7 +86,7 @@ class FakeClock final : public Clock {
   std::int64_t MonotonicUs() const override;
   LocalTime Now() const override;
   void Advance(std::int64_t us);
-  // Called with this clock's time (us) at the start of every Sleep.
+  // Called with this clock's time (us) at the end of every Sleep.
   void SetSleepHook(std::function<void(std::int64_t now_us)> hook);
   // Total milliseconds slept so far.
   std::int64_t SleptMs() const { return slept_ms_.load(); }

@@ -1,0 +1,80 @@
+// A scripted module on the engine's two queues, driven by a fake clock:
+// commands the engine writes get their replies after a latency, NMEA epochs
+// arrive once a second after the start, all in virtual time.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "serial/line_queue.h"
+
+namespace testsupport {
+
+class FakeModule {
+ public:
+  struct Command {
+    std::int64_t at_us;
+    std::string text;
+  };
+
+  FakeModule(platform::FakeClock& clock, LineQueue& at, LineQueue& nmea)
+      : clock_(clock), at_(at), nmea_(nmea) {
+    clock_.SetSleepHook([this](std::int64_t now) { Deliver(now); });
+  }
+  ~FakeModule() { clock_.SetSleepHook({}); }
+
+  // Behaviour, set before the test starts.
+  bool gnss_on = false;
+  std::int64_t latency_ms = 100;
+  // TTFF per start (1-based start number) in ms; negative: never a fix.
+  std::function<std::int64_t(int start)> ttff_ms = [](int) { return 20000; };
+  // Return false to leave a command unanswered (count: 1-based per text).
+  std::function<bool(const std::string& cmd, int count)> answer = [](const std::string&, int) {
+    return true;
+  };
+  std::string clock_reply = "+CCLK: \"24/01/15,08:30:00+32\"\r\n";
+  // Extra reply lines sent before the final one, per command prefix.
+  std::map<std::string, std::vector<std::string>> extra_lines;
+
+  // The engine's AT write.
+  void Write(const std::string& cmd);
+
+  std::vector<Command> Commands() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return commands_;
+  }
+  std::vector<std::string> CommandTexts() const;
+  int Starts() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return starts_;
+  }
+  // Time the OK of the n-th start (1-based) was delivered, and its fix line.
+  std::int64_t StartOkUs(int n) const { return start_ok_us_.at(static_cast<size_t>(n - 1)); }
+
+ private:
+  struct Event {
+    std::int64_t due_us;
+    bool to_at;
+    std::string bytes;
+  };
+  void Schedule(std::int64_t due_us, bool to_at, std::string bytes);
+  void Deliver(std::int64_t now);
+  void ScheduleEpochs(std::int64_t ok_us, int start);
+
+  platform::FakeClock& clock_;
+  LineQueue& at_;
+  LineQueue& nmea_;
+  mutable std::mutex mutex_;
+  std::vector<Command> commands_;
+  std::map<std::string, int> counts_;
+  std::deque<Event> events_;
+  int starts_ = 0;
+  std::vector<std::int64_t> start_ok_us_;
+};
+
+}  // namespace testsupport
