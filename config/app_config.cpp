@@ -94,29 +94,38 @@ void app_config::CopyMembersFrom(const app_config& other, int n) {
 }
 
 void LoadConfigFrom(const std::string& path, app_config& config) {
-  try {
-    std::ifstream probe(path, std::ios::in | std::ios::binary);
-    if (!probe || !HeaderAcceptable(probe)) return;
-    probe.close();
+  std::ifstream in(path, std::ios::in | std::ios::binary);
+  if (!in) return;
+  // A settings file is one short line; a huge file is not one of ours.
+  constexpr std::streamsize kMaxBytes = 1 << 20;
+  std::string bytes(static_cast<size_t>(kMaxBytes), '\0');
+  in.read(bytes.data(), kMaxBytes);
+  bytes.resize(static_cast<size_t>(in.gcount()));
+  LoadConfigFromBytes(bytes, config);
+}
 
-    std::ifstream in(path, std::ios::in);
-    if (!in) return;
-    // The members are read into a copy first: a member whose token is not a
-    // number would otherwise be left at 0 by the stream, where it must keep
-    // its value. Whole members are then taken over, in archive order.
-    app_config staged = config;
-    staged.loaded_members_ = 0;
-    try {
-      boost::archive::text_iarchive ar(in, boost::archive::no_header);
-      std::string signature;
-      unsigned int version = 0;
-      ar >> signature;
-      ar >> version;
-      ar >> staged;
-    } catch (...) {
-      // A partly read file leaves a mix of file values and defaults.
+void LoadConfigFromBytes(const std::string& bytes, app_config& config) {
+  try {
+    std::istringstream probe(bytes);
+    if (HeaderAcceptable(probe)) {
+      std::istringstream in(bytes);
+      // The members are read into a copy first: a member whose token is not
+      // a number would otherwise be left at 0 by the stream, where it must
+      // keep its value. Whole members are then taken over, in archive order.
+      app_config staged = config;
+      staged.loaded_members_ = 0;
+      try {
+        boost::archive::text_iarchive ar(in, boost::archive::no_header);
+        std::string signature;
+        unsigned int version = 0;
+        ar >> signature;
+        ar >> version;
+        ar >> staged;
+      } catch (...) {
+        // A partly read file leaves a mix of file values and defaults.
+      }
+      config.CopyMembersFrom(staged, staged.loaded_members_);
     }
-    config.CopyMembersFrom(staged, staged.loaded_members_);
   } catch (...) {
   }
   // The command always ends within its 100 bytes, whatever the file said.

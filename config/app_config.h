@@ -65,7 +65,7 @@ class app_config {
 
  private:
   friend class boost::serialization::access;
-  friend void LoadConfigFrom(const std::string& path, app_config& config);
+  friend void LoadConfigFromBytes(const std::string& bytes, app_config& config);
   template <class Archive, class T>
   void Member(Archive& ar, T& member) {
     ar & member;
@@ -90,4 +90,6 @@ bool SaveConfig();
 
 // The same, on an explicit path and record (for tests and the CLI).
 void LoadConfigFrom(const std::string& path, app_config& config);
+// The same on the bytes of a file.
+void LoadConfigFromBytes(const std::string& bytes, app_config& config);
 bool SaveConfigTo(const std::string& path, const app_config& config);
