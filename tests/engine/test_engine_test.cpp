@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+
 #include "engine/at_exchange.h"
 #include "engine/module_commands.h"
 #include "tests/engine/engine_harness.h"
@@ -258,11 +260,18 @@ TEST(TestEngine, StopDuringTheClosingPauseEndsBeforeTheNextRun) {
 TEST(TestEngine, ASecondStartWhileRunningStartsNothing) {
   EngineHarness h;
   h.module.answer = [](const std::string&, int) { return false; };
-  bool second = true;
-  h.host.on_phase = [&](unsigned, RunPhase) {};
+  // Hold the worker in its first query until the second Start was tried, so
+  // the virtual-time test cannot finish before it.
+  std::promise<void> tried;
+  std::shared_future<void> tried_future = tried.get_future().share();
+  h.host.on_phase = [&](unsigned, RunPhase phase) {
+    if (phase == RunPhase::Query) tried_future.wait_for(std::chrono::seconds(30));
+  };
   ASSERT_TRUE(h.engine->Start(RESTART_HOT, 1));
-  second = h.engine->Start(RESTART_HOT, 1);
+  const bool second = h.engine->Start(RESTART_HOT, 1);
+  tried.set_value();
   ASSERT_TRUE(h.loop.RunUntil([&] { return !h.engine->IsRunning(); }, 60000));
+  h.engine->Join();
   EXPECT_FALSE(second);
   EXPECT_EQ(Count(h.module.CommandTexts(), "AT+WGPS?\r\n"), 2);  // one test's two queries
 }
