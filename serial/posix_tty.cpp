@@ -71,7 +71,7 @@ DWORD MakeRaw(int fd) {
   if (::tcgetattr(fd, &t) != 0) return LastError();
   ::cfmakeraw(&t);
   t.c_cflag |= CLOCAL | CREAD;
-  t.c_cc[VMIN] = 0;
+  t.c_cc[VMIN] = 1;
   t.c_cc[VTIME] = 0;
   if (::tcsetattr(fd, TCSANOW, &t) != 0) return LastError();
   return 0;

@@ -31,8 +31,9 @@ int OpenExclusive(const std::string& path, DWORD* error);
 void CloseDevice(int fd);
 
 // The raw line a Win32 serial handle gives: no echo, no line editing, no
-// translation, receiver on, modem lines ignored for open; VMIN 0 VTIME 0 so
-// that reads never block in the driver (waits happen in poll).
+// translation, receiver on, modem lines ignored for open; VMIN 1 VTIME 0 on
+// the non-blocking descriptor, so that a read with nothing waiting fails with
+// EAGAIN while a read of 0 means the device hung up (waits happen in poll).
 DWORD MakeRaw(int fd);
 
 // GetCommState / SetCommState: tcgetattr / tcsetattr(TCSANOW).

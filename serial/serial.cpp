@@ -75,6 +75,8 @@ LONG CSerial::Open(const char* name, DWORD /*inQueue*/, DWORD /*outQueue*/, bool
   const LONG mask_err = m_lastError;
   SetReadMode(ReadNonBlocking);
   if (m_lastError == 0 && mask_err != 0) m_lastError = mask_err;
+  // No wait was pending: the first wait must not see the open's mask change.
+  m_hIoEvent->Reset();
   return m_lastError;
 }
 
@@ -147,7 +149,9 @@ LONG CSerial::SetEventMask(DWORD mask) {
   m_lastError = 0;
   if (!IsOpen()) return SetError(win::kInvalidHandle);
   m_eventMask = mask;
-  // SetCommMask completes a pending WaitCommEvent with an empty word.
+  // SetCommMask completes a pending WaitCommEvent with an empty word. A
+  // change made while no wait is pending completes the next wait at once,
+  // with an empty word, so that a stop request is never missed.
   m_hIoEvent->Set();
   return 0;
 }
@@ -178,8 +182,9 @@ LONG CSerial::SetReadMode(ReadMode mode) {
   m_lastError = 0;
   if (!IsOpen()) return SetError(win::kInvalidHandle);
   if (mode != ReadNonBlocking && mode != ReadBlocking) return SetError(win::kInvalidArg);
-  // The COMMTIMEOUTS of the mode: reads never block in the driver (VMIN 0,
-  // VTIME 0); a blocking read waits in poll until its count has arrived.
+  // The COMMTIMEOUTS of the mode: reads never block in the driver (the
+  // descriptor is non-blocking); a blocking read waits in poll until its
+  // count has arrived.
   m_readMode = mode;
   return 0;
 }
