@@ -21,7 +21,8 @@ ReceivePath::ReceivePath(CSerial& at_port, CSerial& nmea_port, LineQueue& at_que
 LRESULT ReceivePath::OnSerialMessage(WPARAM wParam, LPARAM lParam) {
   // Only EV_RXCHAR alone: a notification that also carries EV_ERR (or the
   // port-lost notification) reads nothing.
-  if (LoWord(wParam) != EV_RXCHAR) return 0;
+  if (LoWord(wParam) != EV_RXCHAR)
+    return 0;
   CSerial& port = lParam == 0 ? at_port_ : nmea_port_;
   LineQueue& queue = lParam == 0 ? at_queue_ : nmea_queue_;
 
@@ -35,15 +36,18 @@ LRESULT ReceivePath::OnSerialMessage(WPARAM wParam, LPARAM lParam) {
     m_read_len = 0;
     port.Read(m_read_buf.data(), static_cast<DWORD>(m_read_buf.size()), &m_read_len, nullptr,
               INFINITE);
-    if (m_read_len == 0) break;
+    if (m_read_len == 0)
+      break;
     queue.Append(m_read_buf.data(), m_read_len, clock_.MonotonicUs());
-    if (lParam != 0) DeliverNmea(m_read_buf.data(), m_read_len);
+    if (lParam != 0)
+      DeliverNmea(m_read_buf.data(), m_read_len);
     taken += m_read_len;
     if (taken >= kMaxBytesPerMessage) {
       // Still more: come back through the message loop so other messages
       // get their turn.
       const UINT message = message_ ? message_ : g_default_com_msg;
-      if (message) target_.Post(message, wParam, lParam);
+      if (message)
+        target_.Post(message, wParam, lParam);
       break;
     }
   }

@@ -16,19 +16,24 @@
 CSerial::CSerial() = default;
 
 CSerial::~CSerial() {
-  if (IsOpen()) CSerial::Close();
+  if (IsOpen())
+    CSerial::Close();
 }
 
 LONG CSerial::Open(const char* name, DWORD /*inQueue*/, DWORD /*outQueue*/, bool overlapped) {
   m_lastError = 0;
-  if (IsOpen()) return SetError(win::kAlreadyInitialized);
-  if (!name || !*name) return SetError(win::kFileNotFound);
+  if (IsOpen())
+    return SetError(win::kAlreadyInitialized);
+  if (!name || !*name)
+    return SetError(win::kFileNotFound);
   // The device path buffer: a longer name is refused, never cut.
-  if (std::strlen(name) > tty::kMaxPortName) return SetError(win::kFilenameExcedRange);
+  if (std::strlen(name) > tty::kMaxPortName)
+    return SetError(win::kFilenameExcedRange);
 
   DWORD err = 0;
   const int fd = tty::OpenExclusive(tty::DevicePath(name), &err);
-  if (fd < 0) return SetError(err);
+  if (fd < 0)
+    return SetError(err);
 
   // CreateEventA for the overlapped port; an epoll set standing for the
   // overlapped WaitCommEvent: the device edge-triggered (a wake-up means new
@@ -37,7 +42,8 @@ LONG CSerial::Open(const char* name, DWORD /*inQueue*/, DWORD /*outQueue*/, bool
   const int ep = ::epoll_create1(EPOLL_CLOEXEC);
   if (!wake->Valid() || ep < 0) {
     err = win::FromErrno(errno);
-    if (ep >= 0) ::close(ep);
+    if (ep >= 0)
+      ::close(ep);
     tty::CloseDevice(fd);
     return SetError(err);
   }
@@ -74,7 +80,8 @@ LONG CSerial::Open(const char* name, DWORD /*inQueue*/, DWORD /*outQueue*/, bool
   SetEventMask(kDefaultEventMask);
   const LONG mask_err = m_lastError;
   SetReadMode(ReadNonBlocking);
-  if (m_lastError == 0 && mask_err != 0) m_lastError = mask_err;
+  if (m_lastError == 0 && mask_err != 0)
+    m_lastError = mask_err;
   // No wait was pending: the first wait must not see the open's mask change.
   m_hIoEvent->Reset();
   return m_lastError;
@@ -83,8 +90,10 @@ LONG CSerial::Open(const char* name, DWORD /*inQueue*/, DWORD /*outQueue*/, bool
 LONG CSerial::Close() {
   m_lastError = 0;
   const int fd = m_hFile.exchange(-1);
-  if (fd < 0) return 0;
-  if (m_epoll >= 0) ::close(m_epoll);
+  if (fd < 0)
+    return 0;
+  if (m_epoll >= 0)
+    ::close(m_epoll);
   m_epoll = -1;
   m_hIoEvent.reset();
   m_overlapped = false;
@@ -95,9 +104,11 @@ LONG CSerial::Close() {
 LONG CSerial::SetLineFormat(DWORD baudRate, BYTE dataBits, BYTE parity, BYTE stopBits) {
   m_lastError = 0;
   const int fd = m_hFile;
-  if (fd < 0) return SetError(win::kInvalidHandle);
+  if (fd < 0)
+    return SetError(win::kInvalidHandle);
   termios t{};
-  if (DWORD e = tty::GetAttr(fd, &t)) return SetError(e);
+  if (DWORD e = tty::GetAttr(fd, &t))
+    return SetError(e);
   speed_t speed;
   // A value the DCB would refuse: ERROR_INVALID_PARAMETER, as SetCommState.
   if (!tty::SpeedFromBaud(baudRate, &speed) || dataBits < 5 || dataBits > 8 || parity > 4 ||
@@ -111,22 +122,28 @@ LONG CSerial::SetLineFormat(DWORD baudRate, BYTE dataBits, BYTE parity, BYTE sto
   t.c_cflag |= kSizes[dataBits - 5];
   // Parity: PARENB on, PARODD for odd and mark, CMSPAR for mark and space.
   t.c_cflag &= ~static_cast<tcflag_t>(PARENB | PARODD | CMSPAR);
-  if (parity == ODDPARITY) t.c_cflag |= PARENB | PARODD;
-  if (parity == EVENPARITY) t.c_cflag |= PARENB;
-  if (parity == MARKPARITY) t.c_cflag |= PARENB | PARODD | CMSPAR;
-  if (parity == SPACEPARITY) t.c_cflag |= PARENB | CMSPAR;
+  if (parity == ODDPARITY)
+    t.c_cflag |= PARENB | PARODD;
+  if (parity == EVENPARITY)
+    t.c_cflag |= PARENB;
+  if (parity == MARKPARITY)
+    t.c_cflag |= PARENB | PARODD | CMSPAR;
+  if (parity == SPACEPARITY)
+    t.c_cflag |= PARENB | CMSPAR;
   // One and a half stop bits exist only as CSTOPB with five data bits.
   if (stopBits == ONESTOPBIT) {
     t.c_cflag &= ~static_cast<tcflag_t>(CSTOPB);
   } else {
     t.c_cflag |= CSTOPB;
   }
-  if (DWORD e = tty::SetAttr(fd, t)) return SetError(e);
+  if (DWORD e = tty::SetAttr(fd, t))
+    return SetError(e);
   // tcsetattr succeeds when the driver takes any part of the request; a
   // driver that kept another size, parity or stop setting (a pseudo-terminal
   // keeps 8N) refused the format, as SetCommState would have.
   termios back{};
-  if (DWORD e = tty::GetAttr(fd, &back)) return SetError(e);
+  if (DWORD e = tty::GetAttr(fd, &back))
+    return SetError(e);
   constexpr tcflag_t kFormat = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
   if ((back.c_cflag & kFormat) != (t.c_cflag & kFormat) || cfgetospeed(&back) != speed) {
     return SetError(win::kInvalidParameter);
@@ -136,10 +153,12 @@ LONG CSerial::SetLineFormat(DWORD baudRate, BYTE dataBits, BYTE parity, BYTE sto
 
 LONG CSerial::SetEventCharacter(BYTE ch, bool adjustMask) {
   m_lastError = 0;
-  if (!IsOpen()) return SetError(win::kInvalidHandle);
+  if (!IsOpen())
+    return SetError(win::kInvalidHandle);
   // DCB EvtChar has no termios counterpart: it is kept here.
   if (adjustMask) {
-    if (LONG e = SetEventMask(GetEventMask() | EV_RXFLAG)) return e;
+    if (LONG e = SetEventMask(GetEventMask() | EV_RXFLAG))
+      return e;
   }
   m_evtChar = ch;
   return 0;
@@ -147,7 +166,8 @@ LONG CSerial::SetEventCharacter(BYTE ch, bool adjustMask) {
 
 LONG CSerial::SetEventMask(DWORD mask) {
   m_lastError = 0;
-  if (!IsOpen()) return SetError(win::kInvalidHandle);
+  if (!IsOpen())
+    return SetError(win::kInvalidHandle);
   m_eventMask = mask;
   // SetCommMask completes a pending WaitCommEvent with an empty word. A
   // change made while no wait is pending completes the next wait at once,
@@ -159,17 +179,20 @@ LONG CSerial::SetEventMask(DWORD mask) {
 LONG CSerial::SetFlowControl(FlowControl mode) {
   m_lastError = 0;
   const int fd = m_hFile;
-  if (fd < 0) return SetError(win::kInvalidHandle);
+  if (fd < 0)
+    return SetError(win::kInvalidHandle);
   if (mode != FlowNone && mode != FlowHardware && mode != FlowSoftware) {
     return SetError(win::kInvalidArg);
   }
   termios t{};
-  if (DWORD e = tty::GetAttr(fd, &t)) return SetError(e);
+  if (DWORD e = tty::GetAttr(fd, &t))
+    return SetError(e);
   // RTS/CTS handshake is CRTSCTS; XON/XOFF in both directions IXON|IXOFF
   // with the XON and XOFF characters 17 and 19.
   t.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
   t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
-  if (mode == FlowHardware) t.c_cflag |= CRTSCTS;
+  if (mode == FlowHardware)
+    t.c_cflag |= CRTSCTS;
   if (mode == FlowSoftware) {
     t.c_iflag |= IXON | IXOFF;
     t.c_cc[VSTART] = 17;
@@ -180,8 +203,10 @@ LONG CSerial::SetFlowControl(FlowControl mode) {
 
 LONG CSerial::SetReadMode(ReadMode mode) {
   m_lastError = 0;
-  if (!IsOpen()) return SetError(win::kInvalidHandle);
-  if (mode != ReadNonBlocking && mode != ReadBlocking) return SetError(win::kInvalidArg);
+  if (!IsOpen())
+    return SetError(win::kInvalidHandle);
+  if (mode != ReadNonBlocking && mode != ReadBlocking)
+    return SetError(win::kInvalidArg);
   // The COMMTIMEOUTS of the mode: reads never block in the driver (the
   // descriptor is non-blocking); a blocking read waits in poll until its
   // count has arrived.
@@ -203,7 +228,8 @@ LONG CSerial::GetBaudRate() {
   m_lastError = 0;
   termios t{};
   DWORD e;
-  if (!ReadState(m_hFile, &t, &e)) return SetError(e), -1;
+  if (!ReadState(m_hFile, &t, &e))
+    return SetError(e), -1;
   return static_cast<LONG>(tty::BaudFromSpeed(cfgetospeed(&t)));
 }
 
@@ -211,7 +237,8 @@ LONG CSerial::GetDataBits() {
   m_lastError = 0;
   termios t{};
   DWORD e;
-  if (!ReadState(m_hFile, &t, &e)) return SetError(e), -1;
+  if (!ReadState(m_hFile, &t, &e))
+    return SetError(e), -1;
   switch (t.c_cflag & CSIZE) {
     case CS5:
       return 5;
@@ -228,10 +255,13 @@ LONG CSerial::GetParity() {
   m_lastError = 0;
   termios t{};
   DWORD e;
-  if (!ReadState(m_hFile, &t, &e)) return SetError(e), -1;
-  if (!(t.c_cflag & PARENB)) return NOPARITY;  // fParity clear
+  if (!ReadState(m_hFile, &t, &e))
+    return SetError(e), -1;
+  if (!(t.c_cflag & PARENB))
+    return NOPARITY;  // fParity clear
   const bool odd = t.c_cflag & PARODD;
-  if (t.c_cflag & CMSPAR) return odd ? MARKPARITY : SPACEPARITY;
+  if (t.c_cflag & CMSPAR)
+    return odd ? MARKPARITY : SPACEPARITY;
   return odd ? ODDPARITY : EVENPARITY;
 }
 
@@ -239,8 +269,10 @@ LONG CSerial::GetStopBits() {
   m_lastError = 0;
   termios t{};
   DWORD e;
-  if (!ReadState(m_hFile, &t, &e)) return SetError(e), -1;
-  if (!(t.c_cflag & CSTOPB)) return ONESTOPBIT;
+  if (!ReadState(m_hFile, &t, &e))
+    return SetError(e), -1;
+  if (!(t.c_cflag & CSTOPB))
+    return ONESTOPBIT;
   return (t.c_cflag & CSIZE) == CS5 ? ONE5STOPBITS : TWOSTOPBITS;
 }
 
@@ -248,21 +280,26 @@ LONG CSerial::GetFlowControl() {
   m_lastError = 0;
   termios t{};
   DWORD e;
-  if (!ReadState(m_hFile, &t, &e)) return SetError(e), -1;
-  if (t.c_cflag & CRTSCTS) return FlowHardware;
-  if ((t.c_iflag & IXON) && (t.c_iflag & IXOFF)) return FlowSoftware;
+  if (!ReadState(m_hFile, &t, &e))
+    return SetError(e), -1;
+  if (t.c_cflag & CRTSCTS)
+    return FlowHardware;
+  if ((t.c_iflag & IXON) && (t.c_iflag & IXOFF))
+    return FlowSoftware;
   return FlowNone;
 }
 
 DWORD CSerial::GetEventMask() {
   m_lastError = 0;
-  if (!IsOpen()) return SetError(win::kInvalidHandle), 0;
+  if (!IsOpen())
+    return SetError(win::kInvalidHandle), 0;
   return m_eventMask;
 }
 
 BYTE CSerial::GetEventCharacter() {
   m_lastError = 0;
-  if (!IsOpen()) return SetError(win::kInvalidHandle), 0;
+  if (!IsOpen())
+    return SetError(win::kInvalidHandle), 0;
   return m_evtChar;
 }
 
@@ -275,7 +312,8 @@ DWORD CSerial::TakeEvent() {
 LONG CSerial::SendBreak() {
   m_lastError = 0;
   const int fd = m_hFile;
-  if (fd < 0) return SetError(win::kInvalidHandle);
+  if (fd < 0)
+    return SetError(win::kInvalidHandle);
   tty::SetBreak(fd, true);
   platform::ProcessClock().Sleep(100);
   tty::SetBreak(fd, false);
@@ -285,27 +323,36 @@ LONG CSerial::SendBreak() {
 LONG CSerial::PurgeBuffers() {
   m_lastError = 0;
   const int fd = m_hFile;
-  if (fd < 0) return SetError(win::kInvalidHandle);
+  if (fd < 0)
+    return SetError(win::kInvalidHandle);
   return SetError(tty::Purge(fd, true, true));
 }
 
 DWORD CSerial::GetLineErrors() {
   m_lastError = 0;
   const int fd = m_hFile;
-  if (fd < 0) return SetError(win::kInvalidHandle), 0;
+  if (fd < 0)
+    return SetError(win::kInvalidHandle), 0;
   tty::LineCounters now;
   const DWORD e = tty::ReadLineCounters(fd, &now);
   // A driver without error counters (a pseudo-terminal) has no line errors.
-  if (e == win::kNotSupported) return 0;
-  if (e) return SetError(e), 0;
+  if (e == win::kNotSupported)
+    return 0;
+  if (e)
+    return SetError(e), 0;
   std::lock_guard<std::mutex> lock(m_errorMutex);
   const tty::LineCounters& was = m_errorCounters;
   DWORD bits = 0;
-  if (now.frame != was.frame) bits |= CE_FRAME;
-  if (now.overrun != was.overrun) bits |= CE_OVERRUN;
-  if (now.parity != was.parity) bits |= CE_RXPARITY;
-  if (now.brk != was.brk) bits |= CE_BREAK;
-  if (now.buf_overrun != was.buf_overrun) bits |= CE_RXOVER;
+  if (now.frame != was.frame)
+    bits |= CE_FRAME;
+  if (now.overrun != was.overrun)
+    bits |= CE_OVERRUN;
+  if (now.parity != was.parity)
+    bits |= CE_RXPARITY;
+  if (now.brk != was.brk)
+    bits |= CE_BREAK;
+  if (now.buf_overrun != was.buf_overrun)
+    bits |= CE_RXOVER;
   m_errorCounters = now;  // ClearCommError clears what it reports
   return bits;
 }
@@ -316,14 +363,23 @@ bool CSerial::ModemBit(DWORD bit) {
   const int fd = m_hFile;
   // The handle is not tested first: a closed port fails in the call.
   const DWORD e = fd < 0 ? win::kInvalidHandle : tty::ModemStatus(fd, &bits);
-  if (e) return SetError(e), false;
+  if (e)
+    return SetError(e), false;
   return (bits & bit) != 0;
 }
 
-bool CSerial::IsCtsOn() { return ModemBit(MS_CTS_ON); }
-bool CSerial::IsDsrOn() { return ModemBit(MS_DSR_ON); }
-bool CSerial::IsRingOn() { return ModemBit(MS_RING_ON); }
-bool CSerial::IsRlsdOn() { return ModemBit(MS_RLSD_ON); }
+bool CSerial::IsCtsOn() {
+  return ModemBit(MS_CTS_ON);
+}
+bool CSerial::IsDsrOn() {
+  return ModemBit(MS_DSR_ON);
+}
+bool CSerial::IsRingOn() {
+  return ModemBit(MS_RING_ON);
+}
+bool CSerial::IsRlsdOn() {
+  return ModemBit(MS_RLSD_ON);
+}
 
 CSerial::PortState CSerial::ProbePort(const char* deviceName) {
   if (!deviceName || !*deviceName || std::strlen(deviceName) > tty::kMaxPortName) {
@@ -335,7 +391,9 @@ CSerial::PortState CSerial::ProbePort(const char* deviceName) {
     tty::CloseDevice(fd);
     return PortAvailable;
   }
-  if (err == win::kFileNotFound) return PortNotAvailable;
-  if (err == win::kAccessDenied) return PortInUse;
+  if (err == win::kFileNotFound)
+    return PortNotAvailable;
+  if (err == win::kAccessDenied)
+    return PortInUse;
   return PortUnknown;
 }

@@ -46,8 +46,8 @@ class CSerial {
   virtual LONG GetFlowControl();
   virtual DWORD GetEventMask();
   virtual BYTE GetEventCharacter();
-  virtual LONG Write(const char* text, DWORD* written = nullptr,
-                     OVERLAPPED* overlapped = nullptr, DWORD timeout = INFINITE);
+  virtual LONG Write(const char* text, DWORD* written = nullptr, OVERLAPPED* overlapped = nullptr,
+                     DWORD timeout = INFINITE);
   virtual LONG Write(const void* buffer, DWORD length, DWORD* written = nullptr,
                      OVERLAPPED* overlapped = nullptr, DWORD timeout = INFINITE);
   virtual LONG Read(void* buffer, DWORD length, DWORD* read = nullptr,
@@ -97,8 +97,8 @@ class CSerial {
   std::atomic<bool> m_overlapped{false};
   std::atomic<int> m_readMode{ReadNonBlocking};
   std::atomic<BYTE> m_evtChar{0};
-  int m_epoll = -1;           // device (edge-triggered) and wake event
-  bool m_hangupSeen = false;  // listener-only
+  int m_epoll = -1;                   // device (edge-triggered) and wake event
+  bool m_hangupSeen = false;          // listener-only
   tty::LineCounters m_eventCounters;  // listener-only: for EV_ERR / EV_BREAK
   std::mutex m_errorMutex;            // guards m_errorCounters
   tty::LineCounters m_errorCounters;  // for GetLineErrors' CE_ bits

@@ -14,11 +14,13 @@ constexpr DWORD kListenerSliceMs = 1000;
 CSerialEx::CSerialEx() = default;
 
 CSerialEx::~CSerialEx() {
-  if (IsListening() || IsOpen()) CSerialEx::Close();
+  if (IsListening() || IsOpen())
+    CSerialEx::Close();
 }
 
 LONG CSerialEx::Open(const char* name, DWORD inQueue, DWORD outQueue, bool startListener) {
-  if (LONG e = CSerial::Open(name, inQueue, outQueue, true)) return e;
+  if (LONG e = CSerial::Open(name, inQueue, outQueue, true))
+    return e;
   // CreateEventA for the listener's own OVERLAPPED.
   auto event = std::make_unique<WakeEvent>();
   if (!event->Valid()) {
@@ -28,7 +30,8 @@ LONG CSerialEx::Open(const char* name, DWORD inQueue, DWORD outQueue, bool start
   }
   m_hListenerEvent = std::move(event);
   if (startListener) {
-    if (LONG e = StartListener()) return e;
+    if (LONG e = StartListener())
+      return e;
   }
   return m_lastError;
 }
@@ -47,7 +50,8 @@ bool CSerialEx::IsListening() const {
 LONG CSerialEx::StartListener() {
   std::lock_guard<std::mutex> lock(m_threadMutex);
   if (!m_hThread.joinable()) {
-    if (!IsOpen() || !m_hListenerEvent) return SetError(win::kInvalidHandle);
+    if (!IsOpen() || !m_hListenerEvent)
+      return SetError(win::kInvalidHandle);
     m_finished = false;
     m_exitCode = 0;
     m_hThread = std::thread([this] {
@@ -67,7 +71,8 @@ LONG CSerialEx::StopListener(DWORD timeout) {
   if (m_hThread.joinable()) {
     m_stopping = true;
     // Re-applying the mask wakes the listener's pending wait.
-    if (IsOpen()) SetEventMask(GetEventMask());
+    if (IsOpen())
+      SetEventMask(GetEventMask());
     const auto finished = [this] { return m_finished; };
     if (timeout == INFINITE) {
       m_threadDone.wait(lock, finished);
@@ -89,16 +94,20 @@ LONG CSerialEx::ListenerLoop() {
     OVERLAPPED ov;
     ov.hEvent = m_hListenerEvent.get();
     const LONG e = WaitForEvent(&ov, kListenerSliceMs);
-    if (m_stopping) return 0;
-    if (e == static_cast<LONG>(win::kTimeout)) continue;
+    if (m_stopping)
+      return 0;
+    if (e == static_cast<LONG>(win::kTimeout))
+      continue;
     if (e != 0) {
       // The device is gone (or the wait broke): say so once and end.
       OnListenerLost(static_cast<DWORD>(e));
       return e;
     }
-    if (!m_hListenerEvent->IsSet()) continue;
+    if (!m_hListenerEvent->IsSet())
+      continue;
     const DWORD event = TakeEvent();
     const DWORD errors = GetLineErrors();
-    if (event != 0) OnEvent(event, errors);
+    if (event != 0)
+      OnEvent(event, errors);
   }
 }

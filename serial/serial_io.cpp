@@ -22,7 +22,8 @@ using SteadyClock = std::chrono::steady_clock;
 
 // Milliseconds left until the deadline; -1 for no limit.
 int Remaining(DWORD timeout, SteadyClock::time_point start) {
-  if (timeout == INFINITE) return -1;
+  if (timeout == INFINITE)
+    return -1;
   const auto spent =
       std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start).count();
   const long long left = static_cast<long long>(timeout) - spent;
@@ -32,7 +33,8 @@ int Remaining(DWORD timeout, SteadyClock::time_point start) {
 }  // namespace
 
 LONG CSerial::CheckIo(OVERLAPPED* overlapped, DWORD timeout) {
-  if (!IsOpen()) return SetError(win::kInvalidHandle);
+  if (!IsOpen())
+    return SetError(win::kInvalidHandle);
   // A port opened without overlapped I/O takes no OVERLAPPED and no time-out.
   if (!m_overlapped && (overlapped || timeout != INFINITE)) {
     return SetError(win::kInvalidFunction);
@@ -41,7 +43,8 @@ LONG CSerial::CheckIo(OVERLAPPED* overlapped, DWORD timeout) {
 }
 
 void CSerial::Complete(OVERLAPPED* overlapped) {
-  if (overlapped && overlapped->hEvent) overlapped->hEvent->Set();
+  if (overlapped && overlapped->hEvent)
+    overlapped->hEvent->Set();
 }
 
 LONG CSerial::PollDevice(short events, int timeout_ms) {
@@ -50,11 +53,15 @@ LONG CSerial::PollDevice(short events, int timeout_ms) {
   do {
     r = ::poll(&p, 1, timeout_ms);
   } while (r < 0 && errno == EINTR);
-  if (r < 0) return SetError(win::FromErrno(errno));
-  if (r == 0) return SetError(win::kTimeout);
-  if (p.revents & (POLLERR | POLLNVAL)) return SetError(win::kDeviceNotConnected);
+  if (r < 0)
+    return SetError(win::FromErrno(errno));
+  if (r == 0)
+    return SetError(win::kTimeout);
+  if (p.revents & (POLLERR | POLLNVAL))
+    return SetError(win::kDeviceNotConnected);
   // A hang-up with nothing to read: the next read reports it.
-  if ((p.revents & POLLHUP) && events == POLLOUT) return SetError(win::kDeviceNotConnected);
+  if ((p.revents & POLLHUP) && events == POLLOUT)
+    return SetError(win::kDeviceNotConnected);
   return 0;
 }
 
@@ -67,9 +74,11 @@ LONG CSerial::Write(const void* buffer, DWORD length, DWORD* written, OVERLAPPED
                     DWORD timeout) {
   m_lastError = 0;
   DWORD local = 0;
-  if (!written) written = &local;
+  if (!written)
+    written = &local;
   *written = 0;
-  if (LONG e = CheckIo(overlapped, timeout)) return e;
+  if (LONG e = CheckIo(overlapped, timeout))
+    return e;
   const auto start = SteadyClock::now();
   const char* p = static_cast<const char*>(buffer);
   while (*written < length) {
@@ -78,22 +87,26 @@ LONG CSerial::Write(const void* buffer, DWORD length, DWORD* written, OVERLAPPED
       *written += static_cast<DWORD>(n);
       continue;
     }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN) return SetError(win::FromErrno(errno));
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0 && errno != EAGAIN)
+      return SetError(win::FromErrno(errno));
     // The driver's output queue is full: wait until it drains.
-    if (LONG e = PollDevice(POLLOUT, Remaining(timeout, start))) return e;
+    if (LONG e = PollDevice(POLLOUT, Remaining(timeout, start)))
+      return e;
   }
   Complete(overlapped);
   return 0;
 }
 
-LONG CSerial::Read(void* buffer, DWORD length, DWORD* read, OVERLAPPED* overlapped,
-                   DWORD timeout) {
+LONG CSerial::Read(void* buffer, DWORD length, DWORD* read, OVERLAPPED* overlapped, DWORD timeout) {
   m_lastError = 0;
   DWORD local = 0;
-  if (!read) read = &local;
+  if (!read)
+    read = &local;
   *read = 0;
-  if (LONG e = CheckIo(overlapped, timeout)) return e;
+  if (LONG e = CheckIo(overlapped, timeout))
+    return e;
   const auto start = SteadyClock::now();
   char* p = static_cast<char*>(buffer);
   const bool blocking = m_readMode == ReadBlocking;
@@ -101,17 +114,23 @@ LONG CSerial::Read(void* buffer, DWORD length, DWORD* read, OVERLAPPED* overlapp
     const ssize_t n = ::read(m_hFile, p + *read, length - *read);
     if (n > 0) {
       *read += static_cast<DWORD>(n);
-      if (!blocking) break;
+      if (!blocking)
+        break;
       continue;
     }
-    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EINTR)
+      continue;
     // End of file on a terminal: the other side hung up.
-    if (n == 0) return SetError(win::kDeviceNotConnected);
-    if (errno != EAGAIN) return SetError(win::FromErrno(errno));
+    if (n == 0)
+      return SetError(win::kDeviceNotConnected);
+    if (errno != EAGAIN)
+      return SetError(win::FromErrno(errno));
     // Nothing waits. The non-blocking mode returns what it has; the blocking
     // mode waits for the rest (bytes already read stay in the count).
-    if (!blocking) break;
-    if (LONG e = PollDevice(POLLIN, Remaining(timeout, start))) return e;
+    if (!blocking)
+      break;
+    if (LONG e = PollDevice(POLLIN, Remaining(timeout, start)))
+      return e;
   }
   Complete(overlapped);
   return 0;
@@ -119,9 +138,11 @@ LONG CSerial::Read(void* buffer, DWORD length, DWORD* read, OVERLAPPED* overlapp
 
 DWORD CSerial::CounterEvents() {
   tty::LineCounters now;
-  if (tty::ReadLineCounters(m_hFile, &now) != 0) return 0;
+  if (tty::ReadLineCounters(m_hFile, &now) != 0)
+    return 0;
   DWORD ev = 0;
-  if (now.brk != m_eventCounters.brk) ev |= EV_BREAK;
+  if (now.brk != m_eventCounters.brk)
+    ev |= EV_BREAK;
   if (now.frame != m_eventCounters.frame || now.overrun != m_eventCounters.overrun ||
       now.parity != m_eventCounters.parity || now.buf_overrun != m_eventCounters.buf_overrun) {
     ev |= EV_ERR;
@@ -138,7 +159,8 @@ DWORD CSerial::CounterEvents() {
 // EV_TXEMPTY, EV_RXFLAG and the modem-line events are not raised here.
 LONG CSerial::WaitForEvent(OVERLAPPED* overlapped, DWORD timeout) {
   m_lastError = 0;
-  if (LONG e = CheckIo(overlapped, timeout)) return e;
+  if (LONG e = CheckIo(overlapped, timeout))
+    return e;
   const auto start = SteadyClock::now();
   m_eventWord = 0;
   for (;;) {
@@ -154,9 +176,11 @@ LONG CSerial::WaitForEvent(OVERLAPPED* overlapped, DWORD timeout) {
         break;
       }
       m_eventWord = EV_RXCHAR;
-      if (m_eventWord & m_eventMask) break;
+      if (m_eventWord & m_eventMask)
+        break;
       m_eventWord = 0;
-      if (Remaining(timeout, start) == 0) return SetError(win::kTimeout);
+      if (Remaining(timeout, start) == 0)
+        return SetError(win::kTimeout);
       continue;
     }
     epoll_event evs[2];
@@ -164,8 +188,10 @@ LONG CSerial::WaitForEvent(OVERLAPPED* overlapped, DWORD timeout) {
     do {
       n = ::epoll_wait(m_epoll, evs, 2, Remaining(timeout, start));
     } while (n < 0 && errno == EINTR);
-    if (n < 0) return SetError(win::FromErrno(errno));
-    if (n == 0) return SetError(win::kTimeout);
+    if (n < 0)
+      return SetError(win::FromErrno(errno));
+    if (n == 0)
+      return SetError(win::kTimeout);
     bool woken = false;
     DWORD word = 0;
     for (int i = 0; i < n; ++i) {
@@ -173,8 +199,10 @@ LONG CSerial::WaitForEvent(OVERLAPPED* overlapped, DWORD timeout) {
         woken = true;
         continue;
       }
-      if (evs[i].events & (EPOLLHUP | EPOLLERR | EPOLLRDHUP)) m_hangupSeen = true;
-      if (evs[i].events & EPOLLIN) word |= EV_RXCHAR | CounterEvents();
+      if (evs[i].events & (EPOLLHUP | EPOLLERR | EPOLLRDHUP))
+        m_hangupSeen = true;
+      if (evs[i].events & EPOLLIN)
+        word |= EV_RXCHAR | CounterEvents();
     }
     if (woken) {
       m_hIoEvent->Reset();
@@ -189,7 +217,8 @@ LONG CSerial::WaitForEvent(OVERLAPPED* overlapped, DWORD timeout) {
       word |= EV_RXCHAR;
     }
     m_eventWord = word;
-    if (word & m_eventMask) break;
+    if (word & m_eventMask)
+      break;
     m_eventWord = 0;
   }
   Complete(overlapped);

@@ -3,10 +3,11 @@
 CSerialMFC::CSerialMFC() = default;
 
 CSerialMFC::~CSerialMFC() {
-  if (IsListening() || IsOpen()) Close();
+  if (IsListening() || IsOpen())
+    Close();
 }
 
-LONG CSerialMFC::Open(const char* name, platform::MessageTarget* wnd, UINT message,
-                      LPARAM lParam, DWORD inQueue, DWORD outQueue) {
+LONG CSerialMFC::Open(const char* name, platform::MessageTarget* wnd, UINT message, LPARAM lParam,
+                      DWORD inQueue, DWORD outQueue) {
   return CSerialWnd::Open(name, wnd, message, lParam, inQueue, outQueue);
 }

@@ -10,6 +10,6 @@ class CSerialMFC : public CSerialWnd {
   CSerialMFC();
   ~CSerialMFC() override;
 
-  LONG Open(const char* name, platform::MessageTarget* wnd, UINT message = 0,
-            LPARAM lParam = 0, DWORD inQueue = 0, DWORD outQueue = 0) override;
+  LONG Open(const char* name, platform::MessageTarget* wnd, UINT message = 0, LPARAM lParam = 0,
+            DWORD inQueue = 0, DWORD outQueue = 0) override;
 };

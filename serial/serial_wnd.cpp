@@ -6,20 +6,23 @@ UINT g_default_com_msg = 0;
 
 UINT InitDefaultComMsg() {
   static std::once_flag once;
-  std::call_once(once,
-                 [] { g_default_com_msg = platform::RegisterWindowMessage("CSerialWnd_DefaultComMsg"); });
+  std::call_once(once, [] {
+    g_default_com_msg = platform::RegisterWindowMessage("CSerialWnd_DefaultComMsg");
+  });
   return g_default_com_msg;
 }
 
 CSerialWnd::CSerialWnd() = default;
 
 CSerialWnd::~CSerialWnd() {
-  if (IsListening() || IsOpen()) CSerialWnd::Close();
+  if (IsListening() || IsOpen())
+    CSerialWnd::Close();
 }
 
-LONG CSerialWnd::Open(const char* name, HWND hwndDest, UINT message, LPARAM lParam,
-                      DWORD inQueue, DWORD outQueue) {
-  if (LONG e = CSerialEx::Open(name, inQueue, outQueue, false)) return e;
+LONG CSerialWnd::Open(const char* name, HWND hwndDest, UINT message, LPARAM lParam, DWORD inQueue,
+                      DWORD outQueue) {
+  if (LONG e = CSerialEx::Open(name, inQueue, outQueue, false))
+    return e;
   m_hwndDest = hwndDest;
   m_message = message ? message : InitDefaultComMsg();
   m_lParam = lParam;
@@ -46,5 +49,6 @@ void CSerialWnd::OnEvent(DWORD event, DWORD errors) {
 }
 
 void CSerialWnd::OnListenerLost(DWORD /*error*/) {
-  if (HWND dest = m_hwndDest) dest->Post(m_message, MakeWParam(kEventPortLost, 0), m_lParam);
+  if (HWND dest = m_hwndDest)
+    dest->Post(m_message, MakeWParam(kEventPortLost, 0), m_lParam);
 }

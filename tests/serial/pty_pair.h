@@ -18,7 +18,8 @@ class PtyPair {
   PtyPair() {
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0) {
-      if (const char* name = ::ptsname(master_)) path_ = name;
+      if (const char* name = ::ptsname(master_))
+        path_ = name;
     }
   }
   ~PtyPair() { CloseMaster(); }
@@ -41,7 +42,8 @@ class PtyPair {
         done += static_cast<std::size_t>(n);
         continue;
       }
-      if (std::chrono::steady_clock::now() > deadline) return false;
+      if (std::chrono::steady_clock::now() > deadline)
+        return false;
       pollfd p{master_, POLLOUT, 0};
       ::poll(&p, 1, 50);
     }
@@ -55,9 +57,11 @@ class PtyPair {
     char buf[4096];
     while (out.size() < count) {
       pollfd p{master_, POLLIN, 0};
-      if (::poll(&p, 1, timeout_ms) <= 0) break;
+      if (::poll(&p, 1, timeout_ms) <= 0)
+        break;
       ssize_t n = ::read(master_, buf, sizeof buf);
-      if (n <= 0) break;
+      if (n <= 0)
+        break;
       out.append(buf, static_cast<std::size_t>(n));
     }
     return out;
@@ -65,7 +69,8 @@ class PtyPair {
 
   // The module goes away: the device side hangs up.
   void CloseMaster() {
-    if (master_ >= 0) ::close(master_);
+    if (master_ >= 0)
+      ::close(master_);
     master_ = -1;
   }
 
@@ -79,7 +84,8 @@ template <typename Cond>
 bool WaitFor(Cond cond, int timeout_ms = 3000) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   while (!cond()) {
-    if (std::chrono::steady_clock::now() > deadline) return cond();
+    if (std::chrono::steady_clock::now() > deadline)
+      return cond();
     ::poll(nullptr, 0, 1);
   }
   return true;

@@ -156,7 +156,8 @@ TEST_F(ReceiveHub, OneNotificationTakesABurstAboveTheReadBuffer) {
   EXPECT_EQ(nmea_queue.Size(), burst.size()) << "read until nothing waits";
   EXPECT_EQ(Waiting(nmea), 0u);
   std::string joined;
-  for (const auto& l : lines) joined += l;
+  for (const auto& l : lines)
+    joined += l;
   EXPECT_EQ(joined, burst);
 }
 
@@ -191,7 +192,8 @@ TEST_F(ReceiveHub, ListenedBurstArrivesInFullWithoutFurtherInput) {
   ASSERT_TRUE(written);
   ASSERT_TRUE(all) << nmea_queue.Size() << " of " << epoch.size();
   std::string joined;
-  for (const auto& l : lines) joined += l;
+  for (const auto& l : lines)
+    joined += l;
   EXPECT_EQ(joined, epoch);
   ASSERT_TRUE(at_pty.Write("OK\r\n"));
   ASSERT_TRUE(loop.RunUntil([&] { return at_queue.Size() == 4; }, 3000));
@@ -202,7 +204,8 @@ TEST_F(ReceiveHub, LostNmeaPortReachesTheHubAsItsOwnNotification) {
   std::vector<WPARAM> lost;
   const UINT msg = InitDefaultComMsg();
   target.On(msg, [&](WPARAM w, LPARAM l) {
-    if (LoWord(w) == kEventPortLost) lost.push_back(static_cast<WPARAM>(l));
+    if (LoWord(w) == kEventPortLost)
+      lost.push_back(static_cast<WPARAM>(l));
     return path.OnSerialMessage(w, l);
   });
   nmea_pty.CloseMaster();

@@ -15,7 +15,9 @@ namespace {
 
 using testsupport::PtyPair;
 
-LONG Code(DWORD c) { return static_cast<LONG>(c); }
+LONG Code(DWORD c) {
+  return static_cast<LONG>(c);
+}
 
 class SerialCore : public ::testing::Test {
  protected:
@@ -194,8 +196,7 @@ TEST_F(SerialCore, RefusedLineFormatsGiveACodeAndKeepTheOldFormat) {
       {"the pty keeps 8 bits: seven refused", 9600, 7, 0, 0},
   };
   for (const auto& b : bad) {
-    EXPECT_EQ(port.SetLineFormat(b.baud, b.bits, b.parity, b.stop),
-              Code(win::kInvalidParameter))
+    EXPECT_EQ(port.SetLineFormat(b.baud, b.bits, b.parity, b.stop), Code(win::kInvalidParameter))
         << b.legend;
   }
   EXPECT_EQ(port.GetDataBits(), 8);

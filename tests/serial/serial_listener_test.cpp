@@ -48,7 +48,8 @@ class Recorder {
 int ThreadCount() {
   int n = 0;
   if (DIR* d = ::opendir("/proc/self/task")) {
-    while (dirent* e = ::readdir(d)) n += e->d_name[0] != '.';
+    while (dirent* e = ::readdir(d))
+      n += e->d_name[0] != '.';
     ::closedir(d);
   }
   return n;
@@ -137,7 +138,8 @@ TEST(SerialListener, FailedOpenLeavesNoThreadAndNoPort) {
   Recorder rec({InitDefaultComMsg()});
   CSerialMFC port;
   const int before = ThreadCount();
-  EXPECT_EQ(port.Open("/dev/zuvek-no-such-tty", rec.target()), static_cast<LONG>(win::kFileNotFound));
+  EXPECT_EQ(port.Open("/dev/zuvek-no-such-tty", rec.target()),
+            static_cast<LONG>(win::kFileNotFound));
   EXPECT_FALSE(port.IsOpen());
   EXPECT_FALSE(port.IsListening());
   EXPECT_EQ(ThreadCount(), before);
