@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -16,8 +17,14 @@ namespace {
 constexpr int kSliceMs = 1000;
 }  // namespace
 
-CSerialPort::CSerialPort(Reporter reporter) : reporter_(std::move(reporter)) {
-  buffer_free_.Set();  // created signalled
+CSerialPort::CSerialPort(Reporter reporter) : reporter_(std::move(reporter)) {}
+
+void CSerialPort::ReleaseReceiveBuffer() {
+  {
+    std::lock_guard<std::mutex> lock(buffer_mutex_);
+    buffer_free_ = true;
+  }
+  buffer_cv_.notify_all();
 }
 
 CSerialPort::~CSerialPort() {
@@ -66,7 +73,7 @@ bool CSerialPort::InitPortOnDevice(platform::MessageTarget* owner, const std::st
   flow_ = flow;
   shutdown_.Reset();
   write_request_.Reset();
-  buffer_free_.Set();
+  ReleaseReceiveBuffer();
   std::lock_guard<std::mutex> lock(device_mutex_);
   write_buffer_.assign(writebuffersize, 0);
   write_size_ = 0;
@@ -290,15 +297,16 @@ bool CSerialPort::Receive() {
   }
   if (n < 0)
     return true;
-  pollfd p[2] = {{buffer_free_.fd(), POLLIN, 0}, {shutdown_.fd(), POLLIN, 0}};
-  while (!buffer_free_.IsSet()) {
-    ::poll(p, 2, kSliceMs);
+  std::unique_lock<std::mutex> lock(buffer_mutex_);
+  while (!buffer_free_) {
+    buffer_cv_.wait_for(lock, std::chrono::milliseconds(kSliceMs));
     if (shutdown_.IsSet())
       return false;
   }
   std::memset(receive_buffer_.data(), 0, receive_buffer_.size());
   std::memcpy(receive_buffer_.data(), chunk.data(), static_cast<std::size_t>(n));
-  buffer_free_.Reset();
+  buffer_free_ = false;
+  lock.unlock();
   owner_->Post(kMsgRxChar, static_cast<WPARAM>(n), static_cast<LPARAM>(portnr_));
   return true;
 }

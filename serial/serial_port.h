@@ -8,7 +8,9 @@
 // The receive buffer is handed over: after WM_USER+7 the owner reads it and
 // calls ReleaseReceiveBuffer(); the worker delivers nothing more until then.
 // Platform failures go to the reporter (a message box in the window, a line
-// on stderr in the CLI), never into a thrown exception or a crash.
+// on stderr in the CLI), never into a thrown exception or a crash. The
+// reporter runs on the thread that met the failure (the worker's failures on
+// the worker); a window marshals it to its own thread.
 #pragma once
 
 #include <termios.h>
@@ -80,7 +82,7 @@ class CSerialPort {
   // The bytes of the last WM_USER+7 (valid until ReleaseReceiveBuffer).
   const char* ReceiveBuffer() const { return receive_buffer_.data(); }
   // The owner has consumed the receive buffer: the next delivery may go.
-  void ReleaseReceiveBuffer() { buffer_free_.Set(); }
+  void ReleaseReceiveBuffer();
 
   // "WARNING:  <step> Failed with the following error: ..." cut to
   // kMaxErrorText.
@@ -116,7 +118,10 @@ class CSerialPort {
 
   WakeEvent shutdown_;
   WakeEvent write_request_;
-  WakeEvent buffer_free_;
+  // The receive-buffer-free event (created signalled).
+  std::mutex buffer_mutex_;
+  std::condition_variable buffer_cv_;
+  bool buffer_free_ = true;
   std::thread thread_;
   std::atomic<bool> alive_{false};
   std::mutex pause_mutex_;

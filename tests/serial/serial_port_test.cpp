@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,8 +32,17 @@ class ThreadPort : public ::testing::Test {
   PtyPair pty;
   platform::MessageLoop loop;
   platform::MessageTarget target{loop};
-  std::vector<std::string> reports;
-  CSerialPort port{[this](const std::string& t) { reports.push_back(t); }};
+  // The worker reports on its own thread.
+  std::mutex reports_mutex;
+  std::vector<std::string> reports_;
+  std::vector<std::string> Reports() {
+    std::lock_guard<std::mutex> lock(reports_mutex);
+    return reports_;
+  }
+  CSerialPort port{[this](const std::string& t) {
+    std::lock_guard<std::mutex> lock(reports_mutex);
+    reports_.push_back(t);
+  }};
   std::string received;
   int deliveries = 0;
   bool release = true;
@@ -51,7 +61,7 @@ TEST_F(ThreadPort, DeliversReceivedBytesAndWritesQueuedData) {
   ASSERT_TRUE(port.WriteToPortNow("AT\r\n", 4));
   EXPECT_EQ(pty.Read(4), "AT\r\n");
   EXPECT_TRUE(port.StopMonitoring());
-  EXPECT_TRUE(reports.empty());
+  EXPECT_TRUE(Reports().empty());
 }
 
 TEST_F(ThreadPort, NextDeliveryWaitsUntilTheOwnerReleasesTheBuffer) {
@@ -87,7 +97,7 @@ TEST_F(ThreadPort, BadArgumentsAndMissingDevicesAreRefusedNotCrashed) {
   EXPECT_FALSE(port.InitPortOnDevice(nullptr, pty.path(), 7));
   EXPECT_FALSE(port.InitPortOnDevice(&target, pty.path(), 0));
   EXPECT_FALSE(port.InitPortOnDevice(&target, pty.path(), 180));
-  EXPECT_EQ(reports.size(), 3u);
+  EXPECT_EQ(Reports().size(), 3u);
   EXPECT_FALSE(port.InitPortOnDevice(&target, "/dev/zuvek-no-such-tty", 7));
   EXPECT_FALSE(port.WriteToPort("x", 1)) << "no device";
   EXPECT_FALSE(port.StartMonitoring());
@@ -96,19 +106,19 @@ TEST_F(ThreadPort, BadArgumentsAndMissingDevicesAreRefusedNotCrashed) {
 TEST_F(ThreadPort, LineSettingsThePtyRefusesAreReported) {
   // A rate the driver has no code for is refused by BuildCommDCB.
   ASSERT_TRUE(port.InitPortOnDevice(&target, pty.path(), 7, 12345));
-  ASSERT_EQ(reports.size(), 1u);
-  EXPECT_NE(reports[0].find("BuildCommDCB()"), std::string::npos);
-  EXPECT_NE(reports[0].find("Port: 7"), std::string::npos);
+  ASSERT_EQ(Reports().size(), 1u);
+  EXPECT_NE(Reports()[0].find("BuildCommDCB()"), std::string::npos);
+  EXPECT_NE(Reports()[0].find("Port: 7"), std::string::npos);
 }
 
 TEST_F(ThreadPort, DeviceLossIsReportedOnceAndTheWorkerEnds) {
   ASSERT_TRUE(port.InitPortOnDevice(&target, pty.path(), 7));
   ASSERT_TRUE(port.StartMonitoring());
   pty.CloseMaster();
-  ASSERT_TRUE(testsupport::WaitFor([&] { return !reports.empty(); }, 2000));
-  EXPECT_NE(reports[0].find("WaitCommEvent()"), std::string::npos);
+  ASSERT_TRUE(testsupport::WaitFor([&] { return !Reports().empty(); }, 2000));
+  EXPECT_NE(Reports()[0].find("WaitCommEvent()"), std::string::npos);
   EXPECT_TRUE(port.StopMonitoring());
-  EXPECT_EQ(reports.size(), 1u);
+  EXPECT_EQ(Reports().size(), 1u);
 }
 
 TEST(ThreadPortText, ErrorTextIsBounded) {
