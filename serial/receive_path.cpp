@@ -39,6 +39,7 @@ LRESULT ReceivePath::OnSerialMessage(WPARAM wParam, LPARAM lParam) {
     if (m_read_len == 0)
       break;
     queue.Append(m_read_buf.data(), m_read_len, clock_.MonotonicUs());
+    NoteQueueDrops(queue, lParam == 0 ? &at_dropped_seen_ : &nmea_dropped_seen_);
     if (lParam != 0)
       DeliverNmea(m_read_buf.data(), m_read_len);
     taken += m_read_len;
@@ -52,6 +53,20 @@ LRESULT ReceivePath::OnSerialMessage(WPARAM wParam, LPARAM lParam) {
     }
   }
   return 0;
+}
+
+void ReceivePath::NoteQueueDrops(const LineQueue& queue, std::uint64_t* seen) {
+  // A queue that nobody drains, or that never sees a line end, is capped;
+  // what it dropped goes to the debug log.
+  const std::uint64_t dropped = queue.DroppedBytes();
+  if (dropped == *seen)
+    return;
+  char msg[96];
+  std::snprintf(msg, sizeof msg, "%s queue full: %llu bytes dropped",
+                &queue == &at_queue_ ? "AT" : "NMEA",
+                static_cast<unsigned long long>(dropped - *seen));
+  LOG_DEBUG(msg);
+  *seen = dropped;
 }
 
 void ReceivePath::DeliverNmea(const char* data, std::size_t size) {

@@ -42,6 +42,7 @@ class ReceivePath {
 
  private:
   void DeliverNmea(const char* data, std::size_t size);
+  void NoteQueueDrops(const LineQueue& queue, std::uint64_t* seen);
 
   CSerial& at_port_;
   CSerial& nmea_port_;
@@ -55,4 +56,6 @@ class ReceivePath {
   DWORD m_read_len = 0;
   std::vector<std::string> lines_;
   std::uint64_t dropped_display_ = 0;
+  std::uint64_t at_dropped_seen_ = 0;
+  std::uint64_t nmea_dropped_seen_ = 0;
 };

@@ -2,15 +2,18 @@
 // lines out as WM_USER+1004, in order, with nothing lost or held back.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/core/debug_log.h"
 #include "platform/message_loop.h"
 #include "serial/receive_path.h"
 #include "serial/serial_mfc.h"
 #include "tests/serial/pty_pair.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -212,6 +215,36 @@ TEST_F(ReceiveHub, LostNmeaPortReachesTheHubAsItsOwnNotification) {
   ASSERT_TRUE(loop.RunUntil([&] { return !lost.empty(); }, 1000));
   EXPECT_EQ(lost, std::vector<WPARAM>{1});
   EXPECT_TRUE(lines.empty());
+}
+
+TEST_F(ReceiveHub, GarbageWithoutLineEndsIsCappedAndLogged) {
+  OpenQuiet();
+  testsupport::TempDir dir;
+  std::FILE* log = std::fopen(dir.file("debug.txt").c_str(), "w");
+  ASSERT_NE(log, nullptr);
+  std::FILE* old = SetDebugLogStream(log);
+  LineQueue small(4096);
+  std::vector<char> tail;
+  ReceivePath capped(at, nmea, at_queue, small, tail, target, clock);
+  std::string junk(3000, '\x7f');
+  for (int i = 0; i < 30; ++i) {
+    Feed(junk, nmea_pty, nmea);
+    capped.OnSerialMessage(EV_RXCHAR, 1);
+  }
+  SetDebugLogStream(old);
+  std::fclose(log);
+  EXPECT_LE(small.Size(), 4096u);
+  EXPECT_LE(tail.size(), ReceivePath::kMaxDisplayTail);
+  EXPECT_EQ(small.Size() + small.DroppedBytes(), 90000u) << "every byte kept or counted";
+  EXPECT_GT(capped.DroppedDisplayBytes(), 0u);
+  const std::string text = testsupport::ReadFile(dir.file("debug.txt"));
+  EXPECT_NE(text.find("NMEA queue full"), std::string::npos);
+  EXPECT_NE(text.find("without line end dropped"), std::string::npos);
+  // A well-formed line after the garbage still comes through whole.
+  Feed("\r\n$GPRMC,1\r\n", nmea_pty, nmea);
+  capped.OnSerialMessage(EV_RXCHAR, 1);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), "$GPRMC,1\r\n");
 }
 
 }  // namespace
