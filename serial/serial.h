@@ -61,6 +61,8 @@ class CSerial {
   bool IsDsrOn();
   bool IsRingOn();
   bool IsRlsdOn();
+  // Opens the device exclusively and closes it again. The name maps to a
+  // path as Open maps it (a bare name lives in /dev).
   static PortState ProbePort(const char* deviceName);
 
   LONG GetLastError() const { return m_lastError.load(); }
