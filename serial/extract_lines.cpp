@@ -5,9 +5,11 @@
 
 std::size_t ExtractLines(std::vector<char>& source, std::vector<std::string>& lines,
                          const char* separator) {
-  if (source.empty()) return 0;
+  if (source.empty())
+    return 0;
   lines.clear();
-  if (!separator || std::strlen(separator) < 2) return 0;
+  if (!separator || std::strlen(separator) < 2)
+    return 0;
   const char s0 = separator[0];
   const char s1 = separator[1];
 
@@ -21,14 +23,16 @@ std::size_t ExtractLines(std::vector<char>& source, std::vector<std::string>& li
     const char* hit = nullptr;
     while (p + 1 < end) {
       p = static_cast<const char*>(std::memchr(p, s0, static_cast<std::size_t>(end - p - 1)));
-      if (!p) break;
+      if (!p)
+        break;
       if (p[1] == s1) {
         hit = p;
         break;
       }
       ++p;
     }
-    if (!hit) break;
+    if (!hit)
+      break;
     const char* line_end = hit + 2;
     const std::size_t body = static_cast<std::size_t>(hit - front);
     // The delivered text ends at the first NUL, as a C string would.
@@ -46,6 +50,7 @@ std::size_t ExtractLines(std::vector<char>& source, std::vector<std::string>& li
     }
     front = line_end;
   }
-  if (front != begin) source.erase(source.begin(), source.begin() + (front - begin));
+  if (front != begin)
+    source.erase(source.begin(), source.begin() + (front - begin));
   return dropped;
 }

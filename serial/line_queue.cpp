@@ -6,11 +6,13 @@
 #include "serial/extract_lines.h"
 
 void LineQueue::Append(const char* data, std::size_t size, std::int64_t stamp_us) {
-  if (size == 0) return;
+  if (size == 0)
+    return;
   std::lock_guard<std::mutex> lock(mutex_);
   bytes_.insert(bytes_.end(), data, data + size);
   marks_.push_back({front_offset_ + bytes_.size(), stamp_us});
-  if (bytes_.size() > capacity_) EnforceCapacityLocked();
+  if (bytes_.size() > capacity_)
+    EnforceCapacityLocked();
 }
 
 void LineQueue::DropFrontLocked(std::size_t n) {
@@ -18,7 +20,8 @@ void LineQueue::DropFrontLocked(std::size_t n) {
   bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<std::ptrdiff_t>(n));
   front_offset_ += n;
   dropped_ += n;
-  while (!marks_.empty() && marks_.front().end <= front_offset_) marks_.pop_front();
+  while (!marks_.empty() && marks_.front().end <= front_offset_)
+    marks_.pop_front();
 }
 
 void LineQueue::EnforceCapacityLocked() {
@@ -33,7 +36,8 @@ void LineQueue::EnforceCapacityLocked() {
   bool found = false;
   while (p + 1 < bytes_.size()) {
     const void* r = std::memchr(data + p, '\r', bytes_.size() - p - 1);
-    if (!r) break;
+    if (!r)
+      break;
     p = static_cast<std::size_t>(static_cast<const char*>(r) - data);
     if (data[p + 1] == '\n') {
       cut = p + 2;
@@ -42,13 +46,15 @@ void LineQueue::EnforceCapacityLocked() {
     }
     ++p;
   }
-  if (!found) cut = excess;  // no line end: garbage, keep the newest bytes
+  if (!found)
+    cut = excess;  // no line end: garbage, keep the newest bytes
   DropFrontLocked(cut);
 }
 
 void LineQueue::Extract(std::vector<std::string>& lines, std::vector<std::int64_t>* stamps) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (bytes_.empty()) return;
+  if (bytes_.empty())
+    return;
   // Where each line ends, to stamp it; found before the bytes move.
   std::vector<std::uint64_t> ends;
   if (stamps) {
@@ -67,11 +73,13 @@ void LineQueue::Extract(std::vector<std::string>& lines, std::vector<std::int64_
     stamps->clear();
     std::size_t m = 0;
     for (auto end : ends) {
-      while (m < marks_.size() && marks_[m].end < end) ++m;
+      while (m < marks_.size() && marks_[m].end < end)
+        ++m;
       stamps->push_back(m < marks_.size() ? marks_[m].stamp_us : 0);
     }
   }
-  while (!marks_.empty() && marks_.front().end <= front_offset_) marks_.pop_front();
+  while (!marks_.empty() && marks_.front().end <= front_offset_)
+    marks_.pop_front();
 }
 
 void LineQueue::Clear() {
