@@ -21,15 +21,16 @@ struct LiveFieldName {
 };
 
 constexpr LiveFieldName kLiveFieldNames[] = {
-    {kIdLat, "lat"},          {kIdLon, "lon"},           {kIdUtcTime, "utc_time"},
-    {kIdUtcDate, "utc_date"}, {kIdFixMode, "fix_mode"},  {kIdSpeed, "speed"},
+    {kIdLat, "lat"},           {kIdLon, "lon"},          {kIdUtcTime, "utc_time"},
+    {kIdUtcDate, "utc_date"},  {kIdFixMode, "fix_mode"}, {kIdSpeed, "speed"},
     {kIdAltitude, "altitude"}, {kIdHdop, "hdop"},
 };
 
 nlohmann::json EpochJson(std::size_t epoch, std::size_t line_no, const LiveView& view,
                          const std::vector<SatelliteBar>& bars) {
   nlohmann::json live = nlohmann::json::object();
-  for (const auto& field : kLiveFieldNames) live[field.name] = view.Text(field.id);
+  for (const auto& field : kLiveFieldNames)
+    live[field.name] = view.Text(field.id);
   nlohmann::json list = nlohmann::json::array();
   for (const SatelliteBar& bar : bars) {
     list.push_back({{"prn", bar.prn},
@@ -45,7 +46,8 @@ class DecodeCommand : public cli::Command {
  public:
   CLI::App* Add(CLI::App& app) override {
     CLI::App* sub = app.add_subcommand(
-        "decode", "Decode a recorded NMEA capture as the live view does; one JSON object per epoch");
+        "decode",
+        "Decode a recorded NMEA capture as the live view does; one JSON object per epoch");
     sub->add_option("file", path_, "NMEA capture to read; '-' or nothing reads standard input");
     sub->footer(
         "Each line is handed to the decoder as the receive path would (line end made \"\\r\\n\");\n"
@@ -81,12 +83,15 @@ class DecodeCommand : public cli::Command {
     std::size_t pos = 0;
     while (pos < data.size()) {
       std::size_t end = data.find('\n', pos);
-      if (end == std::string::npos) end = data.size();
+      if (end == std::string::npos)
+        end = data.size();
       line.assign(data, pos, end - pos);
       pos = end + 1;
       ++line_no;
-      if (!line.empty() && line.front() == '#') continue;
-      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (!line.empty() && line.front() == '#')
+        continue;
+      if (!line.empty() && line.back() == '\r')
+        line.pop_back();
       line += "\r\n";
       // The text as the receive path sends it: a NUL byte ends it.
       handler.OnNmeaLine(line.c_str());

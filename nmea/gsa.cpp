@@ -35,7 +35,8 @@ void ParseWithSystemId(const std::string& line, SatelliteCollections& sats, int 
   std::vector<std::string> fields;
   SplitNmeaFields(fields, line);
   const int id = GsaSystemId(fields);
-  if (id < first || id > last) return;
+  if (id < first || id > last)
+    return;
   ReadGsaSatelliteIds(fields, *ListForSystem(sats, id));
 }
 
@@ -44,13 +45,15 @@ void ParseWithSystemId(const std::string& line, SatelliteCollections& sats, int 
 void ReadGsaSatelliteIds(const std::vector<std::string>& fields, std::vector<int>& used) {
   used.clear();
   for (std::size_t i = kFirstId; i <= kLastId && i < fields.size(); ++i) {
-    if (fields[i].empty()) break;
+    if (fields[i].empty())
+      break;
     used.push_back(ParseNmeaInt(fields[i]));
   }
 }
 
 int GsaSystemId(const std::vector<std::string>& fields) {
-  if (fields.empty() || fields.back().empty()) return 0;
+  if (fields.empty() || fields.back().empty())
+    return 0;
   const char c = fields.back().front();
   return c >= '0' && c <= '9' ? c - '0' : 0;
 }

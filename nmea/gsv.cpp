@@ -22,7 +22,8 @@ constexpr std::size_t kSnrOffset = 3;
 void Append(std::vector<SatelliteInfo>& satellites, const std::string& prn_field,
             const std::string& snr_field, int system) {
   const int prn = ParseNmeaInt(prn_field);
-  if (prn != 0) satellites.push_back({prn, ParseNmeaInt(snr_field), system});
+  if (prn != 0)
+    satellites.push_back({prn, ParseNmeaInt(snr_field), system});
 }
 
 void ParseStandard(const std::vector<std::string>& fields, int system,
@@ -55,7 +56,8 @@ void ParseVendor(const std::vector<std::string>& fields, std::vector<SatelliteIn
 
 void ParseGsvSentence(const char* line, std::vector<SatelliteInfo>& satellites) {
   const char* star = std::strchr(line, '*');
-  if (star == nullptr) return;
+  if (star == nullptr)
+    return;
   std::vector<std::string> fields;
   SplitNmeaFields(fields, std::string(line, star));
   const std::string& address = fields.front();  // split always yields a field

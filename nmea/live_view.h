@@ -22,9 +22,8 @@ inline constexpr int kIdSpeed = 1035;
 inline constexpr int kIdAltitude = 1038;
 inline constexpr int kIdHdop = 1039;
 
-inline constexpr std::array<int, 8> kLiveFieldIds = {kIdLat,      kIdLon,      kIdUtcTime,
-                                                     kIdUtcDate,  kIdFixMode,  kIdSpeed,
-                                                     kIdAltitude, kIdHdop};
+inline constexpr std::array<int, 8> kLiveFieldIds = {kIdLat,     kIdLon,   kIdUtcTime,  kIdUtcDate,
+                                                     kIdFixMode, kIdSpeed, kIdAltitude, kIdHdop};
 
 // Lives on the user-interface thread; takes no lock.
 class LiveView {

@@ -12,7 +12,8 @@ bool IsSpace(char c) {
 
 int ParseNmeaInt(const char* text) {
   const char* p = text;
-  while (IsSpace(*p)) ++p;
+  while (IsSpace(*p))
+    ++p;
   bool negative = false;
   if (*p == '+' || *p == '-') {
     negative = *p == '-';
@@ -22,9 +23,12 @@ int ParseNmeaInt(const char* text) {
   long long value = 0;
   constexpr long long kLimit = -static_cast<long long>(INT_MAX) - 1;
   for (; *p >= '0' && *p <= '9'; ++p) {
-    if (value > kLimit) value = value * 10 - (*p - '0');
-    if (value < kLimit) value = kLimit;
+    if (value > kLimit)
+      value = value * 10 - (*p - '0');
+    if (value < kLimit)
+      value = kLimit;
   }
-  if (negative) return static_cast<int>(value);
+  if (negative)
+    return static_cast<int>(value);
   return value < -static_cast<long long>(INT_MAX) ? INT_MAX : static_cast<int>(-value);
 }

@@ -8,4 +8,6 @@
 // Unlike atoi it never overflows: values beyond the int range saturate at
 // INT_MAX or INT_MIN. Independent of the locale.
 int ParseNmeaInt(const char* text);
-inline int ParseNmeaInt(const std::string& text) { return ParseNmeaInt(text.c_str()); }
+inline int ParseNmeaInt(const std::string& text) {
+  return ParseNmeaInt(text.c_str());
+}

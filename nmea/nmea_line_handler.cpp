@@ -12,7 +12,9 @@ namespace {
 
 constexpr std::size_t kBarCapacity = 50;
 
-bool Contains(const char* text, const char* what) { return std::strstr(text, what) != nullptr; }
+bool Contains(const char* text, const char* what) {
+  return std::strstr(text, what) != nullptr;
+}
 
 // Two sentences run together: a "$" and another one after it.
 bool HasTwoDollars(const char* text) {
@@ -32,7 +34,8 @@ int NmeaLineHandler::OnNmeaLine(const char* text) {
     std::fwrite(text, 1, std::strlen(text), g_fp_nmea_all);
     std::fflush(g_fp_nmea_all);
   }
-  if (HasTwoDollars(text)) return 0;
+  if (HasTwoDollars(text))
+    return 0;
 
   ParsePositionSentence(std::string(text), record_, view_);
 
@@ -54,6 +57,7 @@ void NmeaLineHandler::EndEpoch() {
   BuildSatelliteBars(bars_, sats_.m_vec_gps_used, sats_.m_vec_glonass_used,
                      sats_.m_vec_galileo_used, sats_.m_vec_beidou_used, sats_.m_vec_qzss_used,
                      sats_.m_vec_satellites);
-  if (sink_) sink_(bars_);
+  if (sink_)
+    sink_(bars_);
   sats_.OnClearSatellites();
 }

@@ -48,11 +48,13 @@ void ParsePositionSentence(std::string line, PositionRecord& record, LiveView& v
     SplitNmeaFields(fields, line);
     record.m_b_rmc_valid = Field(fields, 2) == "A";
   }
-  if (!record.m_b_rmc_valid) return;
+  if (!record.m_b_rmc_valid)
+    return;
 
   if (is_gprmc) {
     record.m_str_utc_time = Field(fields, 1);
-    if (fields.size() < 10) return;
+    if (fields.size() < 10)
+      return;
     record.m_str_lat = fields[3] + fields[4];
     record.m_str_lon = fields[5] + fields[6];
     record.m_str_utc_date = fields[9];

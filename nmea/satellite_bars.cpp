@@ -16,8 +16,7 @@ bool IsSbasPrn(int prn) {
 }  // namespace
 
 void BuildSatelliteBars(std::vector<SatelliteBar>& bars, const std::vector<int>& gps_used,
-                        const std::vector<int>& glonass_used,
-                        const std::vector<int>& galileo_used,
+                        const std::vector<int>& glonass_used, const std::vector<int>& galileo_used,
                         const std::vector<int>& beidou_used, const std::vector<int>& qzss_used,
                         const std::vector<SatelliteInfo>& satellites) {
   bars.clear();
@@ -26,7 +25,8 @@ void BuildSatelliteBars(std::vector<SatelliteBar>& bars, const std::vector<int>&
     switch (sat.system) {
       case kGnssGps:
         bar.used = Contains(gps_used, sat.prn);
-        if (IsSbasPrn(sat.prn)) bar.system = kGnssSbas;
+        if (IsSbasPrn(sat.prn))
+          bar.system = kGnssSbas;
         break;
       case kGnssGlonass:
         bar.used = Contains(glonass_used, sat.prn);
@@ -44,6 +44,7 @@ void BuildSatelliteBars(std::vector<SatelliteBar>& bars, const std::vector<int>&
         bar.system = kGnssOther;
         break;
     }
-    if (bar.snr > 0) bars.push_back(bar);
+    if (bar.snr > 0)
+      bars.push_back(bar);
   }
 }

@@ -10,13 +10,14 @@ struct SatelliteBar {
   int system;  // GnssSystem; GPS PRNs 33..51 become SBAS
   int snr;     // dB-Hz, always above 0
   int prn;
+
+  bool operator==(const SatelliteBar&) const = default;
 };
 
 // Rebuilds `bars` from the used lists and the collected satellites: one bar
 // per satellite with S/N above 0, in arrival order, neither sorted nor
 // merged. The chart's SetSatellites calls this.
 void BuildSatelliteBars(std::vector<SatelliteBar>& bars, const std::vector<int>& gps_used,
-                        const std::vector<int>& glonass_used,
-                        const std::vector<int>& galileo_used,
+                        const std::vector<int>& glonass_used, const std::vector<int>& galileo_used,
                         const std::vector<int>& beidou_used, const std::vector<int>& qzss_used,
                         const std::vector<SatelliteInfo>& satellites);

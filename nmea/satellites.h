@@ -23,6 +23,8 @@ struct SatelliteInfo {
   int prn;     // never 0
   int snr;     // dB-Hz; 0 when the field was empty
   int system;  // GnssSystem
+
+  bool operator==(const SatelliteInfo&) const = default;
 };
 
 // The six collections of one epoch, filled between two RMC lines.
