@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -79,6 +80,26 @@ TEST(DecodeGolden, StandardInputAndCommentsAndLfLineEnds) {
             "{\"bars\":[{\"letter\":\"G\",\"prn\":7,\"snr\":41,\"system\":1,\"used\":false}],"
             "\"epoch\":0,\"line\":3,\"live\":{\"altitude\":\"\",\"fix_mode\":\"\",\"hdop\":\"\","
             "\"lat\":\"\",\"lon\":\"\",\"speed\":\"\",\"utc_date\":\"\",\"utc_time\":\"\"}}\n");
+}
+
+TEST(DecodeGolden, BytesThatAreNoUtf8AreReplacedNotFatal) {
+  // A valid set whose latitude field holds the bytes FF FE.
+  const std::string cmd =
+      "printf '$GPRMC,1,A,\\377\\376,N,2,E,0,0,010101,,*00\\n"
+      "$GPGSA,A,3*00\\n$GPVTG,1,T,1,M,1,N,5,K*00\\n"
+      "$GPRMC,1,A,\\377\\376,N,2,E,0,0,010101,,*00\\n' | " +
+      std::string(ZUVEK_CLI_PATH) + " decode";
+  FILE* p = popen(cmd.c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  std::array<char, 4096> buf{};
+  std::string out;
+  std::size_t n;
+  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
+    out.append(buf.data(), n);
+  EXPECT_EQ(pclose(p), 0);
+  // Two epochs; the second shows the latitude with U+FFFD for each bad byte.
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2);
+  EXPECT_NE(out.find("\"lat\":\"\xEF\xBF\xBD\xEF\xBF\xBDN\""), std::string::npos) << out;
 }
 
 }  // namespace
