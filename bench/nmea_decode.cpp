@@ -3,6 +3,7 @@
 // cost every decoder must pay). Target: handler / split <= 1.5.
 //
 //   build/dev/bench/bench_nmea_decode [epochs] [rounds]
+#include <algorithm>
 #include <boost/algorithm/string/classification.hpp>
 #include <boost/algorithm/string/split.hpp>
 #include <chrono>
@@ -24,8 +25,8 @@ std::string Sv(int v) {
 
 // One GSV sentence with four satellite groups starting at `prn`.
 std::string Gsv(const char* address, int total, int number, int prn, int epoch, const char* tail) {
-  std::string s = std::string(address) + "," + std::to_string(total) + "," +
-                  std::to_string(number) + ",16";
+  std::string s =
+      std::string(address) + "," + std::to_string(total) + "," + std::to_string(number) + ",16";
   for (int k = 0; k < 4; ++k) {
     const int p = prn + k;
     const int snr = (p * 7 + epoch) % 45;  // some 0: empty fields
@@ -51,11 +52,16 @@ std::vector<std::string> EpochMix(int epochs) {
     lines.push_back("$GNGSA,A,3,11,12,13,,,,,,,,,,1.2,0.9,0.9,3*30\r\n");
     lines.push_back("$PWGSA,A,3,21,22,23,24,,,,,,,,,1.2,0.9,0.9,4*3C\r\n");
     lines.push_back("$PWGSA,A,3,193,,,,,,,,,,,,1.2,0.9,0.9,5*3E\r\n");
-    for (int m = 0; m < 3; ++m) lines.push_back(Gsv("$GPGSV", 3, m + 1, 1 + 4 * m, e, ",1"));
-    for (int m = 0; m < 2; ++m) lines.push_back(Gsv("$GLGSV", 2, m + 1, 65 + 4 * m, e, ",1"));
-    for (int m = 0; m < 2; ++m) lines.push_back(Gsv("$GAGSV", 2, m + 1, 11 + 4 * m, e, ",7"));
-    for (int m = 0; m < 2; ++m) lines.push_back(Gsv("$PWGSV", 2, m + 1, 21 + 4 * m, e, ",4"));
-    for (int m = 0; m < 2; ++m) lines.push_back(Gsv("$PWGSV", 2, m + 1, 93 + 4 * m, e, ",5"));
+    for (int m = 0; m < 3; ++m)
+      lines.push_back(Gsv("$GPGSV", 3, m + 1, 1 + 4 * m, e, ",1"));
+    for (int m = 0; m < 2; ++m)
+      lines.push_back(Gsv("$GLGSV", 2, m + 1, 65 + 4 * m, e, ",1"));
+    for (int m = 0; m < 2; ++m)
+      lines.push_back(Gsv("$GAGSV", 2, m + 1, 11 + 4 * m, e, ",7"));
+    for (int m = 0; m < 2; ++m)
+      lines.push_back(Gsv("$PWGSV", 2, m + 1, 21 + 4 * m, e, ",4"));
+    for (int m = 0; m < 2; ++m)
+      lines.push_back(Gsv("$PWGSV", 2, m + 1, 93 + 4 * m, e, ",5"));
   }
   return lines;
 }
@@ -65,7 +71,8 @@ double BestNsPerLine(const std::vector<std::string>& lines, int rounds, Body bod
   double best = 1e30;
   for (int r = 0; r < rounds; ++r) {
     const auto start = std::chrono::steady_clock::now();
-    for (const auto& line : lines) body(line);
+    for (const auto& line : lines)
+      body(line);
     const std::chrono::duration<double, std::nano> took = std::chrono::steady_clock::now() - start;
     best = std::min(best, took.count() / static_cast<double>(lines.size()));
   }

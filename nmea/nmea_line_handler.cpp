@@ -30,6 +30,8 @@ NmeaLineHandler::NmeaLineHandler(LiveView& view, SatelliteBarSink sink)
 }
 
 int NmeaLineHandler::OnNmeaLine(const char* text) {
+  if (text == nullptr)
+    return 0;
   if (g_fp_nmea_all != nullptr) {
     std::fwrite(text, 1, std::strlen(text), g_fp_nmea_all);
     std::fflush(g_fp_nmea_all);

@@ -26,7 +26,7 @@ class NmeaLineHandler {
 
   // Handles one line: the NUL-terminated text as received, with its "\r\n".
   // Returns 0 when the line holds two sentences run together (logged, not
-  // decoded), 1 otherwise.
+  // decoded) or no text at all, 1 otherwise.
   int OnNmeaLine(const char* text);
 
   void SetSink(SatelliteBarSink sink) { sink_ = std::move(sink); }

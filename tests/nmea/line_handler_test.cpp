@@ -61,6 +61,7 @@ TEST(NmeaLineHandler, TwoSentencesRunTogetherAreNotDecoded) {
   EXPECT_EQ(rig.Feed(std::string("$GPGGA,030130") + kGsv), 0);
   EXPECT_TRUE(rig.handler.Satellites().m_vec_satellites.empty());
   EXPECT_EQ(rig.Feed(std::string(kRmc) + "$"), 0);
+  EXPECT_EQ(rig.handler.OnNmeaLine(nullptr), 0);
   EXPECT_FALSE(rig.handler.Record().m_b_rmc_valid);
   EXPECT_TRUE(rig.epochs.empty());
   // One "$" anywhere is fine, also after leading garbage.
