@@ -1,11 +1,23 @@
-// One bar of the satellite signal chart.
+// The bars of the satellite signal chart, one per satellite with a signal.
 #pragma once
 
-#include <cstdint>
+#include <vector>
+
+#include "nmea/satellites.h"
 
 struct SatelliteBar {
-  std::int32_t used;
-  std::int32_t system;
-  std::int32_t snr;
-  std::int32_t prn;
+  int used;    // 1 when the receiver uses the satellite, else 0
+  int system;  // GnssSystem; GPS PRNs 33..51 become SBAS
+  int snr;     // dB-Hz, always above 0
+  int prn;
+
+  bool operator==(const SatelliteBar&) const = default;
 };
+
+// Rebuilds `bars` from the used lists and the collected satellites: one bar
+// per satellite with S/N above 0, in arrival order, neither sorted nor
+// merged. The chart's SetSatellites calls this.
+void BuildSatelliteBars(std::vector<SatelliteBar>& bars, const std::vector<int>& gps_used,
+                        const std::vector<int>& glonass_used, const std::vector<int>& galileo_used,
+                        const std::vector<int>& beidou_used, const std::vector<int>& qzss_used,
+                        const std::vector<SatelliteInfo>& satellites);

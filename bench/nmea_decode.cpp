@@ -1,0 +1,117 @@
+// Decoding throughput of the NMEA line handler on a realistic epoch mix,
+// measured beside a bare boost::split of the same lines into strings (the
+// cost every decoder must pay). Target: handler / split <= 1.5.
+//
+//   build/dev/bench/bench_nmea_decode [epochs] [rounds]
+#include <algorithm>
+#include <boost/algorithm/string/classification.hpp>
+#include <boost/algorithm/string/split.hpp>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "nmea/live_view.h"
+#include "nmea/nmea_line_handler.h"
+
+namespace {
+
+std::string Sv(int v) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "%02d", v % 100);
+  return buf;
+}
+
+// One GSV sentence with four satellite groups starting at `prn`.
+std::string Gsv(const char* address, int total, int number, int prn, int epoch, const char* tail) {
+  std::string s =
+      std::string(address) + "," + std::to_string(total) + "," + std::to_string(number) + ",16";
+  for (int k = 0; k < 4; ++k) {
+    const int p = prn + k;
+    const int snr = (p * 7 + epoch) % 45;  // some 0: empty fields
+    s += "," + Sv(p) + "," + Sv(10 + p) + ",1" + Sv(p) + "," + (snr < 8 ? "" : Sv(snr));
+  }
+  return s + tail + "*5A\r\n";
+}
+
+// RMC, GGA, VTG, five GSA and eleven GSV sentences per epoch, all constellations.
+std::vector<std::string> EpochMix(int epochs) {
+  std::vector<std::string> lines;
+  for (int e = 0; e < epochs; ++e) {
+    char t[16];
+    std::snprintf(t, sizeof t, "%02d%02d%02d.00", (e / 3600) % 24, (e / 60) % 60, e % 60);
+    lines.push_back(std::string("$GPRMC,") + t +
+                    ",A,4807.038123,N,01131.000456,E,0.02,31.66,230394,,,A,V*6A\r\n");
+    lines.push_back(std::string("$GPGGA,") + t +
+                    ",4807.038123,N,01131.000456,E,1,12,0.9,545.4,M,46.9,M,,*47\r\n");
+    lines.push_back("$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K,A*48\r\n");
+    lines.push_back("$GPGSA,A,3,01,02,03,04,05,06,07,08,,,,,1.2,0.9,0.9,1*2E\r\n");
+    lines.push_back("$GNGSA,A,3,01,02,03,04,05,06,07,08,,,,,1.2,0.9,0.9,1*30\r\n");
+    lines.push_back("$GNGSA,A,3,65,66,67,68,69,,,,,,,,1.2,0.9,0.9,2*3D\r\n");
+    lines.push_back("$GNGSA,A,3,11,12,13,,,,,,,,,,1.2,0.9,0.9,3*30\r\n");
+    lines.push_back("$PWGSA,A,3,21,22,23,24,,,,,,,,,1.2,0.9,0.9,4*3C\r\n");
+    lines.push_back("$PWGSA,A,3,193,,,,,,,,,,,,1.2,0.9,0.9,5*3E\r\n");
+    for (int m = 0; m < 3; ++m)
+      lines.push_back(Gsv("$GPGSV", 3, m + 1, 1 + 4 * m, e, ",1"));
+    for (int m = 0; m < 2; ++m)
+      lines.push_back(Gsv("$GLGSV", 2, m + 1, 65 + 4 * m, e, ",1"));
+    for (int m = 0; m < 2; ++m)
+      lines.push_back(Gsv("$GAGSV", 2, m + 1, 11 + 4 * m, e, ",7"));
+    for (int m = 0; m < 2; ++m)
+      lines.push_back(Gsv("$PWGSV", 2, m + 1, 21 + 4 * m, e, ",4"));
+    for (int m = 0; m < 2; ++m)
+      lines.push_back(Gsv("$PWGSV", 2, m + 1, 93 + 4 * m, e, ",5"));
+  }
+  return lines;
+}
+
+template <class Body>
+double BestNsPerLine(const std::vector<std::string>& lines, int rounds, Body body) {
+  double best = 1e30;
+  for (int r = 0; r < rounds; ++r) {
+    const auto start = std::chrono::steady_clock::now();
+    for (const auto& line : lines)
+      body(line);
+    const std::chrono::duration<double, std::nano> took = std::chrono::steady_clock::now() - start;
+    best = std::min(best, took.count() / static_cast<double>(lines.size()));
+  }
+  return best;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int epochs = argc > 1 ? std::atoi(argv[1]) : 2000;
+  const int rounds = argc > 2 ? std::atoi(argv[2]) : 7;
+  if (epochs <= 0 || rounds <= 0) {
+    std::fprintf(stderr, "usage: bench_nmea_decode [epochs>0] [rounds>0]\n");
+    return 2;
+  }
+  const std::vector<std::string> lines = EpochMix(epochs);
+
+  std::size_t fields_seen = 0;
+  std::vector<std::string> fields;
+  const double split_ns = BestNsPerLine(lines, rounds, [&](const std::string& line) {
+    boost::algorithm::split(fields, line, boost::algorithm::is_any_of(","),
+                            boost::algorithm::token_compress_off);
+    fields_seen += fields.size();
+  });
+
+  LiveView view;
+  std::size_t bars_seen = 0;
+  NmeaLineHandler handler(view,
+                          [&](const std::vector<SatelliteBar>& bars) { bars_seen += bars.size(); });
+  const double handler_ns = BestNsPerLine(
+      lines, rounds, [&](const std::string& line) { handler.OnNmeaLine(line.c_str()); });
+
+  const double ratio = handler_ns / split_ns;
+  std::printf("lines: %zu (%d epochs of %zu sentences), best of %d rounds\n", lines.size(), epochs,
+              lines.size() / static_cast<std::size_t>(epochs), rounds);
+  std::printf("bare boost::split : %8.1f ns/line  %12.0f lines/s\n", split_ns, 1e9 / split_ns);
+  std::printf("OnNmeaLine        : %8.1f ns/line  %12.0f lines/s\n", handler_ns, 1e9 / handler_ns);
+  std::printf("ratio handler/split: %.2f (target <= 1.50: %s)\n", ratio,
+              ratio <= 1.5 ? "met" : "NOT met");
+  std::printf("(checks: %zu fields, %zu bars)\n", fields_seen, bars_seen);
+  return 0;
+}

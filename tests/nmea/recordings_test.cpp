@@ -1,0 +1,212 @@
+// Every real receiver recording through the line handler, checked against
+// counts and fields taken here independently of the decoders.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "nmea_test_util.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using nmea_test::Rig;
+
+const fs::path kDir = fs::path(ZUVEK_DATA_DIR) / "nmea";
+
+std::vector<fs::path> Recordings() {
+  std::vector<fs::path> out;
+  for (const auto& entry : fs::directory_iterator(kDir)) {
+    if (entry.path().extension() == ".log")
+      out.push_back(entry.path());
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The lines of a capture as the receive path would hand them over: cut at
+// "\n", one "\r" dropped and "\r\n" put back, "#" comments skipped, and the
+// text ending at a NUL byte as a C string does.
+std::vector<std::string> ReceivedLines(const std::string& data) {
+  std::vector<std::string> lines;
+  std::size_t pos = 0;
+  while (pos < data.size()) {
+    std::size_t end = std::min(data.find('\n', pos), data.size());
+    std::string line = data.substr(pos, end - pos);
+    pos = end + 1;
+    if (!line.empty() && line[0] == '#')
+      continue;
+    if (!line.empty() && line.back() == '\r')
+      line.pop_back();
+    line += "\r\n";
+    lines.push_back(line.substr(0, line.find('\0')));
+  }
+  return lines;
+}
+
+// Fields by walking the characters, independent of the splitter under test.
+std::vector<std::string> Fields(const std::string& text) {
+  std::vector<std::string> out(1);
+  for (char c : text) {
+    if (c == ',') {
+      out.emplace_back();
+    } else {
+      out.back() += c;
+    }
+  }
+  return out;
+}
+
+int ToInt(const std::string& s) {
+  errno = 0;
+  long v = std::strtol(s.c_str(), nullptr, 10);
+  return static_cast<int>(std::clamp<long>(v, INT_MIN, INT_MAX));
+}
+
+bool Has(const std::string& s, const char* what) {
+  return s.find(what) != std::string::npos;
+}
+
+std::size_t Dollars(const std::string& s) {
+  return std::count(s.begin(), s.end(), '$');
+}
+
+struct Sat {
+  char letter;
+  int prn;
+  int snr;
+  bool operator==(const Sat&) const = default;
+};
+
+void PrintTo(const Sat& s, std::ostream* os) {
+  *os << s.letter << s.prn << "/" << s.snr;
+}
+
+TEST(Recordings, EveryLineOfEveryFileGoesThroughTheHandler) {
+  if (!fs::is_directory(kDir))
+    GTEST_SKIP() << "no recordings in " << kDir;
+  std::size_t lines = 0;
+  for (const auto& path : Recordings()) {
+    const std::string data = ReadFile(path);
+    Rig rig;
+    for (const auto& line : ReceivedLines(data)) {
+      const int r = rig.handler.OnNmeaLine(line.c_str());
+      EXPECT_EQ(r, Dollars(line) >= 2 ? 0 : 1) << path.filename() << ": " << line;
+      ++lines;
+    }
+    // Verbatim, cut only at "\r\n": LF-only files become long runs of text.
+    Rig raw;
+    std::size_t pos = 0;
+    while (pos < data.size()) {
+      std::size_t end = data.find("\r\n", pos);
+      end = end == std::string::npos ? data.size() : end + 2;
+      raw.handler.OnNmeaLine(data.substr(pos, end - pos).c_str());
+      pos = end;
+    }
+  }
+  EXPECT_GT(lines, 4500u);  // about 4 850 data lines in the 25 files
+}
+
+TEST(Recordings, SatellitesHandedToTheChartMatchAnIndependentCount) {
+  if (!fs::is_directory(kDir))
+    GTEST_SKIP() << "no recordings in " << kDir;
+  std::size_t compared = 0;
+  for (const auto& path : Recordings()) {
+    Rig rig;
+    std::vector<std::vector<Sat>> expected;
+    std::vector<Sat> epoch;
+    for (const auto& line : ReceivedLines(ReadFile(path))) {
+      rig.handler.OnNmeaLine(line.c_str());
+      if (Dollars(line) >= 2)
+        continue;
+      if (Has(line, "RMC")) {
+        expected.push_back(epoch);
+        epoch.clear();
+        continue;
+      }
+      if (Has(line, "$GPGSA") || Has(line, "$GNGSA") || Has(line, "$PWGSA"))
+        continue;
+      if (!Has(line, "GSV") || !Has(line, "*"))
+        continue;
+      const auto f = Fields(line.substr(0, line.find('*')));
+      ASSERT_FALSE(Has(f[0], "PW")) << "vendor sentences are not counted here";
+      char letter;
+      if (Has(f[0], "GP")) {
+        letter = 'G';
+      } else if (Has(f[0], "GL")) {
+        letter = 'R';
+      } else if (Has(f[0], "GA")) {
+        letter = 'E';
+      } else {
+        continue;
+      }
+      for (std::size_t i = 4; i + 3 < f.size(); i += 4) {
+        const int prn = ToInt(f[i]);
+        const int snr = ToInt(f[i + 3]);
+        if (prn == 0 || snr <= 0)
+          continue;
+        epoch.push_back({letter == 'G' && prn >= 33 && prn <= 51 ? 'S' : letter, prn, snr});
+      }
+    }
+    ASSERT_EQ(rig.epochs.size(), expected.size()) << path.filename();
+    for (std::size_t e = 0; e < expected.size(); ++e) {
+      std::vector<Sat> got;
+      for (const auto& bar : rig.epochs[e])
+        got.push_back({GnssLetter(bar.system), bar.prn, bar.snr});
+      EXPECT_EQ(got, expected[e]) << path.filename() << " epoch " << e;
+      compared += expected[e].size();
+    }
+  }
+  EXPECT_GT(compared, 1000u);  // the recordings carry plenty of satellites
+}
+
+TEST(Recordings, ValidGprmcIsShownCharacterForCharacter) {
+  if (!fs::is_directory(kDir))
+    GTEST_SKIP() << "no recordings in " << kDir;
+  std::size_t record_checks = 0, label_checks = 0;
+  for (const auto& path : Recordings()) {
+    Rig rig;
+    std::set<int> set_now;
+    rig.view.AddObserver([&](int id, const std::string&) { set_now.insert(id); });
+    for (const auto& line : ReceivedLines(ReadFile(path))) {
+      set_now.clear();
+      rig.handler.OnNmeaLine(line.c_str());
+      if (Dollars(line) >= 2 || !Has(line, "$GPRMC"))
+        continue;
+      const auto f = Fields(line);
+      if (f.size() < 10 || f[2] != "A")
+        continue;
+      const PositionRecord& rec = rig.handler.Record();
+      EXPECT_EQ(rec.m_str_utc_time, f[1]) << path.filename() << ": " << line;
+      EXPECT_EQ(rec.m_str_lat, f[3] + f[4]) << path.filename() << ": " << line;
+      EXPECT_EQ(rec.m_str_lon, f[5] + f[6]) << path.filename() << ": " << line;
+      EXPECT_EQ(rec.m_str_utc_date, f[9]) << path.filename() << ": " << line;
+      ++record_checks;
+      if (set_now.count(kIdLat) == 0)
+        continue;  // the set was not complete yet
+      EXPECT_EQ(rig.Label(kIdLat), f[3] + f[4]) << path.filename() << ": " << line;
+      EXPECT_EQ(rig.Label(kIdLon), f[5] + f[6]) << path.filename() << ": " << line;
+      EXPECT_EQ(rig.Label(kIdUtcTime), f[1]) << path.filename() << ": " << line;
+      EXPECT_EQ(rig.Label(kIdUtcDate), f[9]) << path.filename() << ": " << line;
+      ++label_checks;
+    }
+  }
+  EXPECT_GT(record_checks, 100u);
+  EXPECT_GT(label_checks, 50u);
+}
+
+}  // namespace
