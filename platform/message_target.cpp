@@ -78,39 +78,69 @@ bool MessageTarget::Post(UINT message, WPARAM wparam, LPARAM lparam,
   return dispatcher_.PostTask([pending] { pending->Run(); });
 }
 
-LRESULT MessageTarget::Send(UINT message, WPARAM wparam, LPARAM lparam) {
-  if (dispatcher_.IsOwnerThread()) return Dispatch(message, wparam, lparam);
+namespace {
 
-  struct Reply {
-    std::mutex mutex;
-    std::condition_variable cv;
-    bool done = false;
-    LRESULT result = 0;
-    void Finish(LRESULT r) {
-      {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (done) return;
-        done = true;
-        result = r;
-      }
-      cv.notify_all();
+// A reply that a waiting sender blocks on until the owner thread runs the
+// call, or the call is dropped.
+struct Reply {
+  std::mutex mutex;
+  std::condition_variable cv;
+  bool done = false;
+  bool ran = false;
+  LRESULT result = 0;
+  void Finish(bool did_run, LRESULT r) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (done) return;
+      done = true;
+      ran = did_run;
+      result = r;
     }
-  };
+    cv.notify_all();
+  }
+  void Wait() {
+    std::unique_lock<std::mutex> lock(mutex);
+    cv.wait(lock, [&] { return done; });
+  }
+};
+
+// Runs call() on the dispatcher's thread and waits for it.
+std::shared_ptr<Reply> RunAndWait(Dispatcher& dispatcher, std::function<LRESULT()> call) {
   auto reply = std::make_shared<Reply>();
-  auto state = state_;
   auto pending = std::make_shared<PendingDelivery>(
-      [state, reply, message, wparam, lparam]() {
-        LRESULT r = 0;
-        if (auto handler = state->Find(message)) r = handler(wparam, lparam);
-        reply->Finish(r);
+      [reply, call = std::move(call)]() {
+        reply->Finish(true, call());
         return true;
       },
-      [reply] { reply->Finish(0); });
-  if (!dispatcher_.PostTask([pending] { pending->Run(); })) return 0;
+      [reply] { reply->Finish(false, 0); });
+  if (!dispatcher.PostTask([pending] { pending->Run(); })) return reply;  // discard ran
   pending.reset();
-  std::unique_lock<std::mutex> lock(reply->mutex);
-  reply->cv.wait(lock, [&] { return reply->done; });
+  reply->Wait();
+  return reply;
+}
+
+}  // namespace
+
+LRESULT MessageTarget::Send(UINT message, WPARAM wparam, LPARAM lparam) {
+  if (dispatcher_.IsOwnerThread()) return Dispatch(message, wparam, lparam);
+  auto state = state_;
+  auto reply = RunAndWait(dispatcher_, [state, message, wparam, lparam]() -> LRESULT {
+    if (auto handler = state->Find(message)) return handler(wparam, lparam);
+    return 0;
+  });
   return reply->result;
+}
+
+bool MessageTarget::Invoke(std::function<void()> fn) {
+  if (dispatcher_.IsOwnerThread()) {
+    fn();
+    return true;
+  }
+  auto reply = RunAndWait(dispatcher_, [fn = std::move(fn)]() -> LRESULT {
+    fn();
+    return 0;
+  });
+  return reply->ran;
 }
 
 LRESULT MessageTarget::Dispatch(UINT message, WPARAM wparam, LPARAM lparam) {

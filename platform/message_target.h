@@ -36,6 +36,9 @@ class MessageTarget {
   bool Post(UINT message, WPARAM wparam = 0, LPARAM lparam = 0,
             std::function<void()> discard = {});
   LRESULT Send(UINT message, WPARAM wparam = 0, LPARAM lparam = 0);
+  // Runs fn on the owner thread while the caller waits (inline when called
+  // there). Returns false when it could not run (the dispatcher is gone).
+  bool Invoke(std::function<void()> fn);
   // Runs the handler now, on the calling thread; 0 when the table has none.
   LRESULT Dispatch(UINT message, WPARAM wparam, LPARAM lparam);
 

@@ -156,3 +156,28 @@ TEST(RegisterWindowMessage, SameNameSameNumberInTheRegisteredRange) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MessageTarget, InvokeRunsOnTheOwnerThreadAndWaits) {
+  platform::MessageLoop loop;
+  platform::MessageTarget target(loop);
+  const auto owner = std::this_thread::get_id();
+  std::thread::id ran_on;
+  std::atomic<bool> done{false};
+  bool result = false;
+  std::thread worker([&] {
+    result = target.Invoke([&] { ran_on = std::this_thread::get_id(); });
+    done = true;
+  });
+  ASSERT_TRUE(loop.RunUntil([&] { return done.load(); }, 5000));
+  worker.join();
+  EXPECT_TRUE(result);
+  EXPECT_EQ(ran_on, owner);
+  loop.Close();
+  std::thread late([&] { result = target.Invoke([] {}); });
+  late.join();
+  EXPECT_FALSE(result);  // nothing runs once the loop is gone
+}
+
+}  // namespace

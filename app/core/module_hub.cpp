@@ -1,0 +1,109 @@
+#include "app/core/module_hub.h"
+
+#include "engine/engine_host.h"
+#include "engine/run_logs.h"
+#include "platform/folders.h"
+
+ModuleHub::ModuleHub(platform::MessageTarget& target, platform::Clock& clock,
+                     const WorkingFolders& folders)
+    : target_(target),
+      clock_(clock),
+      folders_(folders),
+      receive_path_(m_serial_at, m_serial_nmea, m_vec_at, m_vec_receive_nmea, m_vec_nmea_display,
+                    target, clock),
+      nmea_(live_view_) {
+  com_msg_ = InitDefaultComMsg();
+  receive_path_.SetMessageNumber(com_msg_);
+  target_.On(com_msg_, [this](WPARAM w, LPARAM l) { return OnSerialMessage(w, l); });
+  target_.On(kMsgNmeaLine, [this](WPARAM w, LPARAM) -> LRESULT {
+    return nmea_.OnNmeaLine(reinterpret_cast<const char*>(w));
+  });
+  target_.On(kMsgClearPosition, [this](WPARAM, LPARAM) -> LRESULT {
+    nmea_.ResetAtRunStart();
+    return 1;
+  });
+  target_.On(kMsgClearSatellites, [this](WPARAM, LPARAM) -> LRESULT {
+    nmea_.OnClearSatellites();
+    return 1;
+  });
+}
+
+ModuleHub::~ModuleHub() {
+  ClosePorts();
+  target_.Off(com_msg_);
+  target_.Off(kMsgNmeaLine);
+  target_.Off(kMsgClearPosition);
+  target_.Off(kMsgClearSatellites);
+}
+
+LRESULT ModuleHub::OnSerialMessage(WPARAM wparam, LPARAM lparam) {
+  if (LoWord(wparam) == kEventPortLost) {
+    const int port = lparam == 0 ? 0 : 1;
+    if (!lost_[port]) {
+      lost_[port] = true;
+      const std::string text =
+          std::string(port == 0 ? "The AT port" : "The NMEA port") +
+          " is gone: the device disappeared or was unplugged. Close the ports, check the "
+          "module, then open them again.";
+      LOG_DEBUG((text + "\n").c_str());
+      if (on_port_lost_) on_port_lost_(port, text);
+    }
+    return 0;
+  }
+  return receive_path_.OnSerialMessage(wparam, lparam);
+}
+
+std::vector<std::string> ModuleHub::OpenOne(CSerialMFC& port, const std::string& name, DWORD rate,
+                                            LPARAM user) {
+  std::vector<std::string> messages;
+  if (port.Open(name.c_str(), &target_, 0, user, 0, 0) != 0) messages.push_back(kOpenPortFailed);
+  if (port.SetLineFormat(rate, 8, 0, 0) != 0) messages.push_back(kSerialFailed);
+  if (port.SetFlowControl(CSerial::FlowNone) != 0) messages.push_back(kSerialFailed);
+  return messages;
+}
+
+std::vector<std::string> ModuleHub::OpenPorts(const PortRequest& request) {
+  std::vector<std::string> messages = OpenOne(m_serial_at, request.at_name, request.at_rate, 0);
+  auto nmea = OpenOne(m_serial_nmea, request.nmea_name, request.nmea_rate, 1);
+  messages.insert(messages.end(), nmea.begin(), nmea.end());
+  ports_open_ = true;
+  lost_[0] = lost_[1] = false;
+  if (request.auto_start_gps) m_serial_at.Write("AT+WGPS=1\r\n");
+  nmea_all_path_ = folders_.GetNmeaLogDir() + platform::kPathSeparator + FormatTimeOfDay(clock_) +
+                   "_nmea_log_all.txt";
+  if (g_fp_nmea_all) std::fclose(g_fp_nmea_all);
+  g_fp_nmea_all = std::fopen(nmea_all_path_.c_str(), "w");
+  if (!g_fp_nmea_all) LOG_DEBUG(("cannot create " + nmea_all_path_ + "\n").c_str());
+  m_vec_receive_nmea.Clear();
+  return messages;
+}
+
+void ModuleHub::ClosePorts() {
+  m_serial_at.StopListener(INFINITE);
+  m_serial_nmea.StopListener(INFINITE);
+  {
+    std::lock_guard<std::mutex> lock(at_write_mutex_);
+    m_serial_at.Close();
+  }
+  m_serial_nmea.Close();
+  if (g_fp_nmea_all) {
+    std::fclose(g_fp_nmea_all);
+    g_fp_nmea_all = nullptr;
+  }
+  ports_open_ = false;
+}
+
+EngineEnvironment ModuleHub::MakeEngineEnvironment(EngineHost& host) {
+  EngineEnvironment env;
+  env.clock = &clock_;
+  env.at_queue = &m_vec_at;
+  env.nmea_queue = &m_vec_receive_nmea;
+  env.write_at = [this](const std::string& cmd) {
+    std::lock_guard<std::mutex> lock(at_write_mutex_);
+    m_serial_at.Write(cmd.c_str());
+  };
+  env.target = &target_;
+  env.host = &host;
+  env.day_dir = folders_.GetDayDir();
+  return env;
+}

@@ -1,0 +1,97 @@
+// The hub of the tool: the module's two ports, their receive queues, the
+// receive path and the live view, shared by the window and the CLI.
+//
+// It lives on the owner thread of its message target (the window's GUI
+// thread, the CLI's main thread): every handler it binds runs there.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/core/working_folders.h"
+#include "engine/test_engine.h"
+#include "nmea/live_view.h"
+#include "nmea/nmea_line_handler.h"
+#include "platform/clock.h"
+#include "platform/message_target.h"
+#include "serial/line_queue.h"
+#include "serial/receive_path.h"
+#include "serial/serial_mfc.h"
+
+inline constexpr const char* kOpenPortFailed = "Open serial port failed!";
+inline constexpr const char* kSerialFailed = "Serial Failed!";
+
+// What Open was given: the names shown in the port lists and the rates.
+struct PortRequest {
+  std::string at_name;
+  DWORD at_rate = 115200;
+  std::string nmea_name;
+  DWORD nmea_rate = 115200;
+  bool auto_start_gps = false;  // "Auto Start/Stop GPS"
+};
+
+class ModuleHub {
+ public:
+  ModuleHub(platform::MessageTarget& target, platform::Clock& clock, const WorkingFolders& folders);
+  ~ModuleHub();
+  ModuleHub(const ModuleHub&) = delete;
+  ModuleHub& operator=(const ModuleHub&) = delete;
+
+  // Opens both ports, sets their line format, optionally starts GNSS, opens
+  // the all-NMEA log and empties the NMEA queue. A failing step does not
+  // stop the next ones; the texts to show the user come back in order.
+  std::vector<std::string> OpenPorts(const PortRequest& request);
+  // Stops the listeners, closes the ports and the all-NMEA log.
+  void ClosePorts();
+  bool PortsOpen() const { return ports_open_; }
+
+  // Called once per port that vanished while open (0 AT, 1 NMEA), with a
+  // sentence to show the user.
+  void SetPortLostHandler(std::function<void(int port, const std::string& text)> handler) {
+    on_port_lost_ = std::move(handler);
+  }
+  // Where the bars of each epoch go (the chart, the CLI).
+  void SetBarSink(SatelliteBarSink sink) { nmea_.SetSink(std::move(sink)); }
+
+  // The engine's environment on this hub's queues and AT port.
+  EngineEnvironment MakeEngineEnvironment(EngineHost& host);
+
+  // The handlers of the worker's user messages that belong to the live view.
+  void OnTestStarted() { nmea_.ResetAtTestStart(); }
+  void OnRunEndReset() { nmea_.ResetAtRunEnd(); }
+
+  LineQueue& AtQueue() { return m_vec_at; }
+  LineQueue& NmeaQueue() { return m_vec_receive_nmea; }
+  LiveView& View() { return live_view_; }
+  NmeaLineHandler& Nmea() { return nmea_; }
+  CSerialMFC& AtPort() { return m_serial_at; }
+  CSerialMFC& NmeaPort() { return m_serial_nmea; }
+  const std::string& NmeaAllLogPath() const { return nmea_all_path_; }
+
+ private:
+  LRESULT OnSerialMessage(WPARAM wparam, LPARAM lparam);
+  std::vector<std::string> OpenOne(CSerialMFC& port, const std::string& name, DWORD rate,
+                                   LPARAM user);
+
+  platform::MessageTarget& target_;
+  platform::Clock& clock_;
+  const WorkingFolders& folders_;
+  CSerialMFC m_serial_at;
+  CSerialMFC m_serial_nmea;
+  LineQueue m_vec_at;
+  LineQueue m_vec_receive_nmea;
+  std::vector<char> m_vec_nmea_display;
+  ReceivePath receive_path_;
+  LiveView live_view_;
+  NmeaLineHandler nmea_;
+  UINT com_msg_ = 0;
+  bool ports_open_ = false;
+  bool lost_[2] = {false, false};
+  std::string nmea_all_path_;
+  // The worker writes commands while the user may close the ports.
+  std::mutex at_write_mutex_;
+  std::function<void(int, const std::string&)> on_port_lost_;
+};
