@@ -16,6 +16,8 @@ namespace {
 constexpr std::size_t kBurstBytes = 1100;  // above the 1024 bytes of one read
 constexpr std::size_t kOverlongLine = 300;
 constexpr int kNmeaWriteTimeoutMs = 50;
+// More than this unread before an epoch means nobody has read for epochs.
+constexpr int kUnreadLimit = 3000;
 
 }  // namespace
 
@@ -103,8 +105,8 @@ void Simulator::NmeaLoop() {
     const std::int64_t now = clock_->MonotonicUs();
     if (nmea_present_ && faults.drop_nmea_s >= 0 && started_in_run &&
         now >= session.ok_us + static_cast<std::int64_t>(faults.drop_nmea_s * 1e6)) {
-      nmea_pty_.Close();  // the modem fell off the bus
       nmea_present_ = false;
+      nmea_pty_.Close();  // the modem fell off the bus
     }
     std::vector<std::string> lines;
     int fix_line = -1;

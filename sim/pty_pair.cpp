@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -109,6 +110,17 @@ bool PtyPair::Write(std::string_view bytes, int timeout_ms) {
     waited_ms += 10;
   }
   return true;
+}
+
+}  // namespace sim
+
+namespace sim {
+
+void PtyPair::DropUnreadAbove(int limit) {
+  int unread = 0;
+  if (slave_ >= 0 && ioctl(slave_, FIONREAD, &unread) == 0 && unread > limit) {
+    tcflush(slave_, TCIFLUSH);
+  }
 }
 
 }  // namespace sim

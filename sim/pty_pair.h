@@ -33,6 +33,10 @@ class PtyPair {
   // Writes all bytes, waiting at most timeout_ms (real) for room; bytes that
   // do not fit in time are dropped, as a UART drops what nobody takes.
   bool Write(std::string_view bytes, int timeout_ms = 200);
+  // Throws away what waits unread on the device side when it is more than
+  // `limit` bytes: nobody is listening, and a serial line keeps nothing for
+  // a tool that opens the port later.
+  void DropUnreadAbove(int limit);
 
  private:
   int master_ = -1;

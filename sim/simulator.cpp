@@ -185,8 +185,8 @@ void Simulator::AtLoop() {
         Apply(item.action, item.restart_type, clock_->MonotonicUs());
     }
     if (drop) {
-      at_pty_.Close();  // the modem fell off the bus
       at_present_ = false;
+      at_pty_.Close();  // the modem fell off the bus
     }
     if (!at_pty_.IsOpen()) {
       std::unique_lock lock(mutex_);

@@ -211,7 +211,7 @@ TEST_F(SimFaults, EpochBurstAbove1024Bytes) {
 }
 
 TEST_F(SimFaults, NmeaPortVanishesMidRunWhileAtGoesOn) {
-  ASSERT_TRUE(StartWith("drop-nmea=3"));
+  ASSERT_TRUE(StartWith("drop-nmea=10"));
   const std::string link = fx.simulator->NmeaLinkPath();
   ASSERT_TRUE(StartReceiver());
   // The device side hangs up once the controller side is gone.
@@ -226,7 +226,7 @@ TEST_F(SimFaults, NmeaPortVanishesMidRunWhileAtGoesOn) {
 }
 
 TEST_F(SimFaults, AtPortVanishesMidRun) {
-  ASSERT_TRUE(StartWith("drop-at=1"));
+  ASSERT_TRUE(StartWith("drop-at=10"));
   ASSERT_TRUE(StartReceiver());
   EXPECT_FALSE(at->ReadUntil([](const std::string&) { return false; }, 3000));
   EXPECT_TRUE(at->hung_up());

@@ -82,9 +82,10 @@ TEST(SimReplay, RealCaptureIsReproducedWithItsFirstFixEpoch) {
   ASSERT_EQ(truth.size(), 1u);
   EXPECT_TRUE(truth[0].replay);
   EXPECT_EQ(truth[0].fix_epoch, 4);
-  // Epoch 0 leaves a second after the start, then one per recorded second.
+  // Epoch 0 leaves a second after the start, then one per recorded second;
+  // the write may be late by scheduling, but by less than an epoch.
   EXPECT_GE(truth[0].TtffUs(), 5'000'000);
-  EXPECT_LT(truth[0].TtffUs(), 5'300'000);
+  EXPECT_LT(truth[0].TtffUs(), 6'000'000);
   // A second start replays the capture from its beginning again.
   nmea.received().clear();
   ASSERT_TRUE(at.Write("AT+WGPSEND\r\nAT+WGPS=1\r\n"));

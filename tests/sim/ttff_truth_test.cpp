@@ -126,13 +126,13 @@ TEST(SimTtffTruth, FirstFixWrittenAtTheDrawnTtffRoundedUpToTheNextEpoch) {
     // Honoured within one epoch: never before the TTFF.
     EXPECT_GE(t.TtffUs(), static_cast<std::int64_t>(c.ttff_s * 1e6)) << c.ttff_s;
     // Written at the boundary, late only by the scheduling of one write
-    // (0.3 s of simulator time is 6 ms of real time at scale 50).
+    // (1 s of simulator time is 20 ms of real time at scale 50).
     EXPECT_GE(static_cast<double>(t.TtffUs()), boundary_us) << c.ttff_s;
-    EXPECT_LT(static_cast<double>(t.TtffUs()), boundary_us + 0.3e6) << c.ttff_s;
+    EXPECT_LT(static_cast<double>(t.TtffUs()), boundary_us + 1e6) << c.ttff_s;
     // The tool side, on the same clock, sees both moments within an epoch.
-    EXPECT_NEAR(static_cast<double>(seen.ok_us - t.ok_us), 0, 0.5e6);
+    EXPECT_NEAR(static_cast<double>(seen.ok_us - t.ok_us), 0, 1e6);
     EXPECT_NEAR(static_cast<double>(seen.fix_us - seen.ok_us), static_cast<double>(t.TtffUs()),
-                period_us + 0.5e6);
+                period_us + 1e6);
     fx.simulator->Stop();
     std::ifstream file(fx.options.truth_path);
     std::string line;
