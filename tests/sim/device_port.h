@@ -100,6 +100,17 @@ inline bool WaitFor(const std::function<bool()>& pred, int real_ms) {
   return true;
 }
 
+// The truth of start `index` once its fix is recorded (the simulator notes
+// the moment right after the write that the test may already have read).
+inline bool WaitForFixTruth(const sim::Simulator& simulator, std::size_t index, int real_ms) {
+  return WaitFor(
+      [&] {
+        const auto truth = simulator.Truth();
+        return truth.size() > index && truth[index].fix_us >= 0;
+      },
+      real_ms);
+}
+
 // Complete "\r\n" lines of a byte stream, without their line ends.
 inline std::vector<std::string> Lines(const std::string& bytes) {
   std::vector<std::string> lines;

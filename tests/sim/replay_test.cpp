@@ -78,6 +78,7 @@ TEST(SimReplay, RealCaptureIsReproducedWithItsFirstFixEpoch) {
       nmea.ReadUntil([&](const std::string& r) { return r.size() >= expected.size(); }, 5000))
       << nmea.received().size() << " of " << expected.size() << " bytes";
   EXPECT_EQ(nmea.received(), expected);
+  ASSERT_TRUE(simtest::WaitForFixTruth(*fx.simulator, 0, 2000));
   const auto truth = fx.simulator->Truth();
   ASSERT_EQ(truth.size(), 1u);
   EXPECT_TRUE(truth[0].replay);

@@ -115,6 +115,7 @@ TEST(SimTtffTruth, FirstFixWrittenAtTheDrawnTtffRoundedUpToTheNextEpoch) {
     ASSERT_TRUE(fx.Start(&error)) << error;
     const Observed seen = StartAndWatch(fx, "AT+WGPSDEL=0\r\n");
     ASSERT_GE(seen.fix_us, 0) << c.ttff_s;
+    ASSERT_TRUE(simtest::WaitForFixTruth(*fx.simulator, 0, 2000));
     const auto truth = fx.simulator->Truth();
     ASSERT_EQ(truth.size(), 1u);
     const sim::TruthRecord& t = truth[0];
@@ -158,6 +159,7 @@ TEST(SimTtffTruth, AssistedStartUsesTheAssistedRange) {
                     "AT+WGPSDEL=2\r\nAT+WGPSXTRATIME=0,\"2024/01/15,08:30:05\",1,1,3500\r\n"
                     "AT+WGPSXTRADATA=\"RAM:xtra2.bin\"\r\n");
   ASSERT_GE(seen.fix_us, 0);
+  ASSERT_TRUE(simtest::WaitForFixTruth(*fx.simulator, 0, 2000));
   const auto truth = fx.simulator->Truth();
   ASSERT_EQ(truth.size(), 1u);
   EXPECT_TRUE(truth[0].assisted);
