@@ -16,8 +16,6 @@ namespace {
 constexpr std::size_t kBurstBytes = 1100;  // above the 1024 bytes of one read
 constexpr std::size_t kOverlongLine = 300;
 constexpr int kNmeaWriteTimeoutMs = 50;
-// More than this unread before an epoch means nobody has read for epochs.
-constexpr int kUnreadLimit = 3000;
 
 }  // namespace
 
@@ -46,6 +44,10 @@ std::int64_t Simulator::WriteEpoch(const std::vector<std::string>& lines, int fi
                                    bool split_crlf) {
   if (!nmea_pty_.IsOpen())
     return -1;
+  if (!nmea_pty_.PeerOpen()) {
+    // Sent into a line no one listens to: lost, but sent all the same.
+    return fix_line >= 0 ? clock_->MonotonicUs() : -1;
+  }
   std::int64_t fix_us = -1;
   if (!split_crlf) {
     // A receiver's UART sends the epoch as one burst.

@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
-#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -39,24 +39,32 @@ bool PtyPair::Open(std::string* error) {
     return false;
   }
   device_path_ = name;
-  slave_ = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-  if (slave_ < 0) {
+  const int slave = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  if (slave < 0) {
     Fail(error, "open " + device_path_);
     Close();
     return false;
   }
   termios tio{};
-  if (tcgetattr(slave_, &tio) == 0) {
+  if (tcgetattr(slave, &tio) == 0) {
     cfmakeraw(&tio);
-    tcsetattr(slave_, TCSANOW, &tio);
+    tcsetattr(slave, TCSANOW, &tio);
   }
+  close(slave);
   const int flags = fcntl(master_, F_GETFL);
   fcntl(master_, F_SETFL, flags | O_NONBLOCK);
   return true;
 }
 
 bool PtyPair::Publish(const std::string& link_path, std::string* error) {
-  unlink(link_path.c_str());
+  struct stat target {};
+  if (stat(link_path.c_str(), &target) == 0) {
+    // A live link belongs to another simulator: never take its name.
+    if (error)
+      *error = link_path + " is in use by another simulator (choose another name)";
+    return false;
+  }
+  unlink(link_path.c_str());  // a dangling link left by a simulator that was killed
   if (symlink(device_path_.c_str(), link_path.c_str()) != 0) {
     return Fail(error, "symlink " + link_path);
   }
@@ -74,11 +82,8 @@ void PtyPair::Close() {
     }
     link_path_.clear();
   }
-  if (slave_ >= 0)
-    close(slave_);
   if (master_ >= 0)
     close(master_);
-  slave_ = -1;
   master_ = -1;
 }
 
@@ -116,11 +121,11 @@ bool PtyPair::Write(std::string_view bytes, int timeout_ms) {
 
 namespace sim {
 
-void PtyPair::DropUnreadAbove(int limit) {
-  int unread = 0;
-  if (slave_ >= 0 && ioctl(slave_, FIONREAD, &unread) == 0 && unread > limit) {
-    tcflush(slave_, TCIFLUSH);
-  }
+bool PtyPair::PeerOpen() const {
+  if (master_ < 0)
+    return false;
+  pollfd p{master_, POLLOUT, 0};
+  return poll(&p, 1, 0) >= 0 && !(p.revents & POLLHUP);
 }
 
 }  // namespace sim

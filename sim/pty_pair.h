@@ -1,8 +1,10 @@
 // One pseudo-terminal pair: the simulator keeps the controller (master) side
-// and the tool opens the device (slave) side. The simulator also holds the
-// device side open itself, so that the tool opening and closing the port as
-// often as it likes never hangs up the controller side. Raw mode: no echo,
-// no CR/LF translation.
+// and the tool opens the device (slave) side, as often as it likes. While no
+// one holds the device side open the controller side reports a hang-up; the
+// simulator then drops what it would send, as a serial line loses what no one
+// listens to, so a tool that opens the port later never reads stale replies.
+// Raw mode (no echo, no CR/LF translation) is set once and kept by the
+// terminal across opens.
 #pragma once
 
 #include <string>
@@ -18,7 +20,8 @@ class PtyPair {
   PtyPair& operator=(const PtyPair&) = delete;
 
   bool Open(std::string* error);
-  // Publishes the device path as a symbolic link (replacing a stale one).
+  // Publishes the device path as a symbolic link. A dangling link of the same
+  // name is replaced; a live one (another simulator's) is an error.
   bool Publish(const std::string& link_path, std::string* error);
   // Closes both sides and removes the published link: the port vanishes.
   void Close();
@@ -33,14 +36,11 @@ class PtyPair {
   // Writes all bytes, waiting at most timeout_ms (real) for room; bytes that
   // do not fit in time are dropped, as a UART drops what nobody takes.
   bool Write(std::string_view bytes, int timeout_ms = 200);
-  // Throws away what waits unread on the device side when it is more than
-  // `limit` bytes: nobody is listening, and a serial line keeps nothing for
-  // a tool that opens the port later.
-  void DropUnreadAbove(int limit);
+  // Whether something holds the device side open now.
+  bool PeerOpen() const;
 
  private:
   int master_ = -1;
-  int slave_ = -1;
   std::string device_path_;
   std::string link_path_;
 };

@@ -179,7 +179,7 @@ void Simulator::AtLoop() {
              now >= session_.ok_us + static_cast<std::int64_t>(run_faults_.drop_at_s * 1e6);
     }
     for (const Pending& item : due) {
-      if (at_pty_.IsOpen())
+      if (at_pty_.PeerOpen())
         at_pty_.Write(item.bytes);
       if (item.action != AtAction::kNone)
         Apply(item.action, item.restart_type, clock_->MonotonicUs());
@@ -198,13 +198,16 @@ void Simulator::AtLoop() {
       continue;
     if (p.revents & POLLIN) {
       const long n = at_pty_.Read(buffer, sizeof buffer);
-      if (n <= 0)
+      if (n > 0) {
+        for (const std::string& command :
+             responder_.Feed(std::string_view(buffer, static_cast<std::size_t>(n)))) {
+          OnCommand(command);
+        }
         continue;
-      for (const std::string& command :
-           responder_.Feed(std::string_view(buffer, static_cast<std::size_t>(n)))) {
-        OnCommand(command);
       }
-    } else if (p.revents & (POLLHUP | POLLERR)) {
+    }
+    if (p.revents & (POLLHUP | POLLERR)) {
+      // No one has the port open: look again shortly instead of spinning.
       std::unique_lock lock(mutex_);
       wake_.wait_for(lock, std::chrono::milliseconds(20), [this] { return stop_; });
     }

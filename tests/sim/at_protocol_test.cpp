@@ -165,6 +165,26 @@ TEST_F(SimAtPort, PublishesRecognisableLinksToTheDevicePaths) {
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(nmea_link)));
 }
 
+TEST_F(SimAtPort, ASecondSimulatorNeverTakesALiveName) {
+  sim::Simulator second(fx.clock);
+  sim::SimOptions options = fx.options;
+  std::string error;
+  EXPECT_FALSE(second.Start(options, &error));
+  EXPECT_NE(error.find("in use"), std::string::npos) << error;
+  EXPECT_EQ(std::filesystem::read_symlink(fx.simulator->AtLinkPath()).string(),
+            fx.simulator->AtDevicePath());
+  options.name = "bench2";
+  ASSERT_TRUE(second.Start(options, &error)) << error;
+  EXPECT_EQ(second.AtLinkPath(), fx.dir.path().string() + "/bench2-AT");
+  second.Stop();
+  // A link left dangling by a killed simulator is taken over.
+  const std::string stale = fx.dir.path().string() + "/old-AT";
+  std::filesystem::create_symlink("/dev/pts/no-such-terminal", stale);
+  options.name = "old";
+  ASSERT_TRUE(second.Start(options, &error)) << error;
+  EXPECT_EQ(std::filesystem::read_symlink(stale).string(), second.AtDevicePath());
+}
+
 TEST_F(SimAtPort, AnswersWithEchoThenWithoutAfterAte0) {
   simtest::DevicePort at(fx.simulator->AtLinkPath());
   ASSERT_TRUE(at.ok());
