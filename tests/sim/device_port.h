@@ -22,7 +22,8 @@ namespace simtest {
 
 class DevicePort {
  public:
-  explicit DevicePort(const std::string& path) {
+  // `flush` throws away what waited before the open, as serial ports do.
+  explicit DevicePort(const std::string& path, bool flush = true) {
     fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (fd_ < 0)
       return;
@@ -31,7 +32,8 @@ class DevicePort {
       cfmakeraw(&tio);
       tcsetattr(fd_, TCSANOW, &tio);
     }
-    tcflush(fd_, TCIFLUSH);
+    if (flush)
+      tcflush(fd_, TCIFLUSH);
   }
   ~DevicePort() {
     if (fd_ >= 0)

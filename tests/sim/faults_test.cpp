@@ -233,6 +233,27 @@ TEST_F(SimFaults, AtPortVanishesMidRun) {
   EXPECT_FALSE(fx.simulator->AtPortPresent());
 }
 
+TEST(SimFaultsClosedPort, ReplyToAToolThatClosedThePortIsLostNotKept) {
+  simtest::SimFixture fx(50);
+  fx.options.echo = false;
+  fx.options.faults.late_ms = 2000;
+  std::string error;
+  ASSERT_TRUE(fx.Start(&error)) << error;
+  {
+    simtest::DevicePort at(fx.simulator->AtDevicePath());
+    ASSERT_TRUE(at.ok());
+    ASSERT_TRUE(at.Write("AT+WGPS?\r\n"));
+    ASSERT_TRUE(simtest::WaitFor([&] { return fx.simulator->Commands().size() == 1; }, 2000));
+  }  // closed before the late reply leaves
+  const std::int64_t due = fx.simulator->Commands()[0].us + 2'000'000;
+  ASSERT_TRUE(simtest::WaitFor([&] { return fx.clock->MonotonicUs() > due + 1'000'000; }, 2000));
+  simtest::DevicePort again(fx.simulator->AtDevicePath(), /*flush=*/false);
+  ASSERT_TRUE(again.ok());
+  ASSERT_TRUE(again.Write("AT\r\n"));
+  ASSERT_TRUE(again.ReadUntilContains("OK\r\n", 3000));
+  EXPECT_EQ(again.received(), "OK\r\n") << "no stale +WGPS reply";
+}
+
 TEST(SimFaultsPerRun, OnlyRunTwoLosesItsDeleteAcknowledgement) {
   simtest::SimFixture fx(50);
   std::string error;
