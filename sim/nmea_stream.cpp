@@ -1,0 +1,142 @@
+// The simulator's NMEA port: one epoch per period while the receiver runs,
+// from the receiver model or from a recording, with the NMEA faults applied.
+#include <poll.h>
+
+#include <chrono>
+
+#include "sim/nmea_sentence.h"
+#include "sim/receiver_model.h"
+#include "sim/sim_time.h"
+#include "sim/simulator.h"
+
+namespace sim {
+
+namespace {
+
+constexpr std::size_t kBurstBytes = 1100;  // above the 1024 bytes of one read
+constexpr std::size_t kOverlongLine = 300;
+constexpr int kNmeaWriteTimeoutMs = 50;
+
+}  // namespace
+
+void Simulator::Decorate(std::vector<std::string>& lines, const FaultSet& faults) {
+  if (faults.garbage) {
+    std::string noise;
+    for (int i = 0; i < 24; ++i)
+      noise += static_cast<char>(0x80 + (i * 37) % 0x7f);
+    lines.push_back(noise + "\r\n");
+    lines.push_back(std::string(6, '\0') + BuildSentence("GPTXT,01,01,02,AFTER NUL BYTES"));
+    lines.push_back(BuildSentence("GPTXT,01,01,02," + std::string(kOverlongLine, 'X')));
+  }
+  if (faults.burst) {
+    std::size_t size = 0;
+    for (const std::string& line : lines)
+      size += line.size();
+    for (int n = 1; size < kBurstBytes || n == 1; ++n) {
+      lines.push_back(BuildSentence("GPTXT,01,01,02,BURST PADDING LINE " + std::to_string(n) +
+                                    " OF THIS EPOCH"));
+      size += lines.back().size();
+    }
+  }
+}
+
+std::int64_t Simulator::WriteEpoch(const std::vector<std::string>& lines, int fix_line,
+                                   bool split_crlf) {
+  if (!nmea_pty_.IsOpen())
+    return -1;
+  if (!nmea_pty_.PeerOpen()) {
+    // Sent into a line no one listens to: lost, but sent all the same.
+    return fix_line >= 0 ? clock_->MonotonicUs() : -1;
+  }
+  std::int64_t fix_us = -1;
+  if (!split_crlf) {
+    // A receiver's UART sends the epoch as one burst.
+    std::string bytes;
+    for (const std::string& line : lines)
+      bytes += line;
+    nmea_pty_.Write(bytes, kNmeaWriteTimeoutMs);
+    return fix_line >= 0 ? clock_->MonotonicUs() : -1;
+  }
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    const std::size_t cut = line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0
+                                ? line.size() - 1
+                                : line.size();
+    nmea_pty_.Write(std::string_view(line).substr(0, cut), kNmeaWriteTimeoutMs);
+    poll(nullptr, 0, 1);  // let the reader see the CR alone
+    nmea_pty_.Write(std::string_view(line).substr(cut), kNmeaWriteTimeoutMs);
+    if (static_cast<int>(i) == fix_line)
+      fix_us = clock_->MonotonicUs();
+  }
+  return fix_us;
+}
+
+void Simulator::NmeaLoop() {
+  ReceiverModel model(options_.seed * 2654435761u + 1);
+  int generation = -1;
+  int epoch = 0;
+  std::int64_t next_us = 0;
+  while (true) {
+    Session session;
+    FaultSet faults;
+    bool started_in_run = false;
+    {
+      std::unique_lock lock(mutex_);
+      if (stop_)
+        break;
+      if (!gnss_on_) {
+        wake_.wait_for(lock, std::chrono::milliseconds(50), [this] { return stop_ || gnss_on_; });
+        continue;
+      }
+      session = session_;
+      faults = run_faults_;
+      started_in_run = started_in_run_;
+      if (session.generation != generation) {
+        generation = session.generation;
+        epoch = 0;
+        next_us = session.ok_us + PeriodUs();
+        model.Restart(session.fix_epoch);
+      }
+      if (clock_->MonotonicUs() < next_us) {
+        const int ms = std::max(1, RealMsUntil(*clock_, next_us, 50));
+        wake_.wait_for(lock, std::chrono::milliseconds(ms),
+                       [this, generation] { return stop_ || session_.generation != generation; });
+        continue;
+      }
+    }
+    const std::int64_t now = clock_->MonotonicUs();
+    if (nmea_present_ && faults.drop_nmea_s >= 0 && started_in_run &&
+        now >= session.ok_us + static_cast<std::int64_t>(faults.drop_nmea_s * 1e6)) {
+      nmea_present_ = false;
+      nmea_pty_.Close();  // the modem fell off the bus
+    }
+    std::vector<std::string> lines;
+    int fix_line = -1;
+    std::int64_t gap_us = PeriodUs();
+    if (replay_) {
+      const auto& epochs = replay_->Epochs();
+      if (epoch < static_cast<int>(epochs.size())) {
+        const ReplayEpoch& recorded = epochs[static_cast<std::size_t>(epoch)];
+        lines = recorded.lines;
+        fix_line = recorded.fix_line;
+        gap_us = recorded.gap_us;
+      }
+    } else {
+      lines = model.Epoch(epoch, LocalToUtc(clock_->Now(), nullptr));
+      if (model.FixedAt(epoch))
+        fix_line = 0;  // "$GPRMC" leads every epoch
+    }
+    if (!lines.empty()) {
+      Decorate(lines, faults);
+      const std::int64_t fix_us = WriteEpoch(lines, fix_line, faults.split_crlf);
+      std::lock_guard lock(mutex_);
+      if (fix_us >= 0 && session_.generation == generation && session.truth_index != SIZE_MAX) {
+        truth_.SetFix(session.truth_index, fix_us, epoch);
+      }
+    }
+    ++epoch;
+    next_us += gap_us;
+  }
+}
+
+}  // namespace sim

@@ -1,0 +1,176 @@
+#include "sim/receiver_model.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "sim/nmea_sentence.h"
+
+namespace sim {
+
+namespace {
+
+// Base position of the simulated antenna: 48 deg 07.038' N, 11 deg 31.000' E.
+constexpr int kLatDeg = 48;
+constexpr double kLatMin = 7.038;
+constexpr int kLonDeg = 11;
+constexpr double kLonMin = 31.0;
+constexpr double kAltitudeM = 520.3;
+constexpr int kUsedSnr = 25;      // tracked this strongly, a satellite is in the solution
+constexpr int kStartSnr = 12;     // S/N at which a satellite first shows
+constexpr int kNoFixSnrCap = 20;  // without a fix the signals stay weak
+
+std::string Format(const char* format, auto... args) {
+  char buffer[160];
+  std::snprintf(buffer, sizeof buffer, format, args...);
+  return buffer;
+}
+
+bool IsSbas(int prn) {
+  return prn >= 33 && prn <= 51;
+}
+
+}  // namespace
+
+ReceiverModel::ReceiverModel(std::uint32_t seed) : rng_(seed) {
+  // Appearance order interleaves the constellations, as a receiver acquires them.
+  sky_ = {
+      {'P', 5, 62, 48, 44},    {'L', 67, 55, 120, 41}, {'A', 8, 48, 210, 40},
+      {'P', 13, 45, 296, 42},  {'B', 6, 40, 150, 38},  {'P', 20, 35, 160, 39},
+      {'L', 77, 30, 305, 37},  {'A', 26, 28, 80, 36},  {'P', 29, 25, 240, 37},
+      {'Q', 193, 70, 170, 40}, {'P', 46, 30, 200, 35}, {'B', 21, 33, 60, 35},
+      {'P', 2, 18, 20, 33},    {'L', 68, 20, 15, 33},  {'A', 3, 15, 330, 31},
+      {'P', 15, 12, 100, 30},  {'P', 40, 22, 230, 32}, {'B', 16, 10, 280, 28},
+      {'Q', 194, 12, 150, 29}, {'P', 7, 8, 260, 26},
+  };
+}
+
+void ReceiverModel::Restart(int fix_epoch) {
+  fix_epoch_ = fix_epoch;
+  lat_min_ = 0;
+  lon_min_ = 0;
+}
+
+std::vector<ReceiverModel::Seen> ReceiverModel::Visible(int k) {
+  const int n = static_cast<int>(sky_.size());
+  // Before the fix the satellites show up one by one; all are there by the fix.
+  const int acquire = fix_epoch_ >= 0 ? std::max(fix_epoch_, 1) : 30;
+  std::uniform_int_distribution<int> jitter(-1, 1);
+  std::vector<Seen> seen;
+  for (int i = 0; i < n; ++i) {
+    const int appear = i * acquire / n;
+    if (k < appear)
+      continue;
+    const Satellite& sat = sky_[static_cast<std::size_t>(i)];
+    int snr;
+    if (FixedAt(k)) {
+      snr = sat.target_snr + jitter(rng_);
+    } else {
+      const int ramp = std::max(1, acquire - appear);
+      const double share = std::min(1.0, static_cast<double>(k - appear + 1) / ramp);
+      snr = kStartSnr + static_cast<int>((sat.target_snr - kStartSnr) * share);
+      if (fix_epoch_ < 0)
+        snr = std::min(snr, kNoFixSnrCap);
+      if (k == appear && i % 3 == 2)
+        snr = 0;  // seen in the almanac, not yet tracked
+    }
+    seen.push_back({&sat, snr});
+  }
+  return seen;
+}
+
+void ReceiverModel::AddGsa(std::vector<std::string>& out, const std::string& address,
+                           const std::vector<Seen>& seen, const std::string& systems, int system_id,
+                           bool fixed) const {
+  // $GNGSA,A,3,05,13,,,,,,,,,,,1.6,0.9,1.3,1*hh  fields: 1 mode, 2 fix type,
+  // 3-14 satellites in use, 15 PDOP, 16 HDOP, 17 VDOP, 18 system ID
+  std::string body = address + ",A," + (fixed ? "3" : "1");
+  int used = 0;
+  for (const Seen& s : seen) {
+    if (!fixed || used == 12 || systems.find(s.sat->system) == std::string::npos)
+      continue;
+    if (s.snr < kUsedSnr || (s.sat->system == 'P' && IsSbas(s.sat->prn)))
+      continue;
+    body += Format(",%02d", s.sat->prn);
+    ++used;
+  }
+  for (; used < 12; ++used)
+    body += ",";
+  body += fixed ? ",1.6,0.9,1.3" : ",,,";
+  body += Format(",%d", system_id);
+  out.push_back(BuildSentence(body));
+}
+
+void ReceiverModel::AddGsv(std::vector<std::string>& out, const std::string& address,
+                           const std::vector<Seen>& seen, const std::string& systems,
+                           int system_id) const {
+  // $GPGSV,3,1,11,05,62,048,44,...*hh  fields: 1 messages, 2 message number,
+  // 3 satellites in view, 4+4k PRN, 5+4k elevation, 6+4k azimuth, 7+4k S/N;
+  // the vendor form adds the system ID as the last field.
+  std::vector<Seen> mine;
+  for (const Seen& s : seen) {
+    if (systems.find(s.sat->system) != std::string::npos)
+      mine.push_back(s);
+  }
+  const int count = static_cast<int>(mine.size());
+  const int messages = std::max(1, (count + 3) / 4);
+  for (int m = 0; m < messages; ++m) {
+    std::string body = address + Format(",%d,%d,%02d", messages, m + 1, count);
+    for (int i = m * 4; i < std::min(count, m * 4 + 4); ++i) {
+      const Seen& s = mine[static_cast<std::size_t>(i)];
+      body += Format(",%02d,%02d,%03d,", s.sat->prn, s.sat->elevation, s.sat->azimuth);
+      if (s.snr > 0)
+        body += Format("%02d", s.snr);
+    }
+    if (system_id > 0)
+      body += Format(",%d", system_id);
+    out.push_back(BuildSentence(body));
+  }
+}
+
+std::vector<std::string> ReceiverModel::Epoch(int k, const platform::LocalTime& utc) {
+  const bool fixed = FixedAt(k);
+  const std::vector<Seen> seen = Visible(k);
+  const std::string time =
+      Format("%02d%02d%02d.%03d", utc.hour, utc.minute, utc.second, utc.millisecond);
+  const std::string date = Format("%02d%02d%02d", utc.day, utc.month, utc.year % 100);
+  std::vector<std::string> out;
+  if (!fixed) {
+    out.push_back(BuildSentence("GPRMC," + time + ",V,,,,,,," + date + ",,,N"));
+    out.push_back(BuildSentence("GPGGA," + time + ",,,,,0,00,,,M,,M,,"));
+    out.push_back(BuildSentence("GPVTG,,T,,M,,N,,K,N"));
+  } else {
+    std::uniform_real_distribution<double> step(-0.0002, 0.0002);
+    std::uniform_real_distribution<double> speed(0.0, 0.3);
+    lat_min_ = std::clamp(lat_min_ + step(rng_), -0.01, 0.01);
+    lon_min_ = std::clamp(lon_min_ + step(rng_), -0.01, 0.01);
+    const double knots = speed(rng_);
+    const std::string lat = Format("%02d%07.4f,N", kLatDeg, kLatMin + lat_min_);
+    const std::string lon = Format("%03d%07.4f,E", kLonDeg, kLonMin + lon_min_);
+    int used = 0;
+    for (const Seen& s : seen)
+      used += s.snr >= kUsedSnr ? 1 : 0;
+    // $GPRMC,hhmmss.sss,A,ddmm.mmmm,N,dddmm.mmmm,E,knots,course,ddmmyy,,,A*hh
+    out.push_back(BuildSentence("GPRMC," + time + ",A," + lat + "," + lon +
+                                Format(",%.1f,54.7,", knots) + date + ",,,A"));
+    // $GPGGA,time,lat,N,lon,E,quality,used,HDOP,altitude,M,geoid,M,,*hh
+    out.push_back(BuildSentence(
+        "GPGGA," + time + "," + lat + "," + lon +
+        Format(",1,%02d,0.9,%.1f,M,47.0,M,,", std::min(used, 12), kAltitudeM + lat_min_ * 100)));
+    // $GPVTG,course,T,,M,knots,N,km/h,K,A*hh
+    out.push_back(BuildSentence(Format("GPVTG,54.7,T,,M,%.1f,N,%.1f,K,A", knots, knots * 1.852)));
+  }
+  AddGsa(out, "GPGSA", seen, "P", 1, fixed);
+  AddGsa(out, "GNGSA", seen, "P", 1, fixed);
+  AddGsa(out, "GNGSA", seen, "L", 2, fixed);
+  AddGsa(out, "GNGSA", seen, "A", 3, fixed);
+  AddGsa(out, "PWGSA", seen, "B", 4, fixed);
+  AddGsa(out, "PWGSA", seen, "Q", 5, fixed);
+  AddGsv(out, "GPGSV", seen, "P", 0);
+  AddGsv(out, "GLGSV", seen, "L", 0);
+  AddGsv(out, "GAGSV", seen, "A", 0);
+  AddGsv(out, "PWGSV", seen, "B", 4);
+  AddGsv(out, "PWGSV", seen, "Q", 5);
+  return out;
+}
+
+}  // namespace sim

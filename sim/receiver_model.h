@@ -1,0 +1,58 @@
+// The simulated receiver's sentences, epoch by epoch after a start.
+//
+// Each epoch is "$GPRMC" first, then $GPGGA, $GPVTG, the GSA sentences
+// ($GPGSA, $GNGSA with system IDs 1, 2, 3, the vendor $PWGSA with 4 and 5)
+// and the GSV sentences ($GPGSV with SBAS among the GPS satellites, $GLGSV,
+// $GAGSV, the vendor $PWGSV with system ID 4 or 5 as last field). Before the
+// fix epoch RMC says "V" with empty position fields while satellites appear
+// one by one with rising S/N; from it on RMC says "A", the position wanders a
+// little and GSA reports fix type 3 with the satellites in use.
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+
+namespace sim {
+
+class ReceiverModel {
+ public:
+  explicit ReceiverModel(std::uint32_t seed);
+
+  // A new start whose first fixed epoch is fix_epoch (0-based; -1: never).
+  void Restart(int fix_epoch);
+  // The sentences of epoch k after the start, at the given UTC time.
+  std::vector<std::string> Epoch(int k, const platform::LocalTime& utc);
+  bool FixedAt(int k) const { return fix_epoch_ >= 0 && k >= fix_epoch_; }
+
+ private:
+  struct Satellite {
+    char system;  // 'P' GPS (with SBAS), 'L' GLONASS, 'A' Galileo, 'B' BeiDou, 'Q' QZSS
+    int prn;
+    int elevation;
+    int azimuth;
+    int target_snr;
+  };
+  struct Seen {
+    const Satellite* sat;
+    int snr;  // 0: not yet tracked (empty S/N field)
+  };
+
+  std::vector<Seen> Visible(int k);
+  void AddGsa(std::vector<std::string>& out, const std::string& address,
+              const std::vector<Seen>& seen, const std::string& systems, int system_id,
+              bool fixed) const;
+  void AddGsv(std::vector<std::string>& out, const std::string& address,
+              const std::vector<Seen>& seen, const std::string& systems, int system_id) const;
+
+  std::vector<Satellite> sky_;
+  std::mt19937 rng_;
+  int fix_epoch_ = -1;
+  double lat_min_ = 0;  // offset of the position in minutes of arc
+  double lon_min_ = 0;
+};
+
+}  // namespace sim

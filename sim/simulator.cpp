@@ -1,0 +1,326 @@
+#include "sim/simulator.h"
+
+#include <poll.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+
+#include "platform/sim_ports.h"
+#include "sim/sim_time.h"
+
+namespace sim {
+
+namespace {
+
+std::string Upper(std::string text) {
+  for (char& c : text)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+}  // namespace
+
+Simulator::Simulator(std::shared_ptr<platform::Clock> clock) : clock_(std::move(clock)) {}
+
+Simulator::~Simulator() {
+  Stop();
+}
+
+bool Simulator::Start(const SimOptions& options, std::string* error) {
+  auto fail = [error](const std::string& why) {
+    if (error)
+      *error = why;
+    return false;
+  };
+  if (running_)
+    return fail("the simulator is already running");
+  if (!clock_)
+    return fail("no clock");
+  if (!(options.rate_hz >= 1.0 && options.rate_hz <= 10.0))
+    return fail("rate must be 1 to 10 Hz");
+  options_ = options;
+  replay_.reset();
+  if (!options.replay_path.empty()) {
+    replay_ = ReplayCapture::Load(options.replay_path, error);
+    if (!replay_)
+      return false;
+  }
+  if (!options.truth_path.empty() && !truth_.Open(options.truth_path)) {
+    return fail("cannot write the truth file " + options.truth_path);
+  }
+  if (!at_pty_.Open(error) || !nmea_pty_.Open(error)) {
+    at_pty_.Close();
+    return false;
+  }
+  at_path_ = at_pty_.device_path();
+  nmea_path_ = nmea_pty_.device_path();
+  at_link_.clear();
+  nmea_link_.clear();
+  if (options.publish) {
+    const std::string folder =
+        options.ports_folder.empty() ? platform::SimPortsFolder() : options.ports_folder;
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (!at_pty_.Publish(folder + "/" + options.name + "-AT", error) ||
+        !nmea_pty_.Publish(folder + "/" + options.name + "-NMEA", error)) {
+      at_pty_.Close();
+      nmea_pty_.Close();
+      return false;
+    }
+    at_link_ = at_pty_.link_path();
+    nmea_link_ = nmea_pty_.link_path();
+  }
+  responder_ = AtResponder(options.echo);
+  {
+    std::lock_guard lock(mutex_);
+    ttff_ = std::make_unique<TtffModel>(options.ttff, options.seed);
+    script_ = options.script;
+    run_ = 0;
+    run_faults_ = options.faults;
+    run_faults_.Merge(script_.ForRun(1));
+    started_in_run_ = false;
+    gnss_on_ = false;
+    next_restart_type_ = kRestartHot;
+    next_assisted_ = false;
+    session_ = Session{};
+    commands_.clear();
+    pending_.clear();
+    if (options.gnss_on)
+      StartReceiverLocked(clock_->MonotonicUs(), true);
+    stop_ = false;
+    running_ = true;
+  }
+  at_present_ = true;
+  nmea_present_ = true;
+  at_thread_ = std::thread([this] { AtLoop(); });
+  nmea_thread_ = std::thread([this] { NmeaLoop(); });
+  return true;
+}
+
+void Simulator::Stop() {
+  {
+    std::lock_guard lock(mutex_);
+    if (!running_)
+      return;
+    stop_ = true;
+  }
+  wake_.notify_all();
+  if (at_thread_.joinable())
+    at_thread_.join();
+  if (nmea_thread_.joinable())
+    nmea_thread_.join();
+  truth_.CloseAll();
+  at_pty_.Close();
+  nmea_pty_.Close();
+  at_present_ = false;
+  nmea_present_ = false;
+  std::lock_guard lock(mutex_);
+  running_ = false;
+}
+
+void Simulator::SetRunFaults(int run, const FaultSet& faults) {
+  std::lock_guard lock(mutex_);
+  script_.Set(run, faults);
+  if (run == std::max(run_, 1)) {
+    run_faults_ = options_.faults;
+    run_faults_.Merge(script_.ForRun(run));
+  }
+}
+
+void Simulator::SetAllFaults(const FaultSet& faults) {
+  std::lock_guard lock(mutex_);
+  script_.SetAll(faults);
+  run_faults_ = options_.faults;
+  run_faults_.Merge(script_.ForRun(std::max(run_, 1)));
+}
+
+std::vector<AtCommandRecord> Simulator::Commands() const {
+  std::lock_guard lock(mutex_);
+  return commands_;
+}
+
+bool Simulator::GnssOn() const {
+  std::lock_guard lock(mutex_);
+  return gnss_on_;
+}
+
+int Simulator::Run() const {
+  std::lock_guard lock(mutex_);
+  return run_;
+}
+
+std::int64_t Simulator::PeriodUs() const {
+  return static_cast<std::int64_t>(1e6 / std::clamp(options_.rate_hz, 1.0, 10.0));
+}
+
+void Simulator::AtLoop() {
+  char buffer[1024];
+  while (true) {
+    int wait_ms = 20;
+    bool drop = false;
+    std::vector<Pending> due;
+    {
+      std::lock_guard lock(mutex_);
+      if (stop_)
+        break;
+      const std::int64_t now = clock_->MonotonicUs();
+      for (auto it = pending_.begin(); it != pending_.end();) {
+        if (it->due_us <= now) {
+          due.push_back(std::move(*it));
+          it = pending_.erase(it);
+        } else {
+          wait_ms = std::min(wait_ms, RealMsUntil(*clock_, it->due_us, 20));
+          ++it;
+        }
+      }
+      drop = at_present_ && run_faults_.drop_at_s >= 0 && started_in_run_ &&
+             now >= session_.ok_us + static_cast<std::int64_t>(run_faults_.drop_at_s * 1e6);
+    }
+    for (const Pending& item : due) {
+      if (at_pty_.PeerOpen())
+        at_pty_.Write(item.bytes);
+      if (item.action != AtAction::kNone)
+        Apply(item.action, item.restart_type, clock_->MonotonicUs());
+    }
+    if (drop) {
+      at_present_ = false;
+      at_pty_.Close();  // the modem fell off the bus
+    }
+    if (!at_pty_.IsOpen()) {
+      std::unique_lock lock(mutex_);
+      wake_.wait_for(lock, std::chrono::milliseconds(50), [this] { return stop_; });
+      continue;
+    }
+    pollfd p{at_pty_.master(), POLLIN, 0};
+    if (poll(&p, 1, std::max(wait_ms, 1)) <= 0)
+      continue;
+    if (p.revents & POLLIN) {
+      const long n = at_pty_.Read(buffer, sizeof buffer);
+      if (n > 0) {
+        for (const std::string& command :
+             responder_.Feed(std::string_view(buffer, static_cast<std::size_t>(n)))) {
+          OnCommand(command);
+        }
+        continue;
+      }
+    }
+    if (p.revents & (POLLHUP | POLLERR)) {
+      // No one has the port open: look again shortly instead of spinning.
+      std::unique_lock lock(mutex_);
+      wake_.wait_for(lock, std::chrono::milliseconds(20), [this] { return stop_; });
+    }
+  }
+}
+
+void Simulator::OnCommand(const std::string& command) {
+  const std::int64_t now = clock_->MonotonicUs();
+  const platform::LocalTime local = clock_->Now();
+  int offset_minutes = 0;
+  LocalToUtc(local, &offset_minutes);
+  const std::string upper = Upper(command);
+  std::lock_guard lock(mutex_);
+  // A state query after a start opens the next run of the tool's test.
+  if (upper == "AT+WGPS?" && (run_ == 0 || started_in_run_)) {
+    ++run_;
+    started_in_run_ = false;
+    run_faults_ = options_.faults;
+    run_faults_.Merge(script_.ForRun(run_));
+    if (run_faults_.gnss_on && !gnss_on_)
+      StartReceiverLocked(now, true);
+  }
+  commands_.push_back({command, now, run_});
+  AtReply reply = responder_.Answer(command, gnss_on_, local, offset_minutes);
+  const FaultSet& faults = run_faults_;
+  if (faults.silent)
+    return;
+  if (faults.ErrorFor(upper)) {
+    reply.lines = {"ERROR\r\n"};
+    reply.action = AtAction::kNone;
+  } else if (faults.no_delete_ack && reply.action == AtAction::kDelete) {
+    reply.lines.clear();
+    reply.action = AtAction::kNone;
+  }
+  if (!reply.echo.empty())
+    pending_.push_back({now, reply.echo, AtAction::kNone, 0});
+  if (reply.lines.empty())
+    return;
+  std::string bytes;
+  for (const std::string& line : reply.lines)
+    bytes += line;
+  const std::int64_t delay_us = (options_.reply_delay_ms + faults.late_ms) * 1000;
+  pending_.push_back({now + delay_us, std::move(bytes), reply.action, reply.restart_type});
+}
+
+void Simulator::Apply(AtAction action, int restart_type, std::int64_t written_us) {
+  {
+    std::lock_guard lock(mutex_);
+    switch (action) {
+      case AtAction::kStart:
+        if (!gnss_on_)
+          StartReceiverLocked(written_us, false);
+        started_in_run_ = true;
+        break;
+      case AtAction::kStop:
+        StopReceiverLocked();
+        break;
+      case AtAction::kDelete:
+        next_restart_type_ = restart_type;
+        break;
+      case AtAction::kXtraTime:
+      case AtAction::kXtraData:
+        next_assisted_ = true;
+        break;
+      case AtAction::kNone:
+        break;
+    }
+  }
+  wake_.notify_all();
+}
+
+void Simulator::StartReceiverLocked(std::int64_t ok_us, bool spontaneous) {
+  gnss_on_ = true;
+  Session session;
+  session.generation = session_.generation + 1;
+  session.ok_us = ok_us;
+  if (spontaneous) {
+    // Already running before anyone asked: it has its fix.
+    session.fix_epoch = replay_ ? replay_->FirstFixEpoch() : 0;
+    session_ = session;
+    return;
+  }
+  TruthRecord record;
+  record.run = run_;
+  record.restart_type = next_restart_type_;
+  record.assisted = next_assisted_;
+  record.replay = replay_.has_value();
+  record.ok_us = ok_us;
+  if (replay_) {
+    session.fix_epoch = replay_->FirstFixEpoch();
+  } else {
+    const std::int64_t ttff = ttff_->DrawUs(next_restart_type_, next_assisted_);
+    if (!run_faults_.no_fix) {
+      record.ttff_drawn_us = ttff;
+      // Epoch k leaves at ok + (k + 1) periods: the fix waits for the first
+      // epoch at or after the drawn moment.
+      const double periods = std::ceil(static_cast<double>(ttff) / static_cast<double>(PeriodUs()));
+      session.fix_epoch = std::max(0, static_cast<int>(periods) - 1);
+    }
+  }
+  session.truth_index = truth_.Begin(record);
+  session_ = session;
+  // The receiver keeps what it learnt: the next start is hot unless deleted.
+  next_restart_type_ = kRestartHot;
+  next_assisted_ = false;
+}
+
+void Simulator::StopReceiverLocked() {
+  gnss_on_ = false;
+  if (session_.truth_index != SIZE_MAX)
+    truth_.Close(session_.truth_index);
+  session_.truth_index = SIZE_MAX;
+  ++session_.generation;
+}
+
+}  // namespace sim

@@ -1,0 +1,86 @@
+#include "sim/truth_log.h"
+
+#include <nlohmann/json.hpp>
+
+namespace sim {
+
+std::string TruthRecord::ToJson() const {
+  nlohmann::json j;
+  j["start"] = start;
+  j["run"] = run;
+  j["restart_type"] = restart_type;
+  j["assisted"] = assisted;
+  j["replay"] = replay;
+  j["ok_us"] = ok_us;
+  j["ttff_drawn_us"] = ttff_drawn_us < 0 ? nlohmann::json(nullptr) : nlohmann::json(ttff_drawn_us);
+  j["fix_us"] = fix_us < 0 ? nlohmann::json(nullptr) : nlohmann::json(fix_us);
+  j["fix_epoch"] = fix_epoch < 0 ? nlohmann::json(nullptr) : nlohmann::json(fix_epoch);
+  j["ttff_us"] = fix_us < 0 ? nlohmann::json(nullptr) : nlohmann::json(fix_us - ok_us);
+  return j.dump();
+}
+
+TruthLog::~TruthLog() {
+  CloseAll();
+  if (file_)
+    std::fclose(file_);
+}
+
+bool TruthLog::Open(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  if (file_)
+    std::fclose(file_);
+  file_ = std::fopen(path.c_str(), "w");
+  return file_ != nullptr;
+}
+
+std::size_t TruthLog::Begin(const TruthRecord& record) {
+  std::lock_guard lock(mutex_);
+  records_.push_back(record);
+  records_.back().start = static_cast<int>(records_.size());
+  return records_.size() - 1;
+}
+
+void TruthLog::SetFix(std::size_t index, std::int64_t fix_us, int epoch) {
+  std::lock_guard lock(mutex_);
+  if (index >= records_.size() || records_[index].fix_us >= 0)
+    return;
+  records_[index].fix_us = fix_us;
+  records_[index].fix_epoch = epoch;
+  if (!records_[index].closed) {
+    records_[index].closed = true;
+    WriteLocked(records_[index]);
+  }
+}
+
+void TruthLog::Close(std::size_t index) {
+  std::lock_guard lock(mutex_);
+  if (index >= records_.size() || records_[index].closed)
+    return;
+  records_[index].closed = true;
+  WriteLocked(records_[index]);
+}
+
+void TruthLog::CloseAll() {
+  std::lock_guard lock(mutex_);
+  for (auto& record : records_) {
+    if (record.closed)
+      continue;
+    record.closed = true;
+    WriteLocked(record);
+  }
+}
+
+std::vector<TruthRecord> TruthLog::Records() const {
+  std::lock_guard lock(mutex_);
+  return records_;
+}
+
+void TruthLog::WriteLocked(const TruthRecord& record) {
+  if (!file_)
+    return;
+  const std::string line = record.ToJson() + "\n";
+  std::fwrite(line.data(), 1, line.size(), file_);
+  std::fflush(file_);
+}
+
+}  // namespace sim

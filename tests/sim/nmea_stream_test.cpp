@@ -1,0 +1,201 @@
+// The NMEA the simulated receiver streams: checksums, field counts, talkers
+// and forms the decoders rely on, RMC first in each epoch, V before A.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <set>
+
+#include "sim/receiver_model.h"
+#include "tests/sim/device_port.h"
+
+namespace {
+
+using simtest::Fields;
+using simtest::Lines;
+
+const platform::LocalTime kUtc{2024, 3, 1, 12, 0, 7, 250};
+
+// Checks the "*hh" against an XOR computed here, independently of the builder.
+bool ChecksumMatches(const std::string& line) {
+  const auto star = line.find('*');
+  if (line.empty() || line[0] != '$' || star == std::string::npos || star + 3 != line.size()) {
+    return false;
+  }
+  unsigned sum = 0;
+  for (std::size_t i = 1; i < star; ++i)
+    sum ^= static_cast<unsigned char>(line[i]);
+  return std::strtoul(line.substr(star + 1).c_str(), nullptr, 16) == sum;
+}
+
+std::vector<std::string> EpochLines(sim::ReceiverModel& model, int k) {
+  std::string bytes;
+  for (const auto& s : model.Epoch(k, kUtc))
+    bytes += s;
+  return Lines(bytes);
+}
+
+TEST(SimReceiverModel, EverySentenceHasAValidChecksumAndItsFieldCount) {
+  sim::ReceiverModel model(7);
+  model.Restart(3);
+  // Legend: address -> field count including the address (with the checksum in the last).
+  const std::map<std::string, std::size_t> counts = {{"$GPRMC", 13}, {"$GPGGA", 15},
+                                                     {"$GPVTG", 10}, {"$GPGSA", 19},
+                                                     {"$GNGSA", 19}, {"$PWGSA", 19}};
+  for (int k = 0; k < 6; ++k) {
+    std::string bytes;
+    for (const auto& s : model.Epoch(k, kUtc)) {
+      ASSERT_GE(s.size(), 2u);
+      EXPECT_EQ(s.substr(s.size() - 2), "\r\n") << s;
+      bytes += s;
+    }
+    for (const std::string& line : Lines(bytes)) {
+      EXPECT_TRUE(ChecksumMatches(line)) << line;
+      EXPECT_LE(line.size() + 2, 82u) << "NMEA 0183 limit: " << line;
+      const auto fields = Fields(line);
+      if (auto it = counts.find(fields[0]); it != counts.end()) {
+        EXPECT_EQ(fields.size(), it->second) << line;
+      } else if (fields[0] == "$PWGSV") {
+        EXPECT_EQ((fields.size() - 5) % 4, 0u) << "groups of four plus the system ID: " << line;
+      } else {
+        ASSERT_TRUE(fields[0] == "$GPGSV" || fields[0] == "$GLGSV" || fields[0] == "$GAGSV")
+            << line;
+        EXPECT_EQ((fields.size() - 4) % 4, 0u) << "groups of four: " << line;
+      }
+    }
+  }
+}
+
+TEST(SimReceiverModel, VBeforeTheFixEpochAThenWithPositionAndUsedSatellites) {
+  sim::ReceiverModel model(3);
+  model.Restart(4);
+  for (int k = 0; k < 8; ++k) {
+    const auto lines = EpochLines(model, k);
+    ASSERT_FALSE(lines.empty());
+    const auto rmc = Fields(lines[0]);
+    ASSERT_EQ(rmc[0], "$GPRMC") << "RMC leads epoch " << k;
+    EXPECT_EQ(rmc[1], "120007.250");
+    EXPECT_EQ(rmc[9], "010324");
+    for (const std::string& line : lines) {
+      const auto f = Fields(line);
+      if (f[0] == "$GPGSA") {
+        EXPECT_EQ(f[2], k < 4 ? "1" : "3") << line;
+      }
+      if (f[0] == "$GPGGA" && k >= 4) {
+        EXPECT_GT(std::atof(f[8].c_str()), 0.0) << "HDOP: " << line;
+        EXPECT_GT(std::atof(f[9].c_str()), 100.0) << "altitude: " << line;
+      }
+      if (f[0] == "$GPVTG" && k >= 4) {
+        EXPECT_EQ(f[8], "K");
+        EXPECT_FALSE(f[7].empty()) << "km/h in field 7: " << line;
+      }
+      if (f[0] == "$GPGSA" && k >= 4) {
+        EXPECT_FALSE(f[3].empty()) << "satellites in use: " << line;
+      }
+    }
+    if (k < 4) {
+      EXPECT_EQ(rmc[2], "V") << k;
+      for (int i = 3; i <= 6; ++i)
+        EXPECT_TRUE(rmc[static_cast<std::size_t>(i)].empty()) << lines[0];
+    } else {
+      EXPECT_EQ(rmc[2], "A") << k;
+      EXPECT_EQ(rmc[4], "N");
+      EXPECT_EQ(rmc[6], "E");
+      EXPECT_NEAR(std::atof(rmc[3].c_str()), 4807.038, 0.02) << "wanders only a little";
+      EXPECT_NEAR(std::atof(rmc[5].c_str()), 1131.0, 0.02);
+    }
+  }
+}
+
+TEST(SimReceiverModel, TalkersSystemIdsAndSbasAsTheDecodersExpect) {
+  sim::ReceiverModel model(5);
+  model.Restart(0);
+  std::set<std::string> gsa_ids;  // address + system ID
+  std::set<std::string> gsv_forms;
+  bool sbas = false;
+  for (const std::string& line : EpochLines(model, 2)) {
+    const auto f = Fields(line.substr(0, line.find('*')));
+    if (f[0].find("GSA") != std::string::npos)
+      gsa_ids.insert(f[0] + "/" + f.back());
+    if (f[0] == "$PWGSV")
+      gsv_forms.insert(f[0] + "/" + f.back());
+    else if (f[0].find("GSV") != std::string::npos)
+      gsv_forms.insert(f[0]);
+    if (f[0] == "$GPGSV") {
+      for (std::size_t i = 4; i + 3 < f.size(); i += 4) {
+        const int prn = std::atoi(f[i].c_str());
+        sbas = sbas || (prn >= 33 && prn <= 51);
+      }
+    }
+  }
+  EXPECT_EQ(gsa_ids, (std::set<std::string>{"$GPGSA/1", "$GNGSA/1", "$GNGSA/2", "$GNGSA/3",
+                                            "$PWGSA/4", "$PWGSA/5"}));
+  EXPECT_EQ(gsv_forms,
+            (std::set<std::string>{"$GPGSV", "$GLGSV", "$GAGSV", "$PWGSV/4", "$PWGSV/5"}));
+  EXPECT_TRUE(sbas) << "an SBAS PRN (33-51) among the GPS satellites";
+}
+
+int SatellitesInView(const std::vector<std::string>& lines) {
+  int count = 0;
+  for (const std::string& line : lines) {
+    const auto f = Fields(line);
+    if (f[0].find("GSV") != std::string::npos && f[2] == "1")
+      count += std::atoi(f[3].c_str());
+  }
+  return count;
+}
+
+TEST(SimReceiverModel, SatellitesAppearOneByOneBeforeTheFix) {
+  sim::ReceiverModel model(9);
+  model.Restart(10);
+  int previous = 0;
+  for (int k = 0; k <= 10; ++k) {
+    const int now = SatellitesInView(EpochLines(model, k));
+    EXPECT_GE(now, previous) << k;
+    previous = now;
+  }
+  model.Restart(10);
+  EXPECT_LT(SatellitesInView(EpochLines(model, 0)), previous)
+      << "fewer at the start than at the fix";
+}
+
+TEST(SimNmeaPort, StreamsEpochsLedByRmcWithVBeforeA) {
+  simtest::SimFixture fx(50);
+  fx.options.ttff.hot = {3.0, 3.0};
+  std::string error;
+  ASSERT_TRUE(fx.Start(&error)) << error;
+  simtest::DevicePort at(fx.simulator->AtDevicePath());
+  simtest::DevicePort nmea(fx.simulator->NmeaDevicePath());
+  ASSERT_TRUE(at.ok() && nmea.ok());
+  ASSERT_TRUE(at.Write("AT+WGPS=1\r\n"));
+  // Seven epochs at 1 Hz: 7 s of simulator time, 140 ms at scale 50.
+  ASSERT_TRUE(nmea.ReadUntil(
+      [](const std::string& r) {
+        int rmc = 0;
+        for (auto p = r.find("$GPRMC"); p != std::string::npos; p = r.find("$GPRMC", p + 1))
+          ++rmc;
+        return rmc >= 7;
+      },
+      5000));
+  const auto lines = Lines(nmea.received());
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0].rfind("$GPRMC,", 0), 0u) << "the stream starts with an epoch's RMC";
+  bool seen_a = false;
+  int v_epochs = 0;
+  for (const std::string& line : lines) {
+    EXPECT_TRUE(ChecksumMatches(line)) << line;
+    if (line.rfind("$GPRMC", 0) != 0)
+      continue;
+    const std::string status = Fields(line)[2];
+    if (status == "A")
+      seen_a = true;
+    else {
+      EXPECT_FALSE(seen_a) << "V after A: " << line;
+      ++v_epochs;
+    }
+  }
+  EXPECT_TRUE(seen_a);
+  EXPECT_EQ(v_epochs, 2) << "a 3-s TTFF fixes at the third epoch (ok + 3 s)";
+}
+
+}  // namespace
