@@ -1,0 +1,77 @@
+#include "cli/cli_host.h"
+
+#include <unistd.h>
+
+#include "app/core/module_hub.h"
+#include "platform/message_target.h"
+
+CliHost::CliHost(ModuleHub& hub, platform::MessageTarget& target, const platform::Clock& clock,
+                 unsigned runs, bool xtra, bool quiet)
+    : hub_(hub),
+      target_(target),
+      clock_(clock),
+      runs_(runs),
+      xtra_(xtra),
+      quiet_(quiet),
+      tty_(isatty(STDERR_FILENO) == 1),
+      test_start_us_(clock.MonotonicUs()) {}
+
+void CliHost::EndLine() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (line_open_) std::fputs("\n", stderr);
+  line_open_ = false;
+}
+
+void CliHost::Say(const std::string& text) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (line_open_) std::fputs("\r\033[K", stderr);
+  std::fprintf(stderr, "%s\n", text.c_str());
+  line_open_ = false;
+  if (tty_ && !quiet_) Draw();
+}
+
+void CliHost::ShowMessage(const std::string& text) { Say("zuvek-cli: " + text); }
+
+void CliHost::OnLogFailure(const std::string& path) { Say("zuvek-cli: cannot create " + path); }
+
+void CliHost::ClearLiveViewAfterRun() {
+  target_.Invoke([this] { hub_.OnRunEndReset(); });
+}
+
+void CliHost::OnPhase(unsigned run, RunPhase phase) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  run_ = run;
+  phase_ = phase;
+  if (tty_ && !quiet_) Draw();
+}
+
+void CliHost::OnResult(const TestResult& result) {
+  const ResultRow row = FormatResultRow(result);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    (result.bSucc ? ok_ : fail_)++;
+    last_ = result.bSucc ? row.duration + " s" : "FAIL";
+  }
+  if (!quiet_) {
+    Say("run " + row.times + "/" + std::to_string(runs_) + ": " + row.result +
+        (result.bSucc ? " " + row.duration + " s" : ""));
+  }
+}
+
+void CliHost::Tick() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (tty_ && !quiet_ && run_ > 0) Draw();
+}
+
+void CliHost::Draw() {
+  const auto secs = (clock_.MonotonicUs() - test_start_us_) / 1'000'000;
+  char line[200];
+  std::snprintf(line, sizeof line,
+                "\r\033[Krun %u of %u  %-13s  %02lld:%02lld:%02lld  last %-10s  ok %d  fail %d",
+                run_, runs_, RunPhaseName(phase_), static_cast<long long>(secs / 3600),
+                static_cast<long long>(secs / 60 % 60), static_cast<long long>(secs % 60),
+                last_.empty() ? "-" : last_.c_str(), ok_, fail_);
+  std::fputs(line, stderr);
+  std::fflush(stderr);
+  line_open_ = true;
+}

@@ -1,0 +1,269 @@
+// zuvek-cli run: a TTFF test without the window, against real ports or the
+// built-in module simulator.
+#include <signal.h>
+
+#include <CLI/CLI.hpp>
+#include <atomic>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
+
+#include "app/core/debug_log.h"
+#include "app/core/module_hub.h"
+#include "app/core/working_folders.h"
+#include "cli/cli_host.h"
+#include "cli/command.h"
+#include "config/app_config.h"
+#include "engine/module_commands.h"
+#include "engine/test_engine.h"
+#include "platform/message_loop.h"
+#include "sim/simulator.h"
+
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+
+void OnSignal(int) { g_interrupted = true; }
+
+class RunCommand : public cli::Command {
+ public:
+  CLI::App* Add(CLI::App& app) override {
+    auto* sub = app.add_subcommand(
+        "run",
+        "Run a TTFF test. Without ports it starts the built-in module simulator and runs "
+        "against it.");
+    sub->add_option("--at-port", at_port_, "AT port (ttyUSB2 means /dev/ttyUSB2)");
+    sub->add_option("--nmea-port", nmea_port_, "NMEA port");
+    sub->add_option("--at-baud", at_baud_, "AT port baud rate")->capture_default_str();
+    sub->add_option("--nmea-baud", nmea_baud_, "NMEA port baud rate")->capture_default_str();
+    sub->add_option("--restart", restart_, "restart type: hot, cold or warm")
+        ->check(CLI::IsMember({"hot", "cold", "warm"}))
+        ->capture_default_str();
+    sub->add_option("--runs", runs_, "number of runs")
+        ->check(CLI::Range(1u, 1000000u))
+        ->capture_default_str();
+    sub->add_flag("--xtra", xtra_, "inject the module time and XTRA data before each start");
+    sub->add_option("--timeout", timeout_, "fix time-out in seconds (default: TTFF.cfg, 200)")
+        ->check(CLI::Range(1, 1000000));
+    sub->add_option("--interval-sleep", interval_,
+                    "seconds of NMEA logging after a fix (default: TTFF.cfg, 10)")
+        ->check(CLI::Range(1, 1000000));
+    sub->add_option("--uncrtn", uncrtn_, "XTRA time uncertainty in ms (default: TTFF.cfg, 3500)")
+        ->check(CLI::Range(1u, 4294967295u));
+    sub->add_option("--xtra-cmd", xtra_cmd_, "XTRA data command (default: TTFF.cfg)");
+    sub->add_option("--time-scale", scale_,
+                    "run the clock N times faster (with the simulator; 20 makes a 10-s pause "
+                    "last 0.5 s)")
+        ->check(CLI::Range(1.0, 1000.0))
+        ->capture_default_str();
+    sub->add_option("--sim-seed", seed_, "simulator: seed of the TTFF draws")
+        ->capture_default_str();
+    sub->add_option("--sim-ttff", sim_ttff_,
+                    "simulator: TTFF of every start, SECONDS or MIN:MAX (default: by type)");
+    sub->add_option("--sim-faults", sim_faults_, "simulator: fault script file");
+    sub->add_option("--sim-truth", sim_truth_, "simulator: write its ground truth (JSON lines)");
+    sub->add_flag("--json", json_, "print the summary as JSON on standard output");
+    sub->add_flag("-q,--quiet", quiet_, "no progress, only the summary");
+    sub->footer(
+        "Settings not given come from TTFF.cfg in the working directory (never written here).\n"
+        "Exit codes: 0 every run found a fix; 1 a run failed, the test ended early or the\n"
+        "ports could not be opened; 2 bad command line; 130 interrupted (Ctrl-C), after the\n"
+        "finished runs were written.");
+    return sub;
+  }
+
+  int Run() override;
+
+ private:
+  int Restart() const { return restart_ == "cold" ? 1 : restart_ == "warm" ? 2 : 0; }
+
+  std::string at_port_, nmea_port_;
+  DWORD at_baud_ = 115200, nmea_baud_ = 115200;
+  std::string restart_ = "cold";
+  unsigned runs_ = 3;
+  bool xtra_ = false;
+  int timeout_ = 0, interval_ = 0;
+  unsigned uncrtn_ = 0;
+  std::string xtra_cmd_;
+  double scale_ = 1.0;
+  std::uint32_t seed_ = 1;
+  std::string sim_ttff_, sim_faults_, sim_truth_;
+  bool json_ = false, quiet_ = false;
+};
+
+int RunCommand::Run() {
+  if (at_port_.empty() != nmea_port_.empty()) {
+    std::cerr << "zuvek-cli run: give both --at-port and --nmea-port, or neither for the "
+                 "simulator\n";
+    return cli::kExitUsage;
+  }
+  const bool use_sim = at_port_.empty();
+
+  std::shared_ptr<platform::Clock> clock;
+  if (scale_ != 1.0) {
+    clock = std::make_shared<platform::ScaledClock>(scale_);
+  } else {
+    clock = std::make_shared<platform::RealClock>();
+  }
+  platform::SetProcessClock(clock);
+
+  LoadConfig();
+  if (timeout_ > 0) g_config.SetTimeout(timeout_);
+  if (interval_ > 0) g_config.SetIntervalSleep(interval_);
+  if (uncrtn_ > 0) g_config.SetUncrtn(static_cast<std::int32_t>(uncrtn_));
+  if (!xtra_cmd_.empty()) {
+    if (xtra_cmd_.size() >= 100) {
+      std::cerr << "zuvek-cli run: ImportXTRA Command too long, please fix it!\n";
+      return cli::kExitUsage;
+    }
+    g_config.SetImportXtraCmd(xtra_cmd_);
+  }
+
+  WorkingFolders folders;
+  folders.Init(*clock);
+  if (folders.UsesUserDataFolder()) {
+    std::cerr << "zuvek-cli: the program's folder cannot be written; logs go to "
+              << folders.BaseDir() << "\n";
+  }
+  PrepareDebugLog();
+
+  std::unique_ptr<sim::Simulator> simulator;
+  if (use_sim) {
+    sim::SimOptions options;
+    options.publish = false;
+    options.seed = seed_;
+    options.truth_path = sim_truth_;
+    if (!sim_ttff_.empty()) {
+      sim::TtffRange range;
+      if (!sim::ParseTtffRange(sim_ttff_, range)) {
+        std::cerr << "zuvek-cli run: --sim-ttff takes SECONDS or MIN:MAX\n";
+        return cli::kExitUsage;
+      }
+      options.ttff = {range, range, range, range, range, range};
+    }
+    if (!sim_faults_.empty()) {
+      std::string error;
+      auto script = sim::FaultScript::Load(sim_faults_, &error);
+      if (!script) {
+        std::cerr << "zuvek-cli run: " << error << "\n";
+        return cli::kExitUsage;
+      }
+      options.script = *script;
+    }
+    simulator = std::make_unique<sim::Simulator>(clock);
+    std::string error;
+    if (!simulator->Start(options, &error)) {
+      std::cerr << "zuvek-cli run: cannot start the simulator: " << error << "\n";
+      return cli::kExitFailure;
+    }
+    at_port_ = simulator->AtDevicePath();
+    nmea_port_ = simulator->NmeaDevicePath();
+  }
+
+  platform::MessageLoop loop;
+  platform::MessageTarget target(loop);
+  ModuleHub hub(target, *clock, folders);
+  CliHost host(hub, target, *clock, runs_, xtra_, quiet_);
+
+  std::cerr << "zuvek-cli: " << RestartTypeName(Restart()) << ", " << runs_ << " run"
+            << (runs_ == 1 ? "" : "s") << (xtra_ ? ", XTRA" : "") << ", fix time-out "
+            << g_config.GetTimeout() << " s"
+            << (use_sim ? ", built-in simulator" : "") << " (AT " << at_port_ << ", NMEA "
+            << nmea_port_ << ")" << (scale_ != 1.0 ? ", time scale " : "")
+            << (scale_ != 1.0 ? std::to_string(static_cast<int>(scale_)) : "") << "\n";
+
+  PortRequest request{at_port_, at_baud_, nmea_port_, nmea_baud_, false};
+  const auto messages = hub.OpenPorts(request);
+  for (const auto& m : messages) std::cerr << "zuvek-cli: " << m << "\n";
+  if (!messages.empty()) {
+    hub.ClosePorts();
+    CloseDebugLog();
+    return cli::kExitFailure;
+  }
+  hub.SetPortLostHandler([&host](int, const std::string& text) { host.Say("zuvek-cli: " + text); });
+
+  target.On(kMsgTestResult, [&host](WPARAM w, LPARAM) -> LRESULT {
+    std::unique_ptr<TestResult> result(reinterpret_cast<TestResult*>(w));
+    host.OnResult(*result);
+    return 0;
+  });
+  target.On(kMsgTestStarted, [&hub](WPARAM, LPARAM) -> LRESULT {
+    hub.OnTestStarted();
+    return 1;
+  });
+  target.On(kMsgTestFinished, [](WPARAM, LPARAM) -> LRESULT { return 1; });
+
+  struct sigaction sa {};
+  sa.sa_handler = OnSignal;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+
+  TestEngine engine(hub.MakeEngineEnvironment(host));
+  engine.Start(Restart(), runs_);
+  auto last_tick = std::chrono::steady_clock::now();
+  loop.RunUntil([&] {
+    if (g_interrupted && !engine.ShutdownRequested()) {
+      host.Say("zuvek-cli: interrupted; writing what the test has");
+      engine.RequestShutdown();
+    }
+    if (std::chrono::steady_clock::now() - last_tick > std::chrono::seconds(1)) {
+      last_tick = std::chrono::steady_clock::now();
+      host.Tick();
+    }
+    return !engine.IsRunning();
+  });
+  engine.Join();
+  loop.ProcessPending();
+  host.EndLine();
+  hub.ClosePorts();
+  if (simulator) simulator->Stop();
+
+  const TestOutcome out = engine.LastOutcome();
+  std::string summary_json;
+  {
+    std::FILE* fp = std::fopen(out.summary_path.c_str(), "rb");
+    if (fp) {
+      char buf[4096];
+      size_t n;
+      while ((n = std::fread(buf, 1, sizeof buf, fp)) > 0) summary_json.append(buf, n);
+      std::fclose(fp);
+    }
+  }
+  if (json_) {
+    std::cout << summary_json;
+  } else {
+    std::cout << "runtimes = " << out.statistics.nRuntimes << "\nfail times = " << out.failures
+              << "\n";
+    if (!out.durations.empty()) {
+      char line[160];
+      std::snprintf(line, sizeof line, "average = %.2f,max = %.2f,min = %.2f\n",
+                    static_cast<double>(out.statistics.fAverage),
+                    static_cast<double>(out.statistics.fMax),
+                    static_cast<double>(out.statistics.fMin));
+      std::cout << line;
+      try {
+        const auto j = nlohmann::json::parse(summary_json);
+        const auto& t = j.at("ttff_s");
+        std::snprintf(line, sizeof line,
+                      "median = %.2f, p67 = %.2f, p95 = %.2f, stddev = %.2f (seconds)\n",
+                      t.at("median").get<double>(), t.at("p67").get<double>(),
+                      t.at("p95").get<double>(), t.at("stddev").get<double>());
+        std::cout << line;
+      } catch (...) {
+      }
+    }
+    std::cout << "ended: " << out.end_reason << "\n";
+    std::cout << "logs: " << out.logs.result << "\n      " << out.logs.at << "\n      "
+              << out.logs.nmea << "\n      " << out.csv_path << "\n      " << out.summary_path
+              << "\n";
+  }
+  CloseDebugLog();
+  if (g_interrupted) return cli::kExitInterrupted;
+  return out.completed && out.failures == 0 ? cli::kExitOk : cli::kExitFailure;
+}
+
+}  // namespace
+
+ZUVEK_REGISTER_COMMAND(RunCommand);
