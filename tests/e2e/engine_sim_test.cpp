@@ -1,0 +1,214 @@
+// The engine end to end over pseudo-terminals against the module simulator.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "engine/module_commands.h"
+#include "tests/e2e/sim_rig.h"
+
+namespace {
+
+using testsupport::SimRig;
+using Texts = std::vector<std::string>;
+
+int Count(const Texts& v, const std::string& s) {
+  return static_cast<int>(std::count(v.begin(), v.end(), s));
+}
+
+sim::FaultSet Faults(const std::string& words) {
+  sim::FaultSet f;
+  std::istringstream in(words);
+  for (std::string w; in >> w;) EXPECT_TRUE(sim::ApplyFaultWord(w, f)) << w;
+  return f;
+}
+
+TEST(EngineOverSim, OneColdRunWithGnssOff) {
+  SimRig rig;
+  rig.Open();
+  rig.RunTest(RESTART_COLD, 1);
+  EXPECT_EQ(rig.Commands(), (Texts{"AT+WGPS?", "AT+WGPSDEL=0", "AT+WGPS=1"}));
+  ASSERT_EQ(rig.results.size(), 1u);
+  EXPECT_TRUE(rig.results[0].bSucc);
+  // The simulator's truth for a 4-s cold start, seen through 100-ms polls.
+  const auto truth = rig.simulator.Truth();
+  ASSERT_EQ(truth.size(), 1u);
+  EXPECT_NEAR(rig.results[0].dDuration, truth[0].TtffUs() / 1e6, 0.35);
+  EXPECT_TRUE(rig.engine->LastOutcome().completed);
+}
+
+TEST(EngineOverSim, GnssOnAtTheQueryIsStoppedFirst) {
+  SimRig rig;
+  rig.options.gnss_on = true;
+  rig.Open();
+  rig.RunTest(RESTART_HOT, 1);
+  const Texts cmds = rig.Commands();
+  ASSERT_GE(cmds.size(), 4u);
+  EXPECT_EQ(Texts(cmds.begin(), cmds.begin() + 4),
+            (Texts{"AT+WGPS?", "AT+WGPSEND", "AT+WGPSDEL=1", "AT+WGPS=1"}));
+  const auto rec = rig.simulator.Commands();
+  EXPECT_GE(rec[2].us - rec[1].us, 10'000'000);  // the pause after the stop
+}
+
+TEST(EngineOverSim, QueryAnsweredOnlyTheSecondTime) {
+  SimRig rig;
+  rig.options.script.Set(1, Faults("late=12000"));  // the first reply misses its 10 s
+  rig.Open();
+  rig.RunTest(RESTART_HOT, 1);
+  const Texts cmds = rig.Commands();
+  EXPECT_EQ(Texts(cmds.begin(), cmds.begin() + 2), (Texts{"AT+WGPS?", "AT+WGPS?"}));
+  EXPECT_NE(rig.DebugLog().find("AT+WGPS? timeout...try again\n"), std::string::npos);
+  EXPECT_EQ(Count(cmds, "AT+WGPSEND"), 0);
+}
+
+TEST(EngineOverSim, DeleteNeverAcknowledged) {
+  SimRig rig(100.0);
+  rig.options.script.Set(1, Faults("no-delete-ack"));
+  rig.Open();
+  rig.host->import_xtra = true;
+  rig.RunTest(RESTART_WARM, 1);
+  const Texts cmds = rig.Commands();
+  EXPECT_EQ(Count(cmds, "AT+WGPSDEL=2"), 11);
+  EXPECT_EQ(Count(cmds, "AT+CCLK?"), 0);  // no XTRA after giving up
+  EXPECT_EQ(cmds.back(), "AT+WGPS=1");
+  EXPECT_NE(rig.DebugLog().find("at command timeout...\n"), std::string::npos);
+  ASSERT_EQ(rig.results.size(), 1u);
+}
+
+TEST(EngineOverSim, XtraWithClockReply) {
+  SimRig rig;
+  rig.Open();
+  rig.host->import_xtra = true;
+  rig.RunTest(RESTART_COLD, 1);
+  const Texts cmds = rig.Commands();
+  ASSERT_EQ(cmds.size(), 6u);
+  EXPECT_EQ(cmds[2], "AT+CCLK?");
+  EXPECT_TRUE(std::regex_match(
+      cmds[3], std::regex(R"(AT\+WGPSXTRATIME=0,"20\d\d/\d\d/\d\d,\d\d:\d\d:\d\d",1,1,3500)")))
+      << cmds[3];
+  EXPECT_EQ(cmds[4], "AT+WGPSXTRADATA=\"RAM:xtra2.bin\"");
+  EXPECT_EQ(cmds[5], "AT+WGPS=1");
+  EXPECT_TRUE(rig.simulator.Truth().at(0).assisted);
+}
+
+TEST(EngineOverSim, XtraWithoutClockReplyAndAConfiguredCommand) {
+  SimRig rig;
+  rig.options.script.Set(1, Faults("error=AT+CCLK"));
+  rig.Open();
+  rig.host->import_xtra = true;
+  g_config.SetImportXtraCmd("AT+WGPSXTRADATA=\"EFS:xtra3.bin\"");
+  rig.RunTest(RESTART_HOT, 1);
+  const Texts cmds = rig.Commands();
+  EXPECT_EQ(Count(cmds, "AT+CCLK?"), 1);
+  EXPECT_EQ(std::count_if(cmds.begin(), cmds.end(),
+                          [](const std::string& c) { return c.rfind("AT+WGPSXTRATIME", 0) == 0; }),
+            0);
+  EXPECT_EQ(Count(cmds, "AT+WGPSXTRADATA=\"EFS:xtra3.bin\""), 1);  // with its "\r\n" appended
+}
+
+TEST(EngineOverSim, EveryRunFailingLeavesNoStatistics) {
+  SimRig rig;
+  g_config.SetTimeout(5);
+  rig.options.script.SetAll(Faults("no-fix"));
+  rig.Open();
+  rig.RunTest(RESTART_HOT, 2);
+  EXPECT_EQ(rig.ResultLog(), std::string(kResultLogHeader) + "1\t\t\tFAIL\t\t\tN/A\r\n" +
+                                 "2\t\t\tFAIL\t\t\tN/A\r\n");
+  EXPECT_EQ(Count(rig.Commands(), "AT+WGPSEND"), 1);  // between the runs only
+}
+
+TEST(EngineOverSim, StopDuringTheFixWait) {
+  SimRig rig;
+  rig.options.script.Set(2, Faults("no-fix"));
+  rig.Open();
+  rig.host->on_phase = [&](unsigned run, RunPhase phase) {
+    if (run == 2 && phase == RunPhase::FixWait) rig.engine->Stop();
+  };
+  rig.RunTest(RESTART_HOT, 3);
+  EXPECT_EQ(rig.results.size(), 1u);
+  EXPECT_EQ(rig.Commands().back(), "AT+WGPS=1");  // no stop command: GNSS stays on
+  EXPECT_NE(rig.DebugLog().find("bExitThread = true, exit thread.\n"), std::string::npos);
+}
+
+TEST(EngineOverSim, StopDuringTheClosingPause) {
+  SimRig rig;
+  rig.Open();
+  rig.host->on_phase = [&](unsigned run, RunPhase phase) {
+    if (run == 1 && phase == RunPhase::ClosingPause) rig.engine->Stop();
+  };
+  rig.RunTest(RESTART_HOT, 3);
+  EXPECT_EQ(rig.results.size(), 1u);
+  EXPECT_EQ(Count(rig.Commands(), "AT+WGPS?"), 1);
+  EXPECT_NE(rig.ResultLog().find("runtimes = 1\nfail times = 0\n"), std::string::npos);
+}
+
+TEST(EngineOverSim, SeveralRunsFormatTheResultLogAndAgreeWithTheCsv) {
+  SimRig rig;
+  g_config.SetTimeout(8);
+  rig.options.script.Set(3, Faults("no-fix"));
+  rig.Open();
+  rig.RunTest(RESTART_COLD, 4);
+  const std::string log = rig.ResultLog();
+  const std::regex shape(
+      "Times\t\t\tResult\t\t\tDuration\r\n"
+      "1\t\t\tSUCC\t\t\t\\d+\\.\\d{6}\r\n"
+      "2\t\t\tSUCC\t\t\t\\d+\\.\\d{6}\r\n"
+      "3\t\t\tFAIL\t\t\tN/A\r\n"
+      "4\t\t\tSUCC\t\t\t\\d+\\.\\d{6}\r\n"
+      "runtimes = 4\nfail times = 1\naverage = \\d+\\.\\d\\d,max = \\d+\\.\\d\\d,min = "
+      "\\d+\\.\\d\\d\n");
+  EXPECT_TRUE(std::regex_match(log, shape)) << log;
+  const auto records = rig.engine->LastOutcome().records;
+  ASSERT_EQ(records.size(), 4u);
+  EXPECT_FALSE(records[2].success);
+  // Three AT+WGPSEND between runs, none after the last.
+  EXPECT_EQ(Count(rig.Commands(), "AT+WGPSEND"), 3);
+  // The precise TTFF follows the simulator's truth closely.
+  const auto truth = rig.simulator.Truth();
+  ASSERT_EQ(truth.size(), 4u);
+  for (int i : {0, 1, 3}) {
+    EXPECT_NEAR(records[i].ttff_precise_s, truth[i].TtffUs() / 1e6, 0.05) << "run " << i + 1;
+  }
+}
+
+TEST(EngineOverSim, NmeaPortVanishingMidRunIsReportedAndTheTestGoesOn) {
+  SimRig rig;
+  g_config.SetTimeout(6);
+  rig.options.script.Set(1, Faults("no-fix drop-nmea=1"));
+  rig.Open();
+  rig.RunTest(RESTART_HOT, 2);
+  ASSERT_EQ(rig.lost, std::vector<int>{1});  // told once, about the NMEA port
+  EXPECT_NE(rig.lost_texts[0].find("NMEA port is gone"), std::string::npos);
+  ASSERT_EQ(rig.results.size(), 2u);
+  EXPECT_FALSE(rig.results[0].bSucc);
+  EXPECT_FALSE(rig.results[1].bSucc);  // no NMEA any more: the second run fails too
+  // The logs are intact and closed; the ports close cleanly and can open again.
+  EXPECT_NE(rig.ResultLog().find("2\t\t\tFAIL\t\t\tN/A\r\n"), std::string::npos);
+  rig.hub->ClosePorts();
+  auto again = rig.hub->OpenPorts(
+      {rig.simulator.AtDevicePath(), 115200, rig.simulator.AtDevicePath() + "-gone", 115200, false});
+  EXPECT_EQ(again, (Texts{"Open serial port failed!", "Serial Failed!", "Serial Failed!"}));
+  rig.hub->ClosePorts();
+}
+
+TEST(EngineOverSim, AtPortVanishingEndsTheTestAtTheNextUnansweredCommand) {
+  SimRig rig;
+  rig.options.script.Set(1, Faults("drop-at=0.5"));
+  rig.Open();
+  rig.RunTest(RESTART_HOT, 3);
+  ASSERT_EQ(rig.lost, std::vector<int>{0});
+  // Run 1 still finds its fix (NMEA is fine); the stop after it goes unanswered.
+  ASSERT_EQ(rig.results.size(), 1u);
+  EXPECT_EQ(rig.engine->LastOutcome().end_reason, "no reply to AT+WGPSEND");
+}
+
+TEST(EngineOverSim, FaultyNmeaStreamStillGivesTheFix) {
+  SimRig rig;
+  rig.options.script.SetAll(Faults("garbage split-crlf burst"));
+  rig.Open();
+  rig.RunTest(RESTART_HOT, 2);
+  ASSERT_EQ(rig.results.size(), 2u);
+  EXPECT_TRUE(rig.results[0].bSucc);
+  EXPECT_TRUE(rig.results[1].bSucc);
+}
+
+}  // namespace
