@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <mutex>
 
 namespace sim {
 
@@ -16,7 +17,12 @@ platform::LocalTime LocalToUtc(const platform::LocalTime& local, int* offset_min
   broken.tm_sec = local.second;
   broken.tm_isdst = -1;
   std::tm as_utc = broken;
+  // mktime reads the zone rules under a lock of the C library that thread
+  // checkers cannot see; one lock of ours keeps the two threads apart.
+  static std::mutex zone_mutex;
+  std::unique_lock zone_lock(zone_mutex);
   const std::time_t instant = std::mktime(&broken);
+  zone_lock.unlock();
   const std::time_t fields_as_utc = timegm(&as_utc);
   if (offset_minutes)
     *offset_minutes = static_cast<int>((fields_as_utc - instant) / 60);

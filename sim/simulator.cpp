@@ -47,6 +47,7 @@ bool Simulator::Start(const SimOptions& options, std::string* error) {
     if (!replay_)
       return false;
   }
+  truth_.Reset();
   if (!options.truth_path.empty() && !truth_.Open(options.truth_path)) {
     return fail("cannot write the truth file " + options.truth_path);
   }

@@ -33,6 +33,14 @@ bool TruthLog::Open(const std::string& path) {
   return file_ != nullptr;
 }
 
+void TruthLog::Reset() {
+  std::lock_guard lock(mutex_);
+  records_.clear();
+  if (file_)
+    std::fclose(file_);
+  file_ = nullptr;
+}
+
 std::size_t TruthLog::Begin(const TruthRecord& record) {
   std::lock_guard lock(mutex_);
   records_.push_back(record);

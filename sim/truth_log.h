@@ -37,6 +37,8 @@ class TruthLog {
   TruthLog& operator=(const TruthLog&) = delete;
 
   bool Open(const std::string& path);
+  // Forgets every record and closes the file (a new session).
+  void Reset();
   // Starts a new record; returns its index.
   std::size_t Begin(const TruthRecord& record);
   // Records the first fix (later calls are ignored) and writes the line.

@@ -163,6 +163,13 @@ TEST_F(SimAtPort, PublishesRecognisableLinksToTheDevicePaths) {
   fx.simulator->Stop();
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(at_link)));
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(nmea_link)));
+  fx.simulator->Stop();  // a second stop does nothing
+  // The same object starts a fresh session: new ports, no old commands.
+  std::string error;
+  ASSERT_TRUE(fx.simulator->Start(fx.options, &error)) << error;
+  EXPECT_TRUE(std::filesystem::is_symlink(at_link));
+  EXPECT_TRUE(fx.simulator->Commands().empty());
+  EXPECT_TRUE(fx.simulator->Truth().empty());
 }
 
 TEST_F(SimAtPort, ASecondSimulatorNeverTakesALiveName) {
