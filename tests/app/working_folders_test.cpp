@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "platform/folders.h"
+#include "tests/support/local_time.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -14,18 +15,7 @@ namespace {
 using platform::FakeClock;
 using testsupport::TempDir;
 
-// 2024-03-01 09:05:07 local time, whatever the machine's zone.
-std::int64_t LocalEpochMs(int y, int mo, int d, int h, int mi, int s) {
-  std::tm tm{};
-  tm.tm_year = y - 1900;
-  tm.tm_mon = mo - 1;
-  tm.tm_mday = d;
-  tm.tm_hour = h;
-  tm.tm_min = mi;
-  tm.tm_sec = s;
-  tm.tm_isdst = -1;
-  return static_cast<std::int64_t>(std::mktime(&tm)) * 1000;
-}
+using testsupport::LocalEpochMs;
 
 TEST(WorkingFolders, CreatesDayAndNmeaFoldersBesideTheProgram) {
   TempDir tmp;

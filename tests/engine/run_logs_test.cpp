@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/local_time.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -9,17 +10,7 @@ namespace {
 using testsupport::ReadFile;
 using testsupport::TempDir;
 
-std::int64_t LocalEpochMs(int y, int mo, int d, int h, int mi, int s) {
-  std::tm tm{};
-  tm.tm_year = y - 1900;
-  tm.tm_mon = mo - 1;
-  tm.tm_mday = d;
-  tm.tm_hour = h;
-  tm.tm_min = mi;
-  tm.tm_sec = s;
-  tm.tm_isdst = -1;
-  return static_cast<std::int64_t>(std::mktime(&tm)) * 1000;
-}
+using testsupport::LocalEpochMs;
 
 TEST(RunLogs, NamesOfATestStartedAt090507) {
   platform::FakeClock clock(0, LocalEpochMs(2024, 3, 1, 9, 5, 7));
