@@ -1,7 +1,6 @@
 #include "engine/at_exchange.h"
 
 #include <cstdio>
-#include <vector>
 
 #include "engine/module_commands.h"
 #include "engine/run_logs.h"
@@ -15,26 +14,13 @@ namespace {
 template <class PerLine, class Match>
 int WaitLoop(LineQueue& queue, unsigned timeout_s, std::FILE* at_log, WaitContext& ctx,
              PerLine per_line, Match match) {
-  ctx.matched_stamp_us = 0;
-  const DWORD start = ctx.clock.GetTickCount();
-  const DWORD limit = static_cast<DWORD>(static_cast<std::uint64_t>(timeout_s) * 1000u);
-  std::vector<std::string> batch;
-  std::vector<std::int64_t> stamps;
-  for (;;) {
-    if (ctx.clock.GetTickCount() - start >= limit || ctx.ShuttingDown()) return 1;
-    batch.clear();
-    ctx.clock.Sleep(kPollMs);
-    queue.Extract(batch, &stamps);
-    for (size_t i = 0; i < batch.size(); ++i) {
-      const std::string& line = batch[i];
-      per_line(line);
-      if (at_log) WriteLog(at_log, FormatAtLogEntry(ctx.clock.Now(), line));
-      if (match(line)) {
-        ctx.matched_stamp_us = i < stamps.size() ? stamps[i] : 0;
-        return 0;
-      }
-    }
-  }
+  return PollQueue(
+      queue, timeout_s, ctx, [] { return false; },
+      [&](const std::string& line) {
+        per_line(line);
+        if (at_log) WriteLog(at_log, FormatAtLogEntry(ctx.clock.Now(), line));
+        return match(line);
+      });
 }
 
 }  // namespace

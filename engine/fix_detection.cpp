@@ -17,31 +17,16 @@ bool RmcFixMatcher::operator()(const std::string& line) const {
 namespace {
 
 // Shared by the fix wait and the capture: poll, log every line, stop at the
-// first line `match` accepts (returns 0) or at the end of the time (1).
+// first line `match` accepts (returns 0), at the end of the time or on Stop (1).
 template <class Match>
 int PollNmea(LineQueue& queue, unsigned seconds, std::FILE* nmea_log, WaitContext& ctx,
              Match match) {
-  ctx.matched_stamp_us = 0;
-  const DWORD start = ctx.clock.GetTickCount();
-  const DWORD limit = static_cast<DWORD>(static_cast<std::uint64_t>(seconds) * 1000u);
-  std::vector<std::string> batch;
-  std::vector<std::int64_t> stamps;
-  for (;;) {
-    if (ctx.clock.GetTickCount() - start >= limit || bExitThread.load() != 0 ||
-        ctx.ShuttingDown()) {
-      return 1;
-    }
-    batch.clear();
-    ctx.clock.Sleep(kPollMs);
-    queue.Extract(batch, &stamps);
-    for (size_t i = 0; i < batch.size(); ++i) {
-      if (nmea_log) WriteLog(nmea_log, batch[i]);
-      if (match(batch[i])) {
-        ctx.matched_stamp_us = i < stamps.size() ? stamps[i] : 0;
-        return 0;
-      }
-    }
-  }
+  return PollQueue(
+      queue, seconds, ctx, [] { return bExitThread.load() != 0; },
+      [&](const std::string& line) {
+        if (nmea_log) WriteLog(nmea_log, line);
+        return match(line);
+      });
 }
 
 }  // namespace

@@ -6,6 +6,10 @@
 #include <cstdint>
 
 #include "platform/clock.h"
+#include "serial/line_queue.h"
+
+#include <string>
+#include <vector>
 
 // The stop flag of a running test: 0 normally, 1 once Stop was pressed.
 extern std::atomic<int> bExitThread;
@@ -24,3 +28,30 @@ struct WaitContext {
 
 // The poll period of every wait.
 inline constexpr DWORD kPollMs = 100;
+
+// The poll loop of every wait: until `seconds` have passed or stop() holds,
+// sleep one poll period, take the complete lines out of the queue and hand
+// them to on_line in order; the first line for which on_line returns true
+// ends the wait with 0 (the lines after it in the batch are dropped), and
+// its arrival stamp goes to ctx.matched_stamp_us. Returns 1 at the end of
+// the time or on stop. The time is tested between polls only.
+template <class Stop, class OnLine>
+int PollQueue(LineQueue& queue, unsigned seconds, WaitContext& ctx, Stop stop, OnLine on_line) {
+  ctx.matched_stamp_us = 0;
+  const DWORD start = ctx.clock.GetTickCount();
+  const DWORD limit = static_cast<DWORD>(static_cast<std::uint64_t>(seconds) * 1000u);
+  std::vector<std::string> batch;
+  std::vector<std::int64_t> stamps;
+  for (;;) {
+    if (ctx.clock.GetTickCount() - start >= limit || stop() || ctx.ShuttingDown()) return 1;
+    batch.clear();
+    ctx.clock.Sleep(kPollMs);
+    queue.Extract(batch, &stamps);
+    for (size_t i = 0; i < batch.size(); ++i) {
+      if (on_line(batch[i])) {
+        ctx.matched_stamp_us = i < stamps.size() ? stamps[i] : 0;
+        return 0;
+      }
+    }
+  }
+}

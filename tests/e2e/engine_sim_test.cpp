@@ -142,7 +142,10 @@ TEST(EngineOverSim, StopDuringTheClosingPause) {
 }
 
 TEST(EngineOverSim, SeveralRunsFormatTheResultLogAndAgreeWithTheCsv) {
-  SimRig rig;
+  // A slower clock than the other tests: the precise TTFF is compared with
+  // the truth, and scheduling delays count as many times as the clock runs
+  // faster than real time.
+  SimRig rig(10.0);
   g_config.SetTimeout(8);
   rig.options.script.Set(3, Faults("no-fix"));
   rig.Open();
@@ -166,7 +169,7 @@ TEST(EngineOverSim, SeveralRunsFormatTheResultLogAndAgreeWithTheCsv) {
   const auto truth = rig.simulator.Truth();
   ASSERT_EQ(truth.size(), 4u);
   for (int i : {0, 1, 3}) {
-    // At 50 times real speed a millisecond of scheduling delay reads as 50 ms.
+    // At 10 times real speed, 30 ms of real scheduling delay under load still pass.
     EXPECT_NEAR(records[i].ttff_precise_s, truth[i].TtffUs() / 1e6, 0.3) << "run " << i + 1;
   }
 }
