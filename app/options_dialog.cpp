@@ -1,0 +1,81 @@
+#include "app/options_dialog.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+#include "app/qt/dialog_units.h"
+#include "app/qt/message_box.h"
+#include "config/app_config.h"
+
+namespace {
+
+struct Place {
+  int id;
+  const char* text;  // null for an edit box
+  int x, y, w, h;
+};
+
+// Template 130: 249 x 139 dialog units.
+constexpr Place kPlaces[] = {
+    {0, "Timeout:", 17, 17, 29, 8},         {0, "S", 107, 17, 8, 8},
+    {0, "Interval sleep", 17, 47, 45, 8},   {0, "S", 105, 47, 8, 8},
+    {0, "UNCRTN:", 17, 67, 31, 8},          {0, "MS", 105, 64, 10, 8},
+    {0, "Import XTRA:", 19, 87, 44, 8},     {1024, nullptr, 63, 14, 40, 14},
+    {1025, nullptr, 63, 44, 40, 14},        {1026, nullptr, 63, 64, 40, 14},
+    {1038, nullptr, 64, 84, 173, 14},
+};
+
+}  // namespace
+
+CDialogOptions::CDialogOptions(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(QStringLiteral("Options"));
+  setFont(qtui::DialogFont());
+  setFixedSize(qtui::DialogRectToPixels(0, 0, 249, 139).size());
+  for (const Place& p : kPlaces) {
+    QWidget* w = p.text ? static_cast<QWidget*>(new QLabel(QString::fromUtf8(p.text), this))
+                        : static_cast<QWidget*>(new QLineEdit(this));
+    w->setGeometry(qtui::DialogRectToPixels(p.x, p.y, p.w, p.h));
+    if (p.id) w->setObjectName(QString::number(p.id));
+  }
+  auto* save = new QPushButton(QStringLiteral("Save"), this);
+  save->setObjectName(QStringLiteral("1"));
+  save->setGeometry(qtui::DialogRectToPixels(108, 114, 50, 14));
+  save->setDefault(true);
+  connect(save, &QPushButton::clicked, this, &CDialogOptions::OnSave);
+  // Cancel is never shown; Escape and the close box still cancel.
+  auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+  cancel->setObjectName(QStringLiteral("2"));
+  cancel->setGeometry(qtui::DialogRectToPixels(1, 31, 50, 14));
+  cancel->setAutoDefault(false);
+  cancel->hide();
+  connect(cancel, &QPushButton::clicked, this, &CDialogOptions::reject);
+  OnInitDialog();
+}
+
+QLineEdit* CDialogOptions::Edit(int id) const {
+  return findChild<QLineEdit*>(QString::number(id));
+}
+
+void CDialogOptions::OnInitDialog() {
+  const OptionsFields fields = FieldsFromConfig(g_config);
+  values_.interval_sleep = g_config.GetIntervalSleep();
+  values_.timeout = g_config.GetTimeout();
+  values_.uncrtn = static_cast<std::uint32_t>(g_config.GetUncrtn());
+  Edit(1024)->setText(QString::fromStdString(fields.timeout));
+  Edit(1025)->setText(QString::fromStdString(fields.interval_sleep));
+  Edit(1026)->setText(QString::fromStdString(fields.uncrtn));
+  Edit(1038)->setText(QString::fromStdString(fields.import_xtra));
+}
+
+void CDialogOptions::OnSave() {
+  OptionsFields fields;
+  fields.timeout = Edit(1024)->text().toStdString();
+  fields.interval_sleep = Edit(1025)->text().toStdString();
+  fields.uncrtn = Edit(1026)->text().toStdString();
+  fields.import_xtra = Edit(1038)->text().toStdString();
+  const SaveOutcome outcome = SaveOptions(fields, values_, g_config);
+  values_ = outcome.values;
+  for (const std::string& text : outcome.messages)
+    qtui::ShowMessageBox(QString::fromStdString(text), this);
+  if (outcome.stored) accept();
+}

@@ -1,0 +1,32 @@
+// CZUVEKApp: start-up of the window. Loads TTFF.cfg, makes the working
+// folders beside the program and runs the main window until it closes.
+//
+// Common-control registration, control-container support and a registry
+// key have no counterpart under Qt; the window manager paints the icon of a
+// minimised window.
+#pragma once
+
+#include <QStringList>
+#include <memory>
+
+#include "app/core/working_folders.h"
+#include "platform/clock.h"
+
+class CZUVEKApp {
+ public:
+  // Runs the program; returns its exit status.
+  int InitInstance(const QStringList& arguments);
+
+  std::string GetDayDir() const { return m_folders.GetDayDir(); }
+  std::string GetNmeaLogDir() const { return m_folders.GetNmeaLogDir(); }
+
+ private:
+  WorkingFolders m_folders;
+  std::shared_ptr<platform::Clock> m_clock;
+};
+
+// The clock of the window: real, or ZUVEK_TIME_SCALE times faster when that
+// variable holds a number above 0 (tests, demonstrations).
+std::shared_ptr<platform::Clock> MakeWindowClock();
+
+extern CZUVEKApp theApp;

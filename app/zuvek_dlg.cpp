@@ -1,0 +1,326 @@
+#include "app/zuvek_dlg.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QTimerEvent>
+#include <cstdio>
+
+#include "app/about_dlg.h"
+#include "app/app_icon.h"
+#include "app/core/debug_log.h"
+#include "app/dlg_template.h"
+#include "app/options_dialog.h"
+#include "app/qt/dialog_units.h"
+#include "app/qt/message_box.h"
+#include "config/app_config.h"
+#include "controls/colorref.h"
+#include "engine/results.h"
+#include "engine/run_logs.h"
+#include "engine/run_settings.h"
+#include "serial/port_discovery.h"
+
+int g_nStatusDots = 0;
+CZUVEKDlg* g_pMainDlg = nullptr;
+
+CZUVEKDlg::CZUVEKDlg(platform::Clock& clock, const WorkingFolders& folders, QWidget* parent)
+    : QDialog(parent),
+      m_target(m_dispatcher),
+      m_clock(clock),
+      m_folders(folders),
+      m_hub(m_target, clock, folders),
+      m_engine(m_hub.MakeEngineEnvironment(*this)),
+      m_pChart(new CChartContrl_columnar),
+      m_strStatus("System is running"),
+      m_hIcon(MakeAppIcon()) {
+  g_pMainDlg = this;
+  OnInitDialog();
+}
+
+CZUVEKDlg::~CZUVEKDlg() {
+  if (!destroyed_) OnDestroy();
+  m_dispatcher.Close();  // a late Invoke from the worker is refused, not waited on
+  m_engine.Join();
+  m_hub.View().RemoveObserver(m_live_observer);
+  m_hub.SetBarSink(nullptr);
+  m_hub.SetPortLostHandler(nullptr);
+  for (UINT msg : {kMsgTestResult, kMsgTestStarted, kMsgTestFinished}) m_target.Off(msg);
+  if (g_pMainDlg == this) g_pMainDlg = nullptr;
+}
+
+QWidget* CZUVEKDlg::Item(int id) const {
+  auto it = m_items.find(id);
+  return it == m_items.end() ? nullptr : it->second;
+}
+
+void CZUVEKDlg::SetEnabled(int id, bool enable) {
+  if (QWidget* w = Item(id)) w->setEnabled(enable);
+}
+
+bool CZUVEKDlg::IsChecked(int id) const {
+  auto* b = ItemAs<QAbstractButton>(id);
+  return b && b->isChecked();
+}
+
+void CZUVEKDlg::OnInitDialog() {
+  setWindowTitle(QStringLiteral("ZUVEK_V1.3"));
+  setWindowIcon(m_hIcon);
+  setFont(qtui::DialogFont());
+  BuildMenu();
+
+  m_client = new QWidget(this);
+  const QRect client = qtui::DialogRectToPixels(0, 0, zuvek_dlg::kDialogWidthDlu,
+                                                zuvek_dlg::kDialogHeightDlu);
+  const int menu_height = m_pMenu->sizeHint().height();
+  m_pMenu->setGeometry(0, 0, client.width(), menu_height);
+  m_client->setGeometry(0, menu_height, client.width(), client.height());
+  setFixedSize(client.width(), client.height() + menu_height);
+  m_items = zuvek_dlg::BuildControls(m_client, zuvek_dlg::MainDialogControls());
+  for (auto& [id, w] : m_items) {
+    if (auto* button = qobject_cast<QPushButton*>(w)) button->setAutoDefault(false);
+  }
+  m_listResults = ItemAs<QTableWidget>(1025);
+  m_lbl_status = ItemAs<CLabel>(1023);
+
+  FillCombos();
+  ItemAs<QAbstractButton>(1000)->click();  // "Hot Start"
+  ItemAs<QAbstractButton>(1004)->click();  // one run
+  SetupResultList();
+  SetEnabled(1017, false);
+  StyleLabels();
+
+  // Selections of the last session; an index outside a list selects nothing.
+  const std::pair<int, int> saved[] = {{1013, g_config.m_at_port_index},
+                                       {1019, g_config.m_nmea_port_index},
+                                       {1014, g_config.m_at_baud_index},
+                                       {1015, g_config.m_chip_index}};
+  for (auto [id, index] : saved) {
+    auto* combo = ItemAs<QComboBox>(id);
+    combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
+  }
+
+  SetEnabled(1011, false);
+  SetEnabled(1010, false);
+  for (int id : {1026, 1027, 1019, 1020}) SetEnabled(id, true);
+
+  QWidget* frame = Item(1028);
+  m_pChart->Create(m_client, frame->geometry(), kChartControlId);
+  m_pChart->show();
+  m_hub.SetBarSink([this](const std::vector<SatelliteBar>& bars) { m_pChart->SetBars(bars); });
+  m_live_observer = m_hub.View().AddObserver([this](int id, const std::string& text) {
+    if (auto* label = ItemAs<CLabel>(id)) label->SetText(QString::fromStdString(text));
+  });
+  m_hub.SetPortLostHandler([this](int, const std::string& text) { OnPortLost(text); });
+
+  m_target.On(kMsgTestResult, [this](WPARAM w, LPARAM l) { return OnTestResult(w, l); });
+  m_target.On(kMsgTestStarted, [this](WPARAM w, LPARAM l) { return OnTestStarted(w, l); });
+  m_target.On(kMsgTestFinished, [this](WPARAM w, LPARAM l) { return OnTestFinished(w, l); });
+
+  connect(ItemAs<QAbstractButton>(1011), &QAbstractButton::clicked, this, &CZUVEKDlg::OnRun);
+  connect(ItemAs<QAbstractButton>(1016), &QAbstractButton::clicked, this,
+          &CZUVEKDlg::OnOpenPorts);
+  connect(ItemAs<QAbstractButton>(1017), &QAbstractButton::clicked, this,
+          &CZUVEKDlg::OnClosePorts);
+  connect(ItemAs<QAbstractButton>(1010), &QAbstractButton::clicked, this, &CZUVEKDlg::OnStop);
+  connect(ItemAs<QAbstractButton>(1021), &QAbstractButton::clicked, this,
+          &CZUVEKDlg::OnHiddenClose);
+
+  m_qt_status_timer = startTimer(kStatusPeriodMs);
+  PrepareDebugLog();
+}
+
+void CZUVEKDlg::BuildMenu() {
+  m_pMenu = new QMenuBar(this);
+  QMenu* tools = m_pMenu->addMenu(QStringLiteral("Tools"));
+  QAction* option = tools->addAction(QStringLiteral("Option"));
+  option->setObjectName(QStringLiteral("32771"));
+  connect(option, &QAction::triggered, this, &CZUVEKDlg::OnOption);
+  // The window system's own menu is out of reach here: the About box lives
+  // in a Help menu instead.
+  QMenu* help = m_pMenu->addMenu(QStringLiteral("Help"));
+  QAction* about = help->addAction(QStringLiteral("&About ZUVEK..."));
+  about->setObjectName(QStringLiteral("16"));
+  connect(about, &QAction::triggered, this, &CZUVEKDlg::OnAbout);
+}
+
+void CZUVEKDlg::LoadCombo(QComboBox* combo, const ComboModel& model) {
+  combo->clear();
+  for (const std::string& item : model.items) combo->addItem(QString::fromStdString(item));
+  combo->setCurrentIndex(model.GetCurSel());
+}
+
+void CZUVEKDlg::FillCombos() {
+  ComboModel at_ports, nmea_ports, at_baud, nmea_baud, chip;
+  FillPortLists(at_ports, nmea_ports);
+  FillBaudList(at_baud);
+  FillBaudList(nmea_baud);
+  FillChipList(chip);
+  LoadCombo(ItemAs<QComboBox>(1013), at_ports);
+  LoadCombo(ItemAs<QComboBox>(1019), nmea_ports);
+  LoadCombo(ItemAs<QComboBox>(1014), at_baud);
+  LoadCombo(ItemAs<QComboBox>(1020), nmea_baud);
+  LoadCombo(ItemAs<QComboBox>(1015), chip);
+}
+
+void CZUVEKDlg::SetupResultList() {
+  m_listResults->setHorizontalHeaderLabels(
+      {QStringLiteral("TIMES"), QStringLiteral("Duration Time(s)"), QStringLiteral("RESULT")});
+  m_listResults->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+  // Three equal columns over the client width, as wide as the list allows.
+  const int inner = m_listResults->width() - 2 * m_listResults->frameWidth();
+  for (int c = 0; c < 3; ++c) m_listResults->setColumnWidth(c, inner / 3);
+}
+
+void CZUVEKDlg::StyleLabels() {
+  m_lbl_status->SetFaceName(QStringLiteral("San Serif"), 0).SetPointSize(12).SetTextColor(
+      0xFF0000);
+  for (int id : kLiveFieldIds) {
+    ItemAs<CLabel>(id)
+        ->SetFaceName(QStringLiteral("San Serif"))
+        .SetPointSize(12)
+        .SetTextColor(RGB(0, 10, 250))
+        .SetText(QString());
+  }
+}
+
+void CZUVEKDlg::timerEvent(QTimerEvent* event) {
+  if (event->timerId() == m_qt_status_timer) {
+    OnTimer(kStatusTimerId);
+    return;
+  }
+  QDialog::timerEvent(event);
+}
+
+void CZUVEKDlg::OnTimer(int id) {
+  if (id != kStatusTimerId) return;
+  if (RunState() != 2) {
+    m_lbl_status->SetText(QString());
+    return;
+  }
+  m_lbl_status->SetText(QString::fromStdString(m_strStatus) + QString(g_nStatusDots, '.'));
+  g_nStatusDots = (g_nStatusDots + 1) % 6;
+}
+
+void CZUVEKDlg::OnRun() {
+  int restart = m_engine.m_nRestartType;
+  if (IsChecked(1001))
+    restart = 1;  // Cold
+  else if (IsChecked(1000))
+    restart = 0;  // Hot
+  else if (IsChecked(1002))
+    restart = 2;  // Warm
+  m_engine.m_nRestartType = restart;
+
+  int times = static_cast<int>(m_engine.m_nTimes);
+  const std::pair<int, int> counts[] = {{1004, 1}, {1012, 10}, {1005, 20}, {1006, 50}, {1007, 100}};
+  bool chosen = false;
+  for (auto [id, n] : counts) {
+    if (IsChecked(id)) {
+      times = n;
+      chosen = true;
+      break;
+    }
+  }
+  if (!chosen && IsChecked(1008)) {
+    times = ParseDefineCount(ItemAs<QLineEdit>(1009)->text().toStdString());
+    if (times <= 0) {
+      qtui::ShowMessageBox(QString::fromUtf8(kCountMustBePositive), this);
+      return;
+    }
+  }
+  // Start refuses a second test while one runs; it disables the setup
+  // controls itself once the worker is on its way.
+  m_engine.Start(restart, static_cast<unsigned>(times));
+}
+
+void CZUVEKDlg::OnStop() { m_engine.Stop(); }
+
+LRESULT CZUVEKDlg::OnTestResult(WPARAM wparam, LPARAM) {
+  std::unique_ptr<TestResult> record(reinterpret_cast<TestResult*>(wparam));
+  if (!record) return 0;
+  const ResultRow row = FormatResultRow(*record);
+  m_listResults->insertRow(0);
+  const std::string* texts[] = {&row.times, &row.duration, &row.result};
+  for (int c = 0; c < 3; ++c) {
+    auto* item = new QTableWidgetItem(QString::fromStdString(*texts[c]));
+    item->setTextAlignment(Qt::AlignCenter);
+    m_listResults->setItem(0, c, item);
+  }
+  return 0;
+}
+
+LRESULT CZUVEKDlg::OnTestStarted(WPARAM, LPARAM) {
+  m_listResults->setRowCount(0);
+  SetEnabled(1011, false);
+  SetEnabled(1010, true);
+  m_hub.OnTestStarted();
+  return 1;
+}
+
+LRESULT CZUVEKDlg::OnTestFinished(WPARAM, LPARAM) {
+  // Run needs open ports: a test that ends after Close leaves it off.
+  SetEnabled(1011, m_hub.PortsOpen());
+  SetEnabled(1010, false);
+  return 1;
+}
+
+void CZUVEKDlg::OnHiddenClose() {
+  m_listResults->insertRow(0);
+  for (int c = 0; c < 3; ++c) m_listResults->setItem(0, c, new QTableWidgetItem(QStringLiteral("1")));
+}
+
+void CZUVEKDlg::OnOption() {
+  if (RunState() != 0) return;
+  CDialogOptions dlg(this);
+  dlg.exec();
+}
+
+void CZUVEKDlg::OnAbout() {
+  CAboutDlg dlg(m_hIcon, this);
+  dlg.exec();
+}
+
+void CZUVEKDlg::done(int result) {
+  if (!destroyed_) OnDestroy();
+  QDialog::done(result);
+}
+
+void CZUVEKDlg::StopEngineForExit() {
+  if (!m_engine.IsRunning()) return;
+  // The worker writes its statistics and closes its logs within a second;
+  // it still needs this thread for the window operations it asks for.
+  m_engine.RequestShutdown();
+  QEventLoop loop;
+  QTimer poll;
+  QElapsedTimer waited;
+  waited.start();
+  connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (!m_engine.IsRunning() || waited.elapsed() > kShutdownWaitMs) loop.quit();
+  });
+  poll.start(10);
+  loop.exec();
+  if (m_engine.IsRunning()) m_dispatcher.Close();
+  m_engine.Join();
+}
+
+void CZUVEKDlg::OnDestroy() {
+  destroyed_ = true;
+  killTimer(m_qt_status_timer);
+  StopEngineForExit();
+  g_config.m_at_port_index = ItemAs<QComboBox>(1013)->currentIndex();
+  g_config.m_nmea_port_index = ItemAs<QComboBox>(1019)->currentIndex();
+  g_config.m_at_baud_index = ItemAs<QComboBox>(1014)->currentIndex();
+  g_config.m_chip_index = ItemAs<QComboBox>(1015)->currentIndex();
+  if (!SaveConfig()) {
+    std::fprintf(stderr, "zuvek: could not write %s; the settings of this session are lost\n",
+                 kConfigFileName);
+    LOG_DEBUG("could not write TTFF.cfg\n");
+  }
+  CloseDebugLog();
+}

@@ -1,0 +1,123 @@
+// CZUVEKDlg: the tool's window. It owns the hub of the module's ports, the
+// test engine and the satellite chart, lays out the controls of its dialog
+// template and carries the message table that joins them.
+#pragma once
+
+#include <QComboBox>
+#include <QDialog>
+#include <QIcon>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTableWidget>
+#include <boost/shared_ptr.hpp>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "app/core/module_hub.h"
+#include "app/qt/qt_dispatcher.h"
+#include "controls/chart.h"
+#include "controls/label.h"
+#include "engine/engine_host.h"
+#include "engine/test_engine.h"
+#include "nmea/live_view.h"
+#include "platform/message_target.h"
+#include "serial/combo_model.h"
+
+class QAbstractButton;
+
+// The status animation's counter: "System is running" plus 0..5 dots. It
+// keeps counting across tests.
+extern int g_nStatusDots;
+
+class CZUVEKDlg : public QDialog, public EngineHost {
+  Q_OBJECT
+
+ public:
+  static constexpr int kStatusTimerId = 99;
+  static constexpr int kStatusPeriodMs = 1000;
+  static constexpr int kChartControlId = 0xFFFF;
+  // How long closing the window waits for a running test to end.
+  static constexpr int kShutdownWaitMs = 3000;
+
+  CZUVEKDlg(platform::Clock& clock, const WorkingFolders& folders, QWidget* parent = nullptr);
+  ~CZUVEKDlg() override;
+
+  // The control with this id (its object name), or null.
+  QWidget* Item(int id) const;
+  template <class T>
+  T* ItemAs(int id) const {
+    return qobject_cast<T*>(Item(id));
+  }
+
+  // Handlers of the message table, public so that a demo driver and tests
+  // can reach them the way the framework would.
+  void OnTimer(int id);
+  void OnRun();
+  void OnStop();
+  void OnOpenPorts();
+  void OnClosePorts();
+  void OnOption();
+  void OnAbout();
+  void OnHiddenClose();
+  LRESULT OnTestResult(WPARAM wparam, LPARAM lparam);
+  LRESULT OnTestStarted(WPARAM wparam, LPARAM lparam);
+  LRESULT OnTestFinished(WPARAM wparam, LPARAM lparam);
+
+  void EnablePortControls(bool enable);
+
+  // EngineHost, called from the worker: carried out on the GUI thread.
+  bool IsImportXtraChecked() override;
+  void EnableSetupControls(bool enable) override;
+  void ShowMessage(const std::string& text) override;
+  void ClearLiveViewAfterRun() override;
+
+  int RunState() const { return m_engine.RunState(); }
+  ModuleHub& Hub() { return m_hub; }
+  TestEngine& Engine() { return m_engine; }
+  CChartContrl_columnar* Chart() const { return m_pChart.get(); }
+  QMenuBar* MenuBar() const { return m_pMenu; }
+  const QIcon& Icon() const { return m_hIcon; }
+  // True once the window has saved its settings on the way out.
+  bool Destroyed() const { return destroyed_; }
+
+ public slots:
+  void done(int result) override;
+
+ protected:
+  void timerEvent(QTimerEvent* event) override;
+
+ private:
+  void OnInitDialog();
+  void BuildMenu();
+  void FillCombos();
+  void StyleLabels();
+  void SetupResultList();
+  void OnDestroy();
+  void OnPortLost(const std::string& text);
+  void SetEnabled(int id, bool enable);
+  bool IsChecked(int id) const;
+  void StopEngineForExit();
+  void LoadCombo(QComboBox* combo, const ComboModel& model);
+
+  qtui::QtDispatcher m_dispatcher;
+  platform::MessageTarget m_target;
+  platform::Clock& m_clock;
+  const WorkingFolders& m_folders;
+  ModuleHub m_hub;
+  TestEngine m_engine;
+  boost::shared_ptr<CChartContrl_columnar> m_pChart;
+  std::string m_strStatus;
+  QMenuBar* m_pMenu = nullptr;
+  QIcon m_hIcon;
+  QWidget* m_client = nullptr;
+  std::map<int, QWidget*> m_items;
+  QTableWidget* m_listResults = nullptr;
+  CLabel* m_lbl_status = nullptr;
+  LiveView::Handle m_live_observer = 0;
+  int m_qt_status_timer = 0;
+  bool destroyed_ = false;
+};
+
+// The one window, set by its constructor.
+extern CZUVEKDlg* g_pMainDlg;

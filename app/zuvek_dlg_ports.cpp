@@ -1,0 +1,80 @@
+// The window's port handlers (Open, Close, a vanished port) and the window
+// operations the test engine asks for from its worker thread.
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QPointer>
+#include <QTimer>
+#include <array>
+
+#include "app/qt/message_box.h"
+#include "app/zuvek_dlg.h"
+#include "serial/port_discovery.h"
+
+namespace {
+
+constexpr std::array<int, 10> kSetupControls = {1004, 1012, 1005, 1006, 1007,
+                                                1008, 1000, 1001, 1002, 1037};
+constexpr std::array<int, 4> kPortControls = {1013, 1019, 1014, 1020};
+
+}  // namespace
+
+void CZUVEKDlg::OnOpenPorts() {
+  PortRequest request;
+  request.at_rate = BaudRateForIndex(ItemAs<QComboBox>(1014)->currentIndex());
+  request.nmea_rate = BaudRateForIndex(ItemAs<QComboBox>(1020)->currentIndex());
+  request.at_name = ItemAs<QComboBox>(1013)->currentText().toStdString();
+  request.nmea_name = ItemAs<QComboBox>(1019)->currentText().toStdString();
+  request.auto_start_gps = IsChecked(1029);
+  // A failing step does not stop the next: each failure is its own box, and
+  // the window goes into the open state whatever happened.
+  for (const std::string& text : m_hub.OpenPorts(request))
+    qtui::ShowMessageBox(QString::fromStdString(text), this);
+  SetEnabled(1017, true);
+  SetEnabled(1016, false);
+  SetEnabled(1011, true);
+  EnablePortControls(false);
+}
+
+void CZUVEKDlg::OnClosePorts() {
+  m_hub.ClosePorts();
+  SetEnabled(1017, false);
+  SetEnabled(1016, true);
+  SetEnabled(1011, false);
+  SetEnabled(1010, false);
+  EnablePortControls(true);
+  // With the ports gone and Stop disabled, a running test could only wait
+  // out its time-outs: ask it to end.
+  if (m_engine.IsRunning()) m_engine.Stop();
+}
+
+void CZUVEKDlg::EnablePortControls(bool enable) {
+  for (int id : kPortControls) SetEnabled(id, enable);
+}
+
+void CZUVEKDlg::OnPortLost(const std::string& text) {
+  // Told from inside the receive path: show the box once that has returned.
+  QPointer<CZUVEKDlg> self(this);
+  QTimer::singleShot(0, this, [self, text] {
+    if (self) qtui::ShowMessageBox(QString::fromStdString(text), self);
+  });
+}
+
+bool CZUVEKDlg::IsImportXtraChecked() {
+  bool checked = false;
+  m_target.Invoke([this, &checked] { checked = IsChecked(1037); });
+  return checked;
+}
+
+void CZUVEKDlg::EnableSetupControls(bool enable) {
+  m_target.Invoke([this, enable] {
+    for (int id : kSetupControls) SetEnabled(id, enable);
+  });
+}
+
+void CZUVEKDlg::ShowMessage(const std::string& text) {
+  qtui::ShowMessageBox(QString::fromStdString(text), this);
+}
+
+void CZUVEKDlg::ClearLiveViewAfterRun() {
+  m_target.Invoke([this] { m_hub.OnRunEndReset(); });
+}
