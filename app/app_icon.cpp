@@ -28,6 +28,7 @@ QPixmap AppIconPixmap(int size) {
 
 QIcon MakeAppIcon() {
   QIcon icon;
-  for (int size : {16, 24, 32, 48, 64}) icon.addPixmap(AppIconPixmap(size));
+  for (int size : {16, 24, 32, 48, 64})
+    icon.addPixmap(AppIconPixmap(size));
   return icon;
 }

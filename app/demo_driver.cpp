@@ -52,7 +52,8 @@ bool ParseDemoOptions(const QStringList& arguments, DemoOptions& options, std::s
 
 DemoDriver::DemoDriver(CZUVEKDlg& dlg, DemoOptions options)
     : dlg_(dlg), options_(std::move(options)) {
-  if (options_.at_port.isEmpty()) return;
+  if (options_.at_port.isEmpty())
+    return;
   connect(&poll_, &QTimer::timeout, this, &DemoDriver::Poll);
   QTimer::singleShot(0, this, &DemoDriver::Begin);
 }
@@ -72,7 +73,8 @@ bool DemoDriver::SelectPort(int combo_id, const QString& part) {
 void DemoDriver::Begin() {
   if (!SelectPort(1013, options_.at_port) || !SelectPort(1019, options_.nmea_port)) {
     exit_code_ = 1;
-    if (!options_.screenshot.isEmpty()) dlg_.close();
+    if (!options_.screenshot.isEmpty())
+      dlg_.close();
     return;
   }
   dlg_.ItemAs<QAbstractButton>(1016)->click();  // Open
@@ -81,7 +83,8 @@ void DemoDriver::Begin() {
     dlg_.ItemAs<QLineEdit>(1009)->setText(QString::number(options_.runs));
     dlg_.ItemAs<QAbstractButton>(1011)->click();  // Run
   }
-  if (!options_.screenshot.isEmpty()) poll_.start(kDemoPollMs);
+  if (!options_.screenshot.isEmpty())
+    poll_.start(kDemoPollMs);
 }
 
 void DemoDriver::Poll() {

@@ -14,10 +14,10 @@
 class CZUVEKDlg;
 
 struct DemoOptions {
-  QString at_port;    // part of the AT port's name; empty: no demo
-  QString nmea_port;  // part of the NMEA port's name
-  int runs = 0;       // 0: do not press Run
-  QString screenshot; // where to save the picture; empty: none
+  QString at_port;          // part of the AT port's name; empty: no demo
+  QString nmea_port;        // part of the NMEA port's name
+  int runs = 0;             // 0: do not press Run
+  QString screenshot;       // where to save the picture; empty: none
   int screenshot_rows = 1;  // result rows to wait for before the picture
   int deadline_s = 180;     // give up on the picture after this long
 };

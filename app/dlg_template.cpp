@@ -81,14 +81,22 @@ QWidget* Make(QWidget* client, const ControlSpec& c, QButtonGroup*& group) {
       [[fallthrough]];
     case Kind::Radio: {
       auto* radio = new QRadioButton(text, client);
-      if (group) group->addButton(radio, c.id);
+      if (group)
+        group->addButton(radio, c.id);
       return radio;
     }
     case Kind::Check:
       return new QCheckBox(text, client);
     case Kind::Group:
-    case Kind::ChartFrame:
-      return new QGroupBox(text, client);
+    case Kind::ChartFrame: {
+      // A frame with its title on the line, as dialog group boxes are drawn;
+      // the controls inside are its siblings and lie on the dialog's face.
+      auto* box = new QGroupBox(text, client);
+      box->setStyleSheet(QStringLiteral(
+          "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 0.6em; }"
+          "QGroupBox::title { subcontrol-origin: margin; left: 7px; padding: 0 2px; }"));
+      return box;
+    }
     case Kind::Edit:
       return new QLineEdit(client);
     case Kind::Combo:
@@ -115,23 +123,28 @@ QWidget* Make(QWidget* client, const ControlSpec& c, QButtonGroup*& group) {
 
 }  // namespace
 
-std::span<const ControlSpec> MainDialogControls() { return kControls; }
+std::span<const ControlSpec> MainDialogControls() {
+  return kControls;
+}
 
 std::map<int, QWidget*> BuildControls(QWidget* client, std::span<const ControlSpec> controls) {
   std::map<int, QWidget*> by_id;
   QButtonGroup* group = nullptr;
   for (const ControlSpec& c : controls) {
     QWidget* w = Make(client, c, group);
-    if (!w) continue;
+    if (!w)
+      continue;
     QRect rect = qtui::DialogRectToPixels(c.x, c.y, c.w, c.h);
     // A drop-down list's template height includes its open list; closed it
     // is one line high.
-    if (c.kind == Kind::Combo) rect.setHeight(w->sizeHint().height());
+    if (c.kind == Kind::Combo)
+      rect.setHeight(w->sizeHint().height());
     w->setGeometry(rect);
     if (c.id != 0) {
       w->setObjectName(QString::number(c.id));
       by_id[c.id] = w;
-      if (auto* label = qobject_cast<CLabel*>(w)) label->SetControlId(c.id);
+      if (auto* label = qobject_cast<CLabel*>(w))
+        label->SetControlId(c.id);
     }
     w->setVisible(!c.hidden);
   }

@@ -17,11 +17,11 @@ struct Place {
 
 // Template 130: 249 x 139 dialog units.
 constexpr Place kPlaces[] = {
-    {0, "Timeout:", 17, 17, 29, 8},         {0, "S", 107, 17, 8, 8},
-    {0, "Interval sleep", 17, 47, 45, 8},   {0, "S", 105, 47, 8, 8},
-    {0, "UNCRTN:", 17, 67, 31, 8},          {0, "MS", 105, 64, 10, 8},
-    {0, "Import XTRA:", 19, 87, 44, 8},     {1024, nullptr, 63, 14, 40, 14},
-    {1025, nullptr, 63, 44, 40, 14},        {1026, nullptr, 63, 64, 40, 14},
+    {0, "Timeout:", 17, 17, 29, 8},       {0, "S", 107, 17, 8, 8},
+    {0, "Interval sleep", 17, 47, 45, 8}, {0, "S", 105, 47, 8, 8},
+    {0, "UNCRTN:", 17, 67, 31, 8},        {0, "MS", 105, 64, 10, 8},
+    {0, "Import XTRA:", 19, 87, 44, 8},   {1024, nullptr, 63, 14, 40, 14},
+    {1025, nullptr, 63, 44, 40, 14},      {1026, nullptr, 63, 64, 40, 14},
     {1038, nullptr, 64, 84, 173, 14},
 };
 
@@ -35,7 +35,8 @@ CDialogOptions::CDialogOptions(QWidget* parent) : QDialog(parent) {
     QWidget* w = p.text ? static_cast<QWidget*>(new QLabel(QString::fromUtf8(p.text), this))
                         : static_cast<QWidget*>(new QLineEdit(this));
     w->setGeometry(qtui::DialogRectToPixels(p.x, p.y, p.w, p.h));
-    if (p.id) w->setObjectName(QString::number(p.id));
+    if (p.id)
+      w->setObjectName(QString::number(p.id));
   }
   auto* save = new QPushButton(QStringLiteral("Save"), this);
   save->setObjectName(QStringLiteral("1"));
@@ -77,5 +78,6 @@ void CDialogOptions::OnSave() {
   values_ = outcome.values;
   for (const std::string& text : outcome.messages)
     qtui::ShowMessageBox(QString::fromStdString(text), this);
-  if (outcome.stored) accept();
+  if (outcome.stored)
+    accept();
 }

@@ -13,7 +13,8 @@ std::shared_ptr<platform::Clock> MakeWindowClock() {
   if (const char* text = std::getenv("ZUVEK_TIME_SCALE")) {
     char* end = nullptr;
     const double scale = std::strtod(text, &end);
-    if (end != text && scale > 0 && scale <= 1000) return std::make_shared<platform::ScaledClock>(scale);
+    if (end != text && scale > 0 && scale <= 1000)
+      return std::make_shared<platform::ScaledClock>(scale);
     std::fprintf(stderr, "zuvek: ignoring ZUVEK_TIME_SCALE=%s (a number from 0 to 1000)\n", text);
   }
   return std::make_shared<platform::RealClock>();

@@ -44,14 +44,17 @@ CZUVEKDlg::CZUVEKDlg(platform::Clock& clock, const WorkingFolders& folders, QWid
 }
 
 CZUVEKDlg::~CZUVEKDlg() {
-  if (!destroyed_) OnDestroy();
+  if (!destroyed_)
+    OnDestroy();
   m_dispatcher.Close();  // a late Invoke from the worker is refused, not waited on
   m_engine.Join();
   m_hub.View().RemoveObserver(m_live_observer);
   m_hub.SetBarSink(nullptr);
   m_hub.SetPortLostHandler(nullptr);
-  for (UINT msg : {kMsgTestResult, kMsgTestStarted, kMsgTestFinished}) m_target.Off(msg);
-  if (g_pMainDlg == this) g_pMainDlg = nullptr;
+  for (UINT msg : {kMsgTestResult, kMsgTestStarted, kMsgTestFinished})
+    m_target.Off(msg);
+  if (g_pMainDlg == this)
+    g_pMainDlg = nullptr;
 }
 
 QWidget* CZUVEKDlg::Item(int id) const {
@@ -60,7 +63,8 @@ QWidget* CZUVEKDlg::Item(int id) const {
 }
 
 void CZUVEKDlg::SetEnabled(int id, bool enable) {
-  if (QWidget* w = Item(id)) w->setEnabled(enable);
+  if (QWidget* w = Item(id))
+    w->setEnabled(enable);
 }
 
 bool CZUVEKDlg::IsChecked(int id) const {
@@ -75,15 +79,16 @@ void CZUVEKDlg::OnInitDialog() {
   BuildMenu();
 
   m_client = new QWidget(this);
-  const QRect client = qtui::DialogRectToPixels(0, 0, zuvek_dlg::kDialogWidthDlu,
-                                                zuvek_dlg::kDialogHeightDlu);
+  const QRect client =
+      qtui::DialogRectToPixels(0, 0, zuvek_dlg::kDialogWidthDlu, zuvek_dlg::kDialogHeightDlu);
   const int menu_height = m_pMenu->sizeHint().height();
   m_pMenu->setGeometry(0, 0, client.width(), menu_height);
   m_client->setGeometry(0, menu_height, client.width(), client.height());
   setFixedSize(client.width(), client.height() + menu_height);
   m_items = zuvek_dlg::BuildControls(m_client, zuvek_dlg::MainDialogControls());
   for (auto& [id, w] : m_items) {
-    if (auto* button = qobject_cast<QPushButton*>(w)) button->setAutoDefault(false);
+    if (auto* button = qobject_cast<QPushButton*>(w))
+      button->setAutoDefault(false);
   }
   m_listResults = ItemAs<QTableWidget>(1025);
   m_lbl_status = ItemAs<CLabel>(1023);
@@ -107,14 +112,16 @@ void CZUVEKDlg::OnInitDialog() {
 
   SetEnabled(1011, false);
   SetEnabled(1010, false);
-  for (int id : {1026, 1027, 1019, 1020}) SetEnabled(id, true);
+  for (int id : {1026, 1027, 1019, 1020})
+    SetEnabled(id, true);
 
   QWidget* frame = Item(1028);
   m_pChart->Create(m_client, frame->geometry(), kChartControlId);
   m_pChart->show();
   m_hub.SetBarSink([this](const std::vector<SatelliteBar>& bars) { m_pChart->SetBars(bars); });
   m_live_observer = m_hub.View().AddObserver([this](int id, const std::string& text) {
-    if (auto* label = ItemAs<CLabel>(id)) label->SetText(QString::fromStdString(text));
+    if (auto* label = ItemAs<CLabel>(id))
+      label->SetText(QString::fromStdString(text));
   });
   m_hub.SetPortLostHandler([this](int, const std::string& text) { OnPortLost(text); });
 
@@ -123,10 +130,8 @@ void CZUVEKDlg::OnInitDialog() {
   m_target.On(kMsgTestFinished, [this](WPARAM w, LPARAM l) { return OnTestFinished(w, l); });
 
   connect(ItemAs<QAbstractButton>(1011), &QAbstractButton::clicked, this, &CZUVEKDlg::OnRun);
-  connect(ItemAs<QAbstractButton>(1016), &QAbstractButton::clicked, this,
-          &CZUVEKDlg::OnOpenPorts);
-  connect(ItemAs<QAbstractButton>(1017), &QAbstractButton::clicked, this,
-          &CZUVEKDlg::OnClosePorts);
+  connect(ItemAs<QAbstractButton>(1016), &QAbstractButton::clicked, this, &CZUVEKDlg::OnOpenPorts);
+  connect(ItemAs<QAbstractButton>(1017), &QAbstractButton::clicked, this, &CZUVEKDlg::OnClosePorts);
   connect(ItemAs<QAbstractButton>(1010), &QAbstractButton::clicked, this, &CZUVEKDlg::OnStop);
   connect(ItemAs<QAbstractButton>(1021), &QAbstractButton::clicked, this,
           &CZUVEKDlg::OnHiddenClose);
@@ -151,7 +156,8 @@ void CZUVEKDlg::BuildMenu() {
 
 void CZUVEKDlg::LoadCombo(QComboBox* combo, const ComboModel& model) {
   combo->clear();
-  for (const std::string& item : model.items) combo->addItem(QString::fromStdString(item));
+  for (const std::string& item : model.items)
+    combo->addItem(QString::fromStdString(item));
   combo->setCurrentIndex(model.GetCurSel());
 }
 
@@ -174,12 +180,12 @@ void CZUVEKDlg::SetupResultList() {
   m_listResults->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
   // Three equal columns over the client width, as wide as the list allows.
   const int inner = m_listResults->width() - 2 * m_listResults->frameWidth();
-  for (int c = 0; c < 3; ++c) m_listResults->setColumnWidth(c, inner / 3);
+  for (int c = 0; c < 3; ++c)
+    m_listResults->setColumnWidth(c, inner / 3);
 }
 
 void CZUVEKDlg::StyleLabels() {
-  m_lbl_status->SetFaceName(QStringLiteral("San Serif"), 0).SetPointSize(12).SetTextColor(
-      0xFF0000);
+  m_lbl_status->SetFaceName(QStringLiteral("San Serif"), 0).SetPointSize(12).SetTextColor(0xFF0000);
   for (int id : kLiveFieldIds) {
     ItemAs<CLabel>(id)
         ->SetFaceName(QStringLiteral("San Serif"))
@@ -198,7 +204,8 @@ void CZUVEKDlg::timerEvent(QTimerEvent* event) {
 }
 
 void CZUVEKDlg::OnTimer(int id) {
-  if (id != kStatusTimerId) return;
+  if (id != kStatusTimerId)
+    return;
   if (RunState() != 2) {
     m_lbl_status->SetText(QString());
     return;
@@ -239,11 +246,14 @@ void CZUVEKDlg::OnRun() {
   m_engine.Start(restart, static_cast<unsigned>(times));
 }
 
-void CZUVEKDlg::OnStop() { m_engine.Stop(); }
+void CZUVEKDlg::OnStop() {
+  m_engine.Stop();
+}
 
 LRESULT CZUVEKDlg::OnTestResult(WPARAM wparam, LPARAM) {
   std::unique_ptr<TestResult> record(reinterpret_cast<TestResult*>(wparam));
-  if (!record) return 0;
+  if (!record)
+    return 0;
   const ResultRow row = FormatResultRow(*record);
   m_listResults->insertRow(0);
   const std::string* texts[] = {&row.times, &row.duration, &row.result};
@@ -272,11 +282,13 @@ LRESULT CZUVEKDlg::OnTestFinished(WPARAM, LPARAM) {
 
 void CZUVEKDlg::OnHiddenClose() {
   m_listResults->insertRow(0);
-  for (int c = 0; c < 3; ++c) m_listResults->setItem(0, c, new QTableWidgetItem(QStringLiteral("1")));
+  for (int c = 0; c < 3; ++c)
+    m_listResults->setItem(0, c, new QTableWidgetItem(QStringLiteral("1")));
 }
 
 void CZUVEKDlg::OnOption() {
-  if (RunState() != 0) return;
+  if (RunState() != 0)
+    return;
   CDialogOptions dlg(this);
   dlg.exec();
 }
@@ -287,12 +299,14 @@ void CZUVEKDlg::OnAbout() {
 }
 
 void CZUVEKDlg::done(int result) {
-  if (!destroyed_) OnDestroy();
+  if (!destroyed_)
+    OnDestroy();
   QDialog::done(result);
 }
 
 void CZUVEKDlg::StopEngineForExit() {
-  if (!m_engine.IsRunning()) return;
+  if (!m_engine.IsRunning())
+    return;
   // The worker writes its statistics and closes its logs within a second;
   // it still needs this thread for the window operations it asks for.
   m_engine.RequestShutdown();
@@ -301,11 +315,13 @@ void CZUVEKDlg::StopEngineForExit() {
   QElapsedTimer waited;
   waited.start();
   connect(&poll, &QTimer::timeout, &loop, [&] {
-    if (!m_engine.IsRunning() || waited.elapsed() > kShutdownWaitMs) loop.quit();
+    if (!m_engine.IsRunning() || waited.elapsed() > kShutdownWaitMs)
+      loop.quit();
   });
   poll.start(10);
   loop.exec();
-  if (m_engine.IsRunning()) m_dispatcher.Close();
+  if (m_engine.IsRunning())
+    m_dispatcher.Close();
   m_engine.Join();
 }
 

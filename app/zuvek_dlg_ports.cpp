@@ -44,18 +44,21 @@ void CZUVEKDlg::OnClosePorts() {
   EnablePortControls(true);
   // With the ports gone and Stop disabled, a running test could only wait
   // out its time-outs: ask it to end.
-  if (m_engine.IsRunning()) m_engine.Stop();
+  if (m_engine.IsRunning())
+    m_engine.Stop();
 }
 
 void CZUVEKDlg::EnablePortControls(bool enable) {
-  for (int id : kPortControls) SetEnabled(id, enable);
+  for (int id : kPortControls)
+    SetEnabled(id, enable);
 }
 
 void CZUVEKDlg::OnPortLost(const std::string& text) {
   // Told from inside the receive path: show the box once that has returned.
   QPointer<CZUVEKDlg> self(this);
   QTimer::singleShot(0, this, [self, text] {
-    if (self) qtui::ShowMessageBox(QString::fromStdString(text), self);
+    if (self)
+      qtui::ShowMessageBox(QString::fromStdString(text), self);
   });
 }
 
@@ -67,7 +70,8 @@ bool CZUVEKDlg::IsImportXtraChecked() {
 
 void CZUVEKDlg::EnableSetupControls(bool enable) {
   m_target.Invoke([this, enable] {
-    for (int id : kSetupControls) SetEnabled(id, enable);
+    for (int id : kSetupControls)
+      SetEnabled(id, enable);
   });
 }
 

@@ -1,0 +1,355 @@
+// The main window offscreen: its layout and first state, the button states
+// through Open, Run, the worker's messages and Close, the result list, the
+// status line's dots, the menus, a vanished port, and closing the window
+// while a test runs.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTest>
+#include <fstream>
+
+#include "app/about_dlg.h"
+#include "app/options_dialog.h"
+#include "app/qt/dialog_units.h"
+#include "app/zuvek_dlg.h"
+#include "controls/label.h"
+#include "engine/results.h"
+#include "tests/gui/window_fixture.h"
+
+using guitest::BoxRecorder;
+using guitest::Pty;
+using guitest::Scratch;
+
+namespace {
+
+const int kSetupIds[] = {1004, 1012, 1005, 1006, 1007, 1008, 1000, 1001, 1002, 1037};
+const int kPortIds[] = {1013, 1019, 1014, 1020};
+
+bool Enabled(CZUVEKDlg& dlg, int id) {
+  return dlg.Item(id)->isEnabled();
+}
+
+QString Cell(CZUVEKDlg& dlg, int row, int col) {
+  const QTableWidgetItem* item = dlg.ItemAs<QTableWidget>(1025)->item(row, col);
+  return item ? item->text() : QString();
+}
+
+// Puts a device path into a port list and selects it.
+void ChoosePort(CZUVEKDlg& dlg, int id, const std::string& path) {
+  auto* combo = dlg.ItemAs<QComboBox>(id);
+  combo->addItem(QString::fromStdString(path));
+  combo->setCurrentIndex(combo->count() - 1);
+}
+
+QAction* MenuAction(CZUVEKDlg& dlg, const char* id) {
+  return dlg.MenuBar()->findChild<QAction*>(QString::fromLatin1(id));
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+class ZuvekDlgTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void StartsAsTheTemplateSays() {
+    platform::RealClock clock;
+    Scratch scratch(clock);
+    CZUVEKDlg dlg(clock, scratch.folders);
+    dlg.show();
+    QCOMPARE(dlg.windowTitle(), QStringLiteral("ZUVEK_V1.3"));
+    QVERIFY(!dlg.windowIcon().isNull());
+
+    // The list: three equal centred columns with their titles.
+    auto* list = dlg.ItemAs<QTableWidget>(1025);
+    QCOMPARE(list->columnCount(), 3);
+    const QStringList titles = {"TIMES", "Duration Time(s)", "RESULT"};
+    for (int c = 0; c < 3; ++c) {
+      QCOMPARE(list->horizontalHeaderItem(c)->text(), titles[c]);
+      QCOMPARE(list->columnWidth(c), list->columnWidth(0));
+    }
+    QVERIFY(list->columnWidth(0) * 3 <= list->width());
+    QVERIFY(list->columnWidth(0) * 3 > list->width() - 12);
+    QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
+    QVERIFY(list->showGrid());
+    QCOMPARE(list->rowCount(), 0);
+
+    QVERIFY(dlg.ItemAs<QRadioButton>(1000)->isChecked());
+    QVERIFY(dlg.ItemAs<QRadioButton>(1004)->isChecked());
+    for (int id : {1001, 1002, 1012, 1005, 1006, 1007, 1008})
+      QVERIFY2(!dlg.ItemAs<QRadioButton>(id)->isChecked(), qPrintable(QString::number(id)));
+    QVERIFY(Enabled(dlg, 1016));
+    for (int id : {1017, 1011, 1010})
+      QVERIFY2(!Enabled(dlg, id), qPrintable(QString::number(id)));
+    for (int id : kPortIds)
+      QVERIFY(Enabled(dlg, id));
+    for (int id : kSetupIds)
+      QVERIFY(Enabled(dlg, id));
+
+    // The eight value labels and the status line start empty, in their styling.
+    for (int id : {1030, 1031, 1032, 1033, 1034, 1035, 1038, 1039}) {
+      auto* label = dlg.ItemAs<CLabel>(id);
+      QVERIFY2(label->Text().isEmpty(), qPrintable(QString::number(id)));
+      QCOMPARE(label->TextColor(), RGB(0, 10, 250));
+      QCOMPARE(label->GetLogFont().face_name, QStringLiteral("San Serif"));
+    }
+    QVERIFY(dlg.ItemAs<CLabel>(1023)->Text().isEmpty());
+    QCOMPARE(dlg.ItemAs<CLabel>(1023)->TextColor(), RGB(0, 0, 255));
+
+    // Hidden controls, the baud lists' default and the chart over box 1028.
+    QVERIFY(!dlg.Item(1015)->isVisible());
+    QVERIFY(!dlg.Item(1021)->isVisible());
+    QCOMPARE(dlg.ItemAs<QComboBox>(1014)->currentIndex(), app_config().m_at_baud_index);
+    QCOMPARE(dlg.ItemAs<QComboBox>(1020)->currentText(), QStringLiteral("115200"));
+    QCOMPARE(dlg.Chart()->geometry(), dlg.Item(1028)->geometry());
+    QCOMPARE(dlg.Chart()->geometry(), qtui::DialogRectToPixels(198, 129, 529, 152));
+    QCOMPARE(dlg.Item(1011)->geometry(), qtui::DialogRectToPixels(640, 79, 53, 18));
+    QCOMPARE(dlg.ItemAs<QPushButton>(1016)->text(), QStringLiteral("Open"));
+
+    if (qEnvironmentVariableIsSet("ZUVEK_GRAB"))
+      dlg.grab().save(qEnvironmentVariable("ZUVEK_GRAB"));
+    QCOMPARE(MenuAction(dlg, "32771")->text(), QStringLiteral("Option"));
+    QCOMPARE(MenuAction(dlg, "16")->text(), QStringLiteral("&About ZUVEK..."));
+  }
+
+  void ClosingSavesTheFourSelectionsAndTheyComeBack() {
+    platform::RealClock clock;
+    Scratch scratch(clock);
+    g_config.m_at_baud_index = 0;
+    g_config.m_chip_index = 1;
+    g_config.m_at_port_index = 999;  // outside the list: no selection
+    {
+      CZUVEKDlg dlg(clock, scratch.folders);
+      QCOMPARE(dlg.ItemAs<QComboBox>(1014)->currentText(), QStringLiteral("9600"));
+      QCOMPARE(dlg.ItemAs<QComboBox>(1015)->currentText(), QStringLiteral("VK60"));
+      QCOMPARE(dlg.ItemAs<QComboBox>(1013)->currentIndex(), -1);
+      dlg.ItemAs<QComboBox>(1014)->setCurrentIndex(3);
+      dlg.ItemAs<QComboBox>(1020)->setCurrentIndex(1);
+      dlg.ItemAs<QComboBox>(1015)->setCurrentIndex(0);
+      dlg.show();
+      dlg.close();
+      QVERIFY(dlg.Destroyed());
+    }
+    QVERIFY(QFile::exists(scratch.Path() + "/TTFF.cfg"));
+    g_config = app_config();
+    LoadConfig();
+    QCOMPARE(g_config.m_at_baud_index, 3);
+    QCOMPARE(g_config.m_chip_index, 0);
+    QCOMPARE(g_config.m_at_port_index, -1);
+    CZUVEKDlg again(clock, scratch.folders);
+    QCOMPARE(again.ItemAs<QComboBox>(1014)->currentText(), QStringLiteral("4800"));
+    // The NMEA rate is not saved: its list default comes back.
+    QCOMPARE(again.ItemAs<QComboBox>(1020)->currentText(), QStringLiteral("115200"));
+  }
+
+  void OpenWithNothingSelectedShowsEachFailureAndStillOpens() {
+    platform::RealClock clock;
+    Scratch scratch(clock);
+    CZUVEKDlg dlg(clock, scratch.folders);
+    dlg.ItemAs<QComboBox>(1013)->setCurrentIndex(-1);
+    dlg.ItemAs<QComboBox>(1019)->setCurrentIndex(-1);
+    BoxRecorder boxes;
+    dlg.ItemAs<QPushButton>(1016)->click();
+    const QStringList expected = {"Open serial port failed!", "Serial Failed!", "Serial Failed!",
+                                  "Open serial port failed!", "Serial Failed!", "Serial Failed!"};
+    QCOMPARE(boxes.texts, expected);
+    QVERIFY(!Enabled(dlg, 1016));
+    QVERIFY(Enabled(dlg, 1017));
+    QVERIFY(Enabled(dlg, 1011));
+    QVERIFY(!Enabled(dlg, 1010));
+    for (int id : kPortIds)
+      QVERIFY(!Enabled(dlg, id));
+
+    dlg.ItemAs<QPushButton>(1017)->click();
+    QVERIFY(Enabled(dlg, 1016));
+    for (int id : {1017, 1011, 1010})
+      QVERIFY(!Enabled(dlg, id));
+    for (int id : kPortIds)
+      QVERIFY(Enabled(dlg, id));
+    QCOMPARE(boxes.texts.size(), expected.size());
+  }
+
+  void OpenWithAutoStartWritesTheStartCommandAndTheNmeaLog() {
+    platform::RealClock clock;
+    Scratch scratch(clock);
+    Pty at, nmea;
+    QVERIFY(at.Ok() && nmea.Ok());
+    CZUVEKDlg dlg(clock, scratch.folders);
+    ChoosePort(dlg, 1013, at.Path());
+    ChoosePort(dlg, 1019, nmea.Path());
+    dlg.ItemAs<QCheckBox>(1029)->setChecked(true);
+    BoxRecorder boxes;
+    dlg.ItemAs<QPushButton>(1016)->click();
+    QCOMPARE(boxes.texts, QStringList());
+    std::string written;
+    QTRY_VERIFY((written += at.ReadAll()).size() >= 11);
+    QCOMPARE(QString::fromStdString(written), QStringLiteral("AT+WGPS=1\r\n"));
+    const std::string log = dlg.Hub().NmeaAllLogPath();
+    QVERIFY(log.starts_with(scratch.folders.GetNmeaLogDir()));
+    QVERIFY(log.ends_with("_nmea_log_all.txt"));
+    QVERIFY(QFile::exists(QString::fromStdString(log)));
+    dlg.ItemAs<QPushButton>(1017)->click();
+  }
+
+  void ResultRowsGoOnTopAndAStartClearsThem() {
+    platform::RealClock clock;
+    Scratch scratch(clock);
+    CZUVEKDlg dlg(clock, scratch.folders);
+    dlg.OnTestResult(reinterpret_cast<WPARAM>(new TestResult{true, 12.3456, 1}), 0);
+    dlg.OnTestResult(reinterpret_cast<WPARAM>(new TestResult{false, 0.0, 2}), 0);
+    QCOMPARE(Cell(dlg, 0, 0), QStringLiteral("2"));
+    QCOMPARE(Cell(dlg, 0, 1), QStringLiteral("N/A"));
+    QCOMPARE(Cell(dlg, 0, 2), QStringLiteral("FAIL"));
+    QCOMPARE(Cell(dlg, 1, 0), QStringLiteral("1"));
+    QCOMPARE(Cell(dlg, 1, 1), QStringLiteral("12.346"));
+    QCOMPARE(Cell(dlg, 1, 2), QStringLiteral("SUCC"));
+    QCOMPARE(dlg.ItemAs<QTableWidget>(1025)->item(0, 1)->textAlignment(), int(Qt::AlignCenter));
+    QCOMPARE(dlg.OnTestResult(0, 0), LRESULT(0));  // no record: nothing happens
+    QCOMPARE(dlg.ItemAs<QTableWidget>(1025)->rowCount(), 2);
+
+    // The hidden debug button adds a row of ones on top.
+    dlg.ItemAs<QPushButton>(1021)->click();
+    QCOMPARE(dlg.ItemAs<QTableWidget>(1025)->rowCount(), 3);
+    for (int c = 0; c < 3; ++c)
+      QCOMPARE(Cell(dlg, 0, c), QStringLiteral("1"));
+
+    QCOMPARE(dlg.OnTestStarted(0, 0), LRESULT(1));
+    QCOMPARE(dlg.ItemAs<QTableWidget>(1025)->rowCount(), 0);
+    QVERIFY(!Enabled(dlg, 1011));
+    QVERIFY(Enabled(dlg, 1010));
+    QCOMPARE(dlg.OnTestFinished(0, 0), LRESULT(1));
+    QVERIFY(!Enabled(dlg, 1010));
+    QVERIFY(!Enabled(dlg, 1011));  // the ports are closed: Run stays off
+  }
+
+  void RunningTestDisablesSetupShowsDotsRefusesOptionsAndEndsOnClose() {
+    platform::RealClock clock;
+    Scratch scratch(clock);
+    Pty at, nmea;  // nobody answers: the test stays in its first wait
+    QVERIFY(at.Ok() && nmea.Ok());
+    auto dlg = std::make_unique<CZUVEKDlg>(clock, scratch.folders);
+    dlg->show();
+    ChoosePort(*dlg, 1013, at.Path());
+    ChoosePort(*dlg, 1019, nmea.Path());
+    BoxRecorder boxes;
+    dlg->ItemAs<QPushButton>(1016)->click();
+    dlg->OnTimer(CZUVEKDlg::kStatusTimerId);
+    QVERIFY(dlg->ItemAs<CLabel>(1023)->Text().isEmpty());  // idle: empty status
+
+    dlg->ItemAs<QPushButton>(1011)->click();
+    QCOMPARE(dlg->RunState(), 2);
+    for (int id : kSetupIds)
+      QVERIFY2(!Enabled(*dlg, id), qPrintable(QString::number(id)));
+    QVERIFY(Enabled(*dlg, 1009));      // the Define edit is not a setup control
+    QTRY_VERIFY(Enabled(*dlg, 1010));  // the worker's start message
+    QVERIFY(!Enabled(*dlg, 1011));
+
+    // Each tick adds a dot, from none to five, then starts again.
+    auto* status = dlg->ItemAs<CLabel>(1023);
+    const int first = g_nStatusDots;
+    for (int tick = 0; tick < 8; ++tick) {
+      dlg->OnTimer(CZUVEKDlg::kStatusTimerId);
+      QCOMPARE(status->Text(), "System is running" + QString((first + tick) % 6, '.'));
+    }
+    const QString shown = status->Text();
+    dlg->OnTimer(7);  // another timer: ignored
+    QCOMPARE(status->Text(), shown);
+
+    // Options are refused while the test runs: no dialog opens.
+    bool opened = false;
+    QTimer guard;
+    connect(&guard, &QTimer::timeout, this, [&opened] {
+      if (QWidget* modal = QApplication::activeModalWidget()) {
+        opened = true;
+        modal->close();
+      }
+    });
+    guard.start(10);
+    MenuAction(*dlg, "32771")->trigger();
+    QVERIFY(!opened);
+    guard.stop();
+
+    // Closing ends the test: it writes its result log and the settings.
+    QElapsedTimer closing;
+    closing.start();
+    dlg->close();
+    QVERIFY(closing.elapsed() < CZUVEKDlg::kShutdownWaitMs);  // ended by itself
+    QVERIFY(!dlg->Engine().IsRunning());
+    const std::string result_log = dlg->Engine().LastOutcome().logs.result;
+    QVERIFY(!result_log.empty());
+    QVERIFY(ReadFile(result_log).starts_with("Times\t\t\tResult\t\t\tDuration\r\n"));
+    QVERIFY(QFile::exists(scratch.Path() + "/TTFF.cfg"));
+    dlg.reset();
+    QCOMPARE(boxes.texts, QStringList());
+  }
+
+  void OptionAndAboutOpenTheirDialogsWhenIdle() {
+    platform::RealClock clock;
+    Scratch scratch(clock);
+    CZUVEKDlg dlg(clock, scratch.folders);
+    dlg.show();
+    QString seen_title, seen_version;
+    bool options_seen = false;
+    auto answer = [&] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (!modal)
+        return false;
+      seen_title = modal->windowTitle();
+      options_seen = qobject_cast<CDialogOptions*>(modal) != nullptr;
+      for (auto* label : modal->findChildren<QLabel*>())
+        if (label->text().startsWith("ZUVEK"))
+          seen_version = label->text();
+      modal->close();
+      return true;
+    };
+    QTimer guard;
+    connect(&guard, &QTimer::timeout, this, [&] {
+      if (answer())
+        guard.stop();
+    });
+    guard.start(10);
+    MenuAction(dlg, "32771")->trigger();
+    QVERIFY(options_seen);
+    QCOMPARE(seen_title, QStringLiteral("Options"));
+
+    guard.start(10);
+    MenuAction(dlg, "16")->trigger();
+    QCOMPARE(seen_title, QStringLiteral("About ZUVEK"));
+    QCOMPARE(seen_version, QStringLiteral("ZUVEK Version 1.1"));
+  }
+
+  void AVanishedPortIsToldOnceInWords() {
+    platform::RealClock clock;
+    Scratch scratch(clock);
+    Pty at, nmea;
+    QVERIFY(at.Ok() && nmea.Ok());
+    CZUVEKDlg dlg(clock, scratch.folders);
+    ChoosePort(dlg, 1013, at.Path());
+    ChoosePort(dlg, 1019, nmea.Path());
+    BoxRecorder boxes;
+    dlg.ItemAs<QPushButton>(1016)->click();
+    nmea.Close();  // the device side hangs up
+    QTRY_COMPARE(boxes.texts.size(), 1);
+    QVERIFY(boxes.texts[0].contains("NMEA port is gone"));
+    QTest::qWait(300);  // later events of the dead port add nothing
+    QCOMPARE(boxes.texts.size(), 1);
+    dlg.ItemAs<QPushButton>(1017)->click();
+  }
+};
+
+QTEST_MAIN(ZuvekDlgTest)
+#include "zuvek_dlg_test.moc"
