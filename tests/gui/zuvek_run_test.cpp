@@ -1,0 +1,138 @@
+// Whole tests through the window against the module simulator, on a clock
+// fifty times faster than real time: the rows arrive newest first, the live
+// view and the chart fill, the buttons follow the worker's messages, and
+// Stop ends a test early.
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QTest>
+#include <fstream>
+
+#include "app/zuvek_dlg.h"
+#include "controls/label.h"
+#include "sim/simulator.h"
+#include "tests/gui/window_fixture.h"
+
+using guitest::BoxRecorder;
+using guitest::Scratch;
+
+namespace {
+
+constexpr double kScale = 50;
+const int kSetupIds[] = {1004, 1012, 1005, 1006, 1007, 1008, 1000, 1001, 1002, 1037};
+
+struct Bench {
+  std::shared_ptr<platform::ScaledClock> clock = std::make_shared<platform::ScaledClock>(kScale);
+  Scratch scratch{*clock};
+  sim::Simulator simulator{clock};
+  std::unique_ptr<CZUVEKDlg> dlg;
+
+  bool Start() {
+    sim::SimOptions options;
+    options.publish = false;
+    options.ttff.hot = {1.0, 2.0};
+    std::string error;
+    if (!simulator.Start(options, &error)) {
+      qWarning("simulator: %s", error.c_str());
+      return false;
+    }
+    g_config.m_interval_sleep = 2;  // seconds of NMEA after each fix
+    dlg = std::make_unique<CZUVEKDlg>(*clock, scratch.folders);
+    dlg->show();
+    Choose(1013, simulator.AtDevicePath());
+    Choose(1019, simulator.NmeaDevicePath());
+    Button(1016)->click();  // Open
+    return dlg->Hub().PortsOpen();
+  }
+  void Choose(int id, const std::string& path) {
+    auto* combo = dlg->ItemAs<QComboBox>(id);
+    combo->addItem(QString::fromStdString(path));
+    combo->setCurrentIndex(combo->count() - 1);
+  }
+  QAbstractButton* Button(int id) { return dlg->ItemAs<QAbstractButton>(id); }
+  bool Enabled(int id) { return dlg->Item(id)->isEnabled(); }
+  QString Cell(int row, int col) {
+    const QTableWidgetItem* item = dlg->ItemAs<QTableWidget>(1025)->item(row, col);
+    return item ? item->text() : QString();
+  }
+  int Rows() { return dlg->ItemAs<QTableWidget>(1025)->rowCount(); }
+  ~Bench() {
+    dlg.reset();
+    simulator.Stop();
+  }
+};
+
+}  // namespace
+
+class ZuvekRunTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void TwoRunsFillTheListNewestFirst() {
+    Bench bench;
+    BoxRecorder boxes;
+    QVERIFY(bench.Start());
+    bench.Button(1008)->click();  // "Define"
+    bench.dlg->ItemAs<QLineEdit>(1009)->setText(QStringLiteral(" 2"));
+    bench.Button(1011)->click();  // Run
+    for (int id : kSetupIds)
+      QVERIFY(!bench.Enabled(id));
+    QTRY_VERIFY_WITH_TIMEOUT(bench.Enabled(1010), 5000);  // started: Stop on, Run off
+    QVERIFY(!bench.Enabled(1011));
+
+    // During the run the live view and the chart fill from the stream.
+    QTRY_VERIFY_WITH_TIMEOUT(!bench.dlg->ItemAs<CLabel>(1030)->Text().isEmpty(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!bench.dlg->Chart()->Bars().empty(), 5000);
+
+    // The end: Run back on, Stop off, the setup controls on again.
+    QTRY_VERIFY_WITH_TIMEOUT(bench.dlg->RunState() == 0 && bench.Enabled(1011), 30000);
+    QVERIFY(!bench.Enabled(1010));
+    for (int id : kSetupIds)
+      QVERIFY(bench.Enabled(id));
+    QCOMPARE(bench.Rows(), 2);
+    QCOMPARE(bench.Cell(0, 0), QStringLiteral("2"));
+    QCOMPARE(bench.Cell(1, 0), QStringLiteral("1"));
+    // Each row's time against the simulator's record of that start: the
+    // tool polls every 100 ms of clock time, so it reads up to a poll late.
+    std::vector<double> truth_s;
+    for (const sim::TruthRecord& r : bench.simulator.Truth())
+      if (r.TtffUs() >= 0)
+        truth_s.push_back(r.TtffUs() / 1e6);
+    QCOMPARE(truth_s.size(), std::size_t(2));
+    for (int row = 0; row < 2; ++row) {
+      QCOMPARE(bench.Cell(row, 2), QStringLiteral("SUCC"));
+      bool ok = false;
+      const double seconds = bench.Cell(row, 1).toDouble(&ok);
+      QVERIFY(ok);
+      const double expected = truth_s[1 - row];  // newest row first
+      QVERIFY2(seconds > expected - 0.05 && seconds < expected + 1.5,
+               qPrintable(bench.Cell(row, 1) + " vs " + QString::number(expected)));
+    }
+    std::ifstream log(bench.dlg->Engine().LastOutcome().logs.result);
+    std::string text((std::istreambuf_iterator<char>(log)), {});
+    QVERIFY(text.find("runtimes = 2\n") != std::string::npos);
+    QCOMPARE(boxes.texts, QStringList());
+    bench.Button(1017)->click();  // Close
+    QVERIFY(!bench.Enabled(1011));
+  }
+
+  void StopEndsATestEarly() {
+    Bench bench;
+    BoxRecorder boxes;
+    QVERIFY(bench.Start());
+    bench.Button(1012)->click();  // ten runs
+    bench.Button(1011)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(bench.Rows() >= 1, 20000);
+    bench.Button(1010)->click();  // Stop
+    QTRY_VERIFY_WITH_TIMEOUT(bench.dlg->RunState() == 0 && bench.Enabled(1011), 20000);
+    QVERIFY(!bench.Enabled(1010));
+    QVERIFY(bench.Rows() < 10);
+    for (int id : kSetupIds)
+      QVERIFY(bench.Enabled(id));
+    QCOMPARE(boxes.texts, QStringList());
+  }
+};
+
+QTEST_MAIN(ZuvekRunTest)
+#include "zuvek_run_test.moc"
