@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTableWidget>
+#include <algorithm>
 #include <cstdio>
 
 #include "app/zuvek_dlg.h"
@@ -82,6 +83,7 @@ void DemoDriver::Begin() {
     dlg_.ItemAs<QAbstractButton>(1008)->click();  // "Define"
     dlg_.ItemAs<QLineEdit>(1009)->setText(QString::number(options_.runs));
     dlg_.ItemAs<QAbstractButton>(1011)->click();  // Run
+    dlg_.Item(1025)->setFocus();
   }
   if (!options_.screenshot.isEmpty())
     poll_.start(kDemoPollMs);
@@ -91,7 +93,11 @@ void DemoDriver::Poll() {
   ++polls_;
   const auto* list = dlg_.ItemAs<QTableWidget>(1025);
   const auto* lat = dlg_.ItemAs<CLabel>(1030);
-  const bool fixed = list->rowCount() >= options_.screenshot_rows && !lat->Text().isEmpty();
+  // A fix shows in the position and, an epoch later, in the chart's used bars.
+  const auto& bars = dlg_.Chart()->Bars();
+  const bool used =
+      std::any_of(bars.begin(), bars.end(), [](const SatelliteBar& b) { return b.used; });
+  const bool fixed = list->rowCount() >= options_.screenshot_rows && !lat->Text().isEmpty() && used;
   if (fixed || polls_ * kDemoPollMs > options_.deadline_s * 1000) {
     poll_.stop();
     if (!fixed) {

@@ -1,6 +1,7 @@
 #include "app/zuvek_dlg.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -159,6 +160,8 @@ void CZUVEKDlg::LoadCombo(QComboBox* combo, const ComboModel& model) {
   for (const std::string& item : model.items)
     combo->addItem(QString::fromStdString(item));
   combo->setCurrentIndex(model.GetCurSel());
+  // The list opens as wide as its longest entry: device names are long.
+  combo->view()->setMinimumWidth(combo->view()->sizeHintForColumn(0) + 24);
 }
 
 void CZUVEKDlg::FillCombos() {
