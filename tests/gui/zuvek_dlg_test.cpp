@@ -156,6 +156,23 @@ class ZuvekDlgTest : public QObject {
     QCOMPARE(again.ItemAs<QComboBox>(1020)->currentText(), QStringLiteral("115200"));
   }
 
+  void ASettingsFileThatCannotBeWrittenIsToldAndTheWindowStillCloses() {
+    platform::RealClock clock;
+    Scratch scratch(clock);
+    QVERIFY(QDir(scratch.Path()).mkdir("TTFF.cfg"));  // a folder where the file goes
+    {
+      CZUVEKDlg dlg(clock, scratch.folders);
+      dlg.show();
+      dlg.close();
+      QVERIFY(dlg.Destroyed());
+      QVERIFY(!dlg.isVisible());
+    }
+    const QStringList logs = QDir(scratch.Path()).entryList({"ZUVEK_*.txt"}, QDir::Files);
+    QCOMPARE(logs.size(), 1);
+    const std::string log = ReadFile((scratch.Path() + "/" + logs[0]).toStdString());
+    QVERIFY2(log.find("could not write TTFF.cfg") != std::string::npos, log.c_str());
+  }
+
   void OpenWithNothingSelectedShowsEachFailureAndStillOpens() {
     platform::RealClock clock;
     Scratch scratch(clock);
