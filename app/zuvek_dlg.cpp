@@ -209,6 +209,10 @@ void CZUVEKDlg::timerEvent(QTimerEvent* event) {
 void CZUVEKDlg::OnTimer(int id) {
   if (id != kStatusTimerId)
     return;
+  // Between tests nothing reads the NMEA queue (a test empties it before
+  // each start anyway): drop what streamed in, or it fills to its cap.
+  if (RunState() == 0)
+    m_hub.NmeaQueue().Clear();
   if (RunState() != 2) {
     m_lbl_status->SetText(QString());
     return;

@@ -28,8 +28,9 @@ struct Bench {
   sim::Simulator simulator{clock};
   std::unique_ptr<CZUVEKDlg> dlg;
 
-  bool Start() {
+  bool Start(bool gnss_on = false) {
     sim::SimOptions options;
+    options.gnss_on = gnss_on;
     options.publish = false;
     options.ttff.hot = {1.0, 2.0};
     std::string error;
@@ -115,6 +116,18 @@ class ZuvekRunTest : public QObject {
     QCOMPARE(boxes.texts, QStringList());
     bench.Button(1017)->click();  // Close
     QVERIFY(!bench.Enabled(1011));
+  }
+
+  void BetweenTestsTheStreamDoesNotPileUp() {
+    Bench bench;
+    BoxRecorder boxes;
+    QVERIFY(bench.Start(/*gnss_on=*/true));
+    LineQueue& queue = bench.dlg->Hub().NmeaQueue();
+    QTRY_VERIFY_WITH_TIMEOUT(queue.Size() > 0, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!bench.dlg->ItemAs<CLabel>(1030)->Text().isEmpty(), 5000);
+    bench.dlg->OnTimer(CZUVEKDlg::kStatusTimerId);
+    QCOMPARE(queue.Size(), std::size_t(0));
+    QCOMPARE(queue.DroppedBytes(), std::uint64_t(0));
   }
 
   void StopEndsATestEarly() {
