@@ -33,8 +33,6 @@ CZUVEKDlg* g_pMainDlg = nullptr;
 CZUVEKDlg::CZUVEKDlg(platform::Clock& clock, const WorkingFolders& folders, QWidget* parent)
     : QDialog(parent),
       m_target(m_dispatcher),
-      m_clock(clock),
-      m_folders(folders),
       m_hub(m_target, clock, folders),
       m_engine(m_hub.MakeEngineEnvironment(*this)),
       m_pChart(new CChartContrl_columnar),

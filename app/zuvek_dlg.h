@@ -102,8 +102,6 @@ class CZUVEKDlg : public QDialog, public EngineHost {
 
   qtui::QtDispatcher m_dispatcher;
   platform::MessageTarget m_target;
-  platform::Clock& m_clock;
-  const WorkingFolders& m_folders;
   ModuleHub m_hub;
   TestEngine m_engine;
   boost::shared_ptr<CChartContrl_columnar> m_pChart;
