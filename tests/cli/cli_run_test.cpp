@@ -108,7 +108,8 @@ TEST(CliRun, JsonSummaryOnStandardOutput) {
 
 TEST(CliRun, HostileSettingsFileGivesDefaultsAndIsNeverWritten) {
   CliCopy cli;
-  const std::string hostile = std::string("22 serialization::archive 99\0\xff\xfe", 33);
+  static const char kHostile[] = "22 serialization::archive 99\0\xff\xfe";
+  const std::string hostile(kHostile, sizeof kHostile - 1);
   testsupport::WriteFile(cli.dir.file("TTFF.cfg"), hostile);
   auto r = Exec(cli.exe, {"run", "--restart", "hot", "--runs", "1", "--time-scale", "50", "-q"},
                cli.dir.path());

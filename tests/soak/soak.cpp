@@ -220,7 +220,13 @@ int main(int argc, char** argv) {
   Check(fds_after <= fds_before, "no descriptor left behind");
   Check(threads_after <= threads_before, "no thread left behind");
   // Flat: allow for allocator slack, not for growth with the number of runs.
+  // Under AddressSanitizer freed memory sits in its quarantine, so resident
+  // memory grows by design; leaks are LeakSanitizer's to find there.
+#if defined(__SANITIZE_ADDRESS__)
+  std::printf("resident memory not checked under AddressSanitizer\n");
+#else
   Check(rss_start == 0 || rss_end < rss_start + 8 * 1024, "resident memory flat");
+#endif
   std::printf("%u passed, %d failed\n", failures_found == 0 ? 1u : 0u, failures_found);
   return failures_found == 0 ? 0 : 1;
 }
