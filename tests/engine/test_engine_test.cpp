@@ -338,3 +338,43 @@ TEST(TestEngine, NmeaLogHoldsTheLinesUpToTheFixAndTheCapture) {
 }
 
 }  // namespace
+
+namespace {
+
+// Closing the program (window closed, Ctrl-C) in every phase of a run ends
+// the test within a second and keeps what the finished runs recorded.
+TEST(TestEngine, ShutdownInEveryPhaseEndsWithinASecondAndKeepsTheFinishedRuns) {
+  const RunPhase phases[] = {RunPhase::Query,  RunPhase::FirstStop, RunPhase::Delete,
+                             RunPhase::Xtra,   RunPhase::Pause,     RunPhase::Start,
+                             RunPhase::FixWait, RunPhase::Record,   RunPhase::Capture,
+                             RunPhase::Tidy,   RunPhase::Stop,      RunPhase::ClosingPause};
+  for (RunPhase phase : phases) {
+    SCOPED_TRACE(RunPhaseName(phase));
+    EngineHarness h;
+    h.host.import_xtra = true;  // every phase is visited
+    std::int64_t asked_at = -1;
+    h.host.on_phase = [&](unsigned run, RunPhase p) {
+      if (run == 2 && p == phase && asked_at < 0) {
+        asked_at = h.clock->MonotonicUs();
+        h.engine->RequestShutdown();
+      }
+    };
+    h.module.answer = [&](const std::string& cmd, int count) {
+      // Run 2's query finds GNSS on, so it goes through a first stop too.
+      if (cmd == "AT+WGPS?\r\n" && count == 2) h.module.gnss_on = true;
+      return true;
+    };
+    h.RunTest(RESTART_COLD, 3);
+    ASSERT_GE(asked_at, 0) << "phase never reached";
+    EXPECT_LE(h.clock->MonotonicUs() - asked_at, 1'000'000);
+    EXPECT_TRUE(h.host.messages.empty());  // no box while the program closes
+    ASSERT_GE(h.results.size(), 1u);
+    const std::string log = h.ResultLog();
+    EXPECT_EQ(log.rfind(kResultLogHeader, 0), 0u);
+    EXPECT_NE(log.find("1\t\t\tSUCC\t\t\t"), std::string::npos);
+    EXPECT_NE(log.find("average = "), std::string::npos);  // statistics of the finished runs
+    EXPECT_LE(h.module.Starts(), 2);
+  }
+}
+
+}  // namespace
