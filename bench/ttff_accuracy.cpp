@@ -49,7 +49,8 @@ int main(int argc, char** argv) {
 
   char dir_template[] = "/tmp/zuvek-bench-XXXXXX";
   const char* dir = mkdtemp(dir_template);
-  if (!dir) return 2;
+  if (!dir)
+    return 2;
   WorkingFolders folders;
   folders.InitIn(std::string(dir) + "/", *clock);
 
@@ -75,7 +76,8 @@ int main(int argc, char** argv) {
   });
   auto messages =
       hub.OpenPorts({simulator.AtDevicePath(), 115200, simulator.NmeaDevicePath(), 115200, false});
-  if (!messages.empty()) return 2;
+  if (!messages.empty())
+    return 2;
   TestEngine engine(hub.MakeEngineEnvironment(host));
   std::printf("%u %s starts at time scale %.0f ...\n", runs, type.c_str(), scale);
   engine.Start(restart, runs);
@@ -89,7 +91,8 @@ int main(int argc, char** argv) {
   const auto truth = simulator.Truth();
   std::vector<double> err_log, err_precise;
   for (size_t i = 0; i < records.size() && i < truth.size(); ++i) {
-    if (!records[i].success || truth[i].TtffUs() < 0) continue;
+    if (!records[i].success || truth[i].TtffUs() < 0)
+      continue;
     const double t = static_cast<double>(truth[i].TtffUs()) / 1e6;
     err_log.push_back(std::fabs(records[i].ttff_s - t));
     err_precise.push_back(std::fabs(records[i].ttff_precise_s - t));
@@ -101,9 +104,10 @@ int main(int argc, char** argv) {
               log_err.p95, log_err.max);
   std::printf("precise TTFF error (ms):    median %.2f  p95 %.2f  max %.2f\n",
               precise_err.median * 1e3, precise_err.p95 * 1e3, precise_err.max * 1e3);
-  std::printf("(errors in simulated seconds; at time scale %.0f a real scheduling delay counts %.0f "
-              "times)\n",
-              scale, scale);
+  std::printf(
+      "(errors in simulated seconds; at time scale %.0f a real scheduling delay counts %.0f "
+      "times)\n",
+      scale, scale);
   const bool ok = err_log.size() == runs && log_err.p95 <= 0.15 && precise_err.p95 <= 0.005;
   std::printf("%s\n", ok ? "PASS" : "FAIL");
   return ok ? 0 : 1;

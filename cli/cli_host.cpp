@@ -18,21 +18,28 @@ CliHost::CliHost(ModuleHub& hub, platform::MessageTarget& target, const platform
 
 void CliHost::EndLine() {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (line_open_) std::fputs("\n", stderr);
+  if (line_open_)
+    std::fputs("\n", stderr);
   line_open_ = false;
 }
 
 void CliHost::Say(const std::string& text) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (line_open_) std::fputs("\r\033[K", stderr);
+  if (line_open_)
+    std::fputs("\r\033[K", stderr);
   std::fprintf(stderr, "%s\n", text.c_str());
   line_open_ = false;
-  if (tty_ && !quiet_) Draw();
+  if (tty_ && !quiet_)
+    Draw();
 }
 
-void CliHost::ShowMessage(const std::string& text) { Say("zuvek-cli: " + text); }
+void CliHost::ShowMessage(const std::string& text) {
+  Say("zuvek-cli: " + text);
+}
 
-void CliHost::OnLogFailure(const std::string& path) { Say("zuvek-cli: cannot create " + path); }
+void CliHost::OnLogFailure(const std::string& path) {
+  Say("zuvek-cli: cannot create " + path);
+}
 
 void CliHost::ClearLiveViewAfterRun() {
   target_.Invoke([this] { hub_.OnRunEndReset(); });
@@ -42,7 +49,8 @@ void CliHost::OnPhase(unsigned run, RunPhase phase) {
   std::lock_guard<std::mutex> lock(mutex_);
   run_ = run;
   phase_ = phase;
-  if (tty_ && !quiet_) Draw();
+  if (tty_ && !quiet_)
+    Draw();
 }
 
 void CliHost::OnResult(const TestResult& result) {
@@ -60,7 +68,8 @@ void CliHost::OnResult(const TestResult& result) {
 
 void CliHost::Tick() {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (tty_ && !quiet_ && run_ > 0) Draw();
+  if (tty_ && !quiet_ && run_ > 0)
+    Draw();
 }
 
 void CliHost::Draw() {

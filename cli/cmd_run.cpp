@@ -24,7 +24,9 @@ namespace {
 
 std::atomic<bool> g_interrupted{false};
 
-void OnSignal(int) { g_interrupted = true; }
+void OnSignal(int) {
+  g_interrupted = true;
+}
 
 class RunCommand : public cli::Command {
  public:
@@ -109,9 +111,12 @@ int RunCommand::Run() {
   platform::SetProcessClock(clock);
 
   LoadConfig();
-  if (timeout_ > 0) g_config.SetTimeout(timeout_);
-  if (interval_ > 0) g_config.SetIntervalSleep(interval_);
-  if (uncrtn_ > 0) g_config.SetUncrtn(static_cast<std::int32_t>(uncrtn_));
+  if (timeout_ > 0)
+    g_config.SetTimeout(timeout_);
+  if (interval_ > 0)
+    g_config.SetIntervalSleep(interval_);
+  if (uncrtn_ > 0)
+    g_config.SetUncrtn(static_cast<std::int32_t>(uncrtn_));
   if (!xtra_cmd_.empty()) {
     if (xtra_cmd_.size() >= 100) {
       std::cerr << "zuvek-cli run: ImportXTRA Command too long, please fix it!\n";
@@ -168,14 +173,14 @@ int RunCommand::Run() {
 
   std::cerr << "zuvek-cli: " << RestartTypeName(Restart()) << ", " << runs_ << " run"
             << (runs_ == 1 ? "" : "s") << (xtra_ ? ", XTRA" : "") << ", fix time-out "
-            << g_config.GetTimeout() << " s"
-            << (use_sim ? ", built-in simulator" : "") << " (AT " << at_port_ << ", NMEA "
-            << nmea_port_ << ")" << (scale_ != 1.0 ? ", time scale " : "")
+            << g_config.GetTimeout() << " s" << (use_sim ? ", built-in simulator" : "") << " (AT "
+            << at_port_ << ", NMEA " << nmea_port_ << ")" << (scale_ != 1.0 ? ", time scale " : "")
             << (scale_ != 1.0 ? std::to_string(static_cast<int>(scale_)) : "") << "\n";
 
   PortRequest request{at_port_, at_baud_, nmea_port_, nmea_baud_, false};
   const auto messages = hub.OpenPorts(request);
-  for (const auto& m : messages) std::cerr << "zuvek-cli: " << m << "\n";
+  for (const auto& m : messages)
+    std::cerr << "zuvek-cli: " << m << "\n";
   if (!messages.empty()) {
     hub.ClosePorts();
     CloseDebugLog();
@@ -218,7 +223,8 @@ int RunCommand::Run() {
   loop.ProcessPending();
   host.EndLine();
   hub.ClosePorts();
-  if (simulator) simulator->Stop();
+  if (simulator)
+    simulator->Stop();
 
   const TestOutcome out = engine.LastOutcome();
   std::string summary_json;
@@ -227,7 +233,8 @@ int RunCommand::Run() {
     if (fp) {
       char buf[4096];
       size_t n;
-      while ((n = std::fread(buf, 1, sizeof buf, fp)) > 0) summary_json.append(buf, n);
+      while ((n = std::fread(buf, 1, sizeof buf, fp)) > 0)
+        summary_json.append(buf, n);
       std::fclose(fp);
     }
   }
@@ -260,7 +267,8 @@ int RunCommand::Run() {
               << "\n";
   }
   CloseDebugLog();
-  if (g_interrupted) return cli::kExitInterrupted;
+  if (g_interrupted)
+    return cli::kExitInterrupted;
   return out.completed && out.failures == 0 ? cli::kExitOk : cli::kExitFailure;
 }
 

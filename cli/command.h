@@ -39,9 +39,8 @@ struct CommandRegistrar {
   }
 };
 
-#define ZUVEK_REGISTER_COMMAND(Type)                                                 \
-  static const ::cli::CommandRegistrar zuvek_registrar_##Type([] {                  \
-    return std::unique_ptr<::cli::Command>(new Type());                             \
-  })
+#define ZUVEK_REGISTER_COMMAND(Type)                           \
+  static const ::cli::CommandRegistrar zuvek_registrar_##Type( \
+      [] { return std::unique_ptr<::cli::Command>(new Type()); })
 
 }  // namespace cli

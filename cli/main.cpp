@@ -60,7 +60,8 @@ int main(int argc, char** argv) {
   }
 
   for (size_t i = 0; i < subs.size(); ++i) {
-    if (subs[i]->parsed()) return commands[i]->Run();
+    if (subs[i]->parsed())
+      return commands[i]->Run();
   }
   std::cout << app.help();
   return argc > 1 ? cli::kExitUsage : cli::kExitOk;

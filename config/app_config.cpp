@@ -36,12 +36,14 @@ bool HeaderAcceptable(std::istream& in) {
     // without the tracking flag.
     return false;
   }
-  if (length != "22" || signature != kArchiveSignature) return false;
+  if (length != "22" || signature != kArchiveSignature)
+    return false;
   if (version.empty() || version.size() > 9 ||
       version.find_first_not_of("0123456789") != std::string::npos) {
     return false;
   }
-  if (std::stoul(version) > kArchiveLibraryVersion) return false;
+  if (std::stoul(version) > kArchiveLibraryVersion)
+    return false;
   // A tracking flag of 1 would make the reader take the next token for an
   // object id and shift every later member by one.
   return tracking == "0";
@@ -74,28 +76,41 @@ void app_config::SetImportXtraCmd(const std::string& cmd) {
   // shorter text and pads nothing beyond it that a longer text would reach.
   const size_t n = std::min<size_t>(cmd.size(), sizeof m_import_xtra_cmd - 1);
   std::memcpy(m_import_xtra_cmd, cmd.data(), n);
-  if (n < sizeof m_import_xtra_cmd - 1) m_import_xtra_cmd[n] = '\0';
+  if (n < sizeof m_import_xtra_cmd - 1)
+    m_import_xtra_cmd[n] = '\0';
 }
 
 void app_config::CopyMembersFrom(const app_config& other, int n) {
   // Archive order: the same as serialize().
-  if (n > 0) m_interval_sleep = other.m_interval_sleep;
-  if (n > 1) m_timeout = other.m_timeout;
-  if (n > 2) m_at_port_index = other.m_at_port_index;
-  if (n > 3) m_at_baud_index = other.m_at_baud_index;
-  if (n > 4) m_chip_index = other.m_chip_index;
-  if (n > 5) m_reserved_a = other.m_reserved_a;
-  if (n > 6) m_reserved_b = other.m_reserved_b;
-  if (n > 7) m_reserved_c = other.m_reserved_c;
-  if (n > 8) m_nmea_port_index = other.m_nmea_port_index;
-  if (n > 9) std::memcpy(m_import_xtra_cmd, other.m_import_xtra_cmd, sizeof m_import_xtra_cmd);
-  if (n > 10) m_uncrtn = other.m_uncrtn;
+  if (n > 0)
+    m_interval_sleep = other.m_interval_sleep;
+  if (n > 1)
+    m_timeout = other.m_timeout;
+  if (n > 2)
+    m_at_port_index = other.m_at_port_index;
+  if (n > 3)
+    m_at_baud_index = other.m_at_baud_index;
+  if (n > 4)
+    m_chip_index = other.m_chip_index;
+  if (n > 5)
+    m_reserved_a = other.m_reserved_a;
+  if (n > 6)
+    m_reserved_b = other.m_reserved_b;
+  if (n > 7)
+    m_reserved_c = other.m_reserved_c;
+  if (n > 8)
+    m_nmea_port_index = other.m_nmea_port_index;
+  if (n > 9)
+    std::memcpy(m_import_xtra_cmd, other.m_import_xtra_cmd, sizeof m_import_xtra_cmd);
+  if (n > 10)
+    m_uncrtn = other.m_uncrtn;
   loaded_members_ = n;
 }
 
 void LoadConfigFrom(const std::string& path, app_config& config) {
   std::ifstream in(path, std::ios::in | std::ios::binary);
-  if (!in) return;
+  if (!in)
+    return;
   // A settings file is one short line; a huge file is not one of ours.
   constexpr std::streamsize kMaxBytes = 1 << 20;
   std::string bytes(static_cast<size_t>(kMaxBytes), '\0');
@@ -134,7 +149,8 @@ void LoadConfigFromBytes(const std::string& bytes, app_config& config) {
 
 bool SaveConfigTo(const std::string& path, const app_config& config) {
   std::ofstream out(path, std::ios::out | std::ios::trunc);
-  if (!out) return false;
+  if (!out)
+    return false;
   try {
     {
       boost::archive::text_oarchive ar(out, boost::archive::no_header);
@@ -151,6 +167,10 @@ bool SaveConfigTo(const std::string& path, const app_config& config) {
   return static_cast<bool>(out);
 }
 
-void LoadConfig() { LoadConfigFrom(kConfigFileName, g_config); }
+void LoadConfig() {
+  LoadConfigFrom(kConfigFileName, g_config);
+}
 
-bool SaveConfig() { return SaveConfigTo(kConfigFileName, g_config); }
+bool SaveConfig() {
+  return SaveConfigTo(kConfigFileName, g_config);
+}

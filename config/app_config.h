@@ -68,7 +68,7 @@ class app_config {
   friend void LoadConfigFromBytes(const std::string& bytes, app_config& config);
   template <class Archive, class T>
   void Member(Archive& ar, T& member) {
-    ar & member;
+    ar& member;
     ++loaded_members_;
   }
   int loaded_members_ = 0;

@@ -18,7 +18,8 @@ int WaitLoop(LineQueue& queue, unsigned timeout_s, std::FILE* at_log, WaitContex
       queue, timeout_s, ctx, [] { return false; },
       [&](const std::string& line) {
         per_line(line);
-        if (at_log) WriteLog(at_log, FormatAtLogEntry(ctx.clock.Now(), line));
+        if (at_log)
+          WriteLog(at_log, FormatAtLogEntry(ctx.clock.Now(), line));
         return match(line);
       });
 }
@@ -32,16 +33,19 @@ std::string FormatAtLogEntry(const platform::LocalTime& t, const std::string& li
 bool CaptureClock(const std::string& line, std::string& time_text) {
   const std::string copy = line.c_str();  // the text as a C string sees it
   const auto p = copy.find(module::kReplyClock);
-  if (p == std::string::npos) return false;
+  if (p == std::string::npos)
+    return false;
   const auto q1 = copy.find('"', p);
-  if (q1 == std::string::npos) return false;
+  if (q1 == std::string::npos)
+    return false;
   std::string captured;
   const auto plus = copy.find('+', q1 + 1);
   if (plus != std::string::npos) {
     captured = copy.substr(q1 + 1, plus - (q1 + 1));
   } else {
     const auto q2 = copy.find('"', q1 + 1);
-    if (q2 == std::string::npos) return false;
+    if (q2 == std::string::npos)
+      return false;
     captured = copy.substr(q1 + 1, q2 - (q1 + 1));
   }
   time_text = "20" + captured;
@@ -79,6 +83,7 @@ std::string FormatXtraTimeCommand(const std::string& time_text, unsigned uncerta
 
 std::string MakeXtraDataCommand(const std::string& configured) {
   std::string cmd = configured.empty() ? std::string(module::kDefaultXtraData) : configured;
-  if (cmd.find("\r\n") == std::string::npos) cmd += "\r\n";
+  if (cmd.find("\r\n") == std::string::npos)
+    cmd += "\r\n";
   return cmd;
 }

@@ -7,12 +7,12 @@
 #include <string>
 
 // The user messages between the worker and its host (WM_USER = 1024).
-inline constexpr unsigned kMsgTestResult = 1024 + 1000;    // posted, wParam = TestResult*
-inline constexpr unsigned kMsgTestStarted = 1024 + 1002;   // posted
-inline constexpr unsigned kMsgTestFinished = 1024 + 1003;  // posted
-inline constexpr unsigned kMsgNmeaLine = 1024 + 1004;      // sent by the receive path
-inline constexpr unsigned kMsgClearPosition = 1024 + 1005;   // sent
-inline constexpr unsigned kMsgClearSatellites = 1024 + 1006; // sent
+inline constexpr unsigned kMsgTestResult = 1024 + 1000;       // posted, wParam = TestResult*
+inline constexpr unsigned kMsgTestStarted = 1024 + 1002;      // posted
+inline constexpr unsigned kMsgTestFinished = 1024 + 1003;     // posted
+inline constexpr unsigned kMsgNmeaLine = 1024 + 1004;         // sent by the receive path
+inline constexpr unsigned kMsgClearPosition = 1024 + 1005;    // sent
+inline constexpr unsigned kMsgClearSatellites = 1024 + 1006;  // sent
 
 // Where a run is, for hosts that show progress.
 enum class RunPhase {

@@ -8,7 +8,8 @@
 #include "nmea/split_fields.h"
 
 bool RmcFixMatcher::operator()(const std::string& line) const {
-  if (std::strstr(line.c_str(), module::kFixSentence) == nullptr) return false;
+  if (std::strstr(line.c_str(), module::kFixSentence) == nullptr)
+    return false;
   std::vector<std::string> fields;
   SplitNmeaFields(fields, line);
   return fields.size() > 2 && fields[2] == "A";
@@ -24,7 +25,8 @@ int PollNmea(LineQueue& queue, unsigned seconds, std::FILE* nmea_log, WaitContex
   return PollQueue(
       queue, seconds, ctx, [] { return bExitThread.load() != 0; },
       [&](const std::string& line) {
-        if (nmea_log) WriteLog(nmea_log, line);
+        if (nmea_log)
+          WriteLog(nmea_log, line);
         return match(line);
       });
 }

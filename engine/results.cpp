@@ -45,19 +45,24 @@ void WriteStatistics(const TestStatistics& s, std::FILE* result_log) {
 }
 
 float ComputeAverage(const std::vector<float>& durations) {
-  if (durations.empty()) return 0.0f;
+  if (durations.empty())
+    return 0.0f;
   float sum = 0.0f;
-  for (float d : durations) sum += d;
+  for (float d : durations)
+    sum += d;
   return sum / static_cast<float>(durations.size());
 }
 
 void FillDurationStatistics(const std::vector<float>& durations, TestStatistics& s) {
-  if (durations.empty()) return;
+  if (durations.empty())
+    return;
   float mx = durations.front();
   float mn = durations.front();
   for (float d : durations) {
-    if (d > mx) mx = d;
-    if (d < mn) mn = d;
+    if (d > mx)
+      mx = d;
+    if (d < mn)
+      mn = d;
   }
   s.fMax = mx;
   s.fMin = mn;

@@ -12,7 +12,9 @@ std::string FormatTimeOfDay(const platform::Clock& clock) {
   return buf;
 }
 
-std::string FormatTimeOfDay() { return FormatTimeOfDay(platform::ProcessClock()); }
+std::string FormatTimeOfDay() {
+  return FormatTimeOfDay(platform::ProcessClock());
+}
 
 std::string FormatTimestamp(const platform::LocalTime& t) {
   char buf[48];
@@ -28,12 +30,14 @@ void LogDebug(const char* message, int line) {
   // The entry is built whole, so a long message is neither cut nor split
   // between two writers.
   std::string entry = prefix;
-  if (message) entry += message;
+  if (message)
+    entry += message;
   WriteDebugLog(entry.data(), entry.size());
 }
 
 bool WriteLog(std::FILE* fp, const char* data, std::size_t size) {
-  if (!fp) return false;
+  if (!fp)
+    return false;
   const bool ok = std::fwrite(data, 1, size, fp) == size;
   return std::fflush(fp) == 0 && ok;
 }

@@ -30,18 +30,30 @@ constexpr int kStopWaits = 7;
 
 const char* RunPhaseName(RunPhase phase) {
   switch (phase) {
-    case RunPhase::Query: return "query";
-    case RunPhase::FirstStop: return "first stop";
-    case RunPhase::Delete: return "delete";
-    case RunPhase::Xtra: return "XTRA";
-    case RunPhase::Pause: return "pause";
-    case RunPhase::Start: return "start";
-    case RunPhase::FixWait: return "fix wait";
-    case RunPhase::Record: return "record";
-    case RunPhase::Capture: return "capture";
-    case RunPhase::Tidy: return "tidy";
-    case RunPhase::Stop: return "stop";
-    case RunPhase::ClosingPause: return "closing pause";
+    case RunPhase::Query:
+      return "query";
+    case RunPhase::FirstStop:
+      return "first stop";
+    case RunPhase::Delete:
+      return "delete";
+    case RunPhase::Xtra:
+      return "XTRA";
+    case RunPhase::Pause:
+      return "pause";
+    case RunPhase::Start:
+      return "start";
+    case RunPhase::FixWait:
+      return "fix wait";
+    case RunPhase::Record:
+      return "record";
+    case RunPhase::Capture:
+      return "capture";
+    case RunPhase::Tidy:
+      return "tidy";
+    case RunPhase::Stop:
+      return "stop";
+    case RunPhase::ClosingPause:
+      return "closing pause";
   }
   return "?";
 }
@@ -55,23 +67,31 @@ TestEngine::~TestEngine() {
 
 bool TestEngine::Start(int restart_type, unsigned times) {
   bool expected = false;
-  if (times == 0 || !running_.compare_exchange_strong(expected, true)) return false;
-  if (worker_.joinable()) worker_.join();  // the previous test's thread has ended
+  if (times == 0 || !running_.compare_exchange_strong(expected, true))
+    return false;
+  if (worker_.joinable())
+    worker_.join();  // the previous test's thread has ended
   m_nRestartType = restart_type;
   m_nTimes = times;
   shutdown_ = false;
   m_nRunState = 2;
-  if (env_.host) env_.host->EnableSetupControls(false);
+  if (env_.host)
+    env_.host->EnableSetupControls(false);
   worker_ = std::thread([this] { TestThreadProc(); });
   return true;
 }
 
-void TestEngine::Stop() { bExitThread = 1; }
+void TestEngine::Stop() {
+  bExitThread = 1;
+}
 
-void TestEngine::RequestShutdown() { shutdown_ = true; }
+void TestEngine::RequestShutdown() {
+  shutdown_ = true;
+}
 
 void TestEngine::Join() {
-  if (worker_.joinable() && worker_.get_id() != std::this_thread::get_id()) worker_.join();
+  if (worker_.joinable() && worker_.get_id() != std::this_thread::get_id())
+    worker_.join();
 }
 
 TestOutcome TestEngine::LastOutcome() const {
@@ -83,10 +103,7 @@ TestOutcome TestEngine::LastOutcome() const {
 class TestEngine::Run {
  public:
   explicit Run(TestEngine& engine)
-      : e_(engine),
-        env_(engine.env_),
-        ctx_{*env_.clock, &engine.shutdown_},
-        ttff_(*env_.clock) {}
+      : e_(engine), env_(engine.env_), ctx_{*env_.clock, &engine.shutdown_}, ttff_(*env_.clock) {}
 
   void Execute();
 
@@ -99,7 +116,8 @@ class TestEngine::Run {
   void EndTest();
 
   void Write(const std::string& cmd) {
-    if (env_.write_at) env_.write_at(cmd);
+    if (env_.write_at)
+      env_.write_at(cmd);
   }
   int WaitOk(unsigned seconds) {
     return WaitAtReply(*env_.at_queue, seconds, ContainsMatcher(module::kReplyOk), at_log_, ctx_);
@@ -115,15 +133,18 @@ class TestEngine::Run {
     return false;
   }
   void Box(const char* text) {
-    if (!Ending() && env_.host) env_.host->ShowMessage(text);
+    if (!Ending() && env_.host)
+      env_.host->ShowMessage(text);
   }
   void Phase(unsigned n, RunPhase p) {
-    if (env_.host) env_.host->OnPhase(n, p);
+    if (env_.host)
+      env_.host->OnPhase(n, p);
   }
   std::FILE* OpenLog(const std::string& path) {
     std::FILE* fp = std::fopen(path.c_str(), "w");
     if (!fp) {
-      if (env_.host) env_.host->OnLogFailure(path);
+      if (env_.host)
+        env_.host->OnLogFailure(path);
       Box(kFopenFailedBox);
     }
     return fp;
@@ -167,13 +188,15 @@ void TestEngine::Run::Execute() {
   result_log_ = OpenLog(paths_.result);
   WriteLog(result_log_, kResultLogHeader);
   const std::string base = paths_.result.substr(0, paths_.result.size() - 15);  // "_result_log.txt"
-  if (!report_.Open(base)) LOG_DEBUG("cannot create the CSV report of the test\n");
+  if (!report_.Open(base))
+    LOG_DEBUG("cannot create the CSV report of the test\n");
   env_.at_queue->Clear();
 
   for (;;) {
     const unsigned previous = counter++;
     if (previous >= e_.m_nTimes || bExitThread.load() != 0) {
-      if (bExitThread.load() != 0 && previous < e_.m_nTimes) end_reason_ = "stopped";
+      if (bExitThread.load() != 0 && previous < e_.m_nTimes)
+        end_reason_ = "stopped";
       completed_ = previous >= e_.m_nTimes && bExitThread.load() == 0;
       break;
     }
@@ -181,15 +204,18 @@ void TestEngine::Run::Execute() {
       end_reason_ = "program ending";
       break;
     }
-    if (!OneRun(counter)) break;
+    if (!OneRun(counter))
+      break;
   }
   EndTest();
 }
 
 bool TestEngine::Run::OneRun(unsigned n) {
   WriteRunSeparator(nmea_log_, at_log_, n);
-  if (!QueryAndFirstStop(n)) return false;
-  if (!DeleteAndXtra(n)) return false;
+  if (!QueryAndFirstStop(n))
+    return false;
+  if (!DeleteAndXtra(n))
+    return false;
 
   Phase(n, RunPhase::Pause);
   Pause(kPauseBeforeStartMs);
@@ -198,7 +224,8 @@ bool TestEngine::Run::OneRun(unsigned n) {
   Phase(n, RunPhase::Start);
   Write(module::kStartGnss);
   if (WaitOk(kAtWaitS) != 0) {
-    if (Ending()) return EndBecause("program ending");
+    if (Ending())
+      return EndBecause("program ending");
     Box(kAtTimeoutBox);
     return EndBecause("no reply to AT+WGPS=1");
   }
@@ -231,7 +258,8 @@ bool TestEngine::Run::OneRun(unsigned n) {
 
   Phase(n, RunPhase::Record);
   auto* result = new TestResult{fix, fix ? duration : 0.0, n};
-  if (fix) durations_.push_back(static_cast<float>(duration));
+  if (fix)
+    durations_.push_back(static_cast<float>(duration));
   env_.target->Post(kMsgTestResult, reinterpret_cast<WPARAM>(result), 0,
                     [result] { delete result; });
   WriteResultLine(fix ? 1 : 0, static_cast<int>(n), duration, result_log_);
@@ -255,14 +283,17 @@ bool TestEngine::Run::OneRun(unsigned n) {
   Phase(n, RunPhase::Tidy);
   env_.target->Send(kMsgClearSatellites);
   const bool last = n == e_.m_nTimes;
-  if (!last && env_.host) env_.host->ClearLiveViewAfterRun();
+  if (!last && env_.host)
+    env_.host->ClearLiveViewAfterRun();
 
   if (!last) {
     Phase(n, RunPhase::Stop);
     Write(module::kStopGnss);
     bool acknowledged = false;
-    for (int i = 0; i < kStopWaits && !acknowledged; ++i) acknowledged = WaitOk(kAtWaitS) == 0;
-    if (!acknowledged) return EndBecause(Ending() ? "program ending" : "no reply to AT+WGPSEND");
+    for (int i = 0; i < kStopWaits && !acknowledged; ++i)
+      acknowledged = WaitOk(kAtWaitS) == 0;
+    if (!acknowledged)
+      return EndBecause(Ending() ? "program ending" : "no reply to AT+WGPSEND");
   }
 
   Phase(n, RunPhase::ClosingPause);
@@ -279,11 +310,13 @@ bool TestEngine::Run::QueryAndFirstStop(unsigned n) {
   if (WaitGnssState(*env_.at_queue, kAtWaitS, matcher, at_log_, ctx_) == 0) {
     stop_needed = matcher.m_bGnssOff == 0;
   } else {
-    if (Ending()) return EndBecause("program ending");
+    if (Ending())
+      return EndBecause("program ending");
     LOG_DEBUG("AT+WGPS? timeout...try again\n");
     Write(module::kQueryGnss);
     if (WaitGnssState(*env_.at_queue, kAtWaitS, matcher, at_log_, ctx_) != 0) {
-      if (Ending()) return EndBecause("program ending");
+      if (Ending())
+        return EndBecause("program ending");
       LOG_DEBUG("AT+WGPS? timeout...finnaly\n");
       return EndBecause("no reply to AT+WGPS?");
     }
@@ -294,7 +327,8 @@ bool TestEngine::Run::QueryAndFirstStop(unsigned n) {
     Phase(n, RunPhase::FirstStop);
     Write(module::kStopGnss);
     if (WaitOk(kAtWaitS) != 0) {
-      if (Ending()) return EndBecause("program ending");
+      if (Ending())
+        return EndBecause("program ending");
       Box(kAtTimeoutBox);
       return EndBecause("no reply to AT+WGPSEND");
     }
@@ -312,11 +346,13 @@ bool TestEngine::Run::DeleteAndXtra(unsigned n) {
     if (WaitOk(kAtWaitS) == 0) {
       if (env_.host && env_.host->IsImportXtraChecked()) {
         Phase(n, RunPhase::Xtra);
-        if (!Xtra()) return false;
+        if (!Xtra())
+          return false;
       }
       break;
     }
-    if (Ending()) return EndBecause("program ending");
+    if (Ending())
+      return EndBecause("program ending");
     if (++attempt > kDeleteRetries) {
       LOG_DEBUG("at command timeout...\n");
       break;  // go on without XTRA
@@ -340,7 +376,8 @@ bool TestEngine::Run::Xtra() {
       xtra_injected_ = true;
       return true;
     }
-    if (Ending()) return EndBecause("program ending");
+    if (Ending())
+      return EndBecause("program ending");
     Pause(kPauseBetweenXtraMs);
   }
   Box(kXtraTimeoutBox);
@@ -371,9 +408,11 @@ void TestEngine::Run::EndTest() {
   }
   env_.target->Post(kMsgTestFinished);
   for (std::FILE** fp : {&nmea_log_, &at_log_, &result_log_}) {
-    if (*fp) std::fclose(*fp);
+    if (*fp)
+      std::fclose(*fp);
     *fp = nullptr;
   }
   e_.m_nRunState = 0;
-  if (env_.host) env_.host->EnableSetupControls(true);
+  if (env_.host)
+    env_.host->EnableSetupControls(true);
 }

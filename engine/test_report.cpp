@@ -12,7 +12,8 @@
 SeriesStatistics ComputeSeries(std::vector<double> values) {
   SeriesStatistics s;
   s.count = values.size();
-  if (values.empty()) return s;
+  if (values.empty())
+    return s;
   std::sort(values.begin(), values.end());
   auto pct = [&](double p) {
     const double pos = p * static_cast<double>(values.size() - 1);
@@ -21,10 +22,12 @@ SeriesStatistics ComputeSeries(std::vector<double> values) {
     return values[lo] + (values[hi] - values[lo]) * (pos - static_cast<double>(lo));
   };
   double sum = 0;
-  for (double v : values) sum += v;
+  for (double v : values)
+    sum += v;
   s.mean = sum / static_cast<double>(values.size());
   double sq = 0;
-  for (double v : values) sq += (v - s.mean) * (v - s.mean);
+  for (double v : values)
+    sq += (v - s.mean) * (v - s.mean);
   s.stddev = std::sqrt(sq / static_cast<double>(values.size()));
   s.min = values.front();
   s.max = values.back();
@@ -40,13 +43,15 @@ bool TestReport::Open(const std::string& base) {
   csv_path_ = base + "_runs.csv";
   summary_path_ = base + "_summary.json";
   csv_ = std::fopen(csv_path_.c_str(), "w");
-  if (!csv_) return false;
+  if (!csv_)
+    return false;
   WriteLog(csv_, std::string("run,result,ttff_s,ttff_precise_s,restart_type,xtra,start_time\n"));
   return true;
 }
 
 void TestReport::Close() {
-  if (csv_) std::fclose(csv_);
+  if (csv_)
+    std::fclose(csv_);
   csv_ = nullptr;
 }
 
@@ -59,14 +64,16 @@ void TestReport::Add(const RunRecord& r) {
       std::snprintf(precise, sizeof precise, "%.3f", r.ttff_precise_s);
     }
     char ttff[32] = "";
-    if (r.success) std::snprintf(ttff, sizeof ttff, "%.3f", r.ttff_s);
+    if (r.success)
+      std::snprintf(ttff, sizeof ttff, "%.3f", r.ttff_s);
     std::snprintf(buf, sizeof buf, "%u,%s,%s,%s,%s,%d,%s\n", r.run, r.success ? "SUCC" : "FAIL",
                   ttff, precise, RestartTypeName(r.restart_type), r.xtra ? 1 : 0,
                   r.start_time.c_str());
     WriteLog(csv_, std::string(buf));
   }
   failures_ = 0;
-  for (const auto& rec : records_) failures_ += rec.success ? 0 : 1;
+  for (const auto& rec : records_)
+    failures_ += rec.success ? 0 : 1;
   WriteSummary(failures_, false);
 }
 
@@ -75,7 +82,8 @@ namespace {
 nlohmann::json SeriesJson(const SeriesStatistics& s) {
   nlohmann::json j;
   j["count"] = s.count;
-  if (s.count == 0) return j;
+  if (s.count == 0)
+    return j;
   j["mean"] = s.mean;
   j["median"] = s.median;
   j["p67"] = s.p67;
@@ -91,9 +99,11 @@ nlohmann::json SeriesJson(const SeriesStatistics& s) {
 std::string TestReport::SummaryJson(int failures, bool finished) const {
   std::vector<double> ttff, precise;
   for (const auto& r : records_) {
-    if (!r.success) continue;
+    if (!r.success)
+      continue;
     ttff.push_back(r.ttff_s);
-    if (r.ttff_precise_s >= 0) precise.push_back(r.ttff_precise_s);
+    if (r.ttff_precise_s >= 0)
+      precise.push_back(r.ttff_precise_s);
   }
   nlohmann::json j;
   j["runs"] = records_.size();
@@ -109,13 +119,16 @@ std::string TestReport::SummaryJson(int failures, bool finished) const {
 }
 
 void TestReport::WriteSummary(int failures, bool finished) {
-  if (summary_path_.empty()) return;
+  if (summary_path_.empty())
+    return;
   const std::string tmp = summary_path_ + ".tmp";
   {
     std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out) return;
+    if (!out)
+      return;
     out << SummaryJson(failures, finished);
-    if (!out) return;
+    if (!out)
+      return;
   }
   std::rename(tmp.c_str(), summary_path_.c_str());
 }

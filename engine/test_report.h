@@ -11,11 +11,11 @@
 struct RunRecord {
   unsigned run = 0;
   bool success = false;
-  double ttff_s = 0.0;          // as the result log has it (100-ms polls)
-  double ttff_precise_s = -1;   // from the arrival stamps; < 0 when unknown
+  double ttff_s = 0.0;         // as the result log has it (100-ms polls)
+  double ttff_precise_s = -1;  // from the arrival stamps; < 0 when unknown
   int restart_type = 0;
   bool xtra = false;
-  std::string start_time;       // local time of the GNSS start, "yyyy-mm-dd hh:mm:ss"
+  std::string start_time;  // local time of the GNSS start, "yyyy-mm-dd hh:mm:ss"
 };
 
 struct SeriesStatistics {

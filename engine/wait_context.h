@@ -43,7 +43,8 @@ int PollQueue(LineQueue& queue, unsigned seconds, WaitContext& ctx, Stop stop, O
   std::vector<std::string> batch;
   std::vector<std::int64_t> stamps;
   for (;;) {
-    if (ctx.clock.GetTickCount() - start >= limit || stop() || ctx.ShuttingDown()) return 1;
+    if (ctx.clock.GetTickCount() - start >= limit || stop() || ctx.ShuttingDown())
+      return 1;
     batch.clear();
     ctx.clock.Sleep(kPollMs);
     queue.Extract(batch, &stamps);

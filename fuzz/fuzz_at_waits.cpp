@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   queue.Append(bytes.data(), size / 2, 0);
   bool sent = false;
   clock.SetSleepHook([&](std::int64_t) {
-    if (!sent) queue.Append(bytes.data() + size / 2, size - size / 2, 0);
+    if (!sent)
+      queue.Append(bytes.data() + size / 2, size - size / 2, 0);
     sent = true;
   });
   WaitContext ctx{clock};

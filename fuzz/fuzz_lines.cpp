@@ -10,7 +10,8 @@
 #include "serial/line_queue.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size == 0) return 0;
+  if (size == 0)
+    return 0;
   const std::size_t chunk = 1 + data[0] % 64;
   const char* bytes = reinterpret_cast<const char*>(data + 1);
   const std::size_t n = size - 1;
@@ -22,21 +23,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     queue.Append(bytes + off, len, static_cast<std::int64_t>(off));
     std::vector<std::int64_t> stamps;
     queue.Extract(lines, &stamps);
-    if (stamps.size() != lines.size()) std::abort();
+    if (stamps.size() != lines.size())
+      std::abort();
     for (const auto& l : lines) {
-      if (l.size() > kMaxLineBytes) std::abort();
+      if (l.size() > kMaxLineBytes)
+        std::abort();
       taken += l.size();
     }
     lines.clear();
   }
-  if (taken > n) std::abort();
+  if (taken > n)
+    std::abort();
 
   // The plain function: what stays has no separator left in it.
   std::vector<char> source(bytes, bytes + n);
   std::vector<std::string> out;
   ExtractLines(source, out, "\r\n");
   for (std::size_t i = 0; i + 1 < source.size(); ++i) {
-    if (source[i] == '\r' && source[i + 1] == '\n') std::abort();
+    if (source[i] == '\r' && source[i + 1] == '\n')
+      std::abort();
   }
   return 0;
 }

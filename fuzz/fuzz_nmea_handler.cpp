@@ -13,8 +13,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::size_t bars_seen = 0;
   NmeaLineHandler handler(view, [&](const std::vector<SatelliteBar>& bars) {
     for (const auto& b : bars) {
-      if (b.snr <= 0) std::abort();  // bars without signal are never drawn
-      if (b.system < 0 || b.system > 6) std::abort();
+      if (b.snr <= 0)
+        std::abort();  // bars without signal are never drawn
+      if (b.system < 0 || b.system > 6)
+        std::abort();
     }
     bars_seen += bars.size();
   });
@@ -22,9 +24,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::size_t start = 0;
   while (start <= text.size()) {
     std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
+    if (end == std::string::npos)
+      end = text.size();
     std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line.back() == '\r')
+      line.pop_back();
     line += "\r\n";
     handler.OnNmeaLine(line.c_str());
     start = end + 1;

@@ -25,7 +25,8 @@ int main(int argc, char** argv) {
     std::error_code ec;
     if (fs::is_directory(p, ec)) {
       for (const auto& e : fs::recursive_directory_iterator(p, ec)) {
-        if (e.is_regular_file()) files += RunFile(e.path());
+        if (e.is_regular_file())
+          files += RunFile(e.path());
       }
     } else if (fs::is_regular_file(p, ec)) {
       files += RunFile(p);

@@ -37,11 +37,17 @@ LocalTime ToLocalTime(std::int64_t epoch_ms) {
   return t;
 }
 
-void RealClock::Sleep(DWORD ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void RealClock::Sleep(DWORD ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
-std::int64_t RealClock::MonotonicUs() const { return RealMonotonicUs(); }
+std::int64_t RealClock::MonotonicUs() const {
+  return RealMonotonicUs();
+}
 
-LocalTime RealClock::Now() const { return ToLocalTime(RealWallMs()); }
+LocalTime RealClock::Now() const {
+  return ToLocalTime(RealWallMs());
+}
 
 ScaledClock::ScaledClock(double scale)
     : scale_(scale > 0 ? scale : 1.0),
@@ -76,16 +82,21 @@ void FakeClock::Sleep(DWORD ms) {
   }
   slept_ms_ += ms;
   now_us_ += static_cast<std::int64_t>(ms) * 1000;
-  if (hook) hook(now_us_.load());
+  if (hook)
+    hook(now_us_.load());
 }
 
-std::int64_t FakeClock::MonotonicUs() const { return now_us_.load(); }
+std::int64_t FakeClock::MonotonicUs() const {
+  return now_us_.load();
+}
 
 LocalTime FakeClock::Now() const {
   return ToLocalTime(wall_epoch_ms_ + (now_us_.load() - start_us_) / 1000);
 }
 
-void FakeClock::Advance(std::int64_t us) { now_us_ += us; }
+void FakeClock::Advance(std::int64_t us) {
+  now_us_ += us;
+}
 
 void FakeClock::SetSleepHook(std::function<void(std::int64_t)> hook) {
   std::lock_guard<std::mutex> lock(hook_mutex_);
@@ -105,10 +116,12 @@ std::shared_ptr<Clock> SetProcessClock(std::shared_ptr<Clock> clock) {
 }
 
 bool SleepUnless(Clock& clock, DWORD ms, const std::function<bool()>& stop, DWORD slice_ms) {
-  if (slice_ms == 0) slice_ms = 1;
+  if (slice_ms == 0)
+    slice_ms = 1;
   DWORD left = ms;
   while (left > 0) {
-    if (stop && stop()) return true;
+    if (stop && stop())
+      return true;
     DWORD slice = left < slice_ms ? left : slice_ms;
     clock.Sleep(slice);
     left -= slice;

@@ -21,10 +21,10 @@ namespace platform {
 
 // A broken-down local time, as the logs print it.
 struct LocalTime {
-  int year = 1970;   // four digits
-  int month = 1;     // 1..12
-  int day = 1;       // 1..31
-  int hour = 0;      // 0..23
+  int year = 1970;  // four digits
+  int month = 1;    // 1..12
+  int day = 1;      // 1..31
+  int hour = 0;     // 0..23
   int minute = 0;
   int second = 0;
   int millisecond = 0;

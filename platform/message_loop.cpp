@@ -6,12 +6,15 @@ namespace platform {
 
 MessageLoop::MessageLoop() : owner_(std::this_thread::get_id()) {}
 
-MessageLoop::~MessageLoop() { Close(); }
+MessageLoop::~MessageLoop() {
+  Close();
+}
 
 bool MessageLoop::PostTask(std::function<void()> task) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_) return false;
+    if (closed_)
+      return false;
     tasks_.push_back(std::move(task));
   }
   cv_.notify_all();
@@ -24,7 +27,8 @@ bool MessageLoop::IsOwnerThread() const {
 }
 
 bool MessageLoop::RunOne(std::unique_lock<std::mutex>& lock) {
-  if (tasks_.empty()) return false;
+  if (tasks_.empty())
+    return false;
   auto task = std::move(tasks_.front());
   tasks_.pop_front();
   lock.unlock();
@@ -39,7 +43,8 @@ void MessageLoop::Run() {
   owner_ = std::this_thread::get_id();
   quit_ = false;
   while (!quit_ && !closed_) {
-    if (!RunOne(lock)) cv_.wait(lock, [this] { return quit_ || closed_ || !tasks_.empty(); });
+    if (!RunOne(lock))
+      cv_.wait(lock, [this] { return quit_ || closed_ || !tasks_.empty(); });
   }
 }
 
@@ -54,8 +59,10 @@ bool MessageLoop::RunUntil(const std::function<bool()>& done, DWORD real_timeout
     lock.unlock();
     bool finished = done();
     lock.lock();
-    if (finished) return true;
-    if (closed_ || steady_clock::now() >= deadline) break;
+    if (finished)
+      return true;
+    if (closed_ || steady_clock::now() >= deadline)
+      break;
     if (!RunOne(lock)) {
       auto until = std::min(deadline, steady_clock::now() + milliseconds(10));
       cv_.wait_until(lock, until, [this] { return closed_ || !tasks_.empty(); });
@@ -70,7 +77,8 @@ std::size_t MessageLoop::ProcessPending() {
   owner_ = std::this_thread::get_id();
   std::size_t n = tasks_.size();
   std::size_t ran = 0;
-  while (ran < n && RunOne(lock)) ++ran;
+  while (ran < n && RunOne(lock))
+    ++ran;
   return ran;
 }
 

@@ -16,7 +16,8 @@ struct MessageTarget::State {
   // Looks the handler up; an empty handler when the target is gone.
   Handler Find(UINT message) {
     std::lock_guard<std::mutex> lock(mutex);
-    if (!alive) return {};
+    if (!alive)
+      return {};
     auto it = table.find(message);
     return it == table.end() ? Handler{} : it->second;
   }
@@ -34,7 +35,8 @@ class PendingDelivery {
   PendingDelivery(std::function<bool()> deliver, std::function<void()> discard)
       : deliver_(std::move(deliver)), discard_(std::move(discard)) {}
   ~PendingDelivery() {
-    if (!delivered_ && discard_) discard_();
+    if (!delivered_ && discard_)
+      discard_();
   }
   void Run() { delivered_ = deliver_(); }
 
@@ -70,8 +72,10 @@ bool MessageTarget::Post(UINT message, WPARAM wparam, LPARAM lparam,
   auto state = state_;
   auto pending = std::make_shared<PendingDelivery>(
       [state, message, wparam, lparam]() {
-        if (!state->Alive()) return false;
-        if (auto handler = state->Find(message)) handler(wparam, lparam);
+        if (!state->Alive())
+          return false;
+        if (auto handler = state->Find(message))
+          handler(wparam, lparam);
         return true;
       },
       std::move(discard));
@@ -91,7 +95,8 @@ struct Reply {
   void Finish(bool did_run, LRESULT r) {
     {
       std::lock_guard<std::mutex> lock(mutex);
-      if (done) return;
+      if (done)
+        return;
       done = true;
       ran = did_run;
       result = r;
@@ -113,7 +118,8 @@ std::shared_ptr<Reply> RunAndWait(Dispatcher& dispatcher, std::function<LRESULT(
         return true;
       },
       [reply] { reply->Finish(false, 0); });
-  if (!dispatcher.PostTask([pending] { pending->Run(); })) return reply;  // discard ran
+  if (!dispatcher.PostTask([pending] { pending->Run(); }))
+    return reply;  // discard ran
   pending.reset();
   reply->Wait();
   return reply;
@@ -122,10 +128,12 @@ std::shared_ptr<Reply> RunAndWait(Dispatcher& dispatcher, std::function<LRESULT(
 }  // namespace
 
 LRESULT MessageTarget::Send(UINT message, WPARAM wparam, LPARAM lparam) {
-  if (dispatcher_.IsOwnerThread()) return Dispatch(message, wparam, lparam);
+  if (dispatcher_.IsOwnerThread())
+    return Dispatch(message, wparam, lparam);
   auto state = state_;
   auto reply = RunAndWait(dispatcher_, [state, message, wparam, lparam]() -> LRESULT {
-    if (auto handler = state->Find(message)) return handler(wparam, lparam);
+    if (auto handler = state->Find(message))
+      return handler(wparam, lparam);
     return 0;
   });
   return reply->result;
@@ -144,20 +152,24 @@ bool MessageTarget::Invoke(std::function<void()> fn) {
 }
 
 LRESULT MessageTarget::Dispatch(UINT message, WPARAM wparam, LPARAM lparam) {
-  if (auto handler = state_->Find(message)) return handler(wparam, lparam);
+  if (auto handler = state_->Find(message))
+    return handler(wparam, lparam);
   return 0;
 }
 
 UINT RegisterWindowMessage(const std::string& name) {
   static std::mutex mutex;
   static std::map<std::string, UINT> numbers;
-  if (name.empty()) return 0;
+  if (name.empty())
+    return 0;
   // Names compare without regard to case, as the window system's do.
   std::string key = name;
-  for (auto& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (auto& c : key)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   std::lock_guard<std::mutex> lock(mutex);
   auto it = numbers.find(key);
-  if (it != numbers.end()) return it->second;
+  if (it != numbers.end())
+    return it->second;
   UINT number = 0xC000u + static_cast<UINT>(numbers.size());
   numbers.emplace(key, number);
   return number;

@@ -33,8 +33,7 @@ class MessageTarget {
   // Removes a message number from the table.
   void Off(UINT message);
 
-  bool Post(UINT message, WPARAM wparam = 0, LPARAM lparam = 0,
-            std::function<void()> discard = {});
+  bool Post(UINT message, WPARAM wparam = 0, LPARAM lparam = 0, std::function<void()> discard = {});
   LRESULT Send(UINT message, WPARAM wparam = 0, LPARAM lparam = 0);
   // Runs fn on the owner thread while the caller waits (inline when called
   // there). Returns false when it could not run (the dispatcher is gone).

@@ -15,8 +15,12 @@ using LRESULT = std::intptr_t;
 inline constexpr DWORD INFINITE = 0xFFFFFFFFu;
 inline constexpr UINT WM_USER = 0x0400;
 
-inline constexpr WORD LoWord(WPARAM v) { return static_cast<WORD>(v & 0xFFFF); }
-inline constexpr WORD HiWord(WPARAM v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
+inline constexpr WORD LoWord(WPARAM v) {
+  return static_cast<WORD>(v & 0xFFFF);
+}
+inline constexpr WORD HiWord(WPARAM v) {
+  return static_cast<WORD>((v >> 16) & 0xFFFF);
+}
 inline constexpr WPARAM MakeWParam(WORD lo, WORD hi) {
   return static_cast<WPARAM>(lo) | (static_cast<WPARAM>(hi) << 16);
 }

@@ -24,7 +24,8 @@ std::FILE* SetDebugLogStream(std::FILE* fp) {
 
 bool WriteDebugLog(const char* data, std::size_t size) {
   std::lock_guard<std::mutex> lock(g_debug_log_mutex);
-  if (!g_fp_debug_log) return false;
+  if (!g_fp_debug_log)
+    return false;
   const bool ok = std::fwrite(data, 1, size, g_fp_debug_log) == size;
   return std::fflush(g_fp_debug_log) == 0 && ok;
 }
@@ -38,7 +39,8 @@ std::string DebugLogName(const platform::LocalTime& t) {
 
 bool IsOldDebugLogName(const std::string& name) {
   // The search pattern "*.txt": the name ends in ".txt".
-  if (name.size() < 4 || name.compare(name.size() - 4, 4, ".txt") != 0) return false;
+  if (name.size() < 4 || name.compare(name.size() - 4, 4, ".txt") != 0)
+    return false;
   return name.find("ZUVEK_20") != std::string::npos;
 }
 
@@ -48,14 +50,18 @@ std::string PrepareDebugLogIn(const std::string& program_folder, const platform:
     std::vector<std::string> doomed;
     while (dirent* entry = readdir(dir)) {
       std::string name = entry->d_name;
-      if (name == "." || name == "..") continue;
+      if (name == "." || name == "..")
+        continue;
       struct stat st {};
       std::string path = folder + name;
-      if (lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) continue;
-      if (IsOldDebugLogName(name)) doomed.push_back(path);
+      if (lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+        continue;
+      if (IsOldDebugLogName(name))
+        doomed.push_back(path);
     }
     closedir(dir);
-    for (const auto& path : doomed) unlink(path.c_str());  // a failure leaves the file
+    for (const auto& path : doomed)
+      unlink(path.c_str());  // a failure leaves the file
   }
   const std::string name = DebugLogName(clock.Now());
   CloseDebugLog();
@@ -70,5 +76,6 @@ std::string PrepareDebugLog() {
 
 void CloseDebugLog() {
   std::FILE* fp = SetDebugLogStream(nullptr);
-  if (fp) std::fclose(fp);
+  if (fp)
+    std::fclose(fp);
 }

@@ -46,7 +46,8 @@ LRESULT ModuleHub::OnSerialMessage(WPARAM wparam, LPARAM lparam) {
           " is gone: the device disappeared or was unplugged. Close the ports, check the "
           "module, then open them again.";
       LOG_DEBUG((text + "\n").c_str());
-      if (on_port_lost_) on_port_lost_(port, text);
+      if (on_port_lost_)
+        on_port_lost_(port, text);
     }
     return 0;
   }
@@ -56,9 +57,12 @@ LRESULT ModuleHub::OnSerialMessage(WPARAM wparam, LPARAM lparam) {
 std::vector<std::string> ModuleHub::OpenOne(CSerialMFC& port, const std::string& name, DWORD rate,
                                             LPARAM user) {
   std::vector<std::string> messages;
-  if (port.Open(name.c_str(), &target_, 0, user, 0, 0) != 0) messages.push_back(kOpenPortFailed);
-  if (port.SetLineFormat(rate, 8, 0, 0) != 0) messages.push_back(kSerialFailed);
-  if (port.SetFlowControl(CSerial::FlowNone) != 0) messages.push_back(kSerialFailed);
+  if (port.Open(name.c_str(), &target_, 0, user, 0, 0) != 0)
+    messages.push_back(kOpenPortFailed);
+  if (port.SetLineFormat(rate, 8, 0, 0) != 0)
+    messages.push_back(kSerialFailed);
+  if (port.SetFlowControl(CSerial::FlowNone) != 0)
+    messages.push_back(kSerialFailed);
   return messages;
 }
 
@@ -68,12 +72,15 @@ std::vector<std::string> ModuleHub::OpenPorts(const PortRequest& request) {
   messages.insert(messages.end(), nmea.begin(), nmea.end());
   ports_open_ = true;
   lost_[0] = lost_[1] = false;
-  if (request.auto_start_gps) m_serial_at.Write("AT+WGPS=1\r\n");
+  if (request.auto_start_gps)
+    m_serial_at.Write("AT+WGPS=1\r\n");
   nmea_all_path_ = folders_.GetNmeaLogDir() + platform::kPathSeparator + FormatTimeOfDay(clock_) +
                    "_nmea_log_all.txt";
-  if (g_fp_nmea_all) std::fclose(g_fp_nmea_all);
+  if (g_fp_nmea_all)
+    std::fclose(g_fp_nmea_all);
   g_fp_nmea_all = std::fopen(nmea_all_path_.c_str(), "w");
-  if (!g_fp_nmea_all) LOG_DEBUG(("cannot create " + nmea_all_path_ + "\n").c_str());
+  if (!g_fp_nmea_all)
+    LOG_DEBUG(("cannot create " + nmea_all_path_ + "\n").c_str());
   m_vec_receive_nmea.Clear();
   return messages;
 }

@@ -9,8 +9,10 @@ namespace {
 
 std::string Trim(const std::string& s) {
   size_t b = 0, e = s.size();
-  while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-  while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
+  while (b < e && std::isspace(static_cast<unsigned char>(s[b])))
+    ++b;
+  while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1])))
+    --e;
   return s.substr(b, e - b);
 }
 
@@ -18,22 +20,26 @@ std::string Trim(const std::string& s) {
 
 bool ParseSigned(const std::string& text, std::int32_t& value) {
   const std::string t = Trim(text);
-  if (t.empty()) return false;
+  if (t.empty())
+    return false;
   char* end = nullptr;
   errno = 0;
   const long long v = std::strtoll(t.c_str(), &end, 10);
-  if (errno != 0 || *end != '\0' || v < INT32_MIN || v > INT32_MAX) return false;
+  if (errno != 0 || *end != '\0' || v < INT32_MIN || v > INT32_MAX)
+    return false;
   value = static_cast<std::int32_t>(v);
   return true;
 }
 
 bool ParseUnsigned(const std::string& text, std::uint32_t& value) {
   const std::string t = Trim(text);
-  if (t.empty() || t[0] == '-') return false;
+  if (t.empty() || t[0] == '-')
+    return false;
   char* end = nullptr;
   errno = 0;
   const unsigned long long v = std::strtoull(t.c_str(), &end, 10);
-  if (errno != 0 || *end != '\0' || v > UINT32_MAX) return false;
+  if (errno != 0 || *end != '\0' || v > UINT32_MAX)
+    return false;
   value = static_cast<std::uint32_t>(v);
   return true;
 }
@@ -50,11 +56,13 @@ OptionsFields FieldsFromConfig(const app_config& config) {
 SaveOutcome SaveOptions(const OptionsFields& fields, OptionsValues current, app_config& config) {
   SaveOutcome out;
   // The data exchange: field by field, in the order 1024, 1025, 1026.
-  if (!ParseSigned(fields.timeout, current.timeout)) out.messages.push_back(kEnterAnInteger);
+  if (!ParseSigned(fields.timeout, current.timeout))
+    out.messages.push_back(kEnterAnInteger);
   if (!ParseSigned(fields.interval_sleep, current.interval_sleep)) {
     out.messages.push_back(kEnterAnInteger);
   }
-  if (!ParseUnsigned(fields.uncrtn, current.uncrtn)) out.messages.push_back(kEnterAPositiveInteger);
+  if (!ParseUnsigned(fields.uncrtn, current.uncrtn))
+    out.messages.push_back(kEnterAPositiveInteger);
   out.values = current;
 
   // The command is checked before the numbers.

@@ -18,14 +18,17 @@ void WorkingFolders::InitIn(const std::string& exe_dir, const platform::Clock& c
   m_strExeDir = exe_dir;
   base_dir_ = exe_dir;
   // An empty program folder means "relative to the working directory".
-  const bool writable = exe_dir.empty() ? platform::IsDirectoryWritable(".")
-                                        : platform::IsDirectoryWritable(exe_dir);
+  const bool writable =
+      exe_dir.empty() ? platform::IsDirectoryWritable(".") : platform::IsDirectoryWritable(exe_dir);
   if (!writable) {
     std::string user = platform::UserDataFolder();
-    if (!user.empty()) base_dir_ = user;
+    if (!user.empty())
+      base_dir_ = user;
   }
   m_strDayDir = base_dir_ + FormatDayFolderName(clock.Now());
-  if (!platform::DirectoryExists(m_strDayDir)) platform::CreateDirectory(m_strDayDir);
+  if (!platform::DirectoryExists(m_strDayDir))
+    platform::CreateDirectory(m_strDayDir);
   m_strNmeaLogDir = base_dir_ + "NMEA_LOG";
-  if (!platform::DirectoryExists(m_strNmeaLogDir)) platform::CreateDirectory(m_strNmeaLogDir);
+  if (!platform::DirectoryExists(m_strNmeaLogDir))
+    platform::CreateDirectory(m_strNmeaLogDir);
 }

@@ -13,33 +13,40 @@ namespace platform {
 std::string GetProgramFolder() {
   std::vector<char> buf(PATH_MAX + 1, '\0');
   ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
-  if (n <= 0) return {};
+  if (n <= 0)
+    return {};
   std::string path(buf.data(), static_cast<size_t>(n));
   auto slash = path.rfind(kPathSeparator);
-  if (slash == std::string::npos) return path;
+  if (slash == std::string::npos)
+    return path;
   return path.substr(0, slash + 1);
 }
 
 bool DirectoryExists(const std::string& path) {
   struct stat st {};
-  if (path.empty() || stat(path.c_str(), &st) != 0) return false;
+  if (path.empty() || stat(path.c_str(), &st) != 0)
+    return false;
   return S_ISDIR(st.st_mode);
 }
 
 bool CreateDirectory(const std::string& path) {
-  if (path.empty()) return false;
+  if (path.empty())
+    return false;
   return mkdir(path.c_str(), 0777) == 0;
 }
 
 bool IsDirectoryWritable(const std::string& path) {
-  if (!DirectoryExists(path)) return false;
+  if (!DirectoryExists(path))
+    return false;
   // Ask by doing: permission bits say nothing for root, nor for a read-only
   // mount or a pseudo file system.
   std::string probe = path;
-  if (probe.back() != kPathSeparator) probe += kPathSeparator;
+  if (probe.back() != kPathSeparator)
+    probe += kPathSeparator;
   probe += ".zuvek-write-probe-XXXXXX";
   int fd = mkstemp(probe.data());
-  if (fd < 0) return false;
+  if (fd < 0)
+    return false;
   close(fd);
   unlink(probe.c_str());
   return true;
@@ -48,14 +55,17 @@ bool IsDirectoryWritable(const std::string& path) {
 namespace {
 
 bool MakeDirs(const std::string& path) {
-  if (path.empty()) return false;
+  if (path.empty())
+    return false;
   std::string partial;
   size_t pos = 0;
   while (pos != std::string::npos) {
     pos = path.find(kPathSeparator, pos + 1);
     partial = path.substr(0, pos);
-    if (partial.empty() || DirectoryExists(partial)) continue;
-    if (mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    if (partial.empty() || DirectoryExists(partial))
+      continue;
+    if (mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST)
+      return false;
   }
   return DirectoryExists(path);
 }
@@ -71,9 +81,11 @@ std::string UserDataFolder() {
   } else {
     return {};
   }
-  while (base.size() > 1 && base.back() == kPathSeparator) base.pop_back();
+  while (base.size() > 1 && base.back() == kPathSeparator)
+    base.pop_back();
   std::string folder = base + "/zuvek";
-  if (!MakeDirs(folder)) return {};
+  if (!MakeDirs(folder))
+    return {};
   return folder + kPathSeparator;
 }
 

@@ -15,7 +15,8 @@ using testsupport::TempDir;
 
 std::vector<std::string> Names(const fs::path& dir) {
   std::vector<std::string> out;
-  for (auto& e : fs::directory_iterator(dir)) out.push_back(e.path().filename().string());
+  for (auto& e : fs::directory_iterator(dir))
+    out.push_back(e.path().filename().string());
   std::sort(out.begin(), out.end());
   return out;
 }
@@ -33,7 +34,8 @@ TEST(DebugLog, NameMatchRule) {
       {"ZUVEK_20.txt", true},
       {".txt", false},
   };
-  for (const auto& c : cases) EXPECT_EQ(IsOldDebugLogName(c.name), c.old) << c.name;
+  for (const auto& c : cases)
+    EXPECT_EQ(IsOldDebugLogName(c.name), c.old) << c.name;
 }
 
 TEST(DebugLog, HousekeepingDeletesOnlyOldLogFilesInTheProgramFolder) {

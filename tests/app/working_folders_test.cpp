@@ -37,7 +37,8 @@ TEST(WorkingFolders, CreatesDayAndNmeaFoldersBesideTheProgram) {
   again.InitIn(tmp.dir(), clock);
   EXPECT_EQ(testsupport::ReadFile(folders.GetDayDir() + "/keep.txt"), "x");
   size_t entries = 0;
-  for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(tmp.path())) ++entries;
+  for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(tmp.path()))
+    ++entries;
   EXPECT_EQ(entries, 2u);
 }
 
@@ -63,7 +64,10 @@ TEST(WorkingFolders, UnwritableProgramFolderMovesToTheUserDataFolder) {
     FakeClock clock(0, LocalEpochMs(2024, 3, 1, 9, 5, 7));
     WorkingFolders folders;
     folders.InitIn("/proc/", clock);
-    if (old) setenv("XDG_DATA_HOME", saved.c_str(), 1); else unsetenv("XDG_DATA_HOME");
+    if (old)
+      setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    else
+      unsetenv("XDG_DATA_HOME");
     EXPECT_TRUE(folders.UsesUserDataFolder());
     EXPECT_EQ(folders.ExeDir(), "/proc/");
     EXPECT_EQ(folders.GetDayDir(), (home.path() / "data" / "zuvek" / "2024-03-01").string());
@@ -78,7 +82,10 @@ TEST(WorkingFolders, UnwritableProgramFolderMovesToTheUserDataFolder) {
   FakeClock clock(0, LocalEpochMs(2024, 3, 1, 9, 5, 7));
   WorkingFolders folders;
   folders.InitIn(tmp.dir(), clock);
-  if (old) setenv("XDG_DATA_HOME", saved.c_str(), 1); else unsetenv("XDG_DATA_HOME");
+  if (old)
+    setenv("XDG_DATA_HOME", saved.c_str(), 1);
+  else
+    unsetenv("XDG_DATA_HOME");
   EXPECT_TRUE(folders.UsesUserDataFolder());
   EXPECT_TRUE(platform::DirectoryExists(folders.GetNmeaLogDir()));
 }

@@ -30,19 +30,21 @@ struct Result {
 // Runs a program with arguments in a working directory; optionally sends
 // SIGINT after `interrupt_ms`.
 Result Exec(const std::string& exe, const std::vector<std::string>& args, const fs::path& cwd,
-           int interrupt_ms = -1) {
+            int interrupt_ms = -1) {
   TempDir io;
   const std::string out_path = io.file("out"), err_path = io.file("err");
   const auto start = std::chrono::steady_clock::now();
   pid_t pid = fork();
   if (pid == 0) {
-    if (chdir(cwd.c_str()) != 0) _exit(127);
+    if (chdir(cwd.c_str()) != 0)
+      _exit(127);
     int o = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int e = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(o, 1);
     dup2(e, 2);
     std::vector<char*> argv{const_cast<char*>(exe.c_str())};
-    for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    for (auto& a : args)
+      argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     execv(exe.c_str(), argv.data());
     _exit(127);
@@ -80,7 +82,7 @@ struct CliCopy {
 TEST(CliRun, TwoHotStartsAgainstTheSimulator) {
   CliCopy cli;
   auto r = Exec(cli.exe, {"run", "--restart", "hot", "--runs", "2", "--time-scale", "50", "-q"},
-               cli.dir.path());
+                cli.dir.path());
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("runtimes = 2\nfail times = 0\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("median = "), std::string::npos);
@@ -100,7 +102,7 @@ TEST(CliRun, TwoHotStartsAgainstTheSimulator) {
 TEST(CliRun, JsonSummaryOnStandardOutput) {
   CliCopy cli;
   auto r = Exec(cli.exe, {"run", "--restart", "hot", "--runs", "1", "--time-scale", "50", "--json"},
-               cli.dir.path());
+                cli.dir.path());
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.out.find("\"runs\": 1"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\"p95\""), std::string::npos);
@@ -112,7 +114,7 @@ TEST(CliRun, HostileSettingsFileGivesDefaultsAndIsNeverWritten) {
   const std::string hostile(kHostile, sizeof kHostile - 1);
   testsupport::WriteFile(cli.dir.file("TTFF.cfg"), hostile);
   auto r = Exec(cli.exe, {"run", "--restart", "hot", "--runs", "1", "--time-scale", "50", "-q"},
-               cli.dir.path());
+                cli.dir.path());
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.err.find("fix time-out 200 s"), std::string::npos) << r.err;  // the default
   EXPECT_EQ(testsupport::ReadFile(cli.dir.file("TTFF.cfg")), hostile);
@@ -121,15 +123,17 @@ TEST(CliRun, HostileSettingsFileGivesDefaultsAndIsNeverWritten) {
 TEST(CliRun, SettingsComeFromTheFileAndOptionsOverrideThem) {
   CliCopy cli;
   std::string cfg = "22 serialization::archive 10 0 0 1 77 0 0 0 0 0 999 0 100";
-  for (int i = 0; i < 100; ++i) cfg += " 0";
+  for (int i = 0; i < 100; ++i)
+    cfg += " 0";
   cfg += " 3500\n";
   testsupport::WriteFile(cli.dir.file("TTFF.cfg"), cfg);
   auto r = Exec(cli.exe, {"run", "--runs", "1", "--restart", "hot", "--time-scale", "50", "-q"},
-               cli.dir.path());
+                cli.dir.path());
   EXPECT_NE(r.err.find("fix time-out 77 s"), std::string::npos) << r.err;
-  r = Exec(cli.exe, {"run", "--runs", "1", "--restart", "hot", "--time-scale", "50", "-q",
-                    "--timeout", "33"},
-          cli.dir.path());
+  r = Exec(
+      cli.exe,
+      {"run", "--runs", "1", "--restart", "hot", "--time-scale", "50", "-q", "--timeout", "33"},
+      cli.dir.path());
   EXPECT_NE(r.err.find("fix time-out 33 s"), std::string::npos) << r.err;
 }
 
@@ -143,7 +147,7 @@ TEST(CliRun, LogFolderThatCannotBeWrittenTellsAndGoesOn) {
   std::strftime(day, sizeof day, "%Y-%m-%d", &tm);
   testsupport::WriteFile(cli.dir.file(day), "a file, not a folder");
   auto r = Exec(cli.exe, {"run", "--restart", "hot", "--runs", "2", "--time-scale", "50", "-q"},
-               cli.dir.path());
+                cli.dir.path());
   EXPECT_EQ(r.code, 0) << r.err;
   size_t boxes = 0;
   for (size_t p = r.err.find("fopen failed!"); p != std::string::npos;
@@ -159,9 +163,9 @@ TEST(CliRun, FaultyModuleStillAccountsForEveryRun) {
   testsupport::WriteFile(cli.dir.file("faults.txt"),
                          "all: garbage split-crlf burst late=300\nrun 2: no-fix\n");
   auto r = Exec(cli.exe,
-               {"run", "--restart", "hot", "--runs", "3", "--time-scale", "50", "-q", "--timeout",
-                "8", "--sim-faults", "faults.txt"},
-               cli.dir.path());
+                {"run", "--restart", "hot", "--runs", "3", "--time-scale", "50", "-q", "--timeout",
+                 "8", "--sim-faults", "faults.txt"},
+                cli.dir.path());
   EXPECT_EQ(r.code, 1) << r.err;  // a run failed
   const std::string log = testsupport::ReadFile(cli.LogPath(r.out, "_result_log.txt"));
   EXPECT_NE(log.find("1\t\t\tSUCC"), std::string::npos) << log;
@@ -176,7 +180,7 @@ TEST(CliRun, CtrlCEndsTheTestWithinASecondAndKeepsWhatItHas) {
     SCOPED_TRACE(ms);
     CliCopy cli;
     auto r = Exec(cli.exe, {"run", "--restart", "hot", "--runs", "50", "--time-scale", "20"},
-                 cli.dir.path(), ms);
+                  cli.dir.path(), ms);
     EXPECT_EQ(r.code, 130) << r.err;
     EXPECT_LT(r.seconds, ms / 1000.0 + 1.5);
     EXPECT_NE(r.err.find("interrupted"), std::string::npos);
@@ -186,9 +190,7 @@ TEST(CliRun, CtrlCEndsTheTestWithinASecondAndKeepsWhatItHas) {
     EXPECT_EQ(log.rfind("Times\t\t\tResult\t\t\tDuration\r\n", 0), 0u);
     // Every recorded run is in the CSV too.
     const std::string csv = testsupport::ReadFile(cli.LogPath(r.out, "_runs.csv"));
-    const auto lines = [](const std::string& s) {
-      return std::count(s.begin(), s.end(), '\n');
-    };
+    const auto lines = [](const std::string& s) { return std::count(s.begin(), s.end(), '\n'); };
     const auto results = std::count(log.begin(), log.end(), '\r') - 1;  // minus the header
     EXPECT_EQ(lines(csv) - 1, results);
   }
@@ -203,7 +205,7 @@ TEST(CliRun, OnlyOnePortIsAUsageError) {
 TEST(CliRun, PortsThatDoNotOpenFail) {
   CliCopy cli;
   auto r = Exec(cli.exe, {"run", "--at-port", "/nonexistent/a", "--nmea-port", "/nonexistent/b"},
-               cli.dir.path());
+                cli.dir.path());
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("Open serial port failed!"), std::string::npos) << r.err;
 }

@@ -17,10 +17,12 @@ Result RunCli(const std::string& args) {
   std::string cmd = std::string(ZUVEK_CLI_PATH) + " " + args + " 2>&1";
   Result r{-1, {}};
   FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return r;
+  if (!p)
+    return r;
   std::array<char, 4096> buf{};
   size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
+    r.out.append(buf.data(), n);
   int status = pclose(p);
   r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return r;

@@ -31,7 +31,8 @@ std::string DefaultFile() {
 std::vector<std::string> Tokens(const std::string& text) {
   std::istringstream in(text);
   std::vector<std::string> out;
-  for (std::string t; in >> t;) out.push_back(t);
+  for (std::string t; in >> t;)
+    out.push_back(t);
   return out;
 }
 
@@ -63,7 +64,8 @@ TEST(AppConfig, DefaultsAndCommandBytes) {
   const char* bytes = c.ImportXtraCmdBytes();
   const size_t n = std::strlen(kDefaultImportXtraCmd);
   EXPECT_EQ(n, 31u);
-  for (size_t i = n; i < 100; ++i) EXPECT_EQ(bytes[i], 0) << "byte " << i;
+  for (size_t i = n; i < 100; ++i)
+    EXPECT_EQ(bytes[i], 0) << "byte " << i;
 }
 
 TEST(AppConfig, DefaultFileIsByteForByteTheExchangedLayout) {
@@ -136,8 +138,8 @@ TEST(AppConfig, FilesThatMustLeaveAllDefaults) {
   std::string tracking1 = def;
   tracking1.replace(tracking1.find(" 10 0 0 "), 8, " 10 1 0 ");
   // Every number changed, so a load that went through would show it.
-  std::string changed = "22 serialization::archive 10 0 0 1 2 3 4 5 6 7 8 9 " +
-                        CommandTokens("X") + " 11\n";
+  std::string changed =
+      "22 serialization::archive 10 0 0 1 2 3 4 5 6 7 8 9 " + CommandTokens("X") + " 11\n";
   std::string changed_v11 = changed;
   changed_v11.replace(changed_v11.find(" 10 "), 4, " 11 ");
   std::string changed_track = changed;
@@ -166,7 +168,8 @@ TEST(AppConfig, FilesThatMustLeaveAllDefaults) {
 TEST(AppConfig, PartlyReadFilesKeepWhatWasRead) {
   // A count of 101 is refused: the nine numbers before it stay.
   std::string count101 = "22 serialization::archive 10 0 0 1 2 3 4 5 6 7 8 9 101";
-  for (int i = 0; i < 101; ++i) count101 += " 65";
+  for (int i = 0; i < 101; ++i)
+    count101 += " 65";
   count101 += " 11\n";
   app_config a = LoadText(count101);
   EXPECT_EQ(a.GetIntervalSleep(), 1);
@@ -215,7 +218,8 @@ TEST(AppConfig, OlderLibraryVersionIsAccepted) {
 
 TEST(AppConfig, CommandAlwaysEndsWithinItsBytes) {
   std::string text = "22 serialization::archive 10 0 0 1 2 3 4 5 6 7 8 9 100";
-  for (int i = 0; i < 100; ++i) text += " 65";
+  for (int i = 0; i < 100; ++i)
+    text += " 65";
   text += " 11\n";
   app_config c = LoadText(text);
   EXPECT_EQ(c.m_import_xtra_cmd[99], 0);

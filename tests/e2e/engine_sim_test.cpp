@@ -18,7 +18,8 @@ int Count(const Texts& v, const std::string& s) {
 sim::FaultSet Faults(const std::string& words) {
   sim::FaultSet f;
   std::istringstream in(words);
-  for (std::string w; in >> w;) EXPECT_TRUE(sim::ApplyFaultWord(w, f)) << w;
+  for (std::string w; in >> w;)
+    EXPECT_TRUE(sim::ApplyFaultWord(w, f)) << w;
   return f;
 }
 
@@ -121,7 +122,8 @@ TEST(EngineOverSim, StopDuringTheFixWait) {
   rig.options.script.Set(2, Faults("no-fix"));
   rig.Open();
   rig.host->on_phase = [&](unsigned run, RunPhase phase) {
-    if (run == 2 && phase == RunPhase::FixWait) rig.engine->Stop();
+    if (run == 2 && phase == RunPhase::FixWait)
+      rig.engine->Stop();
   };
   rig.RunTest(RESTART_HOT, 3);
   EXPECT_EQ(rig.results.size(), 1u);
@@ -133,7 +135,8 @@ TEST(EngineOverSim, StopDuringTheClosingPause) {
   SimRig rig;
   rig.Open();
   rig.host->on_phase = [&](unsigned run, RunPhase phase) {
-    if (run == 1 && phase == RunPhase::ClosingPause) rig.engine->Stop();
+    if (run == 1 && phase == RunPhase::ClosingPause)
+      rig.engine->Stop();
   };
   rig.RunTest(RESTART_HOT, 3);
   EXPECT_EQ(rig.results.size(), 1u);
@@ -188,8 +191,8 @@ TEST(EngineOverSim, NmeaPortVanishingMidRunIsReportedAndTheTestGoesOn) {
   // The logs are intact and closed; the ports close cleanly and can open again.
   EXPECT_NE(rig.ResultLog().find("2\t\t\tFAIL\t\t\tN/A\r\n"), std::string::npos);
   rig.hub->ClosePorts();
-  auto again = rig.hub->OpenPorts(
-      {rig.simulator.AtDevicePath(), 115200, rig.simulator.AtDevicePath() + "-gone", 115200, false});
+  auto again = rig.hub->OpenPorts({rig.simulator.AtDevicePath(), 115200,
+                                   rig.simulator.AtDevicePath() + "-gone", 115200, false});
   EXPECT_EQ(again, (Texts{"Open serial port failed!", "Serial Failed!", "Serial Failed!"}));
   rig.hub->ClosePorts();
 }

@@ -22,7 +22,8 @@ namespace testsupport {
 
 class SimRigHost : public EngineHost {
  public:
-  explicit SimRigHost(platform::MessageTarget& target, ModuleHub& hub) : target_(target), hub_(hub) {}
+  explicit SimRigHost(platform::MessageTarget& target, ModuleHub& hub)
+      : target_(target), hub_(hub) {}
   bool import_xtra = false;
   std::vector<std::string> messages;
   std::function<void(unsigned, RunPhase)> on_phase;
@@ -36,7 +37,8 @@ class SimRigHost : public EngineHost {
     target_.Invoke([&] { hub_.OnRunEndReset(); });
   }
   void OnPhase(unsigned run, RunPhase phase) override {
-    if (on_phase) on_phase(run, phase);
+    if (on_phase)
+      on_phase(run, phase);
   }
 
  private:
@@ -106,7 +108,8 @@ class SimRig {
   // The commands the simulator received, in order, without their line ends.
   std::vector<std::string> Commands() const {
     std::vector<std::string> out;
-    for (const auto& c : simulator.Commands()) out.push_back(c.text);
+    for (const auto& c : simulator.Commands())
+      out.push_back(c.text);
     return out;
   }
   std::string ResultLog() const { return ReadFile(engine->LastOutcome().logs.result); }

@@ -33,16 +33,15 @@ class RecordingHost : public EngineHost {
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   void ClearLiveViewAfterRun() override { ++live_view_clears; }
   void OnPhase(unsigned run, RunPhase phase) override {
-    if (on_phase) on_phase(run, phase);
+    if (on_phase)
+      on_phase(run, phase);
   }
 };
 
 class EngineHarness {
  public:
   EngineHarness()
-      : clock(std::make_shared<platform::FakeClock>()),
-        module(*clock, at, nmea),
-        target(loop) {
+      : clock(std::make_shared<platform::FakeClock>()), module(*clock, at, nmea), target(loop) {
     previous_clock_ = platform::SetProcessClock(clock);
     saved_config_ = g_config;
     g_config = app_config{};

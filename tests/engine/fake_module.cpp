@@ -9,7 +9,8 @@ namespace {
 
 std::string WithChecksum(const std::string& body) {
   unsigned char sum = 0;
-  for (char c : body) sum ^= static_cast<unsigned char>(c);
+  for (char c : body)
+    sum ^= static_cast<unsigned char>(c);
   char tail[8];
   std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
   return "$" + body + tail;
@@ -19,7 +20,8 @@ std::string WithChecksum(const std::string& body) {
 
 std::vector<std::string> FakeModule::CommandTexts() const {
   std::vector<std::string> out;
-  for (const auto& c : Commands()) out.push_back(c.text);
+  for (const auto& c : Commands())
+    out.push_back(c.text);
   return out;
 }
 
@@ -63,11 +65,13 @@ void FakeModule::Write(const std::string& cmd) {
   const std::int64_t now = clock_.MonotonicUs();
   commands_.push_back({now, cmd});
   const int count = ++counts_[cmd];
-  if (!answer(cmd, count)) return;
+  if (!answer(cmd, count))
+    return;
   const std::int64_t due = now + latency_ms * 1000;
   for (const auto& [prefix, lines] : extra_lines) {
     if (cmd.rfind(prefix, 0) == 0) {
-      for (const auto& l : lines) Schedule(due, true, l);
+      for (const auto& l : lines)
+        Schedule(due, true, l);
     }
   }
   if (cmd == "AT+WGPS?\r\n") {
@@ -75,10 +79,9 @@ void FakeModule::Write(const std::string& cmd) {
   } else if (cmd == "AT+WGPSEND\r\n") {
     gnss_on = false;
     // The receiver stops: epochs still queued are dropped.
-    events_.erase(std::remove_if(events_.begin(), events_.end(), [](const Event& e) {
-                    return !e.to_at;
-                  }),
-                  events_.end());
+    events_.erase(
+        std::remove_if(events_.begin(), events_.end(), [](const Event& e) { return !e.to_at; }),
+        events_.end());
   } else if (cmd == "AT+CCLK?\r\n") {
     Schedule(due, true, clock_reply);
   } else if (cmd == "AT+WGPS=1\r\n") {

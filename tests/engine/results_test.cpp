@@ -36,7 +36,8 @@ TEST(Results, AverageIsASinglePrecisionSum) {
   // 0.1f ten times in float is not exactly 1; the mean keeps float rounding.
   std::vector<float> tenths(10, 0.1f);
   float sum = 0.0f;
-  for (float v : tenths) sum += v;
+  for (float v : tenths)
+    sum += v;
   EXPECT_EQ(ComputeAverage(tenths), sum / 10.0f);
   EXPECT_EQ(ComputeAverage({}), 0.0f);
 }
@@ -45,9 +46,10 @@ TEST(RunSettings, DefineCountParsing) {
   struct {
     const char* text;
     int count;
-  } cases[] = {{"0", 0},     {"-3", -3},      {"abc", 0},     {" 12 ", 12},
-               {"7abc", 7},  {"\t5\n", 5},    {"", 0},        {"99999999999999", 2147483647}};
-  for (const auto& c : cases) EXPECT_EQ(ParseDefineCount(c.text), c.count) << c.text;
+  } cases[] = {{"0", 0},    {"-3", -3},   {"abc", 0}, {" 12 ", 12},
+               {"7abc", 7}, {"\t5\n", 5}, {"", 0},    {"99999999999999", 2147483647}};
+  for (const auto& c : cases)
+    EXPECT_EQ(ParseDefineCount(c.text), c.count) << c.text;
 }
 
 TEST(Series, PercentilesAndSpread) {
@@ -57,7 +59,7 @@ TEST(Series, PercentilesAndSpread) {
   EXPECT_DOUBLE_EQ(s.median, 3.0);
   EXPECT_DOUBLE_EQ(s.min, 1.0);
   EXPECT_DOUBLE_EQ(s.max, 5.0);
-  EXPECT_NEAR(s.p95, 4.8, 1e-9);   // between the two largest
+  EXPECT_NEAR(s.p95, 4.8, 1e-9);  // between the two largest
   EXPECT_NEAR(s.p67, 3.68, 1e-9);
   EXPECT_NEAR(s.stddev, std::sqrt(2.0), 1e-9);
   EXPECT_EQ(ComputeSeries({}).count, 0u);

@@ -20,7 +20,8 @@ int Count(const Texts& v, const std::string& s) {
 
 size_t Occurrences(const std::string& hay, const std::string& needle) {
   size_t n = 0;
-  for (size_t p = hay.find(needle); p != std::string::npos; p = hay.find(needle, p + 1)) ++n;
+  for (size_t p = hay.find(needle); p != std::string::npos; p = hay.find(needle, p + 1))
+    ++n;
   return n;
 }
 
@@ -55,9 +56,9 @@ TEST(TestEngine, GnssOnIsStoppedFirstThenPausedTenSeconds) {
 }
 
 TEST(TestEngine, DeleteCommandFollowsTheRestartType) {
-  for (auto [type, cmd] : {std::pair{RESTART_HOT, "AT+WGPSDEL=1\r\n"},
-                           std::pair{RESTART_COLD, "AT+WGPSDEL=0\r\n"},
-                           std::pair{RESTART_WARM, "AT+WGPSDEL=2\r\n"}}) {
+  for (auto [type, cmd] :
+       {std::pair{RESTART_HOT, "AT+WGPSDEL=1\r\n"}, std::pair{RESTART_COLD, "AT+WGPSDEL=0\r\n"},
+        std::pair{RESTART_WARM, "AT+WGPSDEL=2\r\n"}}) {
     EngineHarness h;
     h.RunTest(type, 1);
     EXPECT_EQ(h.module.CommandTexts().at(1), cmd);
@@ -112,7 +113,8 @@ TEST(TestEngine, DeleteNeverAcknowledgedGivesElevenAttemptsThenStartsWithoutXtra
   // Attempts spaced by a 10-s wait and a 5-s pause.
   std::vector<std::int64_t> at;
   for (const auto& c : cmds) {
-    if (c.text == "AT+WGPSDEL=1\r\n") at.push_back(c.at_us);
+    if (c.text == "AT+WGPSDEL=1\r\n")
+      at.push_back(c.at_us);
   }
   for (size_t i = 1; i < at.size(); ++i) {
     EXPECT_GE(at[i] - at[i - 1], 15'000'000);
@@ -141,9 +143,8 @@ TEST(TestEngine, XtraWithoutClockReplyStillSendsTheData) {
   h.module.answer = [](const std::string& cmd, int) { return cmd != "AT+CCLK?\r\n"; };
   g_config.SetImportXtraCmd("AT+WGPSXTRADATA=\"EFS:x.bin\"");  // no "\r\n": appended
   h.RunTest(RESTART_WARM, 1);
-  EXPECT_EQ(h.module.CommandTexts(),
-            (Texts{"AT+WGPS?\r\n", "AT+WGPSDEL=2\r\n", "AT+CCLK?\r\n",
-                   "AT+WGPSXTRADATA=\"EFS:x.bin\"\r\n", "AT+WGPS=1\r\n"}));
+  EXPECT_EQ(h.module.CommandTexts(), (Texts{"AT+WGPS?\r\n", "AT+WGPSDEL=2\r\n", "AT+CCLK?\r\n",
+                                            "AT+WGPSXTRADATA=\"EFS:x.bin\"\r\n", "AT+WGPS=1\r\n"}));
 }
 
 TEST(TestEngine, EmptyXtraCommandSendsTheDefault) {
@@ -157,7 +158,9 @@ TEST(TestEngine, EmptyXtraCommandSendsTheDefault) {
 TEST(TestEngine, XtraDataNeverAcknowledgedEndsTheTestWithABox) {
   EngineHarness h;
   h.host.import_xtra = true;
-  h.module.answer = [](const std::string& cmd, int) { return cmd.rfind("AT+WGPSXTRADATA", 0) != 0; };
+  h.module.answer = [](const std::string& cmd, int) {
+    return cmd.rfind("AT+WGPSXTRADATA", 0) != 0;
+  };
   h.RunTest(RESTART_HOT, 3);
   EXPECT_EQ(Count(h.module.CommandTexts(), "AT+WGPSXTRADATA=\"RAM:xtra2.bin\"\r\n"), 3);
   EXPECT_EQ(Count(h.module.CommandTexts(), "AT+WGPS=1\r\n"), 0);
@@ -192,10 +195,14 @@ TEST(TestEngine, FourRunExampleResultLogByteForByte) {
   // Fixes after 20, 30 and 40 s; the third run never gets one.
   h.module.ttff_ms = [](int start) -> std::int64_t {
     switch (start) {
-      case 1: return 20000;
-      case 2: return 30000;
-      case 3: return -1;
-      default: return 40000;
+      case 1:
+        return 20000;
+      case 2:
+        return 30000;
+      case 3:
+        return -1;
+      default:
+        return 40000;
     }
   };
   h.RunTest(RESTART_COLD, 4);
@@ -227,7 +234,8 @@ TEST(TestEngine, StopDuringTheFixWaitEndsWithoutRecordOrStopCommand) {
   EngineHarness h;
   h.module.ttff_ms = [](int start) -> std::int64_t { return start == 1 ? 5000 : -1; };
   h.host.on_phase = [&](unsigned run, RunPhase phase) {
-    if (run == 2 && phase == RunPhase::FixWait) h.engine->Stop();
+    if (run == 2 && phase == RunPhase::FixWait)
+      h.engine->Stop();
   };
   h.RunTest(RESTART_HOT, 5);
   ASSERT_EQ(h.results.size(), 1u);  // no row for the interrupted run
@@ -248,7 +256,8 @@ TEST(TestEngine, StopDuringTheFixWaitEndsWithoutRecordOrStopCommand) {
 TEST(TestEngine, StopDuringTheClosingPauseEndsBeforeTheNextRun) {
   EngineHarness h;
   h.host.on_phase = [&](unsigned run, RunPhase phase) {
-    if (run == 1 && phase == RunPhase::ClosingPause) h.engine->Stop();
+    if (run == 1 && phase == RunPhase::ClosingPause)
+      h.engine->Stop();
   };
   h.RunTest(RESTART_HOT, 3);
   EXPECT_EQ(h.results.size(), 1u);
@@ -265,7 +274,8 @@ TEST(TestEngine, ASecondStartWhileRunningStartsNothing) {
   std::promise<void> tried;
   std::shared_future<void> tried_future = tried.get_future().share();
   h.host.on_phase = [&](unsigned, RunPhase phase) {
-    if (phase == RunPhase::Query) tried_future.wait_for(std::chrono::seconds(30));
+    if (phase == RunPhase::Query)
+      tried_future.wait_for(std::chrono::seconds(30));
   };
   ASSERT_TRUE(h.engine->Start(RESTART_HOT, 1));
   const bool second = h.engine->Start(RESTART_HOT, 1);
@@ -344,10 +354,10 @@ namespace {
 // Closing the program (window closed, Ctrl-C) in every phase of a run ends
 // the test within a second and keeps what the finished runs recorded.
 TEST(TestEngine, ShutdownInEveryPhaseEndsWithinASecondAndKeepsTheFinishedRuns) {
-  const RunPhase phases[] = {RunPhase::Query,  RunPhase::FirstStop, RunPhase::Delete,
-                             RunPhase::Xtra,   RunPhase::Pause,     RunPhase::Start,
-                             RunPhase::FixWait, RunPhase::Record,   RunPhase::Capture,
-                             RunPhase::Tidy,   RunPhase::Stop,      RunPhase::ClosingPause};
+  const RunPhase phases[] = {RunPhase::Query,   RunPhase::FirstStop, RunPhase::Delete,
+                             RunPhase::Xtra,    RunPhase::Pause,     RunPhase::Start,
+                             RunPhase::FixWait, RunPhase::Record,    RunPhase::Capture,
+                             RunPhase::Tidy,    RunPhase::Stop,      RunPhase::ClosingPause};
   for (RunPhase phase : phases) {
     SCOPED_TRACE(RunPhaseName(phase));
     EngineHarness h;
@@ -361,7 +371,8 @@ TEST(TestEngine, ShutdownInEveryPhaseEndsWithinASecondAndKeepsTheFinishedRuns) {
     };
     h.module.answer = [&](const std::string& cmd, int count) {
       // Run 2's query finds GNSS on, so it goes through a first stop too.
-      if (cmd == "AT+WGPS?\r\n" && count == 2) h.module.gnss_on = true;
+      if (cmd == "AT+WGPS?\r\n" && count == 2)
+        h.module.gnss_on = true;
       return true;
     };
     h.RunTest(RESTART_COLD, 3);

@@ -30,7 +30,8 @@ struct LogFile {
   testsupport::TempDir dir;
   std::FILE* fp = std::fopen(dir.file("log.txt").c_str(), "w");
   ~LogFile() {
-    if (fp) std::fclose(fp);
+    if (fp)
+      std::fclose(fp);
   }
   std::string Text() {
     std::fflush(fp);
@@ -185,7 +186,8 @@ TEST(FixWait, FixMatcherCases) {
       {"xx$GPRMC,1,A,\r\n", true, "anywhere in the line, nothing else examined"},
       {"$GPRMC,1,A\r\n", false, "the line end belongs to the last field"},
   };
-  for (const auto& c : cases) EXPECT_EQ(m(c.line), c.fix) << c.legend;
+  for (const auto& c : cases)
+    EXPECT_EQ(m(c.line), c.fix) << c.legend;
 }
 
 TEST(FixWait, VoidThenValidInOneBatchBothLogged) {
@@ -228,7 +230,8 @@ TEST(FixWait, ZeroTimeAndZeroCaptureReadNothing) {
 
 TEST(FixWait, CaptureLogsForItsDuration) {
   Feeder f;
-  for (int s = 0; s < 10; ++s) f.chunks.push_back({s * 1000 + 500, "$GPRMC," + std::to_string(s) + ",A\r\n"});
+  for (int s = 0; s < 10; ++s)
+    f.chunks.push_back({s * 1000 + 500, "$GPRMC," + std::to_string(s) + ",A\r\n"});
   LogFile log;
   WaitContext ctx{f.clock};
   CaptureNmea(f.queue, 3, log.fp, ctx);

@@ -36,7 +36,8 @@ TEST(ScaledClock, LocalTimeAdvancesScaled) {
   auto after = clock.Now();
   int before_s = before.hour * 3600 + before.minute * 60 + before.second;
   int after_s = after.hour * 3600 + after.minute * 60 + after.second;
-  if (after_s < before_s) after_s += 24 * 3600;
+  if (after_s < before_s)
+    after_s += 24 * 3600;
   EXPECT_GE(after_s - before_s, 119);
 }
 
@@ -70,8 +71,8 @@ TEST(FakeClock, TickCountWrapsLikeA32BitCounter) {
   FakeClock clock((static_cast<std::int64_t>(0xFFFFFFFFu) - 49) * 1000);
   const DWORD start = clock.GetTickCount();
   clock.Sleep(100);
-  EXPECT_LT(clock.GetTickCount(), start);          // it wrapped
-  EXPECT_EQ(clock.GetTickCount() - start, 100u);   // unsigned difference still right
+  EXPECT_LT(clock.GetTickCount(), start);         // it wrapped
+  EXPECT_EQ(clock.GetTickCount() - start, 100u);  // unsigned difference still right
 }
 
 TEST(SleepUnless, ReturnsEarlyWhenAsked) {

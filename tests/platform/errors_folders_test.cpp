@@ -25,7 +25,8 @@ TEST(ErrnoMapping, CommonFailuresGiveTheWin32Codes) {
       {EIO, 1167, "device gone"},
       {12345, 31, "unknown errno: general failure, never success"},
   };
-  for (const auto& c : cases) EXPECT_EQ(win::FromErrno(c.err), c.code) << c.legend;
+  for (const auto& c : cases)
+    EXPECT_EQ(win::FromErrno(c.err), c.code) << c.legend;
 }
 
 TEST(Folders, ProgramFolderEndsWithSeparatorAndExists) {
@@ -55,7 +56,10 @@ TEST(Folders, UserDataFolderFollowsXdgDataHome) {
   std::string saved = old ? old : "";
   setenv("XDG_DATA_HOME", (tmp.path() / "share").c_str(), 1);
   const std::string folder = platform::UserDataFolder();
-  if (old) setenv("XDG_DATA_HOME", saved.c_str(), 1); else unsetenv("XDG_DATA_HOME");
+  if (old)
+    setenv("XDG_DATA_HOME", saved.c_str(), 1);
+  else
+    unsetenv("XDG_DATA_HOME");
   EXPECT_EQ(folder, (tmp.path() / "share" / "zuvek").string() + "/");
   EXPECT_TRUE(platform::DirectoryExists(folder));
 }

@@ -24,14 +24,17 @@ TEST(MessageTarget, PostedMessagesArriveInOrderOnTheOwnerThread) {
     return 0;
   });
   std::thread poster([&] {
-    for (WPARAM i = 0; i < 100; ++i) target.Post(WM_USER + 1, i, 0);
+    for (WPARAM i = 0; i < 100; ++i)
+      target.Post(WM_USER + 1, i, 0);
   });
   poster.join();
   EXPECT_TRUE(got.empty());  // nothing runs before the loop does
   loop.ProcessPending();
   ASSERT_EQ(got.size(), 100u);
-  for (WPARAM i = 0; i < 100; ++i) EXPECT_EQ(got[i], i);
-  for (auto id : threads) EXPECT_EQ(id, std::this_thread::get_id());
+  for (WPARAM i = 0; i < 100; ++i)
+    EXPECT_EQ(got[i], i);
+  for (auto id : threads)
+    EXPECT_EQ(id, std::this_thread::get_id());
 }
 
 TEST(MessageTarget, SendRunsOnOwnerThreadWhileCallerWaits) {
@@ -114,7 +117,8 @@ TEST(MessageTarget, ClosingTheLoopReleasesAWaitingSender) {
     done = true;
   });
   // Wait until the send is queued, then shut the loop down instead of running it.
-  while (loop.PendingCount() == 0) std::this_thread::yield();
+  while (loop.PendingCount() == 0)
+    std::this_thread::yield();
   loop.Close();
   worker.join();
   EXPECT_TRUE(done);

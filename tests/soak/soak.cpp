@@ -33,7 +33,8 @@ namespace {
 int CountEntries(const char* dir) {
   int n = 0;
   if (DIR* d = opendir(dir)) {
-    while (dirent* e = readdir(d)) n += e->d_name[0] != '.';
+    while (dirent* e = readdir(d))
+      n += e->d_name[0] != '.';
     closedir(d);
   }
   return n;
@@ -72,10 +73,21 @@ class SoakHost : public EngineHost {
 };
 
 // Fault words a run may draw; the empty word is a clean run.
-const char* const kFaults[] = {"",          "",           "",        "",
-                               "late=1500", "no-fix",     "garbage", "split-crlf",
-                               "burst",     "gnss-on",    "error=AT+WGPSXTRATIME",
-                               "no-delete-ack", "late=11000", "drop-nmea=0.5", "drop-at=0.5",
+const char* const kFaults[] = {"",
+                               "",
+                               "",
+                               "",
+                               "late=1500",
+                               "no-fix",
+                               "garbage",
+                               "split-crlf",
+                               "burst",
+                               "gnss-on",
+                               "error=AT+WGPSXTRATIME",
+                               "no-delete-ack",
+                               "late=11000",
+                               "drop-nmea=0.5",
+                               "drop-at=0.5",
                                "error=AT+WGPS=1"};
 
 }  // namespace
@@ -93,7 +105,8 @@ int main(int argc, char** argv) {
 
   char dir_template[] = "/tmp/zuvek-soak-XXXXXX";
   const char* dir = mkdtemp(dir_template);
-  if (!dir) return 2;
+  if (!dir)
+    return 2;
   WorkingFolders folders;
   folders.InitIn(std::string(dir) + "/", *clock);
   SetDebugLogStream(std::fopen((std::string(dir) + "/debug.txt").c_str(), "w"));
@@ -194,13 +207,15 @@ int main(int argc, char** argv) {
         Check(false, "summary parses");
       }
       int fails_logged = 0;
-      for (auto& l : logged) fails_logged += l.second ? 0 : 1;
+      for (auto& l : logged)
+        fails_logged += l.second ? 0 : 1;
       Check(fails_logged <= out.failures, "failures counted");
       const bool has_stats = log.find("runtimes = ") != std::string::npos;
       Check(has_stats == !out.durations.empty(), "statistics block when a fix was found");
       runs_done += std::max(out.runs_recorded, 1u);
 
-      if (tests == 3) rss_start = RssKb();
+      if (tests == 3)
+        rss_start = RssKb();
       if (tests % 10 == 0) {
         std::printf("tests %u, runs %u, faults %u, rss %ld kB\n", tests, runs_done, faults_tried,
                     RssKb());
