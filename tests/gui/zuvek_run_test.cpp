@@ -95,7 +95,9 @@ class ZuvekRunTest : public QObject {
     QCOMPARE(bench.Cell(0, 0), QStringLiteral("2"));
     QCOMPARE(bench.Cell(1, 0), QStringLiteral("1"));
     // Each row's time against the simulator's record of that start: the
-    // tool polls every 100 ms of clock time, so it reads up to a poll late.
+    // tool polls every 100 ms of clock time, so either end may be read up to
+    // a poll late, and at 50 times real speed a millisecond of scheduling
+    // delay on a loaded machine reads as 50 ms.
     std::vector<double> truth_s;
     for (const sim::TruthRecord& r : bench.simulator.Truth())
       if (r.TtffUs() >= 0)
@@ -107,7 +109,7 @@ class ZuvekRunTest : public QObject {
       const double seconds = bench.Cell(row, 1).toDouble(&ok);
       QVERIFY(ok);
       const double expected = truth_s[1 - row];  // newest row first
-      QVERIFY2(seconds > expected - 0.05 && seconds < expected + 1.5,
+      QVERIFY2(seconds > expected - 0.5 && seconds < expected + 1.5,
                qPrintable(bench.Cell(row, 1) + " vs " + QString::number(expected)));
     }
     std::ifstream log(bench.dlg->Engine().LastOutcome().logs.result);
