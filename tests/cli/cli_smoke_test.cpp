@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+
 #include <sys/wait.h>
+#include "tests/support/run_shell.h"
 
 #include <array>
 #include <cstdio>
@@ -7,25 +9,9 @@
 
 namespace {
 
-struct Result {
-  int code;
-  std::string out;
-};
-
 // Runs zuvek-cli with the arguments; collects standard output and error.
-Result RunCli(const std::string& args) {
-  std::string cmd = std::string(ZUVEK_CLI_PATH) + " " + args + " 2>&1";
-  Result r{-1, {}};
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p)
-    return r;
-  std::array<char, 4096> buf{};
-  size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
-    r.out.append(buf.data(), n);
-  int status = pclose(p);
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
+testsupport::ShellResult RunCli(const std::string& args) {
+  return testsupport::RunShell(std::string(ZUVEK_CLI_PATH) + " " + args);
 }
 
 TEST(Cli, HelpListsUsageAndExitCodes) {

@@ -1,7 +1,9 @@
 // zuvek-cli ports: the table and the JSON on a fake sysfs tree and a
 // simulator folder of pseudo-terminal links.
 #include <gtest/gtest.h>
+
 #include <sys/wait.h>
+#include "tests/support/run_shell.h"
 
 #include <array>
 #include <cstdio>
@@ -16,24 +18,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int code;
-  std::string out;
-};
+using Result = testsupport::ShellResult;
 
 Result RunCli(const std::string& env, const std::string& args) {
-  const std::string cmd = env + " " + std::string(ZUVEK_CLI_PATH) + " " + args + " 2>&1";
-  Result r{-1, {}};
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p)
-    return r;
-  std::array<char, 4096> buf{};
-  size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
-    r.out.append(buf.data(), n);
-  const int status = pclose(p);
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
+  return testsupport::RunShell(env + " " + std::string(ZUVEK_CLI_PATH) + " " + args);
 }
 
 class CliPorts : public ::testing::Test {

@@ -1,7 +1,9 @@
 // zuvek-cli sim from a shell: its options, the paths it prints, and a clean
 // end that removes the published links.
 #include <gtest/gtest.h>
+
 #include <sys/wait.h>
+#include "tests/support/run_shell.h"
 
 #include <array>
 #include <cstdio>
@@ -12,24 +14,8 @@
 
 namespace {
 
-struct Result {
-  int code;
-  std::string out;
-};
-
-Result RunShell(const std::string& command) {
-  Result r{-1, {}};
-  FILE* p = popen((command + " 2>&1").c_str(), "r");
-  if (!p)
-    return r;
-  std::array<char, 4096> buf{};
-  size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
-    r.out.append(buf.data(), n);
-  const int status = pclose(p);
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
+using Result = testsupport::ShellResult;
+using testsupport::RunShell;
 
 const std::string kCli = ZUVEK_CLI_PATH;
 
