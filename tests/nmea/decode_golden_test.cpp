@@ -2,7 +2,9 @@
 // tests/nmea/golden/<log>.jsonl. Review every change to those files against
 // the log itself, as you would review code.
 #include <gtest/gtest.h>
+
 #include <sys/wait.h>
+#include "tests/support/run_shell.h"
 
 #include <algorithm>
 #include <array>
@@ -68,14 +70,9 @@ TEST(DecodeGolden, StandardInputAndCommentsAndLfLineEnds) {
       "$GPGSV,1,1,01,07,10,100,41*00\\n"
       "$GNRMC,,V,,,,,,,,,,N*53\\r\\n' | " +
       std::string(ZUVEK_CLI_PATH) + " decode -";
-  FILE* p = popen(cmd.c_str(), "r");
-  ASSERT_NE(p, nullptr);
-  std::array<char, 4096> buf{};
-  std::string out;
-  std::size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
-    out.append(buf.data(), n);
-  EXPECT_EQ(pclose(p), 0);
+  const auto result = testsupport::RunShell(cmd);
+  const std::string& out = result.out;
+  EXPECT_EQ(result.code, 0);
   EXPECT_EQ(out,
             "{\"bars\":[{\"letter\":\"G\",\"prn\":7,\"snr\":41,\"system\":1,\"used\":false}],"
             "\"epoch\":0,\"line\":3,\"live\":{\"altitude\":\"\",\"fix_mode\":\"\",\"hdop\":\"\","
@@ -89,14 +86,9 @@ TEST(DecodeGolden, BytesThatAreNoUtf8AreReplacedNotFatal) {
       "$GPGSA,A,3*00\\n$GPVTG,1,T,1,M,1,N,5,K*00\\n"
       "$GPRMC,1,A,\\377\\376,N,2,E,0,0,010101,,*00\\n' | " +
       std::string(ZUVEK_CLI_PATH) + " decode";
-  FILE* p = popen(cmd.c_str(), "r");
-  ASSERT_NE(p, nullptr);
-  std::array<char, 4096> buf{};
-  std::string out;
-  std::size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
-    out.append(buf.data(), n);
-  EXPECT_EQ(pclose(p), 0);
+  const auto result = testsupport::RunShell(cmd);
+  const std::string& out = result.out;
+  EXPECT_EQ(result.code, 0);
   // Two epochs; the second shows the latitude with U+FFFD for each bad byte.
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2);
   EXPECT_NE(out.find("\"lat\":\"\xEF\xBF\xBD\xEF\xBF\xBDN\""), std::string::npos) << out;
