@@ -272,6 +272,8 @@ bool TestEngine::Run::OneRun(unsigned n) {
   record.restart_type = e_.m_nRestartType;
   record.xtra = xtra_injected_;
   record.start_time = start_time;
+  if (!fix)
+    record.reason = "time-out";
   report_.Add(record);
 
   if (fix) {

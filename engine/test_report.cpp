@@ -45,7 +45,7 @@ bool TestReport::Open(const std::string& base) {
   csv_ = std::fopen(csv_path_.c_str(), "w");
   if (!csv_)
     return false;
-  WriteLog(csv_, std::string("run,result,ttff_s,ttff_precise_s,restart_type,xtra,start_time\n"));
+  WriteLog(csv_, std::string("run,result,ttff_s,ttff_precise_s,restart_type,xtra,start_time,time_scale,reason\n"));
   return true;
 }
 
@@ -66,10 +66,10 @@ void TestReport::Add(const RunRecord& r) {
     char ttff[32] = "";
     if (r.success)
       std::snprintf(ttff, sizeof ttff, "%.3f", r.ttff_s);
-    std::snprintf(buf, sizeof buf, "%u,%s,%s,%s,%s,%d,%s\n", r.run, r.success ? "SUCC" : "FAIL",
+    std::snprintf(buf, sizeof buf, "%u,%s,%s,%s,%s,%d,%s,%g,", r.run, r.success ? "SUCC" : "FAIL",
                   ttff, precise, RestartTypeName(r.restart_type), r.xtra ? 1 : 0,
-                  r.start_time.c_str());
-    WriteLog(csv_, std::string(buf));
+                  r.start_time.c_str(), time_scale_);
+    WriteLog(csv_, std::string(buf) + r.reason + "\n");
   }
   failures_ = 0;
   for (const auto& rec : records_)
@@ -113,6 +113,7 @@ std::string TestReport::SummaryJson(int failures, bool finished) const {
   const double attempted = static_cast<double>(ttff.size()) + failures;
   j["success_rate"] = attempted > 0 ? static_cast<double>(ttff.size()) / attempted : 0.0;
   j["finished"] = finished;
+  j["time_scale"] = time_scale_;
   j["ttff_s"] = SeriesJson(ComputeSeries(ttff));
   j["ttff_precise_s"] = SeriesJson(ComputeSeries(precise));
   return j.dump(2) + "\n";

@@ -16,6 +16,8 @@ struct RunRecord {
   int restart_type = 0;
   bool xtra = false;
   std::string start_time;  // local time of the GNSS start, "yyyy-mm-dd hh:mm:ss"
+  // Why a run without a fix failed ("time-out", "port lost"); empty for a fix.
+  std::string reason;
 };
 
 struct SeriesStatistics {
@@ -33,6 +35,9 @@ class TestReport {
   // stem (day folder + "/" + hh-mm-ss). Returns false when it cannot.
   bool Open(const std::string& base);
   void Close();
+  // The clock's time scale of the test (1 at real speed; more only against
+  // the simulator): written in every CSV row and in the summary.
+  void SetTimeScale(double scale) { time_scale_ = scale; }
   // Appends the run's CSV row (flushed) and rewrites the summary.
   void Add(const RunRecord& record);
   // Rewrites the JSON summary (also done by Add); failures = runs whose fix
@@ -49,4 +54,5 @@ class TestReport {
   std::string csv_path_, summary_path_;
   std::vector<RunRecord> records_;
   int failures_ = 0;
+  double time_scale_ = 1.0;
 };
