@@ -1,6 +1,7 @@
 #include "controls/chart_painter.h"
 
 #include <QPolygon>
+#include <algorithm>
 
 #include "controls/colorref.h"
 #include "controls/log_font.h"
@@ -162,7 +163,8 @@ int BarX(const Box& plot, std::size_t count, std::size_t index) {
 }
 
 int BarTop(const Box& plot, int snr) {
-  const long long product = static_cast<long long>(plot.Height()) * snr;
+  const int shown = std::clamp(snr, 0, kSnrShownMax);
+  const long long product = static_cast<long long>(plot.Height()) * shown;
   return static_cast<int>(plot.bottom - product / static_cast<double>(kScaleMax));
 }
 

@@ -40,13 +40,16 @@ struct Fonts {
 };
 
 inline constexpr int kScaleMax = 65;
+// NMEA's S/N field has two digits; a bar is drawn for 0 to 99 dB-Hz whatever
+// a malformed sentence sent (its value label still shows what was sent).
+inline constexpr int kSnrShownMax = 99;
 inline constexpr int kBarHalfWidth = 10;
 
 // The plot area inside the client rectangle.
 Box PlotBox(const Box& client);
 // Centre of bar `index` of `count` bars.
 int BarX(const Box& plot, std::size_t count, std::size_t index);
-// Top edge of a bar of the given S/N.
+// Top edge of a bar of the given S/N, bounded to 0..kSnrShownMax first.
 int BarTop(const Box& plot, int snr);
 // Letter of a constellation code; a blank for codes it does not know.
 char ConstellationLetter(int system);

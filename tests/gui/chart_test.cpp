@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <algorithm>
+#include <climits>
 
 #include "controls/chart.h"
 
@@ -170,6 +171,43 @@ class ChartTest : public QObject {
     const QImage image = CChartContrl_columnar::Render({{1, 1, 80, 5}}, {kW, kH});
     QCOMPARE(At(image, 305, 0), kUsed);
     QCOMPARE(At(image, 305, kPlotTop), kUsed);
+  }
+
+  void OutOfRangeSignalIsBoundedBeforeTheArithmetic() {
+    // NMEA's S/N field has two digits: 99 is the highest a receiver sends,
+    // top = 260 - 235 * 99 / 65 = -97.9, truncated to -97. A malformed GSV
+    // can hand the chart anything up to INT_MAX: such a bar is drawn as 99,
+    // one below 0 as 0, and only the value label shows what was sent.
+    const chart::Box plot{kPlotLeft, kPlotTop, kPlotRight, kPlotBottom};
+    const struct {
+      int snr;
+      int top;
+    } kCases[] = {{1, 256},         {40, 115},         {65, kPlotTop},        {80, -29},
+                  {99, -97},        {100, -97},        {1000000, -97},        {INT_MAX, -97},
+                  {0, kPlotBottom}, {-1, kPlotBottom}, {INT_MIN, kPlotBottom}};
+    QString wrong;
+    for (const auto& c : kCases) {
+      const int top = chart::BarTop(plot, c.snr);
+      if (top != c.top)
+        wrong += QStringLiteral(" S/N %1: top %2, not %3;").arg(c.snr).arg(top).arg(c.top);
+    }
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+
+    std::vector<chart::DrawnText> texts;
+    const QImage image = CChartContrl_columnar::Render(
+        {{1, 1, INT_MAX, 5}, {0, 1, 99, 6}, {0, 1, INT_MIN, 7}}, {kW, kH}, &texts);
+    // Three bars: spacing 530 / 4 = 132.5, centres 172, 305, 437.
+    const chart::DrawnText* huge = Find(texts, QStringLiteral("2147483647"));
+    const chart::DrawnText* top = Find(texts, QStringLiteral("99"));
+    const chart::DrawnText* negative = Find(texts, QStringLiteral("-2147483648"));
+    QVERIFY(huge && top && negative);
+    QCOMPARE(huge->box.top, -97 - 15);
+    QCOMPARE(huge->box.top, top->box.top);
+    QCOMPARE(negative->box.top, kPlotBottom - 15);
+    QCOMPARE(At(image, 172, 0), kUsed);  // rises above the plot as 99 does
+    QCOMPARE(At(image, 172, kPlotBottom - 2), kUsed);
+    QCOMPARE(At(image, 305, 0), kTracked);
+    QCOMPARE(At(image, 437 - 5, kPlotBottom - 2), kGrey);  // no bar below 0
   }
 
   void WidgetKeepsBarsAndRepaintsOnABudget() {
