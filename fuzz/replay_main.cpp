@@ -1,5 +1,6 @@
 // Feeds files (or every file of the folders) given on the command line to a
-// fuzz target, so that every corpus runs in every CTest run.
+// fuzz target, so that every corpus runs in every CTest run. A path that is
+// missing, or a run without a single input, fails the run.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -30,8 +31,11 @@ int main(int argc, char** argv) {
       }
     } else if (fs::is_regular_file(p, ec)) {
       files += RunFile(p);
+    } else {
+      std::fprintf(stderr, "%s: no such file or folder\n", argv[i]);
+      return 1;
     }
   }
   std::printf("replayed %d inputs\n", files);
-  return 0;
+  return files > 0 ? 0 : 1;
 }
