@@ -1,6 +1,6 @@
-// zuvek-cli decode on real recordings against reviewed expected output in
-// tests/nmea/golden/<log>.jsonl. Review every change to those files against
-// the log itself, as you would review code.
+// zuvek-cli decode on real recordings (tests/data/nmea) against reviewed
+// expected output in tests/nmea/golden/<log>.jsonl. Review every change to
+// those files against the log itself, as you would review code.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -34,9 +34,8 @@ std::string RunDecode(const fs::path& log, int* code) {
 }
 
 void ExpectGolden(const std::string& name) {
-  const fs::path log = fs::path(ZUVEK_DATA_DIR) / "nmea" / (name + ".log");
-  if (!fs::exists(log))
-    GTEST_SKIP() << "no recording " << log;
+  const fs::path log = fs::path(ZUVEK_NMEA_DATA_DIR) / (name + ".log");
+  ASSERT_TRUE(fs::is_regular_file(log)) << "missing recording " << log;
   const fs::path golden = fs::path(ZUVEK_SOURCE_DIR) / "tests/nmea/golden" / (name + ".jsonl");
   std::ifstream in(golden, std::ios::binary);
   ASSERT_TRUE(in) << golden;
@@ -47,10 +46,21 @@ void ExpectGolden(const std::string& name) {
   EXPECT_EQ(got, want) << "decode of " << name << " differs from " << golden;
 }
 
-// GP, GL and GA talkers with NMEA 4.10 system IDs, GSA for GPS and GLONASS,
-// Quectel's own $PQGSV/$PQGSA that the tool does not decode.
-TEST(DecodeGolden, QuectelEg25G2) {
-  ExpectGolden("quectel-eg25-g-2");
+// Garmin Foretrex 201, GP talker, CRLF: an acquisition from no fix, sampled
+// twice (a cut-off line joins the samples). Status A from the fifth $GPRMC,
+// and a 2D fix. The receiver sends no VTG, so the six position labels never
+// fill; altitude and HDOP follow GGA once an RMC is valid. Its GSA leaves
+// gaps between the used satellites: only those before the first gap count as
+// used. Garmin's $PGRME/$PGRMZ, $GPRMB, $GPRTE and $GPBOD are not decoded.
+TEST(DecodeGolden, Foretrex201) {
+  ExpectGolden("foretrex-201");
+}
+
+// SkyTraq Venus 6 (BN-9015), CRLF under LF comments: four V epochs with the
+// position already sent, then A. The labels fill one epoch after the first
+// valid RMC, once a valid GSA and VTG have come; the speed is VTG's km/h.
+TEST(DecodeGolden, Bn9015) {
+  ExpectGolden("bn-9015");
 }
 
 // SiRF III, GP talker only, a cut-off GGA run together with a GLL.

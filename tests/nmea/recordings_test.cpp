@@ -1,5 +1,6 @@
-// Every real receiver recording through the line handler, checked against
-// counts and fields taken here independently of the decoders.
+// Every real receiver recording of tests/data/nmea through the line handler,
+// checked against counts and fields taken here independently of the
+// decoders. The folder's README lists the recordings; a missing one fails.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -21,21 +23,40 @@ namespace {
 namespace fs = std::filesystem;
 using nmea_test::Rig;
 
-const fs::path kDir = fs::path(ZUVEK_DATA_DIR) / "nmea";
-
-std::vector<fs::path> Recordings() {
-  std::vector<fs::path> out;
-  for (const auto& entry : fs::directory_iterator(kDir)) {
-    if (entry.path().extension() == ".log")
-      out.push_back(entry.path());
-  }
-  std::sort(out.begin(), out.end());
-  return out;
-}
+const fs::path kDir = ZUVEK_NMEA_DATA_DIR;
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The recordings in the folder, by name.
+std::set<std::string> LogsInFolder() {
+  std::set<std::string> out;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(kDir, ec)) {
+    if (entry.path().extension() == ".log")
+      out.insert(entry.path().filename().string());
+  }
+  return out;
+}
+
+// The recordings the folder's README lists in its table, by name.
+std::set<std::string> LogsInReadme() {
+  std::set<std::string> out;
+  const std::string text = ReadFile(kDir / "README.md");
+  const std::regex row(R"(\n\| `([^`]+\.log)` \|)");
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), row); it != std::sregex_iterator();
+       ++it)
+    out.insert((*it)[1].str());
+  return out;
+}
+
+std::vector<fs::path> Recordings() {
+  std::vector<fs::path> out;
+  for (const auto& name : LogsInReadme())
+    out.push_back(kDir / name);
+  return out;
 }
 
 // The lines of a capture as the receive path would hand them over: cut at
@@ -96,12 +117,19 @@ void PrintTo(const Sat& s, std::ostream* os) {
   *os << s.letter << s.prn << "/" << s.snr;
 }
 
+TEST(Recordings, TheFolderHoldsEveryRecordingItsReadmeLists) {
+  const std::set<std::string> listed = LogsInReadme();
+  EXPECT_EQ(listed.size(), 27u) << "README of " << kDir;
+  EXPECT_EQ(LogsInFolder(), listed) << kDir;
+  for (const auto& name : listed)
+    EXPECT_GT(fs::file_size(kDir / name), 1000u) << name;
+}
+
 TEST(Recordings, EveryLineOfEveryFileGoesThroughTheHandler) {
-  if (!fs::is_directory(kDir))
-    GTEST_SKIP() << "no recordings in " << kDir;
   std::size_t lines = 0;
   for (const auto& path : Recordings()) {
     const std::string data = ReadFile(path);
+    ASSERT_FALSE(data.empty()) << path;
     Rig rig;
     for (const auto& line : ReceivedLines(data)) {
       const int r = rig.handler.OnNmeaLine(line.c_str());
@@ -118,12 +146,10 @@ TEST(Recordings, EveryLineOfEveryFileGoesThroughTheHandler) {
       pos = end;
     }
   }
-  EXPECT_GT(lines, 4500u);  // about 4 850 data lines in the 25 files
+  EXPECT_EQ(lines, 5375u);  // the data lines of the 27 files
 }
 
 TEST(Recordings, SatellitesHandedToTheChartMatchAnIndependentCount) {
-  if (!fs::is_directory(kDir))
-    GTEST_SKIP() << "no recordings in " << kDir;
   std::size_t compared = 0;
   for (const auto& path : Recordings()) {
     Rig rig;
@@ -175,8 +201,6 @@ TEST(Recordings, SatellitesHandedToTheChartMatchAnIndependentCount) {
 }
 
 TEST(Recordings, ValidGprmcIsShownCharacterForCharacter) {
-  if (!fs::is_directory(kDir))
-    GTEST_SKIP() << "no recordings in " << kDir;
   std::size_t record_checks = 0, label_checks = 0;
   for (const auto& path : Recordings()) {
     Rig rig;

@@ -62,9 +62,8 @@ std::string ExpectedLines(const std::string& path) {
 TEST(SimReplay, RealCaptureIsReproducedWithItsFirstFixEpoch) {
   // bn-9015.log: a SkyTraq receiver, CRLF data under LF comment lines, four
   // V epochs and then A at 1 Hz (the fifth $GPRMC, epoch 4, is the first fix).
-  const std::string path = std::string(ZUVEK_DATA_DIR) + "/nmea/bn-9015.log";
-  if (!std::ifstream(path))
-    GTEST_SKIP() << "no recordings at " << path;
+  const std::string path = std::string(ZUVEK_NMEA_DATA_DIR) + "/bn-9015.log";
+  ASSERT_TRUE(std::ifstream(path)) << "missing recording " << path;
   const std::string expected = ExpectedLines(path);
   simtest::SimFixture fx(50);
   fx.options.replay_path = path;
