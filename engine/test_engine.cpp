@@ -190,6 +190,7 @@ void TestEngine::Run::Execute() {
   const std::string base = paths_.result.substr(0, paths_.result.size() - 15);  // "_result_log.txt"
   if (!report_.Open(base))
     LOG_DEBUG("cannot create the CSV report of the test\n");
+  report_.SetTimeScale(env_.clock->Scale());
   env_.at_queue->Clear();
 
   for (;;) {
