@@ -198,7 +198,9 @@ void TestEngine::Run::Execute() {
     if (previous >= e_.m_nTimes || bExitThread.load() != 0) {
       if (bExitThread.load() != 0 && previous < e_.m_nTimes)
         end_reason_ = "stopped";
-      completed_ = previous >= e_.m_nTimes && bExitThread.load() == 0;
+      // Every run made: complete, even when a Stop came in the last run's
+      // capture or closing pause.
+      completed_ = previous >= e_.m_nTimes;
       break;
     }
     if (Ending()) {
