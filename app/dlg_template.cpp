@@ -12,6 +12,7 @@
 #include <QTableWidget>
 
 #include "app/qt/dialog_units.h"
+#include "controls/elided_combo_box.h"
 #include "controls/label.h"
 
 namespace zuvek_dlg {
@@ -100,7 +101,7 @@ QWidget* Make(QWidget* client, const ControlSpec& c, QButtonGroup*& group) {
     case Kind::Edit:
       return new QLineEdit(client);
     case Kind::Combo:
-      return new QComboBox(client);
+      return new qtui::ElidedComboBox(client);  // device paths are long
     case Kind::Static:
       return new QLabel(text, client);
     case Kind::Label:

@@ -3,21 +3,35 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/core/module_hub.h"
+#include "app/core/time_scale_choice.h"
 #include "app/demo_driver.h"
 #include "app/zuvek_dlg.h"
 #include "config/app_config.h"
 
 CZUVEKApp theApp;
 
-std::shared_ptr<platform::Clock> MakeWindowClock() {
+std::optional<double> WindowTimeScaleAsked() {
   if (const char* text = std::getenv("ZUVEK_TIME_SCALE")) {
     char* end = nullptr;
     const double scale = std::strtod(text, &end);
     if (end != text && scale > 0 && scale <= 1000)
-      return std::make_shared<platform::ScaledClock>(scale);
+      return scale;
     std::fprintf(stderr, "zuvek: ignoring ZUVEK_TIME_SCALE=%s (a number from 0 to 1000)\n", text);
   }
-  return std::make_shared<platform::RealClock>();
+  return std::nullopt;
+}
+
+std::shared_ptr<platform::AdjustableClock> MakeWindowClock() {
+  return std::make_shared<platform::AdjustableClock>();
+}
+
+void ChooseWindowClockScale(platform::AdjustableClock& clock, std::optional<double> asked,
+                            const PortRequest& request) {
+  const TimeScaleChoice choice = ChooseWindowTimeScale(asked, request.at_name, request.nmea_name);
+  if (!choice.note.empty())
+    std::fprintf(stderr, "%s\n", choice.note.c_str());
+  clock.SetScale(choice.scale);
 }
 
 int CZUVEKApp::InitInstance(const QStringList& arguments) {
@@ -28,10 +42,15 @@ int CZUVEKApp::InitInstance(const QStringList& arguments) {
     return 2;
   }
   LoadConfig();
-  m_clock = MakeWindowClock();
+  const std::optional<double> asked = WindowTimeScaleAsked();
+  auto clock = MakeWindowClock();
+  m_clock = clock;
   platform::SetProcessClock(m_clock);
   m_folders.Init(*m_clock);
   CZUVEKDlg dlg(*m_clock, m_folders);
+  dlg.SetBeforeOpenPorts([clock, asked](const PortRequest& request) {
+    ChooseWindowClockScale(*clock, asked, request);
+  });
   DemoDriver driver(dlg, demo);
   dlg.exec();
   return driver.ExitCode();

@@ -8,9 +8,12 @@
 
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 #include "app/core/working_folders.h"
 #include "platform/clock.h"
+
+struct PortRequest;
 
 class CZUVEKApp {
  public:
@@ -25,8 +28,17 @@ class CZUVEKApp {
   std::shared_ptr<platform::Clock> m_clock;
 };
 
-// The clock of the window: real, or ZUVEK_TIME_SCALE times faster when that
-// variable holds a number above 0 (tests, demonstrations).
-std::shared_ptr<platform::Clock> MakeWindowClock();
+// The clock of the window: real time until the ports are opened, then the
+// speed ChooseWindowClockScale picks for them.
+std::shared_ptr<platform::AdjustableClock> MakeWindowClock();
+// The scale ZUVEK_TIME_SCALE asks for (a number above 0, up to 1000; tests
+// and demonstrations); none when unset or not such a number (said on
+// standard error).
+std::optional<double> WindowTimeScaleAsked();
+// At Open: the simulator's scale when both ports are one running
+// simulator's, real time otherwise; what was asked and not given is said on
+// standard error.
+void ChooseWindowClockScale(platform::AdjustableClock& clock, std::optional<double> asked,
+                            const PortRequest& request);
 
 extern CZUVEKApp theApp;

@@ -74,6 +74,10 @@ bool CZUVEKDlg::IsChecked(int id) const {
 void CZUVEKDlg::OnInitDialog() {
   setWindowTitle(QStringLiteral("ZUVEK_V1.3"));
   setWindowIcon(m_hIcon);
+  // A main window with a minimise box (a tool left running for days must be
+  // minimisable) and a close box; its size is fixed, so no maximise box.
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   setFont(qtui::DialogFont());
   BuildMenu();
 

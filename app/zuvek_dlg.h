@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QTableWidget>
 #include <boost/shared_ptr.hpp>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -65,6 +66,11 @@ class CZUVEKDlg : public QDialog, public EngineHost {
   LRESULT OnTestFinished(WPARAM wparam, LPARAM lparam);
 
   void EnablePortControls(bool enable);
+  // Called by Open with the chosen ports before they are opened (the
+  // start-up code sets the clock's speed for them).
+  void SetBeforeOpenPorts(std::function<void(const PortRequest&)> hook) {
+    m_before_open_ports = std::move(hook);
+  }
 
   // EngineHost, called from the worker: carried out on the GUI thread.
   bool IsImportXtraChecked() override;
@@ -115,6 +121,7 @@ class CZUVEKDlg : public QDialog, public EngineHost {
   LiveView::Handle m_live_observer = 0;
   int m_qt_status_timer = 0;
   bool destroyed_ = false;
+  std::function<void(const PortRequest&)> m_before_open_ports;
 };
 
 // The one window, set by its constructor.

@@ -25,6 +25,8 @@ void CZUVEKDlg::OnOpenPorts() {
   request.at_name = ItemAs<QComboBox>(1013)->currentText().toStdString();
   request.nmea_name = ItemAs<QComboBox>(1019)->currentText().toStdString();
   request.auto_start_gps = IsChecked(1029);
+  if (m_before_open_ports)
+    m_before_open_ports(request);
   // A failing step does not stop the next: each failure is its own box, and
   // the window goes into the open state whatever happened.
   for (const std::string& text : m_hub.OpenPorts(request))

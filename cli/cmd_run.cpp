@@ -8,9 +8,11 @@
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "app/core/debug_log.h"
 #include "app/core/module_hub.h"
+#include "app/core/time_scale_choice.h"
 #include "app/core/working_folders.h"
 #include "cli/cli_host.h"
 #include "cli/command.h"
@@ -26,6 +28,12 @@ std::atomic<bool> g_interrupted{false};
 
 void OnSignal(int) {
   g_interrupted = true;
+}
+
+std::string ScaleText(double scale) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", scale);
+  return text;
 }
 
 class RunCommand : public cli::Command {
@@ -54,11 +62,12 @@ class RunCommand : public cli::Command {
     sub->add_option("--uncrtn", uncrtn_, "XTRA time uncertainty in ms (default: TTFF.cfg, 3500)")
         ->check(CLI::Range(1u, 4294967295u));
     sub->add_option("--xtra-cmd", xtra_cmd_, "XTRA data command (default: TTFF.cfg)");
-    sub->add_option("--time-scale", scale_,
-                    "run the clock N times faster (with the simulator; 20 makes a 10-s pause "
-                    "last 0.5 s)")
-        ->check(CLI::Range(1.0, 1000.0))
-        ->capture_default_str();
+    scale_option_ = sub->add_option("--time-scale", scale_,
+                                    "run the clock N times faster, only against a simulator (20 "
+                                    "makes a 10-s pause last 0.5 s); on ports of `zuvek-cli sim` "
+                                    "the simulator's own scale is the default")
+                        ->check(CLI::Range(1.0, 1000.0))
+                        ->capture_default_str();
     sub->add_option("--sim-seed", seed_, "simulator: seed of the TTFF draws")
         ->capture_default_str();
     sub->add_option("--sim-ttff", sim_ttff_,
@@ -70,8 +79,8 @@ class RunCommand : public cli::Command {
     sub->footer(
         "Settings not given come from TTFF.cfg in the working directory (never written here).\n"
         "Exit codes: 0 every run found a fix; 1 a run failed, the test ended early or the\n"
-        "ports could not be opened; 2 bad command line; 130 interrupted (Ctrl-C), after the\n"
-        "finished runs were written.");
+        "ports could not be opened; 2 bad command line (or --time-scale on ports that are\n"
+        "not a simulator's); 130 interrupted (Ctrl-C), after the finished runs were written.");
     return sub;
   }
 
@@ -89,6 +98,7 @@ class RunCommand : public cli::Command {
   unsigned uncrtn_ = 0;
   std::string xtra_cmd_;
   double scale_ = 1.0;
+  CLI::Option* scale_option_ = nullptr;
   std::uint32_t seed_ = 1;
   std::string sim_ttff_, sim_faults_, sim_truth_;
   bool json_ = false, quiet_ = false;
@@ -101,6 +111,17 @@ int RunCommand::Run() {
     return cli::kExitUsage;
   }
   const bool use_sim = at_port_.empty();
+  if (!use_sim) {
+    // A scaled clock only against a simulator: the ports' own, at its scale.
+    const TimeScaleChoice choice = ChooseRunTimeScale(
+        scale_option_->count() > 0 ? std::optional<double>(scale_) : std::nullopt, at_port_,
+        nmea_port_);
+    if (!choice.note.empty())
+      std::cerr << choice.note << "\n";
+    if (choice.refused)
+      return cli::kExitUsage;
+    scale_ = choice.scale;
+  }
 
   std::shared_ptr<platform::Clock> clock;
   if (scale_ != 1.0) {
@@ -175,7 +196,7 @@ int RunCommand::Run() {
             << (runs_ == 1 ? "" : "s") << (xtra_ ? ", XTRA" : "") << ", fix time-out "
             << g_config.GetTimeout() << " s" << (use_sim ? ", built-in simulator" : "") << " (AT "
             << at_port_ << ", NMEA " << nmea_port_ << ")" << (scale_ != 1.0 ? ", time scale " : "")
-            << (scale_ != 1.0 ? std::to_string(static_cast<int>(scale_)) : "") << "\n";
+            << (scale_ != 1.0 ? ScaleText(scale_) : "") << "\n";
 
   PortRequest request{at_port_, at_baud_, nmea_port_, nmea_baud_, false};
   const auto messages = hub.OpenPorts(request);
@@ -238,8 +259,16 @@ int RunCommand::Run() {
       std::fclose(fp);
     }
   }
+  bool summary_missing = false;
   if (json_) {
-    std::cout << summary_json;
+    summary_missing = summary_json.empty() || !nlohmann::json::accept(summary_json);
+    if (summary_missing) {
+      std::cerr << "zuvek-cli run: no summary to print: " << out.summary_path
+                << " could not be written or read back; make the day folder writable (and "
+                   "free space on it) and run the test again.\n";
+    } else {
+      std::cout << summary_json;
+    }
   } else {
     std::cout << "runtimes = " << out.statistics.nRuntimes << "\nfail times = " << out.failures
               << "\n";
@@ -269,6 +298,8 @@ int RunCommand::Run() {
   CloseDebugLog();
   if (g_interrupted)
     return cli::kExitInterrupted;
+  if (summary_missing)
+    return cli::kExitFailure;
   return out.completed && out.failures == 0 ? cli::kExitOk : cli::kExitFailure;
 }
 

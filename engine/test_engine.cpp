@@ -190,6 +190,7 @@ void TestEngine::Run::Execute() {
   const std::string base = paths_.result.substr(0, paths_.result.size() - 15);  // "_result_log.txt"
   if (!report_.Open(base))
     LOG_DEBUG("cannot create the CSV report of the test\n");
+  report_.SetTimeScale(env_.clock->Scale());
   env_.at_queue->Clear();
 
   for (;;) {
@@ -197,7 +198,9 @@ void TestEngine::Run::Execute() {
     if (previous >= e_.m_nTimes || bExitThread.load() != 0) {
       if (bExitThread.load() != 0 && previous < e_.m_nTimes)
         end_reason_ = "stopped";
-      completed_ = previous >= e_.m_nTimes && bExitThread.load() == 0;
+      // Every run made: complete, even when a Stop came in the last run's
+      // capture or closing pause.
+      completed_ = previous >= e_.m_nTimes;
       break;
     }
     if (Ending()) {

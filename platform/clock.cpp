@@ -71,6 +71,53 @@ LocalTime ScaledClock::Now() const {
   return ToLocalTime(wall_origin_ms_ + (MonotonicUs() - mono_origin_us_) / 1000);
 }
 
+AdjustableClock::AdjustableClock() {
+  origin_.real = std::chrono::steady_clock::now();
+  origin_.mono_us = RealMonotonicUs();
+  origin_.wall_ms = RealWallMs();
+}
+
+AdjustableClock::Origin AdjustableClock::Current() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return origin_;
+}
+
+std::int64_t AdjustableClock::MonotonicAt(const Origin& o) const {
+  const auto real = std::chrono::duration_cast<std::chrono::microseconds>(
+                        std::chrono::steady_clock::now() - o.real)
+                        .count();
+  return o.mono_us + static_cast<std::int64_t>(static_cast<double>(real) * o.scale);
+}
+
+void AdjustableClock::SetScale(double scale) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Origin next;
+  next.scale = scale > 0 ? scale : 1.0;
+  next.mono_us = MonotonicAt(origin_);
+  next.real = std::chrono::steady_clock::now();
+  next.wall_ms = RealWallMs();
+  origin_ = next;
+}
+
+void AdjustableClock::Sleep(DWORD ms) {
+  const double scale = Current().scale;
+  std::this_thread::sleep_for(std::chrono::microseconds(
+      static_cast<std::int64_t>(static_cast<double>(ms) * 1000.0 / scale)));
+}
+
+std::int64_t AdjustableClock::MonotonicUs() const {
+  return MonotonicAt(Current());
+}
+
+LocalTime AdjustableClock::Now() const {
+  const Origin o = Current();
+  return ToLocalTime(o.wall_ms + (MonotonicAt(o) - o.mono_us) / 1000);
+}
+
+double AdjustableClock::Scale() const {
+  return Current().scale;
+}
+
 FakeClock::FakeClock(std::int64_t start_us, std::int64_t wall_epoch_ms)
     : now_us_(start_us), start_us_(start_us), wall_epoch_ms_(wall_epoch_ms) {}
 

@@ -76,6 +76,34 @@ class ScaledClock final : public Clock {
   std::int64_t wall_origin_ms_;
 };
 
+// A clock whose speed is chosen late: the window makes it at start-up and
+// sets its scale when the ports are opened, real speed for a module and the
+// simulator's speed for the simulator's ports. Its monotonic time goes on
+// from where it was when the scale changes; its local time restarts from
+// the real local time and then advances at the new speed. Thread-safe.
+class AdjustableClock final : public Clock {
+ public:
+  AdjustableClock();
+  void SetScale(double scale);  // scale <= 0 means 1
+  void Sleep(DWORD ms) override;
+  std::int64_t MonotonicUs() const override;
+  LocalTime Now() const override;
+  double Scale() const override;
+
+ private:
+  struct Origin {
+    double scale = 1.0;
+    std::chrono::steady_clock::time_point real;
+    std::int64_t mono_us = 0;
+    std::int64_t wall_ms = 0;
+  };
+  Origin Current() const;
+  std::int64_t MonotonicAt(const Origin& o) const;
+
+  mutable std::mutex mutex_;
+  Origin origin_;
+};
+
 // A clock that only moves when told to. Sleep advances it at once by the
 // time asked, then runs the sleep hook, so a test can make things "arrive"
 // while the code under test sleeps. Thread-safe.

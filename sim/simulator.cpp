@@ -72,6 +72,14 @@ bool Simulator::Start(const SimOptions& options, std::string* error) {
     }
     at_link_ = at_pty_.link_path();
     nmea_link_ = nmea_pty_.link_path();
+    // Beside the links: the clock's speed, for the tool that opens them.
+    scale_path_ = platform::SimScalePath(folder, options.name);
+    if (!platform::PublishSimScale(scale_path_, clock_->Scale(), error)) {
+      scale_path_.clear();
+      at_pty_.Close();
+      nmea_pty_.Close();
+      return false;
+    }
   }
   responder_ = AtResponder(options.echo);
   {
@@ -115,6 +123,9 @@ void Simulator::Stop() {
   truth_.CloseAll();
   at_pty_.Close();
   nmea_pty_.Close();
+  if (!scale_path_.empty())
+    platform::RemoveSimScale(scale_path_);
+  scale_path_.clear();
   at_present_ = false;
   nmea_present_ = false;
   std::lock_guard lock(mutex_);

@@ -32,7 +32,7 @@ namespace sim {
 
 struct SimOptions {
   std::string name = "zuvek-sim";  // links are <name>-AT and <name>-NMEA
-  bool publish = true;             // publish links in the ports folder
+  bool publish = true;             // publish links (and the time scale) in the ports folder
   std::string ports_folder;        // empty: platform::SimPortsFolder()
   bool echo = true;                // command echo at start (ATE0/ATE1 switch it)
   double rate_hz = 1.0;            // epochs per second, 1 to 10
@@ -63,13 +63,16 @@ class Simulator {
   Simulator& operator=(const Simulator&) = delete;
 
   bool Start(const SimOptions& options, std::string* error);
-  // Stops the threads, closes the ports and removes the links. Idempotent.
+  // Stops the threads, closes the ports and removes the links and the
+  // published time scale. Idempotent.
   void Stop();
 
   std::string AtDevicePath() const { return at_path_; }
   std::string NmeaDevicePath() const { return nmea_path_; }
   std::string AtLinkPath() const { return at_link_; }
   std::string NmeaLinkPath() const { return nmea_link_; }
+  // The published time scale file (platform::SimScalePath); empty when unpublished.
+  std::string ScalePath() const { return scale_path_; }
 
   // Faults for run `run` (1-based) or every run, from now on.
   void SetRunFaults(int run, const FaultSet& faults);
@@ -116,6 +119,7 @@ class Simulator {
   PtyPair at_pty_;
   PtyPair nmea_pty_;
   std::string at_path_, nmea_path_, at_link_, nmea_link_;
+  std::string scale_path_;  // the published time scale; empty when not published
   AtResponder responder_;
   TruthLog truth_;
   std::atomic<bool> at_present_{false};

@@ -2,6 +2,7 @@
 // hostile settings file, a log folder that cannot be written, and Ctrl-C.
 #include <fcntl.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,7 +10,9 @@
 
 #include <chrono>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -208,6 +211,186 @@ TEST(CliRun, PortsThatDoNotOpenFail) {
                 cli.dir.path());
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("Open serial port failed!"), std::string::npos) << r.err;
+}
+
+// A pseudo-terminal no simulator published: it stands in for a real port.
+class PlainPty {
+ public:
+  PlainPty() {
+    fd_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    char name[128] = {};
+    if (fd_ >= 0 && grantpt(fd_) == 0 && unlockpt(fd_) == 0 &&
+        ptsname_r(fd_, name, sizeof name) == 0)
+      path_ = name;
+  }
+  ~PlainPty() {
+    if (fd_ >= 0)
+      close(fd_);
+  }
+  PlainPty(const PlainPty&) = delete;
+  PlainPty& operator=(const PlainPty&) = delete;
+  const std::string& Path() const { return path_; }
+  // What was written to the port so far.
+  std::string Written() {
+    std::string text;
+    char buf[256];
+    long n;
+    while ((n = read(fd_, buf, sizeof buf)) > 0)
+      text.append(buf, static_cast<size_t>(n));
+    return text;
+  }
+
+ private:
+  int fd_ = -1;
+  std::string path_;
+};
+
+// `zuvek-cli sim --name t` running in the background at a time scale, with
+// its own ports folder (ZUVEK_SIM_DIR of this process, and so of the runs).
+class PublishedSim {
+ public:
+  explicit PublishedSim(const std::string& scale) {
+    setenv("ZUVEK_SIM_DIR", dir_.path().c_str(), 1);
+    pid_ = fork();
+    if (pid_ == 0) {
+      int null = open("/dev/null", O_WRONLY);
+      dup2(null, 1);
+      dup2(null, 2);
+      execl(ZUVEK_CLI_PATH, ZUVEK_CLI_PATH, "sim", "--name", "t", "--time-scale", scale.c_str(),
+            "--ttff-hot", "1", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    at_link = dir_.file("t-AT");
+    nmea_link = dir_.file("t-NMEA");
+    for (int i = 0; i < 100 && !(fs::exists(at_link) && fs::exists(nmea_link) &&
+                                 fs::exists(dir_.file("t.scale")));
+         ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    std::error_code ec;
+    nmea_device = fs::read_symlink(nmea_link, ec).string();
+  }
+  ~PublishedSim() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+    unsetenv("ZUVEK_SIM_DIR");
+  }
+  PublishedSim(const PublishedSim&) = delete;
+  PublishedSim& operator=(const PublishedSim&) = delete;
+
+  std::string at_link, nmea_link, nmea_device;
+
+ private:
+  TempDir dir_;
+  pid_t pid_ = -1;
+};
+
+// The time_scale field of every data row of a runs CSV.
+std::vector<std::string> CsvTimeScales(const std::string& csv) {
+  std::vector<std::string> scales;
+  std::istringstream in(csv);
+  std::string line;
+  std::getline(in, line);  // header
+  const std::string header = line;
+  std::vector<std::string> names;
+  std::istringstream hs(header);
+  for (std::string name; std::getline(hs, name, ',');)
+    names.push_back(name);
+  const auto column = std::find(names.begin(), names.end(), "time_scale") - names.begin();
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::string field;
+    for (long i = 0; i <= column && std::getline(fields, field, ','); ++i) {
+    }
+    scales.push_back(field);
+  }
+  return scales;
+}
+
+TEST(CliRun, TimeScaleIsRefusedOnPortsThatAreNoSimulators) {
+  CliCopy cli;
+  PlainPty at, nmea;
+  ASSERT_FALSE(at.Path().empty());
+  ASSERT_FALSE(nmea.Path().empty());
+  auto r = Exec(cli.exe,
+                {"run", "--at-port", at.Path(), "--nmea-port", nmea.Path(), "--time-scale", "20",
+                 "--runs", "1", "-q"},
+                cli.dir.path());
+  EXPECT_EQ(r.code, 2) << r.err;
+  EXPECT_NE(r.err.find("--time-scale 20 is only for the simulator: " + at.Path() +
+                       " is not a port of a running `zuvek-cli sim`"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(at.Written(), "");  // refused before anything was sent
+}
+
+TEST(CliRun, ScaledRunsSayTheirScaleInTheCsvAndTheSummary) {
+  CliCopy cli;
+  auto r = Exec(cli.exe, {"run", "--restart", "hot", "--runs", "2", "--time-scale", "50"},
+                cli.dir.path());
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto summary =
+      nlohmann::json::parse(testsupport::ReadFile(cli.LogPath(r.out, "_summary.json")));
+  EXPECT_EQ(summary.at("time_scale").get<double>(), 50.0);
+  EXPECT_EQ(CsvTimeScales(testsupport::ReadFile(cli.LogPath(r.out, "_runs.csv"))),
+            (std::vector<std::string>{"50", "50"}));
+}
+
+TEST(CliRun, PortsOfAPublishedSimulatorRunAtItsScale) {
+  PublishedSim sim("50");
+  ASSERT_FALSE(sim.nmea_device.empty()) << "the simulator did not publish its ports";
+  ASSERT_EQ(sim.nmea_device.rfind("/dev/pts/", 0), 0u) << sim.nmea_device;
+  struct Case {
+    const char* legend;
+    std::vector<std::string> scale_args;
+    int code;
+    const char* said;  // on standard error
+  };
+  const Case cases[] = {
+      {"no --time-scale: the simulator's", {}, 0, "time scale 50, taken from the simulator \"t\""},
+      {"the same scale", {"--time-scale", "50"}, 0, "fix time-out"},
+      {"another scale",
+       {"--time-scale", "20"},
+       2,
+       "--time-scale 20 does not match the simulator \"t\" of these ports, which runs at time "
+       "scale 50"},
+      {"real time", {"--time-scale", "1"}, 2, "--time-scale 1 does not match"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.legend);
+    CliCopy cli;
+    // The AT port by its link, the NMEA port by its device.
+    std::vector<std::string> args{
+        "run",       "--at-port", sim.at_link, "--nmea-port", sim.nmea_device,
+        "--restart", "hot",       "--runs",    "1",           "--json"};
+    args.insert(args.end(), c.scale_args.begin(), c.scale_args.end());
+    auto r = Exec(cli.exe, args, cli.dir.path());
+    EXPECT_EQ(r.code, c.code) << r.err;
+    EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+    if (c.code == 0) {
+      EXPECT_LT(r.seconds, 10.0);  // 26 s of the module's time
+      EXPECT_EQ(nlohmann::json::parse(r.out).at("time_scale").get<double>(), 50.0) << r.out;
+    }
+  }
+}
+
+TEST(CliRun, JsonWithoutASummarySaysSoAndFails) {
+  CliCopy cli;
+  // Today's day folder is taken by a file: the summary cannot be written.
+  const std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&now, &tm);
+  char day[16];
+  std::strftime(day, sizeof day, "%Y-%m-%d", &tm);
+  testsupport::WriteFile(cli.dir.file(day), "a file, not a folder");
+  auto r = Exec(cli.exe, {"run", "--restart", "hot", "--runs", "1", "--time-scale", "50", "--json"},
+                cli.dir.path());
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("zuvek-cli run: no summary to print: "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("_summary.json could not be written"), std::string::npos) << r.err;
 }
 
 }  // namespace

@@ -389,3 +389,45 @@ TEST(TestEngine, ShutdownInEveryPhaseEndsWithinASecondAndKeepsTheFinishedRuns) {
 }
 
 }  // namespace
+
+namespace {
+
+// Wherever Stop lands, the end reason, the outcome's `completed` and the
+// summary's "finished" tell the same story: a Stop after the last run's fix
+// (its capture, its closing pause) leaves every run made, so the test is
+// complete; a Stop before that ends it early.
+TEST(TestEngine, EndReasonAndFinishedAgreeWhereverStopLands) {
+  struct Case {
+    const char* legend;
+    unsigned run;
+    RunPhase phase;
+    bool completed;
+    const char* reason;
+    std::size_t records;
+  };
+  const Case cases[] = {
+      {"last run's capture", 2, RunPhase::Capture, true, "completed", 2},
+      {"last run's closing pause", 2, RunPhase::ClosingPause, true, "completed", 2},
+      {"last run's fix wait", 2, RunPhase::FixWait, false, "stopped", 1},
+      {"first run's closing pause", 1, RunPhase::ClosingPause, false, "stopped", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.legend);
+    EngineHarness h;
+    h.module.ttff_ms = [](int) { return 3000; };
+    h.host.on_phase = [&](unsigned run, RunPhase phase) {
+      if (run == c.run && phase == c.phase)
+        h.engine->Stop();
+    };
+    h.RunTest(RESTART_HOT, 2);
+    const TestOutcome out = h.engine->LastOutcome();
+    EXPECT_EQ(out.completed, c.completed);
+    EXPECT_EQ(out.end_reason, c.reason);
+    EXPECT_EQ(out.records.size(), c.records);
+    const std::string summary = testsupport::ReadFile(out.summary_path);
+    const std::string finished = c.completed ? "\"finished\": true" : "\"finished\": false";
+    EXPECT_NE(summary.find(finished), std::string::npos) << summary;
+  }
+}
+
+}  // namespace

@@ -1,35 +1,70 @@
-// Start-up of the window: the clock it runs on and the demonstration
-// options it accepts or refuses.
+// Start-up of the window: the clock it runs on (real time, scaled only for
+// a simulator's ports) and the demonstration options it accepts or refuses.
+#include <QTemporaryDir>
 #include <QTest>
 #include <cstdlib>
+#include <optional>
 
+#include "app/core/module_hub.h"
 #include "app/demo_driver.h"
 #include "app/zuvek_app.h"
+#include "sim/simulator.h"
+#include "tests/gui/window_fixture.h"
 
 class StartUpTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void TheTimeScaleComesFromTheEnvironment() {
+  void TheTimeScaleAskedComesFromTheEnvironment() {
     struct Case {
       const char* legend;
       const char* value;  // null: unset
-      double scale;
+      std::optional<double> asked;
     };
     const Case cases[] = {
-        {"unset: real time", nullptr, 1.0},        {"a number: that scale", "20", 20.0},
-        {"a fraction is a scale too", "0.5", 0.5}, {"zero is no scale: real time", "0", 1.0},
-        {"negative: real time", "-3", 1.0},        {"not a number: real time", "fast", 1.0},
-        {"beyond 1000: real time", "5000", 1.0},
+        {"unset: nothing asked", nullptr, std::nullopt},
+        {"a number: that scale", "20", 20.0},
+        {"a fraction is a scale too", "0.5", 0.5},
+        {"zero is no scale", "0", std::nullopt},
+        {"negative: nothing asked", "-3", std::nullopt},
+        {"not a number: nothing asked", "fast", std::nullopt},
+        {"beyond 1000: nothing asked", "5000", std::nullopt},
     };
     for (const Case& c : cases) {
       if (c.value)
         qputenv("ZUVEK_TIME_SCALE", c.value);
       else
         qunsetenv("ZUVEK_TIME_SCALE");
-      QVERIFY2(MakeWindowClock()->Scale() == c.scale, c.legend);
+      QVERIFY2(WindowTimeScaleAsked() == c.asked, c.legend);
+      // Whatever is asked, the window starts at real time: the ports decide.
+      QVERIFY2(MakeWindowClock()->Scale() == 1.0, c.legend);
     }
     qunsetenv("ZUVEK_TIME_SCALE");
+  }
+
+  void TheClockIsScaledOnlyForTheSimulatorsPorts() {
+    QTemporaryDir folder;
+    qputenv("ZUVEK_SIM_DIR", folder.path().toUtf8());
+    sim::Simulator simulator(std::make_shared<platform::ScaledClock>(20));
+    sim::SimOptions options;
+    options.name = "shot";
+    std::string error;
+    QVERIFY2(simulator.Start(options, &error), error.c_str());
+    guitest::Pty at, nmea;
+    QVERIFY(at.Ok() && nmea.Ok());
+    auto clock = MakeWindowClock();
+    // Plain pseudo-terminals stand in for a module: real time.
+    ChooseWindowClockScale(*clock, 20.0, PortRequest{at.Path(), 115200, nmea.Path(), 115200});
+    QCOMPARE(clock->Scale(), 1.0);
+    ChooseWindowClockScale(
+        *clock, 20.0,
+        PortRequest{simulator.AtLinkPath(), 115200, simulator.NmeaLinkPath(), 115200});
+    QCOMPARE(clock->Scale(), 20.0);
+    // Back on a module's ports: real time again.
+    ChooseWindowClockScale(*clock, 20.0, PortRequest{at.Path(), 115200, nmea.Path(), 115200});
+    QCOMPARE(clock->Scale(), 1.0);
+    simulator.Stop();
+    qunsetenv("ZUVEK_SIM_DIR");
   }
 
   void DemoOptionsAreCheckedBeforeUse() {

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -22,6 +23,7 @@
 #include "app/options_dialog.h"
 #include "app/qt/dialog_units.h"
 #include "app/zuvek_dlg.h"
+#include "controls/elided_combo_box.h"
 #include "controls/label.h"
 #include "engine/results.h"
 #include "tests/gui/window_fixture.h"
@@ -124,6 +126,47 @@ class ZuvekDlgTest : public QObject {
       dlg.grab().save(qEnvironmentVariable("ZUVEK_GRAB"));
     QCOMPARE(MenuAction(dlg, "32771")->text(), QStringLiteral("Option"));
     QCOMPARE(MenuAction(dlg, "16")->text(), QStringLiteral("&About ZUVEK..."));
+  }
+
+  void TheWindowHasAMinimiseBox() {
+    platform::RealClock clock;
+    Scratch scratch(clock);
+    CZUVEKDlg dlg(clock, scratch.folders);
+    QCOMPARE(dlg.windowType(), Qt::Window);
+    const Qt::WindowFlags flags = dlg.windowFlags();
+    QVERIFY(flags.testFlag(Qt::WindowMinimizeButtonHint));
+    QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
+    QVERIFY(flags.testFlag(Qt::WindowTitleHint));
+    QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));  // its size is fixed
+  }
+
+  void LongPortPathsStayApartInTheClosedLists() {
+    platform::RealClock clock;
+    Scratch scratch(clock);
+    CZUVEKDlg dlg(clock, scratch.folders);
+    dlg.show();
+    // A module's AT and NMEA ports: by-id names that differ only at their end.
+    const std::string stem =
+        "/dev/serial/by-id/usb-Quectel_Incorporated_EC25_Module_0123456789ABCDEF-if0";
+    const std::string at = stem + "2-port0", nmea = stem + "1-port0";
+    for (int id : {1013, 1019}) {
+      auto* combo = dlg.ItemAs<QComboBox>(id);
+      ChoosePort(dlg, id, at);
+      const QImage shown_at = combo->grab().toImage();
+      QCOMPARE(combo->toolTip(), QString::fromStdString(at));
+      QCOMPARE(combo->itemData(combo->currentIndex(), Qt::ToolTipRole).toString(),
+               QString::fromStdString(at));
+      ChoosePort(dlg, id, nmea);
+      const QImage shown_nmea = combo->grab().toImage();
+      QCOMPARE(combo->toolTip(), QString::fromStdString(nmea));
+      QVERIFY2(shown_at != shown_nmea, "the closed list shows both paths alike");
+      // What it shows: the start, an ellipsis and the end that tells the ports apart.
+      auto* elided = qobject_cast<qtui::ElidedComboBox*>(combo);
+      QVERIFY(elided);
+      const QString shown = elided->DisplayedText();
+      QVERIFY2(shown.startsWith("/") && shown.contains(QChar(0x2026)) && shown.endsWith("1-port0"),
+               qPrintable(shown));
+    }
   }
 
   void ClosingSavesTheFourSelectionsAndTheyComeBack() {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 namespace {
@@ -44,6 +45,37 @@ TEST(ScaledClock, LocalTimeAdvancesScaled) {
 TEST(ScaledClock, NonPositiveScaleMeansRealSpeed) {
   ScaledClock clock(0.0);
   EXPECT_DOUBLE_EQ(clock.Scale(), 1.0);
+}
+
+TEST(AdjustableClock, RunsRealUntilScaledAndGoesOnWithoutAJump) {
+  platform::AdjustableClock clock;
+  EXPECT_DOUBLE_EQ(clock.Scale(), 1.0);
+  const std::int64_t real_now = std::chrono::duration_cast<std::chrono::microseconds>(
+                                    std::chrono::steady_clock::now().time_since_epoch())
+                                    .count();
+  EXPECT_LT(std::llabs(clock.MonotonicUs() - real_now), 100'000);  // the real clock's time
+  clock.SetScale(20.0);
+  EXPECT_DOUBLE_EQ(clock.Scale(), 20.0);
+  const auto real_start = std::chrono::steady_clock::now();
+  const auto mono_start = clock.MonotonicUs();
+  clock.Sleep(10000);
+  const auto real_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now() - real_start)
+                           .count();
+  EXPECT_GE(real_ms, 495);
+  EXPECT_LT(real_ms, 2000);
+  const auto scaled_end = clock.MonotonicUs();
+  EXPECT_GE(scaled_end - mono_start, 10'000'000);
+  // Back to real time: monotonic goes on from where it was, local time is real again.
+  clock.SetScale(0);
+  EXPECT_DOUBLE_EQ(clock.Scale(), 1.0);
+  EXPECT_GE(clock.MonotonicUs(), scaled_end);
+  EXPECT_LT(clock.MonotonicUs() - scaled_end, 100'000);
+  const platform::LocalTime local = clock.Now();
+  const platform::LocalTime real = platform::RealClock().Now();
+  const int apart = std::abs((local.hour * 3600 + local.minute * 60 + local.second) -
+                             (real.hour * 3600 + real.minute * 60 + real.second));
+  EXPECT_TRUE(apart <= 1 || apart >= 24 * 3600 - 1) << apart;
 }
 
 TEST(FakeClock, MovesOnlyWhenSleptOrAdvanced) {
