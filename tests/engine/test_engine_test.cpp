@@ -7,6 +7,7 @@
 
 #include "engine/at_exchange.h"
 #include "engine/module_commands.h"
+#include "platform/file_writes.h"
 #include "tests/engine/engine_harness.h"
 
 namespace {
@@ -386,6 +387,58 @@ TEST(TestEngine, ShutdownInEveryPhaseEndsWithinASecondAndKeepsTheFinishedRuns) {
     EXPECT_NE(log.find("average = "), std::string::npos);  // statistics of the finished runs
     EXPECT_LE(h.module.Starts(), 2);
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TestEngine, AFullDiskIsToldOncePerFileListedInTheSummaryAndTheTestGoesOn) {
+  platform::ResetWriteFailures();
+  EngineHarness h;
+  g_config.SetTimeout(60);
+  h.module.ttff_ms = [](int) -> std::int64_t { return 20000; };
+  // The NMEA log's file system fills up after its first few kilobytes.
+  std::size_t used = 0;
+  auto previous = platform::SetWriteFault([&used](const std::string& path, std::size_t size) {
+    if (path.size() < 13 || path.compare(path.size() - 13, 13, "_nmea_log.txt") != 0)
+      return 0;
+    if (used + size > 2000)
+      return ENOSPC;
+    used += size;
+    return 0;
+  });
+  h.RunTest(RESTART_COLD, 3);
+  platform::SetWriteFault(std::move(previous));
+  const TestOutcome out = h.engine->LastOutcome();
+  // Told once, naming the file and what to do.
+  ASSERT_EQ(h.host.storage_problems.size(), 1u);
+  EXPECT_EQ(h.host.storage_problems[0].rfind("Cannot write " + out.logs.nmea + ": ", 0), 0u)
+      << h.host.storage_problems[0];
+  EXPECT_NE(h.host.storage_problems[0].find("Free space on "), std::string::npos);
+  // The test went on: every run is recorded everywhere else.
+  EXPECT_TRUE(out.completed);
+  EXPECT_EQ(h.results.size(), 3u);
+  EXPECT_NE(h.ResultLog().find("runtimes = 3\nfail times = 0\n"), std::string::npos);
+  EXPECT_EQ(Occurrences(testsupport::ReadFile(out.csv_path), "\n"), 4u);
+  EXPECT_LE(h.NmeaLog().size(), 2000u);
+  // The outcome and the summary say which file is incomplete.
+  EXPECT_EQ(out.incomplete_files, std::vector<std::string>{out.logs.nmea});
+  const std::string summary = testsupport::ReadFile(out.summary_path);
+  EXPECT_NE(summary.find("\"incomplete_files\": [\n    \"" + out.logs.nmea + "\"\n  ]"),
+            std::string::npos)
+      << summary;
+  platform::ResetWriteFailures();
+}
+
+TEST(TestEngine, ASummaryWithoutTroubleHasNoIncompleteList) {
+  platform::ResetWriteFailures();
+  EngineHarness h;
+  h.module.ttff_ms = [](int) -> std::int64_t { return 20000; };
+  h.RunTest(RESTART_HOT, 1);
+  const std::string summary = testsupport::ReadFile(h.engine->LastOutcome().summary_path);
+  EXPECT_EQ(summary.find("incomplete"), std::string::npos) << summary;
+  EXPECT_TRUE(h.host.storage_problems.empty());
 }
 
 }  // namespace
