@@ -410,10 +410,7 @@ void TestEngine::Run::WarnWhenSpaceIsShort() {
       !env_.nmea_log_dir.empty() && platform::SameFileSystem(env_.nmea_log_dir, env_.day_dir);
   const std::string warning = SpaceWarning(need, env_.day_dir, platform::MountPointOf(env_.day_dir),
                                            platform::FreeBytes(env_.day_dir));
-  if (warning.empty())
-    return;
-  LOG_DEBUG((warning + "\n").c_str());
-  if (env_.host)
+  if (!warning.empty() && env_.host)
     env_.host->OnStorageProblem(warning);
 }
 

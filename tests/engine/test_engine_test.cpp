@@ -8,6 +8,7 @@
 #include "engine/at_exchange.h"
 #include "engine/module_commands.h"
 #include "platform/file_writes.h"
+#include "platform/free_space.h"
 #include "tests/engine/engine_harness.h"
 
 namespace {
@@ -429,6 +430,22 @@ TEST(TestEngine, AFullDiskIsToldOncePerFileListedInTheSummaryAndTheTestGoesOn) {
             std::string::npos)
       << summary;
   platform::ResetWriteFailures();
+}
+
+TEST(TestEngine, ADayFolderTooSmallForTheTestIsToldBeforeItStarts) {
+  EngineHarness h;
+  g_config.SetTimeout(60);
+  h.module.ttff_ms = [](int) -> std::int64_t { return 20000; };
+  auto previous = platform::SetFreeBytesFake([](const std::string&) { return 100 * 1024; });
+  h.RunTest(RESTART_HOT, 5);
+  platform::SetFreeBytesFake(std::move(previous));
+  ASSERT_EQ(h.host.storage_problems.size(), 1u);
+  const std::string& w = h.host.storage_problems[0];
+  EXPECT_EQ(w.rfind("The day folder " + h.tmp.path().string() + " has 100 KiB free on ", 0), 0u)
+      << w;
+  EXPECT_NE(w.find("5 runs x (60 s time-out + 10 s logging after the fix)"), std::string::npos)
+      << w;
+  EXPECT_EQ(h.results.size(), 5u);  // the test went on
 }
 
 TEST(TestEngine, ASummaryWithoutTroubleHasNoIncompleteList) {
