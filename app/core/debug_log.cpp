@@ -74,7 +74,9 @@ std::string PrepareDebugLogIn(const std::string& program_folder, const platform:
   const std::string name = DebugLogName(clock.Now());
   CloseDebugLog();
   std::FILE* fp = std::fopen(name.c_str(), "w");
-  platform::TrackFile(fp, name);
+  // Named in full when a write to it fails.
+  char cwd[4096];
+  platform::TrackFile(fp, getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" + name : name);
   SetDebugLogStream(fp);
   return fp ? name : std::string();
 }
