@@ -77,6 +77,8 @@ class CZUVEKDlg : public QDialog, public EngineHost {
   void EnableSetupControls(bool enable) override;
   void ShowMessage(const std::string& text) override;
   void ClearLiveViewAfterRun() override;
+  // From any thread: one box on the GUI thread, then the debug log.
+  void OnStorageProblem(const std::string& sentence) override;
 
   int RunState() const { return m_engine.RunState(); }
   ModuleHub& Hub() { return m_hub; }

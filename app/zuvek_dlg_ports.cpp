@@ -64,6 +64,21 @@ void CZUVEKDlg::OnPortLost(const std::string& text) {
   });
 }
 
+void CZUVEKDlg::OnStorageProblem(const std::string& sentence) {
+  // Told by the worker or from inside the receive path: neither waits for
+  // the user, so the test goes on while the box is up.
+  QPointer<CZUVEKDlg> self(this);
+  QMetaObject::invokeMethod(
+      this,
+      [self, sentence] {
+        if (!self)
+          return;
+        qtui::ShowMessageBox(QString::fromStdString(sentence), self);
+        LOG_DEBUG((sentence + "\n").c_str());  // where it can still be written
+      },
+      Qt::QueuedConnection);
+}
+
 bool CZUVEKDlg::IsImportXtraChecked() {
   bool checked = false;
   m_target.Invoke([this, &checked] { checked = IsChecked(1037); });

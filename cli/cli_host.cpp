@@ -41,6 +41,10 @@ void CliHost::OnLogFailure(const std::string& path) {
   Say("zuvek-cli: cannot create " + path);
 }
 
+void CliHost::OnStorageProblem(const std::string& sentence) {
+  Say("zuvek-cli: " + sentence);
+}
+
 void CliHost::ClearLiveViewAfterRun() {
   target_.Invoke([this] { hub_.OnRunEndReset(); });
 }

@@ -27,6 +27,7 @@ class CliHost : public EngineHost {
   void ClearLiveViewAfterRun() override;
   void OnPhase(unsigned run, RunPhase phase) override;
   void OnLogFailure(const std::string& path) override;
+  void OnStorageProblem(const std::string& sentence) override;
 
   // On the main thread: a recorded run arrived (WM_USER+1000).
   void OnResult(const TestResult& result);

@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <iostream>
@@ -19,6 +20,7 @@
 #include "config/app_config.h"
 #include "engine/module_commands.h"
 #include "engine/test_engine.h"
+#include "platform/file_writes.h"
 #include "platform/message_loop.h"
 #include "sim/simulator.h"
 
@@ -34,6 +36,19 @@ std::string ScaleText(double scale) {
   char text[32];
   std::snprintf(text, sizeof text, "%g", scale);
   return text;
+}
+
+// "; incomplete files: a, b" when a log or result file lost a write.
+std::string IncompleteNote(const TestOutcome& out) {
+  std::vector<std::string> files = out.incomplete_files;
+  for (const auto& f : platform::WriteFailures()) {
+    if (std::find(files.begin(), files.end(), f.path) == files.end())
+      files.push_back(f.path);
+  }
+  std::string note;
+  for (const auto& f : files)
+    note += (note.empty() ? "; incomplete files: " : ", ") + f;
+  return note;
 }
 
 class RunCommand : public cli::Command {
@@ -80,7 +95,10 @@ class RunCommand : public cli::Command {
         "Settings not given come from TTFF.cfg in the working directory (never written here).\n"
         "Exit codes: 0 every run found a fix; 1 a run failed, the test ended early or the\n"
         "ports could not be opened; 2 bad command line (or --time-scale on ports that are\n"
-        "not a simulator's); 130 interrupted (Ctrl-C), after the finished runs were written.");
+        "not a simulator's); 130 interrupted (Ctrl-C), after the finished runs were written.\n"
+        "Exit code 1 also when a log or result file lost a write (a full disk): the\n"
+        "test goes on, standard error names the file, the summary lists it.\n"
+        "SIGTERM and SIGHUP (a closed terminal) end the test like Ctrl-C.");
     return sub;
   }
 
@@ -225,6 +243,10 @@ int RunCommand::Run() {
   sigemptyset(&sa.sa_mask);
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
+  // A dropped SSH session or a closed terminal ends the test the same way,
+  // and a reader of our output that went with it does not kill us.
+  sigaction(SIGHUP, &sa, nullptr);
+  signal(SIGPIPE, SIG_IGN);
 
   TestEngine engine(hub.MakeEngineEnvironment(host));
   engine.Start(Restart(), runs_);
@@ -290,7 +312,7 @@ int RunCommand::Run() {
       } catch (...) {
       }
     }
-    std::cout << "ended: " << out.end_reason << "\n";
+    std::cout << "ended: " << out.end_reason << IncompleteNote(out) << "\n";
     std::cout << "logs: " << out.logs.result << "\n      " << out.logs.at << "\n      "
               << out.logs.nmea << "\n      " << out.csv_path << "\n      " << out.summary_path
               << "\n";
@@ -300,6 +322,8 @@ int RunCommand::Run() {
     return cli::kExitInterrupted;
   if (summary_missing)
     return cli::kExitFailure;
+  if (!platform::WriteFailures().empty())
+    return cli::kExitFailure;  // a log or result file is incomplete
   return out.completed && out.failures == 0 ? cli::kExitOk : cli::kExitFailure;
 }
 

@@ -46,4 +46,9 @@ class EngineHost {
   virtual void OnPhase(unsigned /*run*/, RunPhase /*phase*/) {}
   // A per-test log could not be opened (the engine also shows "fopen failed!").
   virtual void OnLogFailure(const std::string& /*path*/) {}
+  // A log or result file lost a write (told once per file), or the day
+  // folder has less room than the test may need: a sentence naming the file
+  // or folder and what to do. The test goes on. Called from the thread that
+  // wrote (the worker, or the host's own thread for the all-NMEA log).
+  virtual void OnStorageProblem(const std::string& /*sentence*/) {}
 };

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/core/debug_log.h"
+#include "platform/file_writes.h"
 #include "platform/folders.h"
 
 std::string FormatTimeOfDay(const platform::Clock& clock) {
@@ -36,10 +37,7 @@ void LogDebug(const char* message, int line) {
 }
 
 bool WriteLog(std::FILE* fp, const char* data, std::size_t size) {
-  if (!fp)
-    return false;
-  const bool ok = std::fwrite(data, 1, size, fp) == size;
-  return std::fflush(fp) == 0 && ok;
+  return platform::CheckedWrite(fp, data, size);
 }
 
 bool WriteLog(std::FILE* fp, const std::string& text) {

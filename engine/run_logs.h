@@ -23,7 +23,8 @@ void LogDebug(const char* message, int line);
 #define LOG_DEBUG(message) LogDebug((message), __LINE__)
 
 // Writes the bytes and flushes; does nothing without a stream.
-// Returns false when the stream refused them.
+// Returns false when the stream refused them; the first refusal of a tracked
+// log is told to the user (platform/file_writes.h).
 bool WriteLog(std::FILE* fp, const char* data, std::size_t size);
 bool WriteLog(std::FILE* fp, const std::string& text);
 

@@ -1,11 +1,14 @@
 #include "engine/test_engine.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "config/app_config.h"
 #include "engine/at_exchange.h"
 #include "engine/fix_detection.h"
 #include "engine/module_commands.h"
+#include "engine/space_estimate.h"
+#include "platform/free_space.h"
 
 std::atomic<int> bExitThread{0};
 
@@ -58,11 +61,19 @@ const char* RunPhaseName(RunPhase phase) {
   return "?";
 }
 
-TestEngine::TestEngine(EngineEnvironment env) : env_(std::move(env)) {}
+TestEngine::TestEngine(EngineEnvironment env) : env_(std::move(env)) {
+  // The first lost write of every log, the engine's own and the program's.
+  EngineHost* host = env_.host;
+  previous_listener_ = platform::SetWriteFailureListener([host](const platform::WriteFailure& f) {
+    if (host)
+      host->OnStorageProblem(platform::WriteFailureSentence(f));
+  });
+}
 
 TestEngine::~TestEngine() {
   RequestShutdown();
   Join();
+  platform::SetWriteFailureListener(std::move(previous_listener_));
 }
 
 bool TestEngine::Start(int restart_type, unsigned times) {
@@ -113,6 +124,7 @@ class TestEngine::Run {
   bool QueryAndFirstStop(unsigned n);
   bool DeleteAndXtra(unsigned n);
   bool Xtra();
+  void WarnWhenSpaceIsShort();
   void EndTest();
 
   void Write(const std::string& cmd) {
@@ -142,6 +154,7 @@ class TestEngine::Run {
   }
   std::FILE* OpenLog(const std::string& path) {
     std::FILE* fp = std::fopen(path.c_str(), "w");
+    platform::TrackFile(fp, path);
     if (!fp) {
       if (env_.host)
         env_.host->OnLogFailure(path);
@@ -181,6 +194,7 @@ void TestEngine::Run::Execute() {
   unsigned counter = 0;
   bExitThread = 0;
   env_.target->Post(kMsgTestStarted);
+  WarnWhenSpaceIsShort();
   const std::string stem = FormatTimeOfDay(*env_.clock);
   paths_ = MakeTestLogPaths(env_.day_dir, stem);
   nmea_log_ = OpenLog(paths_.nmea);
@@ -389,6 +403,20 @@ bool TestEngine::Run::Xtra() {
   return EndBecause("no reply to the XTRA data command");
 }
 
+void TestEngine::Run::WarnWhenSpaceIsShort() {
+  SpaceNeed need;
+  need.runs = e_.m_nTimes;
+  need.timeout_s = static_cast<unsigned>(std::max(0, g_config.GetTimeout()));
+  need.interval_s = static_cast<unsigned>(std::max(0, g_config.GetIntervalSleep()));
+  need.nmea_bytes_per_s = env_.nmea_byte_rate ? env_.nmea_byte_rate() : 0.0;
+  need.all_nmea_log_beside =
+      !env_.nmea_log_dir.empty() && platform::SameFileSystem(env_.nmea_log_dir, env_.day_dir);
+  const std::string warning = SpaceWarning(need, env_.day_dir, platform::MountPointOf(env_.day_dir),
+                                           platform::FreeBytes(env_.day_dir));
+  if (!warning.empty() && env_.host)
+    env_.host->OnStorageProblem(warning);
+}
+
 void TestEngine::Run::EndTest() {
   if (!durations_.empty()) {
     FillDurationStatistics(durations_, stats_);
@@ -396,6 +424,7 @@ void TestEngine::Run::EndTest() {
     WriteStatistics(stats_, result_log_);
   }
   report_.WriteSummary(failures_, completed_);
+  const std::vector<std::string> incomplete = platform::IncompleteOpenFiles();
   report_.Close();
   {
     std::lock_guard<std::mutex> lock(e_.outcome_mutex_);
@@ -410,11 +439,11 @@ void TestEngine::Run::EndTest() {
     o.csv_path = report_.CsvPath();
     o.summary_path = report_.SummaryPath();
     o.records = report_.Records();
+    o.incomplete_files = incomplete;
   }
   env_.target->Post(kMsgTestFinished);
   for (std::FILE** fp : {&nmea_log_, &at_log_, &result_log_}) {
-    if (*fp)
-      std::fclose(*fp);
+    platform::CloseTrackedFile(*fp);
     *fp = nullptr;
   }
   e_.m_nRunState = 0;

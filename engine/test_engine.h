@@ -20,6 +20,7 @@
 #include "engine/test_report.h"
 #include "engine/wait_context.h"
 #include "platform/clock.h"
+#include "platform/file_writes.h"
 #include "platform/message_target.h"
 #include "serial/line_queue.h"
 
@@ -34,6 +35,10 @@ struct EngineEnvironment {
   EngineHost* host = nullptr;
   // The day folder the per-test logs go to.
   std::string day_dir;
+  // The folder of the all-NMEA log (empty: none).
+  std::string nmea_log_dir;
+  // NMEA bytes per second of the clock seen on the port so far; 0 unknown.
+  std::function<double()> nmea_byte_rate;
 };
 
 // How the last test ended, for hosts that report it.
@@ -48,6 +53,8 @@ struct TestOutcome {
   std::string csv_path;
   std::string summary_path;
   std::vector<RunRecord> records;
+  // The open logs that lost a write by the end of the test.
+  std::vector<std::string> incomplete_files;
 };
 
 class TestEngine {
@@ -87,4 +94,5 @@ class TestEngine {
   std::thread worker_;
   mutable std::mutex outcome_mutex_;
   TestOutcome outcome_;
+  platform::WriteFailureListener previous_listener_;
 };

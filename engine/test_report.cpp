@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 
 #include <nlohmann/json.hpp>
 
 #include "engine/module_commands.h"
 #include "engine/run_logs.h"
+#include "platform/file_writes.h"
 
 SeriesStatistics ComputeSeries(std::vector<double> values) {
   SeriesStatistics s;
@@ -45,13 +45,16 @@ bool TestReport::Open(const std::string& base) {
   csv_ = std::fopen(csv_path_.c_str(), "w");
   if (!csv_)
     return false;
-  WriteLog(csv_, std::string("run,result,ttff_s,ttff_precise_s,restart_type,xtra,start_time,time_scale,reason\n"));
+  platform::TrackFile(csv_, csv_path_);
+  WriteLog(
+      csv_,
+      std::string(
+          "run,result,ttff_s,ttff_precise_s,restart_type,xtra,start_time,time_scale,reason\n"));
   return true;
 }
 
 void TestReport::Close() {
-  if (csv_)
-    std::fclose(csv_);
+  platform::CloseTrackedFile(csv_);
   csv_ = nullptr;
 }
 
@@ -116,20 +119,17 @@ std::string TestReport::SummaryJson(int failures, bool finished) const {
   j["time_scale"] = time_scale_;
   j["ttff_s"] = SeriesJson(ComputeSeries(ttff));
   j["ttff_precise_s"] = SeriesJson(ComputeSeries(precise));
+  // Only when a log lost a write, so that a test without trouble writes the
+  // same bytes as ever.
+  const auto incomplete = platform::IncompleteOpenFiles();
+  if (!incomplete.empty())
+    j["incomplete_files"] = incomplete;
   return j.dump(2) + "\n";
 }
 
-void TestReport::WriteSummary(int failures, bool finished) {
+bool TestReport::WriteSummary(int failures, bool finished) {
   if (summary_path_.empty())
-    return;
-  const std::string tmp = summary_path_ + ".tmp";
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out)
-      return;
-    out << SummaryJson(failures, finished);
-    if (!out)
-      return;
-  }
-  std::rename(tmp.c_str(), summary_path_.c_str());
+    return false;
+  // A good copy is replaced only by a complete new one.
+  return platform::ReplaceFile(summary_path_, SummaryJson(failures, finished)) == 0;
 }

@@ -41,12 +41,14 @@ class TestReport {
   // Appends the run's CSV row (flushed) and rewrites the summary.
   void Add(const RunRecord& record);
   // Rewrites the JSON summary (also done by Add); failures = runs whose fix
-  // wait ended without a fix, including one interrupted by a stop.
-  void WriteSummary(int failures, bool finished);
+  // wait ended without a fix, including one interrupted by a stop. The old
+  // summary stays when the new one cannot be written whole (false).
+  bool WriteSummary(int failures, bool finished);
 
   const std::vector<RunRecord>& Records() const { return records_; }
   const std::string& CsvPath() const { return csv_path_; }
   const std::string& SummaryPath() const { return summary_path_; }
+  // With "incomplete_files" when an open log lost a write.
   std::string SummaryJson(int failures, bool finished) const;
 
  private:

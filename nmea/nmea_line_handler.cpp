@@ -5,6 +5,7 @@
 
 #include "nmea/gsa.h"
 #include "nmea/gsv.h"
+#include "platform/file_writes.h"
 
 std::FILE* g_fp_nmea_all = nullptr;
 
@@ -32,10 +33,8 @@ NmeaLineHandler::NmeaLineHandler(LiveView& view, SatelliteBarSink sink)
 int NmeaLineHandler::OnNmeaLine(const char* text) {
   if (text == nullptr)
     return 0;
-  if (g_fp_nmea_all != nullptr) {
-    std::fwrite(text, 1, std::strlen(text), g_fp_nmea_all);
-    std::fflush(g_fp_nmea_all);
-  }
+  if (g_fp_nmea_all != nullptr)
+    platform::CheckedWrite(g_fp_nmea_all, text, std::strlen(text));
   if (HasTwoDollars(text))
     return 0;
 

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/file_writes.h"
 #include "platform/folders.h"
 
 std::FILE* g_fp_debug_log = nullptr;
@@ -23,11 +24,18 @@ std::FILE* SetDebugLogStream(std::FILE* fp) {
 }
 
 bool WriteDebugLog(const char* data, std::size_t size) {
-  std::lock_guard<std::mutex> lock(g_debug_log_mutex);
-  if (!g_fp_debug_log)
-    return false;
-  const bool ok = std::fwrite(data, 1, size, g_fp_debug_log) == size;
-  return std::fflush(g_fp_debug_log) == 0 && ok;
+  std::FILE* fp = nullptr;
+  int error = 0;
+  {
+    std::lock_guard<std::mutex> lock(g_debug_log_mutex);
+    if (!g_fp_debug_log)
+      return false;
+    fp = g_fp_debug_log;
+    error = platform::WriteAndFlush(fp, data, size);
+  }
+  // Told outside the lock: the listener may write to the debug log itself.
+  platform::NoteWriteError(fp, error);
+  return error == 0;
 }
 
 std::string DebugLogName(const platform::LocalTime& t) {
@@ -66,6 +74,9 @@ std::string PrepareDebugLogIn(const std::string& program_folder, const platform:
   const std::string name = DebugLogName(clock.Now());
   CloseDebugLog();
   std::FILE* fp = std::fopen(name.c_str(), "w");
+  // Named in full when a write to it fails.
+  char cwd[4096];
+  platform::TrackFile(fp, getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" + name : name);
   SetDebugLogStream(fp);
   return fp ? name : std::string();
 }
@@ -75,7 +86,5 @@ std::string PrepareDebugLog() {
 }
 
 void CloseDebugLog() {
-  std::FILE* fp = SetDebugLogStream(nullptr);
-  if (fp)
-    std::fclose(fp);
+  platform::CloseTrackedFile(SetDebugLogStream(nullptr));
 }

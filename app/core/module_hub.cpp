@@ -1,7 +1,10 @@
 #include "app/core/module_hub.h"
 
+#include <cstring>
+
 #include "engine/engine_host.h"
 #include "engine/run_logs.h"
+#include "platform/file_writes.h"
 #include "platform/folders.h"
 
 ModuleHub::ModuleHub(platform::MessageTarget& target, platform::Clock& clock,
@@ -16,7 +19,10 @@ ModuleHub::ModuleHub(platform::MessageTarget& target, platform::Clock& clock,
   receive_path_.SetMessageNumber(com_msg_);
   target_.On(com_msg_, [this](WPARAM w, LPARAM l) { return OnSerialMessage(w, l); });
   target_.On(kMsgNmeaLine, [this](WPARAM w, LPARAM) -> LRESULT {
-    return nmea_.OnNmeaLine(reinterpret_cast<const char*>(w));
+    const char* line = reinterpret_cast<const char*>(w);
+    if (line)
+      nmea_bytes_ += std::strlen(line);
+    return nmea_.OnNmeaLine(line);
   });
   target_.On(kMsgClearPosition, [this](WPARAM, LPARAM) -> LRESULT {
     nmea_.ResetAtRunStart();
@@ -76,12 +82,14 @@ std::vector<std::string> ModuleHub::OpenPorts(const PortRequest& request) {
     m_serial_at.Write("AT+WGPS=1\r\n");
   nmea_all_path_ = folders_.GetNmeaLogDir() + platform::kPathSeparator + FormatTimeOfDay(clock_) +
                    "_nmea_log_all.txt";
-  if (g_fp_nmea_all)
-    std::fclose(g_fp_nmea_all);
+  platform::CloseTrackedFile(g_fp_nmea_all);
   g_fp_nmea_all = std::fopen(nmea_all_path_.c_str(), "w");
+  platform::TrackFile(g_fp_nmea_all, nmea_all_path_);
   if (!g_fp_nmea_all)
     LOG_DEBUG(("cannot create " + nmea_all_path_ + "\n").c_str());
   m_vec_receive_nmea.Clear();
+  nmea_bytes_ = 0;
+  nmea_since_us_ = clock_.MonotonicUs();
   return messages;
 }
 
@@ -94,7 +102,7 @@ void ModuleHub::ClosePorts() {
   }
   m_serial_nmea.Close();
   if (g_fp_nmea_all) {
-    std::fclose(g_fp_nmea_all);
+    platform::CloseTrackedFile(g_fp_nmea_all);
     g_fp_nmea_all = nullptr;
   }
   ports_open_ = false;
@@ -112,5 +120,12 @@ EngineEnvironment ModuleHub::MakeEngineEnvironment(EngineHost& host) {
   env.target = &target_;
   env.host = &host;
   env.day_dir = folders_.GetDayDir();
+  env.nmea_log_dir = folders_.GetNmeaLogDir();
+  env.nmea_byte_rate = [this] { return NmeaByteRate(); };
   return env;
+}
+
+double ModuleHub::NmeaByteRate() const {
+  const double seconds = static_cast<double>(clock_.MonotonicUs() - nmea_since_us_.load()) / 1e6;
+  return seconds >= 1.0 ? static_cast<double>(nmea_bytes_.load()) / seconds : 0.0;
 }

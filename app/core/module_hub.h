@@ -5,6 +5,8 @@
 // thread, the CLI's main thread): every handler it binds runs there.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -70,6 +72,9 @@ class ModuleHub {
   CSerialMFC& AtPort() { return m_serial_at; }
   CSerialMFC& NmeaPort() { return m_serial_nmea; }
   const std::string& NmeaAllLogPath() const { return nmea_all_path_; }
+  // NMEA bytes per second of the clock since the ports opened; 0 before a
+  // second has passed.
+  double NmeaByteRate() const;
 
  private:
   LRESULT OnSerialMessage(WPARAM wparam, LPARAM lparam);
@@ -94,4 +99,6 @@ class ModuleHub {
   // The worker writes commands while the user may close the ports.
   std::mutex at_write_mutex_;
   std::function<void(int, const std::string&)> on_port_lost_;
+  std::atomic<std::uint64_t> nmea_bytes_{0};
+  std::atomic<std::int64_t> nmea_since_us_{0};
 };

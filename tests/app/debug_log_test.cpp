@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 
 #include "engine/run_logs.h"
+#include "platform/file_writes.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -95,6 +97,35 @@ TEST(DebugLog, EntriesAreWrittenWholeAndOnlyWhenOpen) {
   const std::string expected = "[" + stamp + "] line:321\t\tAT+WGPS? timeout...try again\n" + "[" +
                                stamp + "] line:9\t\t" + huge + "\n";
   EXPECT_EQ(testsupport::ReadFile(tmp.file("d.txt")), expected);
+}
+
+TEST(DebugLog, AFullDiskIsToldOnceByItsFullNameAndATellerMayWriteToTheLog) {
+  TempDir program;
+  testsupport::ScopedCwd in(program.path());
+  FakeClock clock;
+  platform::ResetWriteFailures();
+  const std::string name = PrepareDebugLogIn(program.dir(), clock);
+  ASSERT_FALSE(name.empty());
+  const std::string full = fs::current_path().string() + "/" + name;
+  auto fault = platform::SetWriteFault(
+      [&full](const std::string& path, std::size_t) { return path == full ? ENOSPC : 0; });
+  std::vector<platform::WriteFailure> told;
+  // The window's host notes what it told in the debug log: no deadlock, and
+  // the log's own failure is told only once.
+  auto listener = platform::SetWriteFailureListener([&told](const platform::WriteFailure& f) {
+    told.push_back(f);
+    LOG_DEBUG("told the user\n");
+  });
+  LOG_DEBUG("first entry on a full disk\n");
+  LOG_DEBUG("second entry\n");
+  platform::SetWriteFailureListener(std::move(listener));
+  platform::SetWriteFault(std::move(fault));
+  EXPECT_EQ(platform::IncompleteOpenFiles(), std::vector<std::string>{full});
+  CloseDebugLog();
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_EQ(told[0].path, full);
+  EXPECT_EQ(told[0].error, ENOSPC);
+  platform::ResetWriteFailures();
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -27,11 +28,17 @@ class RecordingHost : public EngineHost {
   std::vector<bool> setup_enables;
   int live_view_clears = 0;
   std::function<void(unsigned, RunPhase)> on_phase;
+  std::vector<std::string> storage_problems;  // may come from the worker
+  std::mutex storage_mutex;
 
   bool IsImportXtraChecked() override { return import_xtra; }
   void EnableSetupControls(bool enable) override { setup_enables.push_back(enable); }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   void ClearLiveViewAfterRun() override { ++live_view_clears; }
+  void OnStorageProblem(const std::string& sentence) override {
+    std::lock_guard<std::mutex> lock(storage_mutex);
+    storage_problems.push_back(sentence);
+  }
   void OnPhase(unsigned run, RunPhase phase) override {
     if (on_phase)
       on_phase(run, phase);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "engine/test_report.h"
 #include "tests/support/local_time.h"
 #include "tests/support/temp_dir.h"
 
@@ -49,6 +52,37 @@ TEST(RunLogs, StreamsKeepCarriageReturnsAndNulsAsGiven) {
   std::fclose(fp);
   EXPECT_EQ(ReadFile(tmp.file("r.txt")), std::string(kResultLogHeader) + bytes);
   EXPECT_FALSE(WriteLog(nullptr, "x"));
+}
+
+TEST(RunLogs, ASummaryThatCannotBeWrittenKeepsTheLastGoodCopy) {
+  // The temporary copy lands on /dev/full, which refuses every write with
+  // ENOSPC as a full file system does: the summary of the first run stays.
+  TempDir tmp;
+  const std::string base = tmp.file("09-05-07");
+  TestReport report;
+  ASSERT_TRUE(report.Open(base));
+  RunRecord r;
+  r.run = 1;
+  r.success = true;
+  r.ttff_s = 31.5;
+  report.Add(r);
+  const std::string good = ReadFile(report.SummaryPath());
+  ASSERT_NE(good.find("\"runs\": 1"), std::string::npos) << good;
+  std::filesystem::create_symlink("/dev/full", report.SummaryPath() + ".tmp");
+  r.run = 2;
+  report.Add(r);
+  // Not replaced by the link (reading /dev/full would never end).
+  ASSERT_TRUE(
+      std::filesystem::is_regular_file(std::filesystem::symlink_status(report.SummaryPath())));
+  EXPECT_EQ(ReadFile(report.SummaryPath()), good);
+  EXPECT_FALSE(std::filesystem::exists(report.SummaryPath() + ".tmp"));
+  // Once there is room again, the summary is brought up to date.
+  report.WriteSummary(0, true);
+  EXPECT_NE(ReadFile(report.SummaryPath()).find("\"runs\": 2"), std::string::npos);
+  // Every CSV row that was written is whole.
+  EXPECT_EQ(ReadFile(report.CsvPath()).substr(ReadFile(report.CsvPath()).find('\n') + 1),
+            "1,SUCC,31.500,,Hot Start,0,,1,\n2,SUCC,31.500,,Hot Start,0,,1,\n");
+  report.Close();
 }
 
 TEST(RunLogs, AFullDiskIsReported) {

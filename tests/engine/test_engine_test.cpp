@@ -7,6 +7,8 @@
 
 #include "engine/at_exchange.h"
 #include "engine/module_commands.h"
+#include "platform/file_writes.h"
+#include "platform/free_space.h"
 #include "tests/engine/engine_harness.h"
 
 namespace {
@@ -428,6 +430,70 @@ TEST(TestEngine, EndReasonAndFinishedAgreeWhereverStopLands) {
     const std::string finished = c.completed ? "\"finished\": true" : "\"finished\": false";
     EXPECT_NE(summary.find(finished), std::string::npos) << summary;
   }
+}
+
+TEST(TestEngine, AFullDiskIsToldOncePerFileListedInTheSummaryAndTheTestGoesOn) {
+  platform::ResetWriteFailures();
+  EngineHarness h;
+  g_config.SetTimeout(60);
+  h.module.ttff_ms = [](int) -> std::int64_t { return 20000; };
+  // The NMEA log's file system fills up after its first few kilobytes.
+  std::size_t used = 0;
+  auto previous = platform::SetWriteFault([&used](const std::string& path, std::size_t size) {
+    if (path.size() < 13 || path.compare(path.size() - 13, 13, "_nmea_log.txt") != 0)
+      return 0;
+    if (used + size > 2000)
+      return ENOSPC;
+    used += size;
+    return 0;
+  });
+  h.RunTest(RESTART_COLD, 3);
+  platform::SetWriteFault(std::move(previous));
+  const TestOutcome out = h.engine->LastOutcome();
+  // Told once, naming the file and what to do.
+  ASSERT_EQ(h.host.storage_problems.size(), 1u);
+  EXPECT_EQ(h.host.storage_problems[0].rfind("Cannot write " + out.logs.nmea + ": ", 0), 0u)
+      << h.host.storage_problems[0];
+  EXPECT_NE(h.host.storage_problems[0].find("Free space on "), std::string::npos);
+  // The test went on: every run is recorded everywhere else.
+  EXPECT_TRUE(out.completed);
+  EXPECT_EQ(h.results.size(), 3u);
+  EXPECT_NE(h.ResultLog().find("runtimes = 3\nfail times = 0\n"), std::string::npos);
+  EXPECT_EQ(Occurrences(testsupport::ReadFile(out.csv_path), "\n"), 4u);
+  EXPECT_LE(h.NmeaLog().size(), 2000u);
+  // The outcome and the summary say which file is incomplete.
+  EXPECT_EQ(out.incomplete_files, std::vector<std::string>{out.logs.nmea});
+  const std::string summary = testsupport::ReadFile(out.summary_path);
+  EXPECT_NE(summary.find("\"incomplete_files\": [\n    \"" + out.logs.nmea + "\"\n  ]"),
+            std::string::npos)
+      << summary;
+  platform::ResetWriteFailures();
+}
+
+TEST(TestEngine, ADayFolderTooSmallForTheTestIsToldBeforeItStarts) {
+  EngineHarness h;
+  g_config.SetTimeout(60);
+  h.module.ttff_ms = [](int) -> std::int64_t { return 20000; };
+  auto previous = platform::SetFreeBytesFake([](const std::string&) { return 100 * 1024; });
+  h.RunTest(RESTART_HOT, 5);
+  platform::SetFreeBytesFake(std::move(previous));
+  ASSERT_EQ(h.host.storage_problems.size(), 1u);
+  const std::string& w = h.host.storage_problems[0];
+  EXPECT_EQ(w.rfind("The day folder " + h.tmp.path().string() + " has 100 KiB free on ", 0), 0u)
+      << w;
+  EXPECT_NE(w.find("5 runs x (60 s time-out + 10 s logging after the fix)"), std::string::npos)
+      << w;
+  EXPECT_EQ(h.results.size(), 5u);  // the test went on
+}
+
+TEST(TestEngine, ASummaryWithoutTroubleHasNoIncompleteList) {
+  platform::ResetWriteFailures();
+  EngineHarness h;
+  h.module.ttff_ms = [](int) -> std::int64_t { return 20000; };
+  h.RunTest(RESTART_HOT, 1);
+  const std::string summary = testsupport::ReadFile(h.engine->LastOutcome().summary_path);
+  EXPECT_EQ(summary.find("incomplete"), std::string::npos) << summary;
+  EXPECT_TRUE(h.host.storage_problems.empty());
 }
 
 }  // namespace

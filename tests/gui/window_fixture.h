@@ -76,6 +76,11 @@ class Pty {
       ::close(master_);
     master_ = -1;
   }
+  // Sends bytes to the window, as the device would.
+  bool Write(const std::string& bytes) {
+    return master_ >= 0 &&
+           ::write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  }
   // What the window wrote so far (non-blocking).
   std::string ReadAll() {
     std::string out;

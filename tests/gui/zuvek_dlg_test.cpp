@@ -1,11 +1,12 @@
 // The main window offscreen: its layout and first state, the button states
 // through Open, Run, the worker's messages and Close, the result list, the
-// status line's dots, the menus, a vanished port, and closing the window
-// while a test runs.
+// status line's dots, the menus, a vanished port, a full disk, and closing
+// the window while a test runs.
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
@@ -17,6 +18,7 @@
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTest>
+#include <cerrno>
 #include <fstream>
 
 #include "app/about_dlg.h"
@@ -26,6 +28,7 @@
 #include "controls/elided_combo_box.h"
 #include "controls/label.h"
 #include "engine/results.h"
+#include "platform/file_writes.h"
 #include "tests/gui/window_fixture.h"
 
 using guitest::BoxRecorder;
@@ -408,6 +411,46 @@ class ZuvekDlgTest : public QObject {
     QTest::qWait(300);  // later events of the dead port add nothing
     QCOMPARE(boxes.texts.size(), 1);
     dlg.ItemAs<QPushButton>(1017)->click();
+  }
+
+  void AFullDiskIsToldInOneBoxThenInTheDebugLog() {
+    platform::RealClock clock;
+    Scratch scratch(clock);
+    Pty at, nmea;
+    QVERIFY(at.Ok() && nmea.Ok());
+    platform::ResetWriteFailures();
+    // The all-NMEA log's file system is full.
+    auto previous = platform::SetWriteFault([](const std::string& path, std::size_t) {
+      return path.ends_with("_nmea_log_all.txt") ? ENOSPC : 0;
+    });
+    {
+      CZUVEKDlg dlg(clock, scratch.folders);
+      ChoosePort(dlg, 1013, at.Path());
+      ChoosePort(dlg, 1019, nmea.Path());
+      BoxRecorder boxes;
+      dlg.ItemAs<QPushButton>(1016)->click();
+      const std::string log = dlg.Hub().NmeaAllLogPath();
+      for (int i = 0; i < 5; ++i)
+        QVERIFY(nmea.Write("$GPGGA,,,,,,0,,,,,,,,*66\r\n"));
+      QTRY_COMPARE(boxes.texts.size(), 1);
+      const QString text = boxes.texts[0];
+      QVERIFY2(text.startsWith(
+                   QString::fromStdString("Cannot write " + log + ": No space left on device. ")),
+               qPrintable(text));
+      QVERIFY(text.contains("Free space on ") && text.contains("or choose another folder"));
+      QVERIFY(nmea.Write("$GPGGA,,,,,,0,,,,,,,,*66\r\n"));
+      QTest::qWait(300);  // later lost lines add no box
+      QCOMPARE(boxes.texts.size(), 1);
+      // After the box, the debug log has it too.
+      QString debug_log;
+      for (const QString& name : QDir(scratch.Path()).entryList({"ZUVEK_*.txt"}))
+        debug_log = scratch.Path() + "/" + name;
+      QVERIFY(!debug_log.isEmpty());
+      QVERIFY(QString::fromStdString(ReadFile(debug_log.toStdString())).contains(text));
+      dlg.ItemAs<QPushButton>(1017)->click();
+    }
+    platform::SetWriteFault(std::move(previous));
+    platform::ResetWriteFailures();
   }
 };
 
