@@ -1,11 +1,13 @@
 #include "serial/posix_tty.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 
 #if __has_include(<linux/serial.h>)
 #include <linux/serial.h>
@@ -13,6 +15,7 @@
 #endif
 
 #include "platform/win_errors.h"
+#include "serial/tty_attr_seam.h"
 
 namespace tty {
 namespace {
@@ -71,23 +74,23 @@ void CloseDevice(int fd) {
 
 DWORD MakeRaw(int fd) {
   termios t{};
-  if (::tcgetattr(fd, &t) != 0)
+  if (Attr().Get(fd, &t) != 0)
     return LastError();
   ::cfmakeraw(&t);
   t.c_cflag |= CLOCAL | CREAD;
   t.c_cc[VMIN] = 1;
   t.c_cc[VTIME] = 0;
-  if (::tcsetattr(fd, TCSANOW, &t) != 0)
+  if (Attr().Set(fd, t) != 0)
     return LastError();
   return 0;
 }
 
 DWORD GetAttr(int fd, termios* t) {
-  return ::tcgetattr(fd, t) == 0 ? 0 : LastError();
+  return Attr().Get(fd, t) == 0 ? 0 : LastError();
 }
 
 DWORD SetAttr(int fd, const termios& t) {
-  return ::tcsetattr(fd, TCSANOW, &t) == 0 ? 0 : LastError();
+  return Attr().Set(fd, t) == 0 ? 0 : LastError();
 }
 
 bool SpeedFromBaud(DWORD baud, speed_t* speed) {
@@ -172,7 +175,17 @@ DWORD Purge(int fd, bool rx, bool tx) {
   if (!rx && !tx)
     return 0;
   const int which = rx && tx ? TCIOFLUSH : (rx ? TCIFLUSH : TCOFLUSH);
-  return ::tcflush(fd, which) == 0 ? 0 : LastError();
+  return Attr().Flush(fd, which) == 0 ? 0 : LastError();
+}
+
+void DiscardStuckOutput(int fd, int grace_ms) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(grace_ms);
+  DWORD waiting = 0;
+  while (OutputWaiting(fd, &waiting) == 0 && waiting > 0 &&
+         std::chrono::steady_clock::now() < deadline) {
+    ::poll(nullptr, 0, 10);
+  }
+  Attr().Flush(fd, TCOFLUSH);
 }
 
 }  // namespace tty

@@ -36,7 +36,8 @@ void CloseDevice(int fd);
 // EAGAIN while a read of 0 means the device hung up (waits happen in poll).
 DWORD MakeRaw(int fd);
 
-// GetCommState / SetCommState: tcgetattr / tcsetattr(TCSANOW).
+// GetCommState / SetCommState: tcgetattr / tcsetattr(TCSANOW), through
+// tty::Attr() (serial/tty_attr_seam.h) like every termios call here.
 DWORD GetAttr(int fd, termios* t);
 DWORD SetAttr(int fd, const termios& t);
 // DCB BaudRate <-> termios speed; false for a rate the driver has no code for.
@@ -62,5 +63,10 @@ DWORD SetModemLine(int fd, int tiocm_bit, bool on);
 DWORD SetBreak(int fd, bool on);
 // PurgeComm PURGE_RXCLEAR / PURGE_TXCLEAR: tcflush(TCIFLUSH / TCOFLUSH).
 DWORD Purge(int fd, bool rx, bool tx);
+// Before CloseHandle: bytes still queued for the line get up to grace_ms to
+// leave, then what is left is discarded (tcflush TCOFLUSH), so that close()
+// never waits for the driver's drain (30 s on most serial drivers) on a port
+// that stopped sending.
+void DiscardStuckOutput(int fd, int grace_ms);
 
 }  // namespace tty

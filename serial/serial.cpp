@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/run_logs.h"
 #include "platform/clock.h"
 #include "platform/win_errors.h"
 
@@ -31,7 +32,8 @@ LONG CSerial::Open(const char* name, DWORD /*inQueue*/, DWORD /*outQueue*/, bool
     return SetError(win::kFilenameExcedRange);
 
   DWORD err = 0;
-  const int fd = tty::OpenExclusive(tty::DevicePath(name), &err);
+  const std::string path = tty::DevicePath(name);
+  const int fd = tty::OpenExclusive(path, &err);
   if (fd < 0)
     return SetError(err);
 
@@ -67,6 +69,10 @@ LONG CSerial::Open(const char* name, DWORD /*inQueue*/, DWORD /*outQueue*/, bool
 
   m_epoll = ep;
   m_hIoEvent = std::move(wake);
+  m_path = path;
+  m_keptLineNoted = false;
+  m_abortEvent.Reset();
+  m_aborting = false;
   m_overlapped = overlapped;
   m_hangupSeen = false;
   m_eventCounters = {};
@@ -90,15 +96,30 @@ LONG CSerial::Open(const char* name, DWORD /*inQueue*/, DWORD /*outQueue*/, bool
 LONG CSerial::Close() {
   m_lastError = 0;
   const int fd = m_hFile.exchange(-1);
-  if (fd < 0)
-    return 0;
-  if (m_epoll >= 0)
-    ::close(m_epoll);
-  m_epoll = -1;
-  m_hIoEvent.reset();
-  m_overlapped = false;
-  tty::CloseDevice(fd);
+  if (fd >= 0) {
+    // A Read or Write waiting on the device ends now; the descriptor is
+    // closed once no call uses it any more.
+    AbortIo();
+    for (int n = m_ioInFlight.load(); n != 0; n = m_ioInFlight.load())
+      m_ioInFlight.wait(n);
+    // Output a port that stopped draining still holds would make close()
+    // wait for the driver's drain.
+    tty::DiscardStuckOutput(fd, kCloseDrainMs);
+    if (m_epoll >= 0)
+      ::close(m_epoll);
+    m_epoll = -1;
+    m_hIoEvent.reset();
+    m_overlapped = false;
+    tty::CloseDevice(fd);
+  }
+  m_abortEvent.Reset();
+  m_aborting = false;
   return 0;
+}
+
+void CSerial::AbortIo() {
+  m_aborting = true;
+  m_abortEvent.Set();
 }
 
 LONG CSerial::SetLineFormat(DWORD baudRate, BYTE dataBits, BYTE parity, BYTE stopBits) {
@@ -109,6 +130,7 @@ LONG CSerial::SetLineFormat(DWORD baudRate, BYTE dataBits, BYTE parity, BYTE sto
   termios t{};
   if (DWORD e = tty::GetAttr(fd, &t))
     return SetError(e);
+  const termios before = t;
   speed_t speed;
   // A value the DCB would refuse: ERROR_INVALID_PARAMETER, as SetCommState.
   if (!tty::SpeedFromBaud(baudRate, &speed) || dataBits < 5 || dataBits > 8 || parity > 4 ||
@@ -145,10 +167,37 @@ LONG CSerial::SetLineFormat(DWORD baudRate, BYTE dataBits, BYTE parity, BYTE sto
   if (DWORD e = tty::GetAttr(fd, &back))
     return SetError(e);
   constexpr tcflag_t kFormat = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
-  if ((back.c_cflag & kFormat) != (t.c_cflag & kFormat) || cfgetospeed(&back) != speed) {
+  if ((back.c_cflag & kFormat) == (t.c_cflag & kFormat) && cfgetospeed(&back) == speed)
+    return 0;
+  // A driver without line settings (the AT and NMEA ports of most cellular
+  // modules, multiplexed ttys) keeps all it had and restores it, speed
+  // included; the speed cannot matter on such a port, so it is used as it
+  // is. Only a request for another speed tells such a driver from one that
+  // refused the format alone, as a pseudo-terminal does.
+  const bool kept_all = (back.c_cflag & kFormat) == (before.c_cflag & kFormat) &&
+                        cfgetospeed(&back) == cfgetospeed(&before) &&
+                        cfgetispeed(&back) == cfgetispeed(&before) && cfgetospeed(&before) != speed;
+  if (!kept_all)
     return SetError(win::kInvalidParameter);
-  }
+  NoteKeptLine(back, baudRate, dataBits, parity, stopBits);
   return 0;
+}
+
+void CSerial::NoteKeptLine(const termios& kept, DWORD baudRate, BYTE dataBits, BYTE parity,
+                           BYTE stopBits) {
+  if (m_keptLineNoted)
+    return;
+  m_keptLineNoted = true;
+  static constexpr const char* kParity = "NOEMS";
+  static constexpr const char* kStop[] = {"1", "1.5", "2"};
+  const DWORD kept_baud = tty::BaudFromSpeed(cfgetospeed(&kept));
+  const std::string kept_text =
+      kept_baud ? std::to_string(kept_baud) + " baud" : std::string("an unlisted speed");
+  const std::string note = m_path + ": the driver keeps its own line settings (" + kept_text +
+                           ") instead of " + std::to_string(baudRate) + " " +
+                           std::to_string(dataBits) + kParity[parity] + kStop[stopBits] +
+                           ", as USB modem ports do; the port is used as it is.\n";
+  LOG_DEBUG(note.c_str());
 }
 
 LONG CSerial::SetEventCharacter(BYTE ch, bool adjustMask) {

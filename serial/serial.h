@@ -11,6 +11,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "serial/posix_tty.h"
 #include "serial/serial_defs.h"
@@ -24,6 +25,13 @@ class CSerial {
 
   // The mask set at open: EV_RXCHAR | EV_BREAK | EV_ERR.
   static constexpr DWORD kDefaultEventMask = EV_RXCHAR | EV_BREAK | EV_ERR;
+  // The longest a write without a time-out of its own waits for the driver
+  // to take its bytes. A port that stopped draining (a hung modem, a USB port
+  // in a bad state) then fails the write with 1460 instead of holding its
+  // caller for ever.
+  static constexpr DWORD kWriteTimeLimitMs = 2000;
+  // How long Close lets bytes still queued leave before it discards them.
+  static constexpr int kCloseDrainMs = 200;
 
   CSerial();
   virtual ~CSerial();
@@ -32,7 +40,15 @@ class CSerial {
 
   virtual LONG Open(const char* name, DWORD inQueue = 0, DWORD outQueue = 0,
                     bool overlapped = false);
+  // Ends a Read or Write waiting on another thread with 995
+  // (ERROR_OPERATION_ABORTED) at once, discards the output still queued and
+  // closes the device.
   virtual LONG Close();
+  // Ends the pending Read and Write calls with 995 at once, and every later
+  // one until the port is closed; for a caller that must close a port whose
+  // writer may be stuck while it holds a lock the close also needs. Safe
+  // from any thread, open or closed.
+  void AbortIo();
   virtual LONG SetLineFormat(DWORD baudRate, BYTE dataBits, BYTE parity, BYTE stopBits);
   virtual LONG SetEventCharacter(BYTE ch, bool adjustMask = true);
   virtual LONG SetEventMask(DWORD mask);
@@ -81,9 +97,9 @@ class CSerial {
   LONG CheckIo(OVERLAPPED* overlapped, DWORD timeout);
   // Signals the caller's event of a completed operation.
   static void Complete(OVERLAPPED* overlapped);
-  // Waits until the device is readable/writable or the time runs out.
-  // Returns 0, 1460, or a device-gone code.
-  LONG PollDevice(short events, int timeout_ms);
+  // Waits until the device fd is readable/writable, the time runs out or
+  // AbortIo is called. Returns 0, 1460, 995, or a device-gone code.
+  LONG PollDevice(int fd, short events, int timeout_ms);
   bool ModemBit(DWORD bit);
   DWORD CounterEvents();
 
@@ -96,7 +112,18 @@ class CSerial {
   std::unique_ptr<WakeEvent> m_hIoEvent;
 
  private:
+  // A Read or Write in progress, counted so that Close closes the
+  // descriptor only once none uses it.
+  class IoScope;
+  // A driver that kept its own line settings is noted once per open.
+  void NoteKeptLine(const termios& kept, DWORD baudRate, BYTE dataBits, BYTE parity, BYTE stopBits);
+
   std::atomic<bool> m_overlapped{false};
+  std::string m_path;                   // the device path of the open port
+  bool m_keptLineNoted = false;         // NoteKeptLine has written its note
+  WakeEvent m_abortEvent;               // set by AbortIo, lives with the object
+  std::atomic<bool> m_aborting{false};  // AbortIo was called, until Close
+  std::atomic<int> m_ioInFlight{0};     // Read and Write calls under way
   std::atomic<int> m_readMode{ReadNonBlocking};
   std::atomic<BYTE> m_evtChar{0};
   int m_epoll = -1;                   // device (edge-triggered) and wake event

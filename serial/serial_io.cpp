@@ -4,7 +4,10 @@
 // descriptor is non-blocking and each call waits in its own poll, so a Read
 // on the UI thread and a Write from the test engine never wait on each
 // other's completion. A finite time-out that runs out abandons the I/O and
-// gives ERROR_TIMEOUT (1460), as CancelIo would.
+// gives ERROR_TIMEOUT (1460), as CancelIo would. A write never waits longer
+// than kWriteTimeLimitMs unless its caller gave a time-out of its own, and
+// Close (or AbortIo) ends a waiting Read or Write at once with
+// ERROR_OPERATION_ABORTED (995).
 #include <poll.h>
 #include <sys/epoll.h>
 #include <unistd.h>
@@ -32,6 +35,20 @@ int Remaining(DWORD timeout, SteadyClock::time_point start) {
 
 }  // namespace
 
+class CSerial::IoScope {
+ public:
+  explicit IoScope(CSerial& port) : port_(port) { ++port_.m_ioInFlight; }
+  ~IoScope() {
+    if (--port_.m_ioInFlight == 0)
+      port_.m_ioInFlight.notify_all();
+  }
+  IoScope(const IoScope&) = delete;
+  IoScope& operator=(const IoScope&) = delete;
+
+ private:
+  CSerial& port_;
+};
+
 LONG CSerial::CheckIo(OVERLAPPED* overlapped, DWORD timeout) {
   if (!IsOpen())
     return SetError(win::kInvalidHandle);
@@ -47,16 +64,19 @@ void CSerial::Complete(OVERLAPPED* overlapped) {
     overlapped->hEvent->Set();
 }
 
-LONG CSerial::PollDevice(short events, int timeout_ms) {
-  pollfd p{m_hFile, events, 0};
+LONG CSerial::PollDevice(int fd, short events, int timeout_ms) {
+  pollfd fds[2] = {{fd, events, 0}, {m_abortEvent.fd(), POLLIN, 0}};
   int r;
   do {
-    r = ::poll(&p, 1, timeout_ms);
+    r = ::poll(fds, 2, timeout_ms);
   } while (r < 0 && errno == EINTR);
   if (r < 0)
     return SetError(win::FromErrno(errno));
   if (r == 0)
     return SetError(win::kTimeout);
+  if (fds[1].revents & POLLIN)
+    return SetError(win::kOperationAborted);
+  const pollfd& p = fds[0];
   if (p.revents & (POLLERR | POLLNVAL))
     return SetError(win::kDeviceNotConnected);
   // A hang-up with nothing to read: the next read reports it.
@@ -77,12 +97,20 @@ LONG CSerial::Write(const void* buffer, DWORD length, DWORD* written, OVERLAPPED
   if (!written)
     written = &local;
   *written = 0;
+  const IoScope io(*this);
   if (LONG e = CheckIo(overlapped, timeout))
     return e;
+  // Close waits for this call before it closes the descriptor.
+  const int fd = m_hFile;
+  if (fd < 0)
+    return SetError(win::kInvalidHandle);
+  if (m_aborting)
+    return SetError(win::kOperationAborted);
+  const DWORD limit = timeout == INFINITE ? kWriteTimeLimitMs : timeout;
   const auto start = SteadyClock::now();
   const char* p = static_cast<const char*>(buffer);
   while (*written < length) {
-    const ssize_t n = ::write(m_hFile, p + *written, length - *written);
+    const ssize_t n = ::write(fd, p + *written, length - *written);
     if (n > 0) {
       *written += static_cast<DWORD>(n);
       continue;
@@ -92,7 +120,7 @@ LONG CSerial::Write(const void* buffer, DWORD length, DWORD* written, OVERLAPPED
     if (n < 0 && errno != EAGAIN)
       return SetError(win::FromErrno(errno));
     // The driver's output queue is full: wait until it drains.
-    if (LONG e = PollDevice(POLLOUT, Remaining(timeout, start)))
+    if (LONG e = PollDevice(fd, POLLOUT, Remaining(limit, start)))
       return e;
   }
   Complete(overlapped);
@@ -105,13 +133,19 @@ LONG CSerial::Read(void* buffer, DWORD length, DWORD* read, OVERLAPPED* overlapp
   if (!read)
     read = &local;
   *read = 0;
+  const IoScope io(*this);
   if (LONG e = CheckIo(overlapped, timeout))
     return e;
+  const int fd = m_hFile;
+  if (fd < 0)
+    return SetError(win::kInvalidHandle);
+  if (m_aborting)
+    return SetError(win::kOperationAborted);
   const auto start = SteadyClock::now();
   char* p = static_cast<char*>(buffer);
   const bool blocking = m_readMode == ReadBlocking;
   while (*read < length) {
-    const ssize_t n = ::read(m_hFile, p + *read, length - *read);
+    const ssize_t n = ::read(fd, p + *read, length - *read);
     if (n > 0) {
       *read += static_cast<DWORD>(n);
       if (!blocking)
@@ -129,7 +163,7 @@ LONG CSerial::Read(void* buffer, DWORD length, DWORD* read, OVERLAPPED* overlapp
     // mode waits for the rest (bytes already read stay in the count).
     if (!blocking)
       break;
-    if (LONG e = PollDevice(POLLIN, Remaining(timeout, start)))
+    if (LONG e = PollDevice(fd, POLLIN, Remaining(timeout, start)))
       return e;
   }
   Complete(overlapped);

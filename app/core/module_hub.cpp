@@ -96,6 +96,9 @@ std::vector<std::string> ModuleHub::OpenPorts(const PortRequest& request) {
 void ModuleHub::ClosePorts() {
   m_serial_at.StopListener(INFINITE);
   m_serial_nmea.StopListener(INFINITE);
+  // A worker's write stuck on an AT port that stopped draining ends first,
+  // so that the lock below is never held for long.
+  m_serial_at.AbortIo();
   {
     std::lock_guard<std::mutex> lock(at_write_mutex_);
     m_serial_at.Close();
