@@ -34,6 +34,9 @@ struct EngineEnvironment {
   EngineHost* host = nullptr;
   // The day folder the per-test logs go to.
   std::string day_dir;
+  // Set by the host while a port is lost (null: never). Looked at only when
+  // the host asks for reconnection (EngineHost::ReconnectSeconds).
+  const std::atomic<bool>* port_lost = nullptr;
 };
 
 // How the last test ended, for hosts that report it.
