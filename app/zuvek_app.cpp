@@ -3,9 +3,13 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <QTimer>
+
 #include "app/demo_driver.h"
+#include "app/qt/message_box.h"
 #include "app/zuvek_dlg.h"
 #include "config/app_config.h"
+#include "config/side_settings.h"
 
 CZUVEKApp theApp;
 
@@ -31,7 +35,17 @@ int CZUVEKApp::InitInstance(const QStringList& arguments) {
   m_clock = MakeWindowClock();
   platform::SetProcessClock(m_clock);
   m_folders.Init(*m_clock);
+  // zuvek.toml: a wrong value is told once the window is up.
+  QString problems;
+  for (const std::string& problem : LoadSideSettings()) {
+    std::fprintf(stderr, "zuvek: %s\n", problem.c_str());
+    problems += QString::fromStdString(problem) + QLatin1Char('\n');
+  }
   CZUVEKDlg dlg(*m_clock, m_folders);
+  if (!problems.isEmpty()) {
+    QTimer::singleShot(0, &dlg,
+                       [&dlg, problems] { qtui::ShowMessageBox(problems.trimmed(), &dlg); });
+  }
   DemoDriver driver(dlg, demo);
   dlg.exec();
   return driver.ExitCode();

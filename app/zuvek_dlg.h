@@ -71,6 +71,8 @@ class CZUVEKDlg : public QDialog, public EngineHost {
   void EnableSetupControls(bool enable) override;
   void ShowMessage(const std::string& text) override;
   void ClearLiveViewAfterRun() override;
+  unsigned ReconnectSeconds() override;
+  bool ReconnectPorts(unsigned seconds, const std::function<bool()>& cancelled) override;
 
   int RunState() const { return m_engine.RunState(); }
   ModuleHub& Hub() { return m_hub; }
@@ -100,6 +102,7 @@ class CZUVEKDlg : public QDialog, public EngineHost {
   void StopEngineForExit();
   void LoadCombo(QComboBox* combo, const ComboModel& model);
 
+  platform::Clock& m_clock;
   qtui::QtDispatcher m_dispatcher;
   platform::MessageTarget m_target;
   ModuleHub m_hub;
