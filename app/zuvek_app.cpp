@@ -24,6 +24,15 @@ std::shared_ptr<platform::Clock> MakeWindowClock() {
   return std::make_shared<platform::RealClock>();
 }
 
+QString ReadSideSettings() {
+  QString problems;
+  for (const std::string& problem : LoadSideSettings()) {
+    std::fprintf(stderr, "zuvek: %s\n", problem.c_str());
+    problems += QString::fromStdString(problem) + QLatin1Char('\n');
+  }
+  return problems.trimmed();
+}
+
 int CZUVEKApp::InitInstance(const QStringList& arguments) {
   DemoOptions demo;
   std::string error;
@@ -36,15 +45,10 @@ int CZUVEKApp::InitInstance(const QStringList& arguments) {
   platform::SetProcessClock(m_clock);
   m_folders.Init(*m_clock);
   // zuvek.toml: a wrong value is told once the window is up.
-  QString problems;
-  for (const std::string& problem : LoadSideSettings()) {
-    std::fprintf(stderr, "zuvek: %s\n", problem.c_str());
-    problems += QString::fromStdString(problem) + QLatin1Char('\n');
-  }
+  const QString problems = ReadSideSettings();
   CZUVEKDlg dlg(*m_clock, m_folders);
   if (!problems.isEmpty()) {
-    QTimer::singleShot(0, &dlg,
-                       [&dlg, problems] { qtui::ShowMessageBox(problems.trimmed(), &dlg); });
+    QTimer::singleShot(0, &dlg, [&dlg, problems] { qtui::ShowMessageBox(problems, &dlg); });
   }
   DemoDriver driver(dlg, demo);
   dlg.exec();

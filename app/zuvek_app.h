@@ -29,4 +29,9 @@ class CZUVEKApp {
 // variable holds a number above 0 (tests, demonstrations).
 std::shared_ptr<platform::Clock> MakeWindowClock();
 
+// Reads zuvek.toml in the working directory into g_side_settings; returns
+// its problems, one a line ("zuvek.toml:LINE: what is wrong"), each also
+// written on standard error. Empty when all is well.
+QString ReadSideSettings();
+
 extern CZUVEKApp theApp;

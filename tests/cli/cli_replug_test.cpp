@@ -221,4 +221,34 @@ TEST(CliReplug, PortsThatNeverComeBackEndTheTestWithWhatItHas) {
   EXPECT_EQ(summary.at("finished"), false);
 }
 
+TEST(CliSideSettings, ReadNeverWrittenAWrongValueToldWithItsLineAndTheOptionWins) {
+  Bench bench;
+  auto run = [&](const std::vector<std::string>& extra) {
+    std::vector<std::string> args{"run", "--restart",    "hot", "--runs",
+                                  "1",   "--time-scale", "50",  "-q"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    Child child(bench.exe, args, bench.dir.path(), bench.sim_dir);
+    child.Wait();
+    return child.Err();
+  };
+  const std::string toml = bench.dir.file("zuvek.toml");
+  // No file: all defaults, and the CLI does not make one.
+  EXPECT_EQ(run({}).find("a lost port is waited"), std::string::npos);
+  EXPECT_FALSE(fs::exists(toml));
+  // A value from the file.
+  testsupport::WriteFile(toml, "reconnect = 7\n");
+  EXPECT_NE(run({}).find("zuvek-cli: a lost port is waited for up to 7 s\n"), std::string::npos);
+  // The option wins over the file.
+  EXPECT_EQ(run({"--reconnect", "0"}).find("a lost port is waited"), std::string::npos);
+  // A wrong value: told with its line, the default used, the file left alone.
+  testsupport::WriteFile(toml, "# bench 4\n\nreconnect = -7\n");
+  const std::string err = run({});
+  EXPECT_NE(err.find("zuvek-cli: zuvek.toml:3: reconnect must be a whole number from 0 to 86400; "
+                     "using 0\n"),
+            std::string::npos)
+      << err;
+  EXPECT_EQ(err.find("a lost port is waited"), std::string::npos);
+  EXPECT_EQ(ReadFile(toml), "# bench 4\n\nreconnect = -7\n");
+}
+
 }  // namespace
