@@ -221,7 +221,7 @@ void TestEngine::Run::Execute() {
       end_reason_ = "program ending";
       break;
     }
-    if (!OneRun(counter) && !(Lost() && RecoverLostPort(counter)))
+    if (!OneRun(counter) && !(!Ending() && Lost() && RecoverLostPort(counter)))
       break;
   }
   EndTest();
