@@ -3,11 +3,15 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <QTimer>
 #include "app/core/module_hub.h"
 #include "app/core/time_scale_choice.h"
+
 #include "app/demo_driver.h"
+#include "app/qt/message_box.h"
 #include "app/zuvek_dlg.h"
 #include "config/app_config.h"
+#include "config/side_settings.h"
 
 CZUVEKApp theApp;
 
@@ -34,6 +38,15 @@ void ChooseWindowClockScale(platform::AdjustableClock& clock, std::optional<doub
   clock.SetScale(choice.scale);
 }
 
+QString ReadSideSettings() {
+  QString problems;
+  for (const std::string& problem : LoadSideSettings()) {
+    std::fprintf(stderr, "zuvek: %s\n", problem.c_str());
+    problems += QString::fromStdString(problem) + QLatin1Char('\n');
+  }
+  return problems.trimmed();
+}
+
 int CZUVEKApp::InitInstance(const QStringList& arguments) {
   DemoOptions demo;
   std::string error;
@@ -47,10 +60,15 @@ int CZUVEKApp::InitInstance(const QStringList& arguments) {
   m_clock = clock;
   platform::SetProcessClock(m_clock);
   m_folders.Init(*m_clock);
+  // zuvek.toml: a wrong value is told once the window is up.
+  const QString problems = ReadSideSettings();
   CZUVEKDlg dlg(*m_clock, m_folders);
   dlg.SetBeforeOpenPorts([clock, asked](const PortRequest& request) {
     ChooseWindowClockScale(*clock, asked, request);
   });
+  if (!problems.isEmpty()) {
+    QTimer::singleShot(0, &dlg, [&dlg, problems] { qtui::ShowMessageBox(problems, &dlg); });
+  }
   DemoDriver driver(dlg, demo);
   dlg.exec();
   return driver.ExitCode();

@@ -41,4 +41,9 @@ std::optional<double> WindowTimeScaleAsked();
 void ChooseWindowClockScale(platform::AdjustableClock& clock, std::optional<double> asked,
                             const PortRequest& request);
 
+// Reads zuvek.toml in the working directory into g_side_settings; returns
+// its problems, one a line ("zuvek.toml:LINE: what is wrong"), each also
+// written on standard error. Empty when all is well.
+QString ReadSideSettings();
+
 extern CZUVEKApp theApp;

@@ -21,6 +21,7 @@
 #include "app/qt/dialog_units.h"
 #include "app/qt/message_box.h"
 #include "config/app_config.h"
+#include "config/side_settings.h"
 #include "controls/colorref.h"
 #include "engine/results.h"
 #include "engine/run_logs.h"
@@ -32,6 +33,7 @@ CZUVEKDlg* g_pMainDlg = nullptr;
 
 CZUVEKDlg::CZUVEKDlg(platform::Clock& clock, const WorkingFolders& folders, QWidget* parent)
     : QDialog(parent),
+      m_clock(clock),
       m_target(m_dispatcher),
       m_hub(m_target, clock, folders),
       m_engine(m_hub.MakeEngineEnvironment(*this)),
@@ -342,6 +344,8 @@ void CZUVEKDlg::OnDestroy() {
   g_config.m_nmea_port_index = ItemAs<QComboBox>(1019)->currentIndex();
   g_config.m_at_baud_index = ItemAs<QComboBox>(1014)->currentIndex();
   g_config.m_chip_index = ItemAs<QComboBox>(1015)->currentIndex();
+  if (!SaveSideSettings())
+    std::fprintf(stderr, "zuvek: could not write %s\n", kSideSettingsFileName);
   if (!SaveConfig()) {
     std::fprintf(stderr, "zuvek: could not write %s; the settings of this session are lost\n",
                  kConfigFileName);

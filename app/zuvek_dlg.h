@@ -79,6 +79,8 @@ class CZUVEKDlg : public QDialog, public EngineHost {
   void ClearLiveViewAfterRun() override;
   // From any thread: one box on the GUI thread, then the debug log.
   void OnStorageProblem(const std::string& sentence) override;
+  unsigned ReconnectSeconds() override;
+  bool ReconnectPorts(unsigned seconds, const std::function<bool()>& cancelled) override;
 
   int RunState() const { return m_engine.RunState(); }
   ModuleHub& Hub() { return m_hub; }
@@ -108,6 +110,7 @@ class CZUVEKDlg : public QDialog, public EngineHost {
   void StopEngineForExit();
   void LoadCombo(QComboBox* combo, const ComboModel& model);
 
+  platform::Clock& m_clock;
   qtui::QtDispatcher m_dispatcher;
   platform::MessageTarget m_target;
   ModuleHub m_hub;

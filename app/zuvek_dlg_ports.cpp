@@ -6,8 +6,10 @@
 #include <QTimer>
 #include <array>
 
+#include "app/core/port_reconnect.h"
 #include "app/qt/message_box.h"
 #include "app/zuvek_dlg.h"
+#include "config/side_settings.h"
 #include "serial/port_discovery.h"
 
 namespace {
@@ -56,6 +58,9 @@ void CZUVEKDlg::EnablePortControls(bool enable) {
 }
 
 void CZUVEKDlg::OnPortLost(const std::string& text) {
+  // A test that reconnects lost ports says so itself if they stay away.
+  if (ReconnectSeconds() > 0 && m_engine.IsRunning())
+    return;
   // Told from inside the receive path: show the box once that has returned.
   QPointer<CZUVEKDlg> self(this);
   QTimer::singleShot(0, this, [self, text] {
@@ -94,6 +99,21 @@ void CZUVEKDlg::EnableSetupControls(bool enable) {
 
 void CZUVEKDlg::ShowMessage(const std::string& text) {
   qtui::ShowMessageBox(QString::fromStdString(text), this);
+}
+
+unsigned CZUVEKDlg::ReconnectSeconds() {
+  return g_side_settings.reconnect_s;
+}
+
+bool CZUVEKDlg::ReconnectPorts(unsigned seconds, const std::function<bool()>& cancelled) {
+  std::string why;
+  if (::ReconnectPorts(m_hub, m_target, m_clock, seconds, cancelled, &why))
+    return true;
+  if (!cancelled()) {
+    ShowMessage("The ports did not come back: " + why +
+                ". The test ends; check the module, close the ports and open them again.");
+  }
+  return false;
 }
 
 void CZUVEKDlg::ClearLiveViewAfterRun() {

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "app/core/module_hub.h"
+#include "app/core/port_reconnect.h"
 #include "platform/message_target.h"
 
 CliHost::CliHost(ModuleHub& hub, platform::MessageTarget& target, const platform::Clock& clock,
@@ -43,6 +44,18 @@ void CliHost::OnLogFailure(const std::string& path) {
 
 void CliHost::OnStorageProblem(const std::string& sentence) {
   Say("zuvek-cli: " + sentence);
+}
+
+bool CliHost::ReconnectPorts(unsigned seconds, const std::function<bool()>& cancelled) {
+  Say("zuvek-cli: waiting up to " + std::to_string(seconds) + " s for the ports to come back");
+  std::string why;
+  if (::ReconnectPorts(hub_, target_, clock_, seconds, cancelled, &why)) {
+    Say("zuvek-cli: the ports are back; the test goes on");
+    return true;
+  }
+  if (!cancelled())
+    Say("zuvek-cli: " + why + "; the test ends");
+  return false;
 }
 
 void CliHost::ClearLiveViewAfterRun() {

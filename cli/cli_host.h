@@ -28,6 +28,11 @@ class CliHost : public EngineHost {
   void OnPhase(unsigned run, RunPhase phase) override;
   void OnLogFailure(const std::string& path) override;
   void OnStorageProblem(const std::string& sentence) override;
+  unsigned ReconnectSeconds() override { return reconnect_s_; }
+  bool ReconnectPorts(unsigned seconds, const std::function<bool()>& cancelled) override;
+
+  // --reconnect SECONDS (0: off).
+  void SetReconnect(unsigned seconds) { reconnect_s_ = seconds; }
 
   // On the main thread: a recorded run arrived (WM_USER+1000).
   void OnResult(const TestResult& result);
@@ -55,4 +60,5 @@ class CliHost : public EngineHost {
   std::string last_;
   int ok_ = 0, fail_ = 0;
   bool line_open_ = false;
+  unsigned reconnect_s_ = 0;
 };

@@ -18,6 +18,7 @@
 #include "cli/cli_host.h"
 #include "cli/command.h"
 #include "config/app_config.h"
+#include "config/side_settings.h"
 #include "engine/module_commands.h"
 #include "engine/test_engine.h"
 #include "platform/file_writes.h"
@@ -89,6 +90,10 @@ class RunCommand : public cli::Command {
                     "simulator: TTFF of every start, SECONDS or MIN:MAX (default: by type)");
     sub->add_option("--sim-faults", sim_faults_, "simulator: fault script file");
     sub->add_option("--sim-truth", sim_truth_, "simulator: write its ground truth (JSON lines)");
+    sub->add_option("--reconnect", reconnect_,
+                    "when a port vanishes, wait up to SECONDS for both to come back under "
+                    "their names and go on with the next run (0: off; default: zuvek.toml)")
+        ->check(CLI::Range(0u, 86400u));
     sub->add_flag("--json", json_, "print the summary as JSON on standard output");
     sub->add_flag("-q,--quiet", quiet_, "no progress, only the summary");
     sub->footer(
@@ -119,6 +124,7 @@ class RunCommand : public cli::Command {
   CLI::Option* scale_option_ = nullptr;
   std::uint32_t seed_ = 1;
   std::string sim_ttff_, sim_faults_, sim_truth_;
+  std::optional<unsigned> reconnect_;
   bool json_ = false, quiet_ = false;
 };
 
@@ -150,6 +156,9 @@ int RunCommand::Run() {
   platform::SetProcessClock(clock);
 
   LoadConfig();
+  for (const std::string& problem : LoadSideSettings())
+    std::cerr << "zuvek-cli: " << problem << "\n";
+  const unsigned reconnect_s = reconnect_.value_or(g_side_settings.reconnect_s);
   if (timeout_ > 0)
     g_config.SetTimeout(timeout_);
   if (interval_ > 0)
@@ -209,12 +218,15 @@ int RunCommand::Run() {
   platform::MessageTarget target(loop);
   ModuleHub hub(target, *clock, folders);
   CliHost host(hub, target, *clock, runs_, xtra_, quiet_);
+  host.SetReconnect(reconnect_s);
 
   std::cerr << "zuvek-cli: " << RestartTypeName(Restart()) << ", " << runs_ << " run"
             << (runs_ == 1 ? "" : "s") << (xtra_ ? ", XTRA" : "") << ", fix time-out "
             << g_config.GetTimeout() << " s" << (use_sim ? ", built-in simulator" : "") << " (AT "
             << at_port_ << ", NMEA " << nmea_port_ << ")" << (scale_ != 1.0 ? ", time scale " : "")
             << (scale_ != 1.0 ? ScaleText(scale_) : "") << "\n";
+  if (reconnect_s > 0)
+    std::cerr << "zuvek-cli: a lost port is waited for up to " << reconnect_s << " s\n";
 
   PortRequest request{at_port_, at_baud_, nmea_port_, nmea_baud_, false};
   const auto messages = hub.OpenPorts(request);
@@ -225,7 +237,13 @@ int RunCommand::Run() {
     CloseDebugLog();
     return cli::kExitFailure;
   }
-  hub.SetPortLostHandler([&host](int, const std::string& text) { host.Say("zuvek-cli: " + text); });
+  hub.SetPortLostHandler([&host, reconnect_s](int port, const std::string& text) {
+    if (reconnect_s == 0)
+      host.Say("zuvek-cli: " + text);
+    else
+      host.Say(std::string("zuvek-cli: the ") + (port == 0 ? "AT" : "NMEA") +
+               " port is gone: the device disappeared or was unplugged");
+  });
 
   target.On(kMsgTestResult, [&host](WPARAM w, LPARAM) -> LRESULT {
     std::unique_ptr<TestResult> result(reinterpret_cast<TestResult*>(w));
@@ -312,6 +330,12 @@ int RunCommand::Run() {
       } catch (...) {
       }
     }
+    std::string lost;
+    for (const RunRecord& r : out.records)
+      if (r.reason == "port lost")
+        lost += (lost.empty() ? "" : ", ") + std::to_string(r.run);
+    if (!lost.empty())
+      std::cout << "port lost in run " << lost << "\n";
     std::cout << "ended: " << out.end_reason << IncompleteNote(out) << "\n";
     std::cout << "logs: " << out.logs.result << "\n      " << out.logs.at << "\n      "
               << out.logs.nmea << "\n      " << out.csv_path << "\n      " << out.summary_path

@@ -57,6 +57,8 @@ const char* RunPhaseName(RunPhase phase) {
       return "stop";
     case RunPhase::ClosingPause:
       return "closing pause";
+    case RunPhase::Reconnect:
+      return "reconnect";
   }
   return "?";
 }
@@ -126,6 +128,14 @@ class TestEngine::Run {
   bool Xtra();
   void WarnWhenSpaceIsShort();
   void EndTest();
+  // Records the run's result: the list, the result log, the CSV.
+  void Record(unsigned n, bool fix, double duration, double precise, const char* reason);
+  // A port was lost during run n: records the run when it has no result
+  // yet and, unless it was the last, brings the ports back. False when the
+  // test has to end.
+  bool RecoverLostPort(unsigned n);
+  // Only when lost ports are reconnected: a port is lost now.
+  bool Lost() const { return ctx_.PortLost(); }
 
   void Write(const std::string& cmd) {
     if (env_.write_at)
@@ -136,7 +146,8 @@ class TestEngine::Run {
   }
   // A pause of the worker; ends early only when the program is ending.
   void Pause(DWORD ms) {
-    platform::SleepUnless(*env_.clock, ms, [this] { return ctx_.ShuttingDown(); });
+    platform::SleepUnless(*env_.clock, ms,
+                          [this] { return ctx_.ShuttingDown() || ctx_.PortLost(); });
   }
   bool Ending() const { return ctx_.ShuttingDown(); }
   // Records why the test ends; returns false for the caller to pass on.
@@ -179,6 +190,9 @@ class TestEngine::Run {
   std::string end_reason_ = "completed";
   bool completed_ = false;
   bool xtra_injected_ = false;  // in the run in progress
+  unsigned reconnect_s_ = 0;    // 0: lost ports are not looked after
+  unsigned recorded_run_ = 0;   // the last run with a result
+  std::string start_time_;      // of the run in progress; empty before its start
 };
 
 void TestEngine::TestThreadProc() {
@@ -206,6 +220,9 @@ void TestEngine::Run::Execute() {
     LOG_DEBUG("cannot create the CSV report of the test\n");
   report_.SetTimeScale(env_.clock->Scale());
   env_.at_queue->Clear();
+  reconnect_s_ = env_.host ? env_.host->ReconnectSeconds() : 0;
+  if (reconnect_s_ > 0)
+    ctx_.port_lost = env_.port_lost;
 
   for (;;) {
     const unsigned previous = counter++;
@@ -221,13 +238,14 @@ void TestEngine::Run::Execute() {
       end_reason_ = "program ending";
       break;
     }
-    if (!OneRun(counter))
+    if (!OneRun(counter) && !(!Ending() && Lost() && RecoverLostPort(counter)))
       break;
   }
   EndTest();
 }
 
 bool TestEngine::Run::OneRun(unsigned n) {
+  start_time_.clear();
   WriteRunSeparator(nmea_log_, at_log_, n);
   if (!QueryAndFirstStop(n))
     return false;
@@ -243,11 +261,13 @@ bool TestEngine::Run::OneRun(unsigned n) {
   if (WaitOk(kAtWaitS) != 0) {
     if (Ending())
       return EndBecause("program ending");
+    if (Lost())
+      return false;
     Box(kAtTimeoutBox);
     return EndBecause("no reply to AT+WGPS=1");
   }
   const std::int64_t ok_stamp = ctx_.matched_stamp_us;
-  const std::string start_time = FormatTimestamp(env_.clock->Now());
+  start_time_ = FormatTimestamp(env_.clock->Now());
   ttff_.Restart();
   env_.target->Send(kMsgClearPosition);
 
@@ -264,6 +284,8 @@ bool TestEngine::Run::OneRun(unsigned n) {
   } else if (Ending() && bExitThread.load() == 0) {
     // Not a failure of the receiver: the program is closing.
     return EndBecause("program ending");
+  } else if (Lost()) {
+    return false;  // recorded as "port lost"
   } else {
     ++failures_;
     LOG_DEBUG("AT+WGPS=1 timeout...\n");
@@ -274,24 +296,7 @@ bool TestEngine::Run::OneRun(unsigned n) {
   }
 
   Phase(n, RunPhase::Record);
-  auto* result = new TestResult{fix, fix ? duration : 0.0, n};
-  if (fix)
-    durations_.push_back(static_cast<float>(duration));
-  env_.target->Post(kMsgTestResult, reinterpret_cast<WPARAM>(result), 0,
-                    [result] { delete result; });
-  WriteResultLine(fix ? 1 : 0, static_cast<int>(n), duration, result_log_);
-  ++recorded_;
-  RunRecord record;
-  record.run = n;
-  record.success = fix;
-  record.ttff_s = fix ? duration : 0.0;
-  record.ttff_precise_s = precise;
-  record.restart_type = e_.m_nRestartType;
-  record.xtra = xtra_injected_;
-  record.start_time = start_time;
-  if (!fix)
-    record.reason = "time-out";
-  report_.Add(record);
+  Record(n, fix, duration, precise, fix ? "" : "time-out");
 
   if (fix) {
     Phase(n, RunPhase::Capture);
@@ -309,8 +314,10 @@ bool TestEngine::Run::OneRun(unsigned n) {
     Phase(n, RunPhase::Stop);
     Write(module::kStopGnss);
     bool acknowledged = false;
-    for (int i = 0; i < kStopWaits && !acknowledged; ++i)
+    for (int i = 0; i < kStopWaits && !acknowledged && !Lost(); ++i)
       acknowledged = WaitOk(kAtWaitS) == 0;
+    if (!acknowledged && Lost())
+      return false;
     if (!acknowledged)
       return EndBecause(Ending() ? "program ending" : "no reply to AT+WGPSEND");
   }
@@ -318,6 +325,52 @@ bool TestEngine::Run::OneRun(unsigned n) {
   Phase(n, RunPhase::ClosingPause);
   Pause(kClosingPauseMs);
   stats_.nRuntimes = static_cast<int>(n);
+  return !Lost();
+}
+
+void TestEngine::Run::Record(unsigned n, bool fix, double duration, double precise,
+                             const char* reason) {
+  auto* result = new TestResult{fix, fix ? duration : 0.0, n};
+  if (fix)
+    durations_.push_back(static_cast<float>(duration));
+  env_.target->Post(kMsgTestResult, reinterpret_cast<WPARAM>(result), 0,
+                    [result] { delete result; });
+  WriteResultLine(fix ? 1 : 0, static_cast<int>(n), duration, result_log_);
+  ++recorded_;
+  recorded_run_ = n;
+  RunRecord record;
+  record.run = n;
+  record.success = fix;
+  record.ttff_s = fix ? duration : 0.0;
+  record.ttff_precise_s = precise;
+  record.restart_type = e_.m_nRestartType;
+  record.xtra = xtra_injected_;
+  record.start_time = start_time_;
+  record.reason = reason;
+  report_.Add(record);
+}
+
+bool TestEngine::Run::RecoverLostPort(unsigned n) {
+  LOG_DEBUG(("port lost in run " + std::to_string(n) + "\n").c_str());
+  if (recorded_run_ != n) {
+    ++failures_;
+    Record(n, false, 0.0, -1.0, "port lost");
+  }
+  stats_.nRuntimes = static_cast<int>(n);
+  if (n >= e_.m_nTimes)
+    return true;  // that was the last run: nothing to reconnect for
+  Phase(n, RunPhase::Reconnect);
+  const bool back = env_.host && env_.host->ReconnectPorts(reconnect_s_, [this] {
+    return Ending() || bExitThread.load() != 0;
+  });
+  if (!back) {
+    if (bExitThread.load() != 0)
+      return EndBecause("stopped");
+    return EndBecause(Ending() ? "program ending" : "port lost");
+  }
+  LOG_DEBUG("ports open again\n");
+  env_.at_queue->Clear();
+  env_.nmea_queue->Clear();
   return true;
 }
 
@@ -331,11 +384,15 @@ bool TestEngine::Run::QueryAndFirstStop(unsigned n) {
   } else {
     if (Ending())
       return EndBecause("program ending");
+    if (Lost())
+      return false;
     LOG_DEBUG("AT+WGPS? timeout...try again\n");
     Write(module::kQueryGnss);
     if (WaitGnssState(*env_.at_queue, kAtWaitS, matcher, at_log_, ctx_) != 0) {
       if (Ending())
         return EndBecause("program ending");
+      if (Lost())
+        return false;
       LOG_DEBUG("AT+WGPS? timeout...finnaly\n");
       return EndBecause("no reply to AT+WGPS?");
     }
@@ -348,11 +405,15 @@ bool TestEngine::Run::QueryAndFirstStop(unsigned n) {
     if (WaitOk(kAtWaitS) != 0) {
       if (Ending())
         return EndBecause("program ending");
+      if (Lost())
+        return false;
       Box(kAtTimeoutBox);
       return EndBecause("no reply to AT+WGPSEND");
     }
     Pause(kPauseAfterStopMs);
   }
+  if (Lost())
+    return false;
   return !Ending() || EndBecause("program ending");
 }
 
@@ -372,6 +433,8 @@ bool TestEngine::Run::DeleteAndXtra(unsigned n) {
     }
     if (Ending())
       return EndBecause("program ending");
+    if (Lost())
+      return false;
     if (++attempt > kDeleteRetries) {
       LOG_DEBUG("at command timeout...\n");
       break;  // go on without XTRA
@@ -397,6 +460,8 @@ bool TestEngine::Run::Xtra() {
     }
     if (Ending())
       return EndBecause("program ending");
+    if (Lost())
+      return false;
     Pause(kPauseBetweenXtraMs);
   }
   Box(kXtraTimeoutBox);

@@ -39,6 +39,9 @@ struct EngineEnvironment {
   std::string nmea_log_dir;
   // NMEA bytes per second of the clock seen on the port so far; 0 unknown.
   std::function<double()> nmea_byte_rate;
+  // Set by the host while a port is lost (null: never). Looked at only when
+  // the host asks for reconnection (EngineHost::ReconnectSeconds).
+  const std::atomic<bool>* port_lost = nullptr;
 };
 
 // How the last test ended, for hosts that report it.

@@ -116,6 +116,10 @@ std::string TestReport::SummaryJson(int failures, bool finished) const {
   const double attempted = static_cast<double>(ttff.size()) + failures;
   j["success_rate"] = attempted > 0 ? static_cast<double>(ttff.size()) / attempted : 0.0;
   j["finished"] = finished;
+  std::size_t port_lost = 0;
+  for (const auto& r : records_)
+    port_lost += r.reason == "port lost" ? 1 : 0;
+  j["port_lost"] = port_lost;
   j["time_scale"] = time_scale_;
   j["ttff_s"] = SeriesJson(ComputeSeries(ttff));
   j["ttff_precise_s"] = SeriesJson(ComputeSeries(precise));

@@ -19,11 +19,15 @@ struct WaitContext {
   // Set when the program is ending: every wait and pause returns at its next
   // poll as if its time ran out.
   const std::atomic<bool>* shutdown = nullptr;
+  // Set while a port is lost (only when lost ports are reconnected): every
+  // wait and pause returns at its next poll as if its time ran out.
+  const std::atomic<bool>* port_lost = nullptr;
   // Filled with the arrival stamp (monotonic us) of the line that ended a
   // wait successfully; 0 when unknown.
   std::int64_t matched_stamp_us = 0;
 
   bool ShuttingDown() const { return shutdown && shutdown->load(); }
+  bool PortLost() const { return port_lost && port_lost->load(); }
 };
 
 // The poll period of every wait.
@@ -43,7 +47,7 @@ int PollQueue(LineQueue& queue, unsigned seconds, WaitContext& ctx, Stop stop, O
   std::vector<std::string> batch;
   std::vector<std::int64_t> stamps;
   for (;;) {
-    if (ctx.clock.GetTickCount() - start >= limit || stop() || ctx.ShuttingDown())
+    if (ctx.clock.GetTickCount() - start >= limit || stop() || ctx.ShuttingDown() || ctx.PortLost())
       return 1;
     batch.clear();
     ctx.clock.Sleep(kPollMs);

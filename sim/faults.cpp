@@ -25,6 +25,10 @@ void FaultSet::Merge(const FaultSet& o) {
     drop_nmea_s = o.drop_nmea_s;
   if (o.drop_at_s >= 0)
     drop_at_s = o.drop_at_s;
+  if (o.vanish_after_s >= 0) {
+    vanish_after_s = o.vanish_after_s;
+    vanish_for_s = o.vanish_for_s;
+  }
 }
 
 bool FaultSet::ErrorFor(const std::string& command) const {
@@ -74,7 +78,14 @@ bool ApplyFaultWord(const std::string& word, FaultSet& f) {
     f.drop_nmea_s = number;
   else if (key == "drop-at" && ParseNumber(value, number))
     f.drop_at_s = number;
-  else
+  else if (key == "vanish" && value.find(':') != std::string::npos) {
+    double gone = 0;
+    if (!ParseNumber(value.substr(0, value.find(':')), number) ||
+        !ParseNumber(value.substr(value.find(':') + 1), gone))
+      return false;
+    f.vanish_after_s = number;
+    f.vanish_for_s = gone;
+  } else
     return false;
   return true;
 }

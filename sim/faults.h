@@ -17,6 +17,9 @@
 //   burst            each epoch padded above 1024 bytes, written at once
 //   drop-nmea=S      the NMEA port vanishes S s after the run's start "OK"
 //   drop-at=S        the AT port vanishes S s after the run's start "OK"
+//   vanish=S:D       both ports vanish S s after the run's start "OK" (the
+//                    module resets: its receiver stops) and come back D s
+//                    later as new pseudo-terminals under the same links
 #pragma once
 
 #include <cstdint>
@@ -39,6 +42,8 @@ struct FaultSet {
   bool burst = false;
   double drop_nmea_s = -1;  // < 0: never
   double drop_at_s = -1;
+  double vanish_after_s = -1;  // < 0: never
+  double vanish_for_s = 0;
 
   // Adds the faults of `other` to these (a later value wins).
   void Merge(const FaultSet& other);

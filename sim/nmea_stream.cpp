@@ -76,7 +76,10 @@ void Simulator::NmeaLoop() {
   int generation = -1;
   int epoch = 0;
   std::int64_t next_us = 0;
+  int vanish_seen = 0;
+  bool hidden = false;
   while (true) {
+    FollowVanish(nmea_pty_, nmea_path_, nmea_link_, nmea_present_, vanish_seen, hidden);
     Session session;
     FaultSet faults;
     bool started_in_run = false;

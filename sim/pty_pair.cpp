@@ -20,6 +20,14 @@ bool Fail(std::string* error, const std::string& what) {
   return false;
 }
 
+// Removes the link only while it still points at the device.
+void RemoveLinkIfOurs(const std::string& link, const std::string& device) {
+  char target[256];
+  const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+  if (n > 0 && std::string(target, static_cast<std::size_t>(n)) == device)
+    unlink(link.c_str());
+}
+
 }  // namespace
 
 PtyPair::~PtyPair() {
@@ -28,6 +36,25 @@ PtyPair::~PtyPair() {
 
 bool PtyPair::Open(std::string* error) {
   Close();
+  return OpenNew(error);
+}
+
+bool PtyPair::Renew(std::string* error) {
+  const int old_master = master_;
+  const std::string old_device = device_path_;
+  const std::string old_link = link_path_;
+  master_ = -1;
+  link_path_.clear();
+  // The new pair first, so that the kernel cannot hand out the old number.
+  const bool opened = OpenNew(error);
+  if (!old_link.empty())
+    RemoveLinkIfOurs(old_link, old_device);
+  if (old_master >= 0)
+    close(old_master);
+  return opened;
+}
+
+bool PtyPair::OpenNew(std::string* error) {
   master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (master_ < 0)
     return Fail(error, "posix_openpt");
@@ -74,12 +101,7 @@ bool PtyPair::Publish(const std::string& link_path, std::string* error) {
 
 void PtyPair::Close() {
   if (!link_path_.empty()) {
-    // Remove the link only while it is still ours.
-    char target[256];
-    const ssize_t n = readlink(link_path_.c_str(), target, sizeof target - 1);
-    if (n > 0 && std::string(target, static_cast<std::size_t>(n)) == device_path_) {
-      unlink(link_path_.c_str());
-    }
+    RemoveLinkIfOurs(link_path_, device_path_);
     link_path_.clear();
   }
   if (master_ >= 0)

@@ -25,6 +25,10 @@ class PtyPair {
   bool Publish(const std::string& link_path, std::string* error);
   // Closes both sides and removes the published link: the port vanishes.
   void Close();
+  // The port vanishes and a new pair takes its place, unpublished, with
+  // another device number (it is opened before the old one closes): a
+  // device that re-enumerates. Publish(link) names it again later.
+  bool Renew(std::string* error);
 
   bool IsOpen() const { return master_ >= 0; }
   int master() const { return master_; }
@@ -40,6 +44,8 @@ class PtyPair {
   bool PeerOpen() const;
 
  private:
+  bool OpenNew(std::string* error);
+
   int master_ = -1;
   std::string device_path_;
   std::string link_path_;

@@ -96,6 +96,8 @@ bool Simulator::Start(const SimOptions& options, std::string* error) {
     session_ = Session{};
     commands_.clear();
     pending_.clear();
+    vanish_count_ = 0;
+    vanished_run_ = -1;
     if (options.gnss_on)
       StartReceiverLocked(clock_->MonotonicUs(), true);
     stop_ = false;
@@ -148,6 +150,42 @@ void Simulator::SetAllFaults(const FaultSet& faults) {
   run_faults_.Merge(script_.ForRun(std::max(run_, 1)));
 }
 
+std::string Simulator::AtDevicePath() const {
+  std::lock_guard lock(mutex_);
+  return at_path_;
+}
+
+std::string Simulator::NmeaDevicePath() const {
+  std::lock_guard lock(mutex_);
+  return nmea_path_;
+}
+
+void Simulator::FollowVanish(PtyPair& pty, std::string& device, const std::string& link,
+                             std::atomic<bool>& present, int& seen, bool& hidden) {
+  int count = 0;
+  std::int64_t back_us = 0;
+  {
+    std::lock_guard lock(mutex_);
+    count = vanish_count_;
+    back_us = vanish_back_us_;
+  }
+  if (count != seen) {
+    seen = count;
+    present = false;
+    std::string error;
+    pty.Renew(&error);  // the old device and its link are gone now
+    std::lock_guard lock(mutex_);
+    device = pty.device_path();
+    hidden = true;
+  }
+  if (hidden && clock_->MonotonicUs() >= back_us) {
+    hidden = false;
+    std::string error;
+    if (!link.empty() && pty.IsOpen() && pty.Publish(link, &error))
+      present = true;
+  }
+}
+
 std::vector<AtCommandRecord> Simulator::Commands() const {
   std::lock_guard lock(mutex_);
   return commands_;
@@ -169,6 +207,8 @@ std::int64_t Simulator::PeriodUs() const {
 
 void Simulator::AtLoop() {
   char buffer[1024];
+  int vanish_seen = 0;
+  bool hidden = false;
   while (true) {
     int wait_ms = 20;
     bool drop = false;
@@ -189,7 +229,19 @@ void Simulator::AtLoop() {
       }
       drop = at_present_ && run_faults_.drop_at_s >= 0 && started_in_run_ &&
              now >= session_.ok_us + static_cast<std::int64_t>(run_faults_.drop_at_s * 1e6);
+      if (run_faults_.vanish_after_s >= 0 && started_in_run_ && vanished_run_ != run_ &&
+          now >= session_.ok_us + static_cast<std::int64_t>(run_faults_.vanish_after_s * 1e6)) {
+        // The module resets: its ports go, its receiver stops, what it was
+        // about to say is lost.
+        vanished_run_ = run_;
+        ++vanish_count_;
+        vanish_back_us_ = now + static_cast<std::int64_t>(run_faults_.vanish_for_s * 1e6);
+        StopReceiverLocked();
+        pending_.clear();
+        due.clear();
+      }
     }
+    FollowVanish(at_pty_, at_path_, at_link_, at_present_, vanish_seen, hidden);
     for (const Pending& item : due) {
       if (at_pty_.PeerOpen())
         at_pty_.Write(item.bytes);

@@ -67,8 +67,9 @@ class Simulator {
   // published time scale. Idempotent.
   void Stop();
 
-  std::string AtDevicePath() const { return at_path_; }
-  std::string NmeaDevicePath() const { return nmea_path_; }
+  // The devices behind the ports now (new ones after a vanish fault).
+  std::string AtDevicePath() const;
+  std::string NmeaDevicePath() const;
   std::string AtLinkPath() const { return at_link_; }
   std::string NmeaLinkPath() const { return nmea_link_; }
   // The published time scale file (platform::SimScalePath); empty when unpublished.
@@ -82,7 +83,8 @@ class Simulator {
   std::vector<AtCommandRecord> Commands() const;
   bool GnssOn() const;
   int Run() const;
-  // Whether a port is still there (false after a drop fault).
+  // Whether a port is still there (false after a drop fault, and during
+  // the gap of a vanish fault).
   bool AtPortPresent() const { return at_present_.load(); }
   bool NmeaPortPresent() const { return nmea_present_.load(); }
 
@@ -112,6 +114,10 @@ class Simulator {
   // Writes the epoch; returns the clock's time right after the line
   // `fix_line` left (-1 when there is none or the port is gone).
   std::int64_t WriteEpoch(const std::vector<std::string>& lines, int fix_line, bool split_crlf);
+  // The vanish fault, on the thread that owns the port: renews it when a
+  // vanish began since `seen`, publishes it again once the gap is over.
+  void FollowVanish(PtyPair& pty, std::string& device, const std::string& link,
+                    std::atomic<bool>& present, int& seen, bool& hidden);
 
   std::shared_ptr<platform::Clock> clock_;
   SimOptions options_;
@@ -140,6 +146,9 @@ class Simulator {
   std::unique_ptr<TtffModel> ttff_;
   std::vector<AtCommandRecord> commands_;
   std::vector<Pending> pending_;
+  int vanish_count_ = 0;             // vanishes so far
+  int vanished_run_ = -1;            // the run of the last vanish
+  std::int64_t vanish_back_us_ = 0;  // when the last vanish ends
 
   std::thread at_thread_;
   std::thread nmea_thread_;

@@ -47,6 +47,7 @@ LRESULT ModuleHub::OnSerialMessage(WPARAM wparam, LPARAM lparam) {
     const int port = lparam == 0 ? 0 : 1;
     if (!lost_[port]) {
       lost_[port] = true;
+      port_lost_ = true;
       const std::string text =
           std::string(port == 0 ? "The AT port" : "The NMEA port") +
           " is gone: the device disappeared or was unplugged. Close the ports, check the "
@@ -78,6 +79,8 @@ std::vector<std::string> ModuleHub::OpenPorts(const PortRequest& request) {
   messages.insert(messages.end(), nmea.begin(), nmea.end());
   ports_open_ = true;
   lost_[0] = lost_[1] = false;
+  request_ = request;
+  port_lost_ = false;
   if (request.auto_start_gps)
     m_serial_at.Write("AT+WGPS=1\r\n");
   nmea_all_path_ = folders_.GetNmeaLogDir() + platform::kPathSeparator + FormatTimeOfDay(clock_) +
@@ -94,16 +97,7 @@ std::vector<std::string> ModuleHub::OpenPorts(const PortRequest& request) {
 }
 
 void ModuleHub::ClosePorts() {
-  m_serial_at.StopListener(INFINITE);
-  m_serial_nmea.StopListener(INFINITE);
-  // A worker's write stuck on an AT port that stopped draining ends first,
-  // so that the lock below is never held for long.
-  m_serial_at.AbortIo();
-  {
-    std::lock_guard<std::mutex> lock(at_write_mutex_);
-    m_serial_at.Close();
-  }
-  m_serial_nmea.Close();
+  SuspendPorts();
   if (g_fp_nmea_all) {
     platform::CloseTrackedFile(g_fp_nmea_all);
     g_fp_nmea_all = nullptr;
@@ -125,10 +119,42 @@ EngineEnvironment ModuleHub::MakeEngineEnvironment(EngineHost& host) {
   env.day_dir = folders_.GetDayDir();
   env.nmea_log_dir = folders_.GetNmeaLogDir();
   env.nmea_byte_rate = [this] { return NmeaByteRate(); };
+  env.port_lost = &port_lost_;
   return env;
 }
 
 double ModuleHub::NmeaByteRate() const {
   const double seconds = static_cast<double>(clock_.MonotonicUs() - nmea_since_us_.load()) / 1e6;
   return seconds >= 1.0 ? static_cast<double>(nmea_bytes_.load()) / seconds : 0.0;
+}
+
+void ModuleHub::SuspendPorts() {
+  m_serial_at.StopListener(INFINITE);
+  m_serial_nmea.StopListener(INFINITE);
+  // A worker's write stuck on an AT port that stopped draining ends first,
+  // so that the lock below is never held for long.
+  m_serial_at.AbortIo();
+  {
+    std::lock_guard<std::mutex> lock(at_write_mutex_);
+    m_serial_at.Close();
+  }
+  m_serial_nmea.Close();
+}
+
+std::vector<std::string> ModuleHub::ResumePorts() {
+  SuspendPorts();
+  std::vector<std::string> messages;
+  {
+    std::lock_guard<std::mutex> lock(at_write_mutex_);
+    messages = OpenOne(m_serial_at, request_.at_name, request_.at_rate, 0);
+  }
+  auto nmea = OpenOne(m_serial_nmea, request_.nmea_name, request_.nmea_rate, 1);
+  messages.insert(messages.end(), nmea.begin(), nmea.end());
+  if (messages.empty()) {
+    lost_[0] = lost_[1] = false;
+    port_lost_ = false;
+  }
+  m_vec_at.Clear();
+  m_vec_receive_nmea.Clear();
+  return messages;
 }

@@ -55,6 +55,16 @@ class ModuleHub {
   void SetPortLostHandler(std::function<void(int port, const std::string& text)> handler) {
     on_port_lost_ = std::move(handler);
   }
+  // After a port vanished during a test: SuspendPorts closes both ports and
+  // keeps the all-NMEA log open; ResumePorts opens them again under the
+  // names and at the rates of the last OpenPorts (no auto start) and returns
+  // the texts of what failed. Both on the owner thread.
+  void SuspendPorts();
+  std::vector<std::string> ResumePorts();
+  const PortRequest& Request() const { return request_; }
+  // Set when a port vanished; cleared when the ports open.
+  const std::atomic<bool>& PortLostFlag() const { return port_lost_; }
+
   // Where the bars of each epoch go (the chart, the CLI).
   void SetBarSink(SatelliteBarSink sink) { nmea_.SetSink(std::move(sink)); }
 
@@ -101,4 +111,6 @@ class ModuleHub {
   std::function<void(int, const std::string&)> on_port_lost_;
   std::atomic<std::uint64_t> nmea_bytes_{0};
   std::atomic<std::int64_t> nmea_since_us_{0};
+  PortRequest request_;
+  std::atomic<bool> port_lost_{false};
 };

@@ -1,15 +1,26 @@
 // Start-up of the window: the clock it runs on (real time, scaled only for
-// a simulator's ports) and the demonstration options it accepts or refuses.
+// a simulator's ports), the demonstration options it accepts or refuses and
+// the settings side file it reads.
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdlib>
+#include <fstream>
 #include <optional>
 
 #include "app/core/module_hub.h"
 #include "app/demo_driver.h"
 #include "app/zuvek_app.h"
+#include "config/side_settings.h"
 #include "sim/simulator.h"
 #include "tests/gui/window_fixture.h"
+
+namespace {
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+}  // namespace
 
 class StartUpTest : public QObject {
   Q_OBJECT
@@ -65,6 +76,21 @@ class StartUpTest : public QObject {
     QCOMPARE(clock->Scale(), 1.0);
     simulator.Stop();
     qunsetenv("ZUVEK_SIM_DIR");
+  }
+
+  void AWrongValueInZuvekTomlIsToldWithItsLine() {
+    platform::RealClock clock;
+    guitest::Scratch scratch(clock);
+    const std::string path = scratch.Path().toStdString() + "/zuvek.toml";
+    WriteText(path, "# bench\nreconnect = 30\n");
+    QCOMPARE(ReadSideSettings(), QString());
+    QCOMPARE(g_side_settings.reconnect_s, 30u);
+    WriteText(path, "# bench\n\nreconnect = -30\n");
+    QCOMPARE(
+        ReadSideSettings(),
+        QStringLiteral("zuvek.toml:3: reconnect must be a whole number from 0 to 86400; using 0"));
+    QCOMPARE(g_side_settings.reconnect_s, 0u);
+    g_side_settings = SideSettings{};
   }
 
   void DemoOptionsAreCheckedBeforeUse() {

@@ -32,6 +32,11 @@ TEST(SimFaultScript, ParsesRunsAndAllRunsRules) {
   EXPECT_FALSE(run2.ErrorFor("AT+WGPS?"));
   const sim::FaultSet run3 = script->ForRun(3);
   EXPECT_DOUBLE_EQ(run3.drop_nmea_s, 4.5);
+  EXPECT_LT(run3.vanish_after_s, 0);
+  const auto vanish = sim::FaultScript::Parse("run 2: vanish=3:4.5\n", &error);
+  ASSERT_TRUE(vanish) << error;
+  EXPECT_DOUBLE_EQ(vanish->ForRun(2).vanish_after_s, 3);
+  EXPECT_DOUBLE_EQ(vanish->ForRun(2).vanish_for_s, 4.5);
   EXPECT_TRUE(run3.garbage);
   EXPECT_LT(run3.drop_at_s, 0);
 }
@@ -47,6 +52,8 @@ TEST(SimFaultScript, RejectsWhatItDoesNotKnow) {
       "silent\n",             // no rule head
       "sometimes: silent\n",  // unknown head
       "run 2: silent=1\n",    // silent takes no value
+      "run 2: vanish=3\n",    // vanish needs AFTER:FOR
+      "run 2: vanish=3:x\n",  // in seconds
   };
   for (const char* text : bad) {
     std::string error;
@@ -231,6 +238,36 @@ TEST_F(SimFaults, AtPortVanishesMidRun) {
   EXPECT_FALSE(at->ReadUntil([](const std::string&) { return false; }, 3000));
   EXPECT_TRUE(at->hung_up());
   EXPECT_FALSE(fx.simulator->AtPortPresent());
+}
+
+TEST_F(SimFaults, BothPortsVanishAndComeBackUnderTheirLinksAsNewDevices) {
+  ASSERT_TRUE(StartWith("vanish=1:20"));
+  const std::string at_link = fx.simulator->AtLinkPath();
+  const std::string nmea_link = fx.simulator->NmeaLinkPath();
+  const std::string at_before = fx.simulator->AtDevicePath();
+  const std::string nmea_before = fx.simulator->NmeaDevicePath();
+  ASSERT_TRUE(StartReceiver());
+  // 1 s (20 ms) after the OK both hang up, the links go and the receiver stops.
+  EXPECT_FALSE(at->ReadUntil([](const std::string&) { return false; }, 3000));
+  EXPECT_TRUE(at->hung_up());
+  EXPECT_FALSE(nmea->ReadUntil([](const std::string&) { return false; }, 3000));
+  EXPECT_TRUE(nmea->hung_up());
+  EXPECT_FALSE(fx.simulator->AtPortPresent());
+  EXPECT_FALSE(std::filesystem::exists(at_link));
+  EXPECT_FALSE(std::filesystem::exists(nmea_link));
+  EXPECT_FALSE(fx.simulator->GnssOn());
+  // 20 s (0.4 s) later: the same links, new pseudo-terminals behind them.
+  ASSERT_TRUE(simtest::WaitFor(
+      [&] { return fx.simulator->AtPortPresent() && fx.simulator->NmeaPortPresent(); }, 5000));
+  EXPECT_EQ(std::filesystem::read_symlink(at_link).string(), fx.simulator->AtDevicePath());
+  EXPECT_EQ(std::filesystem::read_symlink(nmea_link).string(), fx.simulator->NmeaDevicePath());
+  EXPECT_NE(fx.simulator->AtDevicePath(), at_before);
+  EXPECT_NE(fx.simulator->NmeaDevicePath(), nmea_before);
+  // The module answers on its new port, its receiver off after the reset.
+  simtest::DevicePort again(at_link);
+  ASSERT_TRUE(again.ok());
+  ASSERT_TRUE(again.Write("AT+WGPS?\r\n"));
+  EXPECT_TRUE(again.ReadUntilContains("+WGPS: 0\r\nOK\r\n", 3000)) << again.received();
 }
 
 TEST(SimFaultsClosedPort, ReplyToAToolThatClosedThePortIsLostNotKept) {

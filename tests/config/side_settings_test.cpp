@@ -1,0 +1,114 @@
+#include "config/side_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using testsupport::ReadFile;
+using testsupport::ScopedCwd;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+struct Case {
+  const char* text;
+  unsigned reconnect_s;
+  // The one problem expected ("" for none).
+  const char* problem;
+};
+
+TEST(SideSettings, ValuesAndProblemsWithTheirLines) {
+  const Case cases[] = {
+      {"", 0, ""},
+      {"reconnect = 10\n", 10, ""},
+      {"# comment\n\nreconnect = 0 # off\n", 0, ""},
+      {"reconnect = 86400\n", 86400, ""},
+      {"\n\nreconnect = -1\n", 0,
+       "zuvek.toml:3: reconnect must be a whole number from 0 to 86400; using 0"},
+      {"reconnect = 86401\n", 0,
+       "zuvek.toml:1: reconnect must be a whole number from 0 to 86400; using 0"},
+      {"reconnect = \"10\"\n", 0,
+       "zuvek.toml:1: reconnect must be a whole number from 0 to 86400; using 0"},
+      {"reconnect = 2.5\n", 0,
+       "zuvek.toml:1: reconnect must be a whole number from 0 to 86400; using 0"},
+      {"reconnect = 5\nrecconect = 7\n", 5,
+       "zuvek.toml:2: unknown setting \"recconect\" (ignored)"},
+      {"[later]\nkey = 1\nreconnect = 3\n", 0, "zuvek.toml:1: unknown setting \"later\" (ignored)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const SideSettingsLoad load = ParseSideSettings(c.text, "zuvek.toml");
+    EXPECT_EQ(load.settings.reconnect_s, c.reconnect_s);
+    if (*c.problem == '\0') {
+      EXPECT_TRUE(load.problems.empty()) << load.problems.front();
+    } else {
+      ASSERT_EQ(load.problems.size(), 1u);
+      EXPECT_EQ(load.problems[0], c.problem);
+    }
+  }
+}
+
+TEST(SideSettings, ATextThatIsNoTomlKeepsEveryDefaultAndNamesItsLine) {
+  const SideSettingsLoad load = ParseSideSettings("reconnect = 4\nreconnect = = 5\n", "x.toml");
+  EXPECT_EQ(load.settings, SideSettings{});
+  ASSERT_EQ(load.problems.size(), 1u);
+  EXPECT_EQ(load.problems[0].rfind("x.toml:2: ", 0), 0u) << load.problems[0];
+  EXPECT_NE(load.problems[0].find("every setting keeps its default"), std::string::npos);
+}
+
+TEST(SideSettings, WrittenFileReadsBackAndIsCommented) {
+  TempDir dir;
+  SideSettings s;
+  s.reconnect_s = 42;
+  ASSERT_TRUE(SaveSideSettingsTo(dir.file("zuvek.toml"), s));
+  const std::string text = ReadFile(dir.file("zuvek.toml"));
+  EXPECT_NE(text.find("\n# Seconds to wait for lost ports"), std::string::npos) << text;
+  EXPECT_NE(text.find("\nreconnect = 42\n"), std::string::npos) << text;
+  const SideSettingsLoad load = LoadSideSettingsFrom(dir.file("zuvek.toml"));
+  EXPECT_TRUE(load.found);
+  EXPECT_TRUE(load.problems.empty());
+  EXPECT_EQ(load.settings, s);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("zuvek.toml.tmp")));
+}
+
+TEST(SideSettings, MissingFileMeansDefaultsWithoutProblems) {
+  TempDir dir;
+  const SideSettingsLoad load = LoadSideSettingsFrom(dir.file("zuvek.toml"));
+  EXPECT_FALSE(load.found);
+  EXPECT_TRUE(load.problems.empty());
+  EXPECT_EQ(load.settings, SideSettings{});
+}
+
+TEST(SideSettings, TheWindowWritesAMissingOrChangedFileButNeverOverAWrongOne) {
+  TempDir dir;
+  ScopedCwd cwd(dir.path());
+  // Missing: written with the defaults on the way out.
+  EXPECT_TRUE(LoadSideSettings().empty());
+  ASSERT_TRUE(SaveSideSettings());
+  EXPECT_EQ(ReadFile("zuvek.toml"), FormatSideSettings(SideSettings{}));
+
+  // Edited by hand, unchanged by the program: left as the user wrote it.
+  WriteFile("zuvek.toml", "reconnect = 9   # my bench\n");
+  EXPECT_TRUE(LoadSideSettings().empty());
+  EXPECT_EQ(g_side_settings.reconnect_s, 9u);
+  ASSERT_TRUE(SaveSideSettings());
+  EXPECT_EQ(ReadFile("zuvek.toml"), "reconnect = 9   # my bench\n");
+
+  // Changed by the program: written.
+  g_side_settings.reconnect_s = 12;
+  ASSERT_TRUE(SaveSideSettings());
+  EXPECT_EQ(LoadSideSettingsFrom("zuvek.toml").settings.reconnect_s, 12u);
+
+  // A wrong value: the default is used, the user's text stays to be mended.
+  WriteFile("zuvek.toml", "reconnect = ten\n");
+  EXPECT_EQ(LoadSideSettings().size(), 1u);
+  EXPECT_EQ(g_side_settings.reconnect_s, 0u);
+  ASSERT_TRUE(SaveSideSettings());
+  EXPECT_EQ(ReadFile("zuvek.toml"), "reconnect = ten\n");
+  g_side_settings = SideSettings{};
+}
+
+}  // namespace

@@ -1,0 +1,119 @@
+// The engine when a port is lost during a test and its host reconnects
+// lost ports: where in a run the loss falls decides what is recorded (a
+// run without a result yet fails with the reason "port lost"; a run with
+// its result keeps it), the last run needs no reconnection, a reconnection
+// that fails ends the test with what it has, and a host that does not
+// reconnect sees the test it always saw.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+#include "engine/module_commands.h"
+#include "tests/engine/engine_harness.h"
+
+namespace {
+
+using testsupport::EngineHarness;
+using testsupport::RecordingHost;
+
+class ReconnectingHost : public RecordingHost {
+ public:
+  unsigned seconds = 10;
+  bool comes_back = true;
+  int reconnects = 0;
+  std::atomic<bool> lost{false};
+
+  unsigned ReconnectSeconds() override { return seconds; }
+  bool ReconnectPorts(unsigned s, const std::function<bool()>&) override {
+    EXPECT_EQ(s, seconds);
+    ++reconnects;
+    if (comes_back)
+      lost = false;
+    return comes_back;
+  }
+};
+
+struct Case {
+  const char* what;
+  unsigned lost_run;
+  RunPhase lost_phase;
+  unsigned seconds;  // 0: the host does not reconnect
+  bool comes_back;
+  const char* results;  // S/F per recorded run
+  const char* reasons;  // per run: p port lost, t time-out, - a fix
+  int reconnects;
+  const char* end_reason;
+};
+
+std::string Letters(const std::vector<TestResult>& results) {
+  std::string out;
+  for (const TestResult& r : results)
+    out += r.bSucc ? 'S' : 'F';
+  return out;
+}
+
+std::string Reasons(const std::vector<RunRecord>& records) {
+  std::string out;
+  for (const RunRecord& r : records)
+    out += r.reason == "port lost" ? 'p' : r.reason == "time-out" ? 't' : '-';
+  return out;
+}
+
+TEST(EngineReconnect, WhereTheLossFallsDecidesWhatIsRecorded) {
+  const Case cases[] = {
+      {"fix wait of run 2", 2, RunPhase::FixWait, 10, true, "SFS", "-p-", 1, "completed"},
+      {"query of run 2", 2, RunPhase::Query, 10, true, "SFS", "-p-", 1, "completed"},
+      {"delete of run 1", 1, RunPhase::Delete, 10, true, "FSS", "p--", 1, "completed"},
+      {"closing pause of run 1", 1, RunPhase::ClosingPause, 10, true, "SSS", "---", 1, "completed"},
+      {"stop of run 2", 2, RunPhase::Stop, 10, true, "SSS", "---", 1, "completed"},
+      {"capture of the last run", 3, RunPhase::Capture, 10, true, "SSS", "---", 0, "completed"},
+      {"fix wait of the last run", 3, RunPhase::FixWait, 10, true, "SSF", "--p", 0, "completed"},
+      {"never back", 2, RunPhase::FixWait, 10, false, "SF", "-p", 1, "port lost"},
+      // Without reconnection the flag means nothing to the engine.
+      {"host does not reconnect", 2, RunPhase::FixWait, 0, true, "SSS", "---", 0, "completed"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EngineHarness h;
+    h.module.ttff_ms = [](int) { return 3000; };
+    ReconnectingHost host;
+    host.seconds = c.seconds;
+    host.comes_back = c.comes_back;
+    host.on_phase = [&](unsigned run, RunPhase phase) {
+      if (run == c.lost_run && phase == c.lost_phase)
+        host.lost = true;
+    };
+    EngineEnvironment env;
+    env.clock = h.clock.get();
+    env.at_queue = &h.at;
+    env.nmea_queue = &h.nmea;
+    env.write_at = [&h](const std::string& cmd) { h.module.Write(cmd); };
+    env.target = &h.target;
+    env.host = &host;
+    env.day_dir = h.tmp.path().string();
+    env.port_lost = &host.lost;
+    h.engine = std::make_unique<TestEngine>(env);
+    h.RunTest(RESTART_HOT, 3);
+
+    const TestOutcome out = h.engine->LastOutcome();
+    EXPECT_EQ(Letters(h.results), c.results);
+    EXPECT_EQ(Reasons(out.records), c.reasons);
+    EXPECT_EQ(host.reconnects, c.reconnects);
+    EXPECT_EQ(out.end_reason, c.end_reason);
+    EXPECT_EQ(out.completed, std::string(c.end_reason) == "completed");
+    const int failures = static_cast<int>(std::count(c.results, c.results + 3, 'F'));
+    EXPECT_EQ(out.failures, failures);
+    // The result log: one line per recorded run and the statistics.
+    const std::string log = h.ResultLog();
+    const std::string runs = std::to_string(std::strlen(c.results));
+    EXPECT_NE(log.find("runtimes = " + runs + "\nfail times = " + std::to_string(failures) + "\n"),
+              std::string::npos)
+        << log;
+    EXPECT_TRUE(host.messages.empty()) << host.messages.front();
+    h.engine.reset();  // before the host it points at
+  }
+}
+
+}  // namespace
