@@ -31,6 +31,8 @@ int CZUVEKApp::InitInstance(const QStringList& arguments) {
   m_clock = MakeWindowClock();
   platform::SetProcessClock(m_clock);
   m_folders.Init(*m_clock);
+  for (const std::string& problem : m_folders.Problems())
+    std::fprintf(stderr, "zuvek: %s\n", problem.c_str());
   CZUVEKDlg dlg(*m_clock, m_folders);
   DemoDriver driver(dlg, demo);
   dlg.exec();
