@@ -37,7 +37,9 @@ std::string Verdict(const ProbeReport& r) {
 class PortsCommand final : public cli::Command {
  public:
   CLI::App* Add(CLI::App& app) override {
-    sub_ = app.add_subcommand("ports", "List the serial ports (real devices and simulator ports)");
+    sub_ = app.add_subcommand(
+        "ports",
+        "List the serial ports (real devices and simulator ports); --probe tells which is which");
     sub_->add_flag("--json", json_, "Print a JSON array instead of a table");
     sub_->add_flag("--probe", probe_,
                    "Tell which port is which: open each port no one else holds, listen for NMEA "
