@@ -110,7 +110,16 @@ std::string DescribeOpenFailure(const std::string& name, const std::string& path
   }
 }
 
-std::string CheckNoOtherHolder(const std::string& path, const DiagnosisRoots& roots) {
+std::string CheckNoOtherHolder(const std::string& path, const DiagnosisRoots& roots,
+                               std::string* unseen) {
   const HolderScan scan = FindPortHolders(path, roots.proc);
+  for (const PortHolder& p : scan.unreadable) {
+    if (unseen && p.name == "ModemManager") {
+      *unseen = "ModemManager (pid " + std::to_string(p.pid) + ") is running, and whether it has " +
+                path +
+                " open cannot be seen as this user; if AT replies go missing, run "
+                "zuvek-cli doctor.";
+    }
+  }
   return scan.holders.empty() ? std::string() : DescribeHolders(path, scan.holders);
 }

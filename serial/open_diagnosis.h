@@ -37,8 +37,10 @@ std::string DescribeOpenFailure(const std::string& name, const std::string& path
                                 const OpenFacts& facts);
 
 // Before an open: the refusal when another process holds the device, empty
-// when none is seen.
-std::string CheckNoOtherHolder(const std::string& path, const DiagnosisRoots& roots = {});
+// when none is seen. When ModemManager runs where its descriptors cannot be
+// read (as another user), *unseen (if given) gets a note saying so.
+std::string CheckNoOtherHolder(const std::string& path, const DiagnosisRoots& roots = {},
+                               std::string* unseen = nullptr);
 
 // What to run to join a device's group.
 inline constexpr const char* kJoinGroupAdvice =

@@ -62,7 +62,11 @@ std::vector<std::string> ModuleHub::OpenOne(CSerialMFC& port, const std::string&
   // Another program reading the same device would take the module's replies:
   // refuse the open and say who it is. Otherwise say why an open failed.
   const std::string path = tty::DevicePath(name);
-  const std::string held = name.empty() ? std::string() : CheckNoOtherHolder(path, diagnosis_);
+  std::string unseen;
+  const std::string held =
+      name.empty() ? std::string() : CheckNoOtherHolder(path, diagnosis_, &unseen);
+  if (!unseen.empty())
+    LOG_DEBUG((unseen + "\n").c_str());
   if (!held.empty()) {
     messages.push_back(kOpenPortFailed);
     messages.push_back(held);

@@ -2,7 +2,11 @@
 // device facts, and the facts gathered from real files and a fake sysfs.
 #include "serial/open_diagnosis.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -149,6 +153,39 @@ TEST(OpenDiagnosis, ARealFailedOpenIsDescribedByItsCause) {
                                                  GatherOpenFacts(c.path, roots));
     EXPECT_EQ(text.rfind(c.path + c.starts, 0), 0u) << text;
   }
+}
+
+TEST(OpenDiagnosis, ARealPermissionRefusalSaysWhichGroupToJoin) {
+  // Legend: a user who may not open the device (mode 0: no one but root),
+  // played by a child that is no root.
+  testsupport::TempDir dir;
+  testsupport::PtyPair pty;
+  ASSERT_TRUE(pty.Ok());
+  ASSERT_EQ(::chmod(pty.path().c_str(), 0), 0);
+  DiagnosisRoots roots;
+  roots.discovery.sysfs_tty = (dir.path() / "none").string();
+  roots.discovery.sim = (dir.path() / "none").string();
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::getuid() == 0 &&
+        (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+      ::_exit(10);
+    CSerial port;
+    const LONG err = port.Open(pty.path().c_str());
+    if (err != static_cast<LONG>(win::kAccessDenied))
+      ::_exit(11);
+    const OpenFacts facts = GatherOpenFacts(pty.path(), roots);
+    const std::string text =
+        DescribeOpenFailure(pty.path(), pty.path(), static_cast<DWORD>(err), facts);
+    const std::string want = "You may not open " + pty.path() + ": it belongs to the group " +
+                             facts.group + ", which you are not in. Run sudo usermod -aG " +
+                             facts.group + " $USER, then log out and in again.";
+    ::_exit(text == want && !facts.may_open && !facts.in_group ? 0 : 12);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "10 cannot drop root, 11 the open, 12 the sentence";
 }
 
 }  // namespace

@@ -3,12 +3,15 @@
 // process holding a pseudo-terminal.
 #include "serial/port_holders.h"
 
+#include <sys/wait.h>
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <string>
 
+#include "serial/open_diagnosis.h"
 #include "tests/serial/pty_pair.h"
 #include "tests/support/holder_process.h"
 #include "tests/support/temp_dir.h"
@@ -71,6 +74,38 @@ TEST_F(FakeProc, NoCharacterDeviceHasNoHolders) {
   EXPECT_TRUE(FindPortHolders((dir.path() / "plain").string(), proc.string(), 1).holders.empty());
   EXPECT_TRUE(FindPortHolders((dir.path() / "none").string(), proc.string(), 1).holders.empty());
   EXPECT_TRUE(FindPortHolders(pty.path(), (dir.path() / "no-proc").string(), 1).holders.empty());
+}
+
+TEST_F(FakeProc, ProcessesWhoseDescriptorsAreHiddenAreToldApart) {
+  // Another user's process: its descriptor folder cannot be read. The scan
+  // runs in a child that is no root (root reads every folder).
+  AddProcess(812, "ModemManager", {pty.path()});
+  AddProcess(77, "minicom", {pty.path()});
+  fs::permissions(proc / "812" / "fd", fs::perms::none);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+      ::_exit(10);
+    const HolderScan scan = FindPortHolders(pty.path(), proc.string(), 1);
+    if (scan.holders.size() != 1 || scan.holders[0].pid != 77)
+      ::_exit(11);
+    if (scan.unreadable.size() != 1 || scan.unreadable[0].name != "ModemManager")
+      ::_exit(12);
+    DiagnosisRoots roots;
+    roots.proc = proc.string();
+    std::string unseen;
+    CheckNoOtherHolder(pty.path(), roots, &unseen);
+    ::_exit(unseen == "ModemManager (pid 812) is running, and whether it has " + pty.path() +
+                          " open cannot be seen as this user; if AT replies go missing, run "
+                          "zuvek-cli doctor."
+                ? 0
+                : 13);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  fs::permissions(proc / "812" / "fd", fs::perms::owner_all);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "10 cannot drop root, 11 holders, 12 hidden, 13 the note";
 }
 
 TEST_F(FakeProc, FindsProcessesByName) {
