@@ -62,6 +62,8 @@ int CZUVEKApp::InitInstance(const QStringList& arguments) {
   m_folders.Init(*m_clock);
   // zuvek.toml: a wrong value is told once the window is up.
   const QString problems = ReadSideSettings();
+  for (const std::string& problem : m_folders.Problems())
+    std::fprintf(stderr, "zuvek: %s\n", problem.c_str());
   CZUVEKDlg dlg(*m_clock, m_folders);
   dlg.SetBeforeOpenPorts([clock, asked](const PortRequest& request) {
     ChooseWindowClockScale(*clock, asked, request);

@@ -4,6 +4,7 @@
 
 #include "app/core/module_hub.h"
 #include "app/core/port_reconnect.h"
+#include "app/core/working_folders.h"
 #include "platform/message_target.h"
 
 CliHost::CliHost(ModuleHub& hub, platform::MessageTarget& target, const platform::Clock& clock,
@@ -39,7 +40,11 @@ void CliHost::ShowMessage(const std::string& text) {
 }
 
 void CliHost::OnLogFailure(const std::string& path) {
-  Say("zuvek-cli: cannot create " + path);
+  // Say why when the folder is the cause.
+  const auto slash = path.rfind('/');
+  const std::string why =
+      slash == std::string::npos ? "" : FolderWriteProblem("The folder", path.substr(0, slash));
+  Say("zuvek-cli: cannot create " + path + (why.empty() ? "" : ". " + why));
 }
 
 void CliHost::OnStorageProblem(const std::string& sentence) {

@@ -179,6 +179,8 @@ int RunCommand::Run() {
     std::cerr << "zuvek-cli: the program's folder cannot be written; logs go to "
               << folders.BaseDir() << "\n";
   }
+  for (const std::string& problem : folders.Problems())
+    std::cerr << "zuvek-cli: " << problem << "\n";
   PrepareDebugLog();
 
   std::unique_ptr<sim::Simulator> simulator;

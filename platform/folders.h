@@ -21,6 +21,9 @@ bool CreateDirectory(const std::string& path);
 
 // True if files can be created in the directory.
 bool IsDirectoryWritable(const std::string& path);
+// Why no file can be created in the directory: 0 when one can, else the
+// errno of the failure (ENOENT, ENOTDIR, EACCES, EROFS, ENOSPC, ...).
+int DirectoryWriteError(const std::string& path);
 
 // The per-user data folder of the program ($XDG_DATA_HOME/zuvek, by default
 // ~/.local/share/zuvek), with its trailing separator; created (with its

@@ -6,6 +6,8 @@
 #include "engine/run_logs.h"
 #include "platform/file_writes.h"
 #include "platform/folders.h"
+#include "serial/open_diagnosis.h"
+#include "serial/posix_tty.h"
 
 ModuleHub::ModuleHub(platform::MessageTarget& target, platform::Clock& clock,
                      const WorkingFolders& folders)
@@ -64,8 +66,22 @@ LRESULT ModuleHub::OnSerialMessage(WPARAM wparam, LPARAM lparam) {
 std::vector<std::string> ModuleHub::OpenOne(CSerialMFC& port, const std::string& name, DWORD rate,
                                             LPARAM user) {
   std::vector<std::string> messages;
-  if (port.Open(name.c_str(), &target_, 0, user, 0, 0) != 0)
+  // Another program reading the same device would take the module's replies:
+  // refuse the open and say who it is. Otherwise say why an open failed.
+  const std::string path = tty::DevicePath(name);
+  std::string unseen;
+  const std::string held =
+      name.empty() ? std::string() : CheckNoOtherHolder(path, diagnosis_, &unseen);
+  if (!unseen.empty())
+    LOG_DEBUG((unseen + "\n").c_str());
+  if (!held.empty()) {
     messages.push_back(kOpenPortFailed);
+    messages.push_back(held);
+  } else if (port.Open(name.c_str(), &target_, 0, user, 0, 0) != 0) {
+    messages.push_back(kOpenPortFailed);
+    messages.push_back(DescribeOpenFailure(name, path, static_cast<DWORD>(port.GetLastError()),
+                                           GatherOpenFacts(path, diagnosis_)));
+  }
   if (port.SetLineFormat(rate, 8, 0, 0) != 0)
     messages.push_back(kSerialFailed);
   if (port.SetFlowControl(CSerial::FlowNone) != 0)

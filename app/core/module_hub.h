@@ -20,6 +20,7 @@
 #include "platform/clock.h"
 #include "platform/message_target.h"
 #include "serial/line_queue.h"
+#include "serial/open_diagnosis.h"
 #include "serial/receive_path.h"
 #include "serial/serial_mfc.h"
 
@@ -44,11 +45,18 @@ class ModuleHub {
 
   // Opens both ports, sets their line format, optionally starts GNSS, opens
   // the all-NMEA log and empties the NMEA queue. A failing step does not
-  // stop the next ones; the texts to show the user come back in order.
+  // stop the next ones; the texts to show the user come back in order. A
+  // port that does not open gives "Open serial port failed!" and then a
+  // sentence with the cause and what to do; a port that another process has
+  // open is refused the same way, naming that process.
   std::vector<std::string> OpenPorts(const PortRequest& request);
   // Stops the listeners, closes the ports and the all-NMEA log.
   void ClosePorts();
   bool PortsOpen() const { return ports_open_; }
+
+  // Where the open path looks for other holders of a port and for the ports
+  // that exist (/proc and the system's device folders; fakes in tests).
+  void SetDiagnosisRoots(const DiagnosisRoots& roots) { diagnosis_ = roots; }
 
   // Called once per port that vanished while open (0 AT, 1 NMEA), with a
   // sentence to show the user.
@@ -113,4 +121,5 @@ class ModuleHub {
   std::atomic<std::int64_t> nmea_since_us_{0};
   PortRequest request_;
   std::atomic<bool> port_lost_{false};
+  DiagnosisRoots diagnosis_;
 };

@@ -1,6 +1,8 @@
 #include "app/core/working_folders.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/folders.h"
 
@@ -31,4 +33,46 @@ void WorkingFolders::InitIn(const std::string& exe_dir, const platform::Clock& c
   m_strNmeaLogDir = base_dir_ + "NMEA_LOG";
   if (!platform::DirectoryExists(m_strNmeaLogDir))
     platform::CreateDirectory(m_strNmeaLogDir);
+}
+
+std::string FolderWriteProblem(const std::string& what, const std::string& dir) {
+  const int err = platform::DirectoryWriteError(dir);
+  if (err == 0)
+    return {};
+  const std::string head = what + " " + dir + " cannot be written: ";
+  switch (err) {
+    case ENOENT:
+      return head +
+             "it does not exist and could not be made. Run the program from a folder "
+             "you may write in.";
+    case ENOTDIR:
+      return head + "a file of that name is in the way. Move the file away.";
+    case EACCES:
+    case EPERM:
+      return head + "you may not write in it. Fix its rights (ls -ld " + dir +
+             " shows them) or run the program from a folder of your own.";
+    case EROFS:
+      return head +
+             "its file system is read-only. Run the program from a folder on a "
+             "writable disk.";
+    case ENOSPC:
+    case EDQUOT:
+      return head +
+             "the disk is full. Free space on that disk or run the program from "
+             "another folder.";
+    default:
+      return head + std::strerror(err) + ".";
+  }
+}
+
+std::vector<std::string> WorkingFolders::Problems() const {
+  std::vector<std::string> out;
+  for (const auto& [what, dir] :
+       {std::pair<std::string, std::string>{"The day folder", m_strDayDir},
+        {"The NMEA log folder", m_strNmeaLogDir}}) {
+    std::string text = FolderWriteProblem(what, dir);
+    if (!text.empty())
+      out.push_back(std::move(text));
+  }
+  return out;
 }

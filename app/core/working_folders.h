@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/clock.h"
 
@@ -24,6 +25,9 @@ class WorkingFolders {
   std::string GetNmeaLogDir() const { return m_strNmeaLogDir; }
   // True when the program folder was not writable and BaseDir moved.
   bool UsesUserDataFolder() const { return base_dir_ != m_strExeDir; }
+  // One sentence per log folder that cannot be written (which, why, what to
+  // do); empty when both can.
+  std::vector<std::string> Problems() const;
 
   std::string m_strExeDir;
   std::string m_strDayDir;
@@ -32,6 +36,10 @@ class WorkingFolders {
  private:
   std::string base_dir_;
 };
+
+// The sentence for a folder that cannot be written, `what` naming it ("The
+// day folder"); empty when files can be created in it.
+std::string FolderWriteProblem(const std::string& what, const std::string& dir);
 
 // Formats the day folder's name, "%04d-%02d-%02d".
 std::string FormatDayFolderName(const platform::LocalTime& t);

@@ -2,6 +2,7 @@
 
 #include <limits.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -35,9 +36,15 @@ bool CreateDirectory(const std::string& path) {
   return mkdir(path.c_str(), 0777) == 0;
 }
 
-bool IsDirectoryWritable(const std::string& path) {
-  if (!DirectoryExists(path))
-    return false;
+namespace {
+
+// Creates and removes a file in the folder; 0 or the errno of the failure.
+int ProbeCreate(const std::string& path) {
+  struct stat st {};
+  if (path.empty() || stat(path.c_str(), &st) != 0)
+    return path.empty() ? ENOENT : errno;
+  if (!S_ISDIR(st.st_mode))
+    return ENOTDIR;
   // Ask by doing: permission bits say nothing for root, nor for a read-only
   // mount or a pseudo file system.
   std::string probe = path;
@@ -46,10 +53,26 @@ bool IsDirectoryWritable(const std::string& path) {
   probe += ".zuvek-write-probe-XXXXXX";
   int fd = mkstemp(probe.data());
   if (fd < 0)
-    return false;
+    return errno;
   close(fd);
   unlink(probe.c_str());
-  return true;
+  return 0;
+}
+
+}  // namespace
+
+bool IsDirectoryWritable(const std::string& path) {
+  return ProbeCreate(path) == 0;
+}
+
+int DirectoryWriteError(const std::string& path) {
+  if (const int err = ProbeCreate(path))
+    return err;
+  // An empty file fits on a full disk; a log does not.
+  struct statvfs fs {};
+  if (statvfs(path.c_str(), &fs) == 0 && fs.f_bavail == 0 && fs.f_blocks > 0)
+    return ENOSPC;
+  return 0;
 }
 
 namespace {

@@ -98,4 +98,28 @@ TEST(WorkingFolders, DayFolderNameFormat) {
   EXPECT_EQ(FormatDayFolderName(t), "2099-01-02");
 }
 
+TEST(WorkingFolders, AFolderThatCannotBeWrittenIsNamedWithTheReason) {
+  TempDir tmp;
+  FakeClock clock(0, LocalEpochMs(2024, 3, 1, 9, 5, 7));
+  testsupport::WriteFile(tmp.file("2024-03-01"), "not a folder");
+  WorkingFolders folders;
+  folders.InitIn(tmp.dir(), clock);
+  const std::vector<std::string> want = {"The day folder " + tmp.dir() +
+                                         "2024-03-01 cannot be written: a file of that name is in "
+                                         "the way. Move the file away."};
+  EXPECT_EQ(folders.Problems(), want);
+
+  // A folder removed after start: it does not exist any more.
+  std::filesystem::remove(tmp.file("2024-03-01"));
+  std::filesystem::remove_all(folders.GetNmeaLogDir());
+  ASSERT_EQ(folders.Problems().size(), 2u);
+  EXPECT_EQ(folders.Problems()[1], "The NMEA log folder " + tmp.dir() +
+                                       "NMEA_LOG cannot be written: it does not exist and could "
+                                       "not be made. Run the program from a folder you may write "
+                                       "in.");
+  WorkingFolders good;
+  good.InitIn(tmp.dir(), clock);
+  EXPECT_TRUE(good.Problems().empty());
+}
+
 }  // namespace

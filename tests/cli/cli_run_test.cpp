@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <regex>
@@ -211,6 +212,31 @@ TEST(CliRun, PortsThatDoNotOpenFail) {
                 cli.dir.path());
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("Open serial port failed!"), std::string::npos) << r.err;
+  // Each failure says why, after the box text.
+  EXPECT_NE(r.err.find("zuvek-cli: Open serial port failed!\nzuvek-cli: /nonexistent/a does not "
+                       "exist. "),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("zuvek-cli: /nonexistent/b does not exist. "), std::string::npos) << r.err;
+}
+
+TEST(CliRun, ALogFolderThatCannotBeWrittenIsNamedWithTheReason) {
+  CliCopy cli;
+  const std::time_t now = std::time(nullptr);
+  char day[16];
+  std::strftime(day, sizeof day, "%Y-%m-%d", std::localtime(&now));
+  testsupport::WriteFile(cli.dir.file(day), "a file where the day folder goes");
+  auto r = Exec(cli.exe, {"run", "--restart", "hot", "--runs", "1", "--time-scale", "50", "-q"},
+                cli.dir.path());
+  const std::string folder = cli.dir.file(day);
+  EXPECT_NE(r.err.find("zuvek-cli: The day folder " + folder +
+                       " cannot be written: a file of that name is in the way. Move the file "
+                       "away.\n"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("_nmea_log.txt. The folder " + folder + " cannot be written"),
+            std::string::npos)
+      << r.err;
 }
 
 // A pseudo-terminal no simulator published: it stands in for a real port.

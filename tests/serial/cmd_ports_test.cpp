@@ -5,12 +5,15 @@
 #include <sys/wait.h>
 #include "tests/support/run_shell.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "platform/clock.h"
+#include "sim/simulator.h"
 #include "tests/serial/pty_pair.h"
 #include "tests/support/temp_dir.h"
 
@@ -71,6 +74,75 @@ TEST_F(CliPorts, NothingFoundIsNoFailure) {
                         "ports --sysfs-root " + (dir.path() / "none").string());
   EXPECT_EQ(r.code, 0);
   EXPECT_EQ(r.out, "No serial ports found.\n");
+}
+
+// The simulator publishes its two ports; the probe tells them apart.
+class CliProbe : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sim_dir = dir.path() / "sim";
+    options.publish = true;
+    options.ports_folder = sim_dir.string();
+    options.name = "probe";
+    options.gnss_on = true;  // the NMEA port streams from the start
+    std::string error;
+    ASSERT_TRUE(simulator.Start(options, &error)) << error;
+    env = "ZUVEK_SIM_DIR=" + sim_dir.string();
+    args = " --sysfs-root " + (dir.path() / "none").string();
+  }
+  void TearDown() override { simulator.Stop(); }
+  nlohmann::json Probe(const std::string& extra = "") {
+    const auto r = RunCli(env, "ports --probe --json" + args + extra);
+    EXPECT_EQ(r.code, 0) << r.out;
+    return nlohmann::json::parse(r.out, nullptr, false);
+  }
+  testsupport::TempDir dir;
+  fs::path sim_dir;
+  sim::SimOptions options;
+  sim::Simulator simulator{std::make_shared<platform::RealClock>()};
+  std::string env, args;
+};
+
+TEST_F(CliProbe, TellsTheAtPortFromTheNmeaPortAndSendsOneAt) {
+  const auto j = Probe();
+  ASSERT_TRUE(j.is_array());
+  ASSERT_EQ(j.size(), 2u) << j.dump();
+  EXPECT_EQ(j[0]["name"], (sim_dir / "probe-AT").string());
+  EXPECT_EQ(j[0]["probe"]["result"], "at") << j.dump();
+  EXPECT_EQ(j[1]["probe"]["result"], "nmea") << j.dump();
+  const auto talkers = j[1]["probe"]["talkers"].get<std::vector<std::string>>();
+  EXPECT_NE(std::find(talkers.begin(), talkers.end(), "GP"), talkers.end()) << j.dump();
+  EXPECT_GT(j[1]["probe"]["sentences_per_s"].get<double>(), 0.5);
+  // One "AT" went to the AT port, nothing else anywhere.
+  const auto commands = simulator.Commands();
+  ASSERT_EQ(commands.size(), 1u);
+  EXPECT_EQ(commands[0].text, "AT");
+
+  const auto table = RunCli(env, "ports --probe" + args);
+  EXPECT_NE(table.out.find("probe-AT\t(simulator)\tAT (answered OK)\n"), std::string::npos)
+      << table.out;
+  EXPECT_NE(table.out.find("probe-NMEA\t(simulator)\tNMEA ("), std::string::npos) << table.out;
+}
+
+TEST_F(CliProbe, APortModemManagerHoldsIsBusyAndNotWrittenTo) {
+  // A fake /proc: ModemManager has the AT device open.
+  const fs::path proc = dir.path() / "proc";
+  fs::create_directories(proc / "812" / "fd");
+  testsupport::WriteFile((proc / "812" / "comm").string(), "ModemManager\n");
+  fs::create_symlink(simulator.AtDevicePath(), proc / "812" / "fd" / "4");
+  const auto j = Probe(" --proc-root " + proc.string());
+  ASSERT_EQ(j.size(), 2u) << j.dump();
+  EXPECT_EQ(j[0]["probe"]["result"], "busy");
+  EXPECT_EQ(j[0]["probe"]["holders"][0]["pid"], 812);
+  EXPECT_EQ(j[0]["probe"]["holders"][0]["name"], "ModemManager");
+  EXPECT_EQ(j[1]["probe"]["result"], "nmea");
+  EXPECT_TRUE(simulator.Commands().empty());
+}
+
+TEST(CliPortsHelp, ProbeAndDoctorAreInTheHelp) {
+  EXPECT_NE(RunCli("", "ports --help").out.find("--probe"), std::string::npos);
+  const auto top = RunCli("", "--help");
+  EXPECT_NE(top.out.find("doctor"), std::string::npos) << top.out;
 }
 
 }  // namespace

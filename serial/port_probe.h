@@ -1,0 +1,46 @@
+// Which port is which: a module shows three to five serial ports, and only
+// listening tells the NMEA port from the AT port. A probe opens a port that
+// no one else holds, listens for NMEA sentences, and only when none came
+// sends "AT\r\n" once and waits for "OK". It writes nothing else, and puts
+// back the line settings it changed (raw mode, so that the tty neither echoes
+// the module's bytes back nor edits lines); the speed stays as it was.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "serial/open_diagnosis.h"
+#include "serial/port_holders.h"
+
+enum class ProbeKind { kNmea, kAt, kSilent, kBusy, kFailed };
+
+// "nmea", "at", "silent", "busy", "failed".
+const char* ProbeKindName(ProbeKind kind);
+
+struct ProbeReport {
+  ProbeKind kind = ProbeKind::kSilent;
+  std::vector<std::string> talkers;  // NMEA: "GP", "GL", "GN", "P" (proprietary), sorted
+  double sentences_per_s = 0;        // NMEA: valid sentences per second of listening
+  std::vector<PortHolder> holders;   // busy: who holds it, where seen
+  std::string text;                  // busy, failed: the sentence; silent: what came instead of OK
+};
+
+struct ProbeTiming {
+  int listen_ms = 2000;  // how long to listen for NMEA
+  int reply_ms = 1000;   // how long to wait for the reply to AT
+};
+
+// Probes the port `name` (a bare name means /dev/name).
+ProbeReport ProbePort(const std::string& name, const ProbeTiming& timing = {},
+                      const DiagnosisRoots& roots = {});
+
+// What a byte stream holds: its valid NMEA sentences (checksum checked) and
+// their talkers.
+struct NmeaSeen {
+  int sentences = 0;
+  std::vector<std::string> talkers;  // sorted, each once
+};
+NmeaSeen ScanNmea(std::string_view bytes);
+// True when a line of the bytes is exactly "OK".
+bool HasOkLine(std::string_view bytes);
