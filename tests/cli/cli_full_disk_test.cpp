@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/child_process.h"
 #include "tests/support/run_shell.h"
 #include "tests/support/temp_dir.h"
 
@@ -27,45 +28,13 @@ namespace fs = std::filesystem;
 using testsupport::ReadFile;
 using testsupport::TempDir;
 
-struct Result {
-  int code = -1;
-  std::string out, err;
-};
+using Result = testsupport::ProgramResult;
 
 // Runs argv[0] in cwd with extra environment entries; sends `sig` after
 // `signal_ms` when that is not negative.
 Result Spawn(const std::vector<std::string>& argv, const fs::path& cwd,
              const std::vector<std::string>& env = {}, int sig = 0, int signal_ms = -1) {
-  TempDir io;
-  const std::string out_path = io.file("out"), err_path = io.file("err");
-  pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(cwd.c_str()) != 0)
-      _exit(127);
-    int o = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int e = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(o, 1);
-    dup2(e, 2);
-    for (const auto& kv : env)
-      putenv(const_cast<char*>(kv.c_str()));
-    std::vector<char*> args;
-    for (const auto& a : argv)
-      args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
-  if (signal_ms >= 0) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(signal_ms));
-    kill(pid, sig);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  Result r;
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  r.out = ReadFile(out_path);
-  r.err = ReadFile(err_path);
-  return r;
+  return testsupport::RunProgram(argv, cwd.string(), env, sig, signal_ms);
 }
 
 std::string Today() {

@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -30,49 +31,20 @@ using testsupport::TempDir;
 // The clock of both programs runs ten times faster than real time.
 constexpr const char* kScale = "10";
 
-// A child process with its output in files.
-class Child {
+// A program of the test with the simulator's links in `sim_dir`.
+class Child : public testsupport::ChildProcess {
  public:
   Child(const std::string& exe, const std::vector<std::string>& args, const fs::path& cwd,
         const std::string& sim_dir)
-      : out_(io_.file("out")), err_(io_.file("err")) {
-    pid_ = fork();
-    if (pid_ == 0) {
-      if (chdir(cwd.c_str()) != 0)
-        _exit(127);
-      setenv("ZUVEK_SIM_DIR", sim_dir.c_str(), 1);
-      int o = open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      int e = open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      dup2(o, 1);
-      dup2(e, 2);
-      std::vector<char*> argv{const_cast<char*>(exe.c_str())};
-      for (auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      execv(exe.c_str(), argv.data());
-      _exit(127);
-    }
-  }
-  ~Child() {
-    if (pid_ > 0 && code_ < 0) {
-      kill(pid_, SIGTERM);
-      Wait();
-    }
-  }
-  int Wait() {
-    int status = 0;
-    if (pid_ > 0 && code_ < 0 && waitpid(pid_, &status, 0) == pid_)
-      code_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return code_;
-  }
-  std::string Out() const { return ReadFile(out_); }
-  std::string Err() const { return ReadFile(err_); }
+      : ChildProcess(Argv(exe, args), cwd.string(), {"ZUVEK_SIM_DIR=" + sim_dir}) {}
 
  private:
-  TempDir io_;
-  std::string out_, err_;
-  pid_t pid_ = -1;
-  int code_ = -1;
+  static std::vector<std::string> Argv(const std::string& exe,
+                                       const std::vector<std::string>& args) {
+    std::vector<std::string> argv{exe};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
+  }
 };
 
 struct Bench {

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -25,46 +26,15 @@ namespace {
 namespace fs = std::filesystem;
 using testsupport::TempDir;
 
-struct Result {
-  int code = -1;
-  std::string out, err;
-  double seconds = 0;
-};
+using Result = testsupport::ProgramResult;
 
 // Runs a program with arguments in a working directory; optionally sends
 // SIGINT after `interrupt_ms`.
 Result Exec(const std::string& exe, const std::vector<std::string>& args, const fs::path& cwd,
             int interrupt_ms = -1) {
-  TempDir io;
-  const std::string out_path = io.file("out"), err_path = io.file("err");
-  const auto start = std::chrono::steady_clock::now();
-  pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(cwd.c_str()) != 0)
-      _exit(127);
-    int o = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int e = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(o, 1);
-    dup2(e, 2);
-    std::vector<char*> argv{const_cast<char*>(exe.c_str())};
-    for (auto& a : args)
-      argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(exe.c_str(), argv.data());
-    _exit(127);
-  }
-  Result r;
-  if (interrupt_ms >= 0) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(interrupt_ms));
-    kill(pid, SIGINT);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  r.out = testsupport::ReadFile(out_path);
-  r.err = testsupport::ReadFile(err_path);
-  return r;
+  std::vector<std::string> argv{exe};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return testsupport::RunProgram(argv, cwd.string(), {}, SIGINT, interrupt_ms);
 }
 
 // A copy of zuvek-cli in its own folder, so its day folder and logs are the
