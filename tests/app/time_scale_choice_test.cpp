@@ -15,32 +15,14 @@
 
 #include "platform/sim_ports.h"
 #include "sim/simulator.h"
+#include "tests/support/plain_pty.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 using testsupport::TempDir;
 
-// A pseudo-terminal no simulator published: it stands in for a real port.
-class PlainPty {
- public:
-  PlainPty() {
-    fd_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    char name[128] = {};
-    if (fd_ >= 0 && grantpt(fd_) == 0 && unlockpt(fd_) == 0 &&
-        ptsname_r(fd_, name, sizeof name) == 0)
-      path_ = name;
-  }
-  ~PlainPty() {
-    if (fd_ >= 0)
-      close(fd_);
-  }
-  const std::string& Path() const { return path_; }
-
- private:
-  int fd_ = -1;
-  std::string path_;
-};
+using testsupport::PlainPty;
 
 // Simulators publishing in a scratch ports folder (ZUVEK_SIM_DIR).
 class TimeScaleChoiceTest : public ::testing::Test {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "tests/support/child_process.h"
+#include "tests/support/local_time.h"
 #include "tests/support/run_shell.h"
 #include "tests/support/temp_dir.h"
 
@@ -38,12 +39,7 @@ Result Spawn(const std::vector<std::string>& argv, const fs::path& cwd,
 }
 
 std::string Today() {
-  const std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&now, &tm);
-  char day[16];
-  std::strftime(day, sizeof day, "%Y-%m-%d", &tm);
-  return day;
+  return testsupport::TodayFolderName();
 }
 
 std::string Quote(const std::string& s) {

@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "tests/support/child_process.h"
+#include "tests/support/local_time.h"
+#include "tests/support/plain_pty.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -114,11 +116,7 @@ TEST(CliRun, SettingsComeFromTheFileAndOptionsOverrideThem) {
 TEST(CliRun, LogFolderThatCannotBeWrittenTellsAndGoesOn) {
   CliCopy cli;
   // Today's day folder is taken by a file: no per-test log can be created.
-  const std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&now, &tm);
-  char day[16];
-  std::strftime(day, sizeof day, "%Y-%m-%d", &tm);
+  const std::string day = testsupport::TodayFolderName();
   testsupport::WriteFile(cli.dir.file(day), "a file, not a folder");
   auto r = Exec(cli.exe, {"run", "--restart", "hot", "--runs", "2", "--time-scale", "50", "-q"},
                 cli.dir.path());
@@ -209,37 +207,7 @@ TEST(CliRun, ALogFolderThatCannotBeWrittenIsNamedWithTheReason) {
       << r.err;
 }
 
-// A pseudo-terminal no simulator published: it stands in for a real port.
-class PlainPty {
- public:
-  PlainPty() {
-    fd_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    char name[128] = {};
-    if (fd_ >= 0 && grantpt(fd_) == 0 && unlockpt(fd_) == 0 &&
-        ptsname_r(fd_, name, sizeof name) == 0)
-      path_ = name;
-  }
-  ~PlainPty() {
-    if (fd_ >= 0)
-      close(fd_);
-  }
-  PlainPty(const PlainPty&) = delete;
-  PlainPty& operator=(const PlainPty&) = delete;
-  const std::string& Path() const { return path_; }
-  // What was written to the port so far.
-  std::string Written() {
-    std::string text;
-    char buf[256];
-    long n;
-    while ((n = read(fd_, buf, sizeof buf)) > 0)
-      text.append(buf, static_cast<size_t>(n));
-    return text;
-  }
-
- private:
-  int fd_ = -1;
-  std::string path_;
-};
+using testsupport::PlainPty;
 
 // `zuvek-cli sim --name t` running in the background at a time scale, with
 // its own ports folder (ZUVEK_SIM_DIR of this process, and so of the runs).
@@ -375,11 +343,7 @@ TEST(CliRun, PortsOfAPublishedSimulatorRunAtItsScale) {
 TEST(CliRun, JsonWithoutASummarySaysSoAndFails) {
   CliCopy cli;
   // Today's day folder is taken by a file: the summary cannot be written.
-  const std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&now, &tm);
-  char day[16];
-  std::strftime(day, sizeof day, "%Y-%m-%d", &tm);
+  const std::string day = testsupport::TodayFolderName();
   testsupport::WriteFile(cli.dir.file(day), "a file, not a folder");
   auto r = Exec(cli.exe, {"run", "--restart", "hot", "--runs", "1", "--time-scale", "50", "--json"},
                 cli.dir.path());

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <string>
 
 namespace testsupport {
 
@@ -17,6 +18,16 @@ inline std::int64_t LocalEpochMs(int y, int mo, int d, int h, int mi, int s) {
   tm.tm_sec = s;
   tm.tm_isdst = -1;
   return static_cast<std::int64_t>(std::mktime(&tm)) * 1000;
+}
+
+// Today's day folder name, "YYYY-MM-DD" in local time.
+inline std::string TodayFolderName() {
+  const std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&now, &tm);
+  char day[16];
+  std::strftime(day, sizeof day, "%Y-%m-%d", &tm);
+  return day;
 }
 
 }  // namespace testsupport
