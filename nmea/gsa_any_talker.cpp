@@ -1,14 +1,14 @@
 #include "nmea/gsa_any_talker.h"
 
+#include <algorithm>
 #include <vector>
 
+#include "nmea/gsa.h"
 #include "nmea/nmea_int.h"
 #include "nmea/split_fields.h"
 
 namespace {
 
-constexpr std::size_t kFirstId = 3;
-constexpr std::size_t kLastId = 14;
 constexpr std::size_t kFieldsWithSystemId = 19;
 constexpr int kNone = -1;
 
@@ -93,12 +93,23 @@ void ParseAnyTalkerGsa(const std::string& line, SatelliteCollections& sats) {
   const int sentence_system = GsaSentenceSystem(fields.front(), fields.back(), fields.size());
   if (sentence_system == kNone)
     return;
-  for (std::size_t i = kFirstId; i <= kLastId && i < fields.size(); ++i) {
-    if (fields[i].empty())
-      break;
-    const int prn = ParseNmeaInt(fields[i]);
-    const int system = sentence_system == kGnssOther ? GsaPrnSystem(prn) : sentence_system;
-    if (std::vector<int>* list = UsedList(sats, system))
-      list->push_back(prn);
+  if (sentence_system != kGnssOther) {
+    if (std::vector<int>* list = UsedList(sats, sentence_system))
+      ReadGsaSatelliteIds(fields, *list);
+    return;
+  }
+  // By PRN ranges: each constellation the sentence names gets a new list.
+  std::vector<int> ids;
+  ReadGsaSatelliteIds(fields, ids);
+  std::vector<std::vector<int>*> replaced;
+  for (const int prn : ids) {
+    std::vector<int>* list = UsedList(sats, GsaPrnSystem(prn));
+    if (list == nullptr)
+      continue;
+    if (std::find(replaced.begin(), replaced.end(), list) == replaced.end()) {
+      list->clear();
+      replaced.push_back(list);
+    }
+    list->push_back(prn);
   }
 }

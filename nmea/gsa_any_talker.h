@@ -32,9 +32,8 @@ int GsaPrnSystem(int prn);
 int GsaSentenceSystem(const std::string& address, const std::string& last_field,
                       std::size_t field_count);
 
-// Adds the satellite IDs of fields 3..14 (up to the first empty one) to the
-// used lists of their constellations. The lists gather every GSA sentence
-// of the epoch (receivers send one per constellation, and more than twelve
-// satellites of one constellation in several) until the next RMC empties
-// them.
+// Reads the satellite IDs of fields 3..14 (up to the first empty one) into
+// the used lists of their constellations. As with "$GPGSA", a sentence
+// replaces the list it fills; split by PRN ranges, it replaces the list of
+// each constellation it names a satellite of (one without any replaces none).
 void ParseAnyTalkerGsa(const std::string& line, SatelliteCollections& sats);
