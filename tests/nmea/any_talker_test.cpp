@@ -63,6 +63,53 @@ TEST(AnyTalker, GsaPrnRangesFollowTheNmeaNumbering) {
     EXPECT_EQ(GsaPrnSystem(prn), system) << "PRN " << prn;
 }
 
+// One GSA line each, in the any-talker mode: the used lists it leaves.
+TEST(AnyTalker, GsaLinesFillTheListsTheirIdTalkerOrPrnsName) {
+  struct Vector {
+    const char* line;
+    std::vector<int> gps, glonass, galileo, beidou, qzss;
+  };
+  const Vector vectors[] = {
+      // No system ID, combined talker: by PRN (ublox-8.log; VDOP "1.38").
+      {"$GNGSA,A,3,23,09,80,70,,,,,,,,,1.71,1.01,1.38*1B", {23, 9}, {80, 70}, {}, {}, {}},
+      {"$GNGSA,A,3,201,193,301,401,33,,,,,,,,2.5,1.2,2.2*00", {33}, {}, {301}, {201, 401}, {193}},
+      // NMEA 4.10 system ID wins over the PRNs (telit-pls83-w.log: BeiDou 208).
+      {"$GNGSA,A,2,208,211,,,,,,,,,,,1.6,1.3,0.9,4*01", {}, {}, {}, {208, 211}, {}},
+      {"$GNGSA,A,3,05,12,,,,,,,,,,,1.7,0.8,1.6,2*32", {}, {5, 12}, {}, {}, {}},
+      // A decimal 19th field is no system ID (beidou-bd.log): the talker decides.
+      {"$BDGSA,A,3,02,03,04,,,,,,,,,,2.1,1.1,1.8,1.2*2D", {}, {}, {}, {2, 3, 4}, {}},
+      {"$GPGSA,A,3,73,13,,,,,,,,,,,9.9,9.9,9.9*36", {73, 13}, {}, {}, {}, {}},
+      {"$GLGSA,A,2,67,84,,,,,,,,,,,02.5,02.3,01.0*1C", {}, {67, 84}, {}, {}, {}},
+      {"$GQGSA,A,3,02,,,,,,,,,,,,1.0,1.0,1.0*00", {}, {}, {}, {}, {2}},
+      // NavIC has no list; unknown PRNs, an empty or a cut-off GSA add nothing.
+      {"$GIGSA,A,3,05,,,,,,,,,,,,1.0,1.0,1.0*00", {}, {}, {}, {}, {}},
+      {"$GNGSA,A,3,,,,,,,,,,,,,1.0,1.0,1.0,6*00", {}, {}, {}, {}, {}},
+      {"$GNGSA,A,3,999,-1,0,,,,,,,,,,1.0,1.0,1.0*00", {}, {}, {}, {}, {}},
+      {"$GNGSA,A,3,1,,,,,,,,,,,,", {1}, {}, {}, {}, {}},
+      {"$GNGSA", {}, {}, {}, {}, {}},
+      {"$GN", {}, {}, {}, {}, {}},
+  };
+  for (const Vector& v : vectors) {
+    Rig rig;
+    rig.handler.SetLiveViewMode(LiveViewMode::kAnyTalker);
+    EXPECT_EQ(rig.Feed(v.line), 1) << v.line;
+    const SatelliteCollections& sats = rig.handler.Satellites();
+    EXPECT_EQ(sats.m_vec_gps_used, v.gps) << v.line;
+    EXPECT_EQ(sats.m_vec_glonass_used, v.glonass) << v.line;
+    EXPECT_EQ(sats.m_vec_galileo_used, v.galileo) << v.line;
+    EXPECT_EQ(sats.m_vec_beidou_used, v.beidou) << v.line;
+    EXPECT_EQ(sats.m_vec_qzss_used, v.qzss) << v.line;
+  }
+  // Two GSA of one epoch: each replaces only the lists it names.
+  Rig rig;
+  rig.handler.SetLiveViewMode(LiveViewMode::kAnyTalker);
+  rig.FeedAll({"$GNGSA,A,3,23,09,,,,,,,,,,,1.7,1.0,1.4*00",
+               "$GNGSA,A,3,80,70,,,,,,,,,,,1.7,1.0,1.4*00",
+               "$GNGSA,A,3,16,,,,,,,,,,,,1.7,1.0,1.4*00", "$GNGSA,A,1,,,,,,,,,,,,,,,*00"});
+  EXPECT_EQ(rig.handler.Satellites().m_vec_gps_used, std::vector<int>({16}));
+  EXPECT_EQ(rig.handler.Satellites().m_vec_glonass_used, std::vector<int>({80, 70}));
+}
+
 // Every recording whose RMCs are not all "$GPRMC": in the any-talker mode
 // each valid RMC, of whatever talker, is the position record character for
 // character, and so are the labels whenever that line filled them. In the
