@@ -49,6 +49,9 @@ class DecodeCommand : public cli::Command {
         "decode",
         "Decode a recorded NMEA capture as the live view does; one JSON object per epoch");
     sub->add_option("file", path_, "NMEA capture to read; '-' or nothing reads standard input");
+    sub->add_flag("--any-talker", any_talker_,
+                  "Decode as with a fix rule other than gprmc: RMC and GSA of every talker feed "
+                  "the position, GSA without a system ID is split by PRN ranges");
     sub->footer(
         "Each line is handed to the decoder as the receive path would (line end made \"\\r\\n\");\n"
         "lines starting with '#' are skipped. At every RMC line it prints {epoch, line, live,\n"
@@ -78,6 +81,8 @@ class DecodeCommand : public cli::Command {
                        .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
                 << '\n';
     });
+    if (any_talker_)
+      handler.SetLiveViewMode(LiveViewMode::kAnyTalker);
 
     std::string line;
     std::size_t pos = 0;
@@ -102,6 +107,7 @@ class DecodeCommand : public cli::Command {
 
  private:
   std::string path_;
+  bool any_talker_ = false;
 };
 
 }  // namespace

@@ -4,6 +4,8 @@
 // $PWGSA has the same layout, with system ID 4 (BeiDou) or 5 (QZSS).
 // Receivers older than NMEA 4.10 (ublox-8.log) send no system ID: the first
 // digit of the VDOP is then read as one; the decoding keeps that reading.
+// The any-talker live view mode splits such sentences by the PRN ranges of
+// their satellites instead (nmea/gsa_any_talker.h).
 #include "nmea/gsa.h"
 
 #include "nmea/nmea_int.h"

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "nmea/gsa.h"
+#include "nmea/gsa_any_talker.h"
 #include "nmea/gsv.h"
 #include "platform/file_writes.h"
 
@@ -38,10 +39,12 @@ int NmeaLineHandler::OnNmeaLine(const char* text) {
   if (HasTwoDollars(text))
     return 0;
 
-  ParsePositionSentence(std::string(text), record_, view_);
+  ParsePositionSentence(std::string(text), record_, view_, mode_);
 
   if (Contains(text, "RMC")) {
     EndEpoch();
+  } else if (mode_ == LiveViewMode::kAnyTalker && HasAnyTalkerSentence(text, "GSA")) {
+    ParseAnyTalkerGsa(text, sats_);
   } else if (Contains(text, "$GPGSA")) {
     ParseGpGsa(text, sats_);
   } else if (Contains(text, "$GNGSA")) {

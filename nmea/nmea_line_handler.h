@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "nmea/live_view.h"
+#include "nmea/live_view_mode.h"
 #include "nmea/position_record.h"
 #include "nmea/satellite_bars.h"
 #include "nmea/satellites.h"
@@ -31,6 +32,12 @@ class NmeaLineHandler {
 
   void SetSink(SatelliteBarSink sink) { sink_ = std::move(sink); }
 
+  // kGprmc (the default) for the fix rule "gprmc", kAnyTalker for any other:
+  // then RMC and GSA of every talker feed the position fields, and GSA
+  // sentences fill the used lists as nmea/gsa_any_talker.h says.
+  void SetLiveViewMode(LiveViewMode mode) { mode_ = mode; }
+  LiveViewMode Mode() const { return mode_; }
+
   // WM_USER+1006: empties the satellite collections (the chart keeps its bars).
   void OnClearSatellites() { sats_.OnClearSatellites(); }
   // The position resets, see LiveView.
@@ -47,6 +54,7 @@ class NmeaLineHandler {
 
   LiveView& view_;
   SatelliteBarSink sink_;
+  LiveViewMode mode_ = LiveViewMode::kGprmc;
   PositionRecord record_;
   SatelliteCollections sats_;
   std::vector<SatelliteBar> bars_;

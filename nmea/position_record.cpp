@@ -9,7 +9,8 @@
 // $GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47
 //   fields: 1 UTC time, 2-5 position, 6 quality, 7 satellites, 8 HDOP,
 //           9 altitude, 10 M, ...
-// Only the GP talker counts for RMC and GSA; VTG and GGA come from any talker.
+// Only the GP talker counts for RMC and GSA (in the any-talker mode, every
+// talker of kAnyTalkers); VTG and GGA come from any talker.
 #include "nmea/position_record.h"
 
 #include <cstring>
@@ -30,6 +31,16 @@ bool Contains(const std::string& line, const char* what) {
   return std::strstr(line.c_str(), what) != nullptr;
 }
 
+bool IsRmc(const std::string& line, LiveViewMode mode) {
+  return mode == LiveViewMode::kAnyTalker ? HasAnyTalkerSentence(line, "RMC")
+                                          : Contains(line, "$GPRMC");
+}
+
+bool IsGsa(const std::string& line, LiveViewMode mode) {
+  return mode == LiveViewMode::kAnyTalker ? HasAnyTalkerSentence(line, "GSA")
+                                          : Contains(line, "$GPGSA");
+}
+
 }  // namespace
 
 void PositionRecord::ClearStrings() {
@@ -41,17 +52,18 @@ void PositionRecord::ClearStrings() {
   m_str_speed.clear();
 }
 
-void ParsePositionSentence(std::string line, PositionRecord& record, LiveView& view) {
+void ParsePositionSentence(std::string line, PositionRecord& record, LiveView& view,
+                           LiveViewMode mode) {
   std::vector<std::string> fields;
-  const bool is_gprmc = Contains(line, "$GPRMC");
-  if (is_gprmc) {
+  const bool is_rmc = IsRmc(line, mode);
+  if (is_rmc) {
     SplitNmeaFields(fields, line);
     record.m_b_rmc_valid = Field(fields, 2) == "A";
   }
   if (!record.m_b_rmc_valid)
     return;
 
-  if (is_gprmc) {
+  if (is_rmc) {
     record.m_str_utc_time = Field(fields, 1);
     if (fields.size() < 10)
       return;
@@ -61,7 +73,7 @@ void ParsePositionSentence(std::string line, PositionRecord& record, LiveView& v
     if (!record.m_str_fix_mode.empty() && !record.m_str_speed.empty()) {
       UpdatePositionDisplay(record, view);
     }
-  } else if (Contains(line, "$GPGSA")) {
+  } else if (IsGsa(line, mode)) {
     SplitNmeaFields(fields, line);
     record.m_str_fix_mode = Field(fields, 2);
     if (!record.m_str_speed.empty() && !record.m_str_utc_time.empty()) {

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "nmea/live_view_mode.h"
+
 class LiveView;
 
 struct PositionRecord {
@@ -13,7 +15,7 @@ struct PositionRecord {
   std::string m_str_utc_date;  // RMC field 9, ddmmyy
   std::string m_str_fix_mode;  // GSA field 2, "1", "2" or "3"
   std::string m_str_speed;     // VTG field 7, km/h
-  bool m_b_rmc_valid = false;  // the last "$GPRMC" had status "A"
+  bool m_b_rmc_valid = false;  // the last "$GPRMC" (any-talker mode: RMC) had status "A"
 
   // Empties the six strings; m_b_rmc_valid is kept.
   void ClearStrings();
@@ -21,8 +23,11 @@ struct PositionRecord {
 
 // Decodes one NMEA line (with or without its "\r\n") into the record and,
 // once time, fix type and speed are all known, into the six position labels;
-// GGA lines set altitude and HDOP directly.
-void ParsePositionSentence(std::string line, PositionRecord& record, LiveView& view);
+// GGA lines set altitude and HDOP directly. In LiveViewMode::kAnyTalker the
+// RMC and GSA of every talker of kAnyTalkers take the place of "$GPRMC" and
+// "$GPGSA".
+void ParsePositionSentence(std::string line, PositionRecord& record, LiveView& view,
+                           LiveViewMode mode = LiveViewMode::kGprmc);
 
 // Copies the record into the labels LAT to Speed; Fix Mode shows "2D"/"3D"
 // for fix types "2"/"3" and nothing otherwise.

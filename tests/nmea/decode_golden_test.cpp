@@ -18,8 +18,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string RunDecode(const fs::path& log, int* code) {
-  const std::string cmd = std::string(ZUVEK_CLI_PATH) + " decode '" + log.string() + "'";
+std::string RunDecode(const fs::path& log, int* code, const std::string& options = "") {
+  const std::string cmd =
+      std::string(ZUVEK_CLI_PATH) + " decode " + options + "'" + log.string() + "'";
   std::string out;
   FILE* p = popen(cmd.c_str(), "r");
   if (!p)
@@ -33,15 +34,17 @@ std::string RunDecode(const fs::path& log, int* code) {
   return out;
 }
 
-void ExpectGolden(const std::string& name) {
+// With --any-talker the expected output is golden/<log>.any-talker.jsonl.
+void ExpectGolden(const std::string& name, bool any_talker = false) {
   const fs::path log = fs::path(ZUVEK_NMEA_DATA_DIR) / (name + ".log");
   ASSERT_TRUE(fs::is_regular_file(log)) << "missing recording " << log;
-  const fs::path golden = fs::path(ZUVEK_SOURCE_DIR) / "tests/nmea/golden" / (name + ".jsonl");
+  const fs::path golden = fs::path(ZUVEK_SOURCE_DIR) / "tests/nmea/golden" /
+                          (name + (any_talker ? ".any-talker.jsonl" : ".jsonl"));
   std::ifstream in(golden, std::ios::binary);
   ASSERT_TRUE(in) << golden;
   const std::string want{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   int code = -1;
-  const std::string got = RunDecode(log, &code);
+  const std::string got = RunDecode(log, &code, any_talker ? "--any-talker " : "");
   EXPECT_EQ(code, 0);
   EXPECT_EQ(got, want) << "decode of " << name << " differs from " << golden;
 }
@@ -66,6 +69,25 @@ TEST(DecodeGolden, Bn9015) {
 // SiRF III, GP talker only, a cut-off GGA run together with a GLL.
 TEST(DecodeGolden, Triton400) {
   ExpectGolden("triton400");
+}
+
+// --any-talker, CH-4711 (GPS/GLONASS): fixes in $GNRMC, one in $GLRMC, then
+// V in $GPRMC. Its $GNGSA carry no system ID (the first digit of the VDOP
+// "00.9" would read as 0): split by PRN, 19 and 27 are used GPS, 67 75 83 84
+// used GLONASS, 28 is in view only; after the fix is lost the empty $GPGSA
+// leaves GLONASS 75 and 84 unused. No VTG, so the six labels stay empty
+// while altitude and HDOP follow each GGA as long as the last RMC was valid
+// (the $GPGGA with an empty HDOP that precedes the first V blanks HDOP).
+TEST(DecodeGolden, Ch4711AnyTalker) {
+  ExpectGolden("ch-4711", true);
+}
+
+// --any-talker, SkyTraq PX1172RH_DS: $GNRMC only, NMEA 4.11 GSA with system
+// IDs. The labels fill from the second epoch with the $GNRMC fields as sent
+// (seven decimals), Fix Mode "3D" from $GNGSA; Galileo 10 is in view but in
+// no GSA. Without --any-talker every label stays empty (no valid $GPRMC).
+TEST(DecodeGolden, SkytraqPx1172rhAnyTalker) {
+  ExpectGolden("skytraq-PX1172RH_DS", true);
 }
 
 TEST(DecodeGolden, MissingFileFails) {

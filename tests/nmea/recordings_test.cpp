@@ -3,32 +3,20 @@
 // decoders. The folder's README lists the recordings; a missing one fails.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <regex>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "nmea_test_util.h"
+#include "recording_lines.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using nmea_test::Rig;
+using namespace nmea_test;
 
-const fs::path kDir = ZUVEK_NMEA_DATA_DIR;
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+const fs::path& kDir = kRecordingDir;
 
 // The recordings in the folder, by name.
 std::set<std::string> LogsInFolder() {
@@ -39,71 +27,6 @@ std::set<std::string> LogsInFolder() {
       out.insert(entry.path().filename().string());
   }
   return out;
-}
-
-// The recordings the folder's README lists in its table, by name.
-std::set<std::string> LogsInReadme() {
-  std::set<std::string> out;
-  const std::string text = ReadFile(kDir / "README.md");
-  const std::regex row(R"(\n\| `([^`]+\.log)` \|)");
-  for (auto it = std::sregex_iterator(text.begin(), text.end(), row); it != std::sregex_iterator();
-       ++it)
-    out.insert((*it)[1].str());
-  return out;
-}
-
-std::vector<fs::path> Recordings() {
-  std::vector<fs::path> out;
-  for (const auto& name : LogsInReadme())
-    out.push_back(kDir / name);
-  return out;
-}
-
-// The lines of a capture as the receive path would hand them over: cut at
-// "\n", one "\r" dropped and "\r\n" put back, "#" comments skipped, and the
-// text ending at a NUL byte as a C string does.
-std::vector<std::string> ReceivedLines(const std::string& data) {
-  std::vector<std::string> lines;
-  std::size_t pos = 0;
-  while (pos < data.size()) {
-    std::size_t end = std::min(data.find('\n', pos), data.size());
-    std::string line = data.substr(pos, end - pos);
-    pos = end + 1;
-    if (!line.empty() && line[0] == '#')
-      continue;
-    if (!line.empty() && line.back() == '\r')
-      line.pop_back();
-    line += "\r\n";
-    lines.push_back(line.substr(0, line.find('\0')));
-  }
-  return lines;
-}
-
-// Fields by walking the characters, independent of the splitter under test.
-std::vector<std::string> Fields(const std::string& text) {
-  std::vector<std::string> out(1);
-  for (char c : text) {
-    if (c == ',') {
-      out.emplace_back();
-    } else {
-      out.back() += c;
-    }
-  }
-  return out;
-}
-
-int ToInt(const std::string& s) {
-  errno = 0;
-  long v = std::strtol(s.c_str(), nullptr, 10);
-  return static_cast<int>(std::clamp<long>(v, INT_MIN, INT_MAX));
-}
-
-bool Has(const std::string& s, const char* what) {
-  return s.find(what) != std::string::npos;
-}
-
-std::size_t Dollars(const std::string& s) {
-  return std::count(s.begin(), s.end(), '$');
 }
 
 struct Sat {
