@@ -42,6 +42,9 @@ struct EngineEnvironment {
   // Set by the host while a port is lost (null: never). Looked at only when
   // the host asks for reconnection (EngineHost::ReconnectSeconds).
   const std::atomic<bool>* port_lost = nullptr;
+  // The name of the test's fix rule (fix_rules/registry.h); empty or an
+  // unknown name: the default, the first "$GPRMC" with status "A".
+  std::string fix_rule;
 };
 
 // How the last test ended, for hosts that report it.
