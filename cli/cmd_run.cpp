@@ -98,7 +98,13 @@ class RunCommand : public cli::Command {
     sub->add_option("--fix", fix_rule_,
                     "the sentence that counts as the fix: " + fix_rules::KnownNamesText() +
                         " (default: zuvek.toml, gprmc: the first $GPRMC with status A)")
-        ->check(CLI::IsMember(fix_rules::KnownNames()));
+        ->check(CLI::Validator(
+            [](const std::string& name) {
+              return fix_rules::IsKnown(name) ? std::string()
+                                              : "unknown fix rule '" + name + "'; choose one of " +
+                                                    fix_rules::KnownNamesText();
+            },
+            "RULE"));
     sub->add_flag("--json", json_, "print the summary as JSON on standard output");
     sub->add_flag("-q,--quiet", quiet_, "no progress, only the summary");
     sub->footer(
