@@ -85,6 +85,13 @@ class TestEngine {
   // 2 while a test runs, 0 otherwise.
   int RunState() const { return m_nRunState.load(); }
   TestOutcome LastOutcome() const;
+  // The fix rule of the next test (see EngineEnvironment::fix_rule); ignored
+  // while a test runs.
+  void SetFixRule(const std::string& name) {
+    if (!running_.load())
+      env_.fix_rule = name;
+  }
+  const std::string& FixRuleName() const { return env_.fix_rule; }
 
   int m_nRestartType = 0;
   unsigned m_nTimes = 1;

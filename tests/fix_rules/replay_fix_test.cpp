@@ -31,13 +31,6 @@ double FirstFixSeconds(const sim::ReplayCapture& capture, const FixRule& rule, d
   return -1;
 }
 
-void UseRule(SimRig& rig, const std::string& name) {
-  EngineEnvironment env = rig.hub->MakeEngineEnvironment(*rig.host);
-  env.fix_rule = name;
-  rig.engine.reset();
-  rig.engine = std::make_unique<TestEngine>(std::move(env));
-}
-
 TEST(FixRuleReplay, GnrmcCaptureFixesWithRmcAtItsFirstValidEpoch) {
   std::string error;
   const auto capture = sim::ReplayCapture::Load(kCapture, &error);
@@ -50,7 +43,8 @@ TEST(FixRuleReplay, GnrmcCaptureFixesWithRmcAtItsFirstValidEpoch) {
   g_config.SetTimeout(40);
   rig.options.replay_path = kCapture;
   rig.Open();
-  UseRule(rig, "rmc");
+  rig.engine->SetFixRule("rmc");
+  EXPECT_EQ(rig.engine->FixRuleName(), "rmc");
   rig.RunTest(RESTART_COLD, 1);
   ASSERT_EQ(rig.results.size(), 1u);
   EXPECT_TRUE(rig.results[0].bSucc);
