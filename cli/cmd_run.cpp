@@ -21,6 +21,7 @@
 #include "config/side_settings.h"
 #include "engine/module_commands.h"
 #include "engine/test_engine.h"
+#include "fix_rules/registry.h"
 #include "platform/file_writes.h"
 #include "platform/message_loop.h"
 #include "sim/simulator.h"
@@ -94,6 +95,16 @@ class RunCommand : public cli::Command {
                     "when a port vanishes, wait up to SECONDS for both to come back under "
                     "their names and go on with the next run (0: off; default: zuvek.toml)")
         ->check(CLI::Range(0u, 86400u));
+    sub->add_option("--fix", fix_rule_,
+                    "the sentence that counts as the fix: " + fix_rules::KnownNamesText() +
+                        " (default: zuvek.toml, gprmc: the first $GPRMC with status A)")
+        ->check(CLI::Validator(
+            [](const std::string& name) {
+              return fix_rules::IsKnown(name) ? std::string()
+                                              : "unknown fix rule '" + name + "'; choose one of " +
+                                                    fix_rules::KnownNamesText();
+            },
+            "RULE"));
     sub->add_flag("--json", json_, "print the summary as JSON on standard output");
     sub->add_flag("-q,--quiet", quiet_, "no progress, only the summary");
     sub->footer(
@@ -125,6 +136,7 @@ class RunCommand : public cli::Command {
   std::uint32_t seed_ = 1;
   std::string sim_ttff_, sim_faults_, sim_truth_;
   std::optional<unsigned> reconnect_;
+  std::optional<std::string> fix_rule_;
   bool json_ = false, quiet_ = false;
 };
 
@@ -159,6 +171,7 @@ int RunCommand::Run() {
   for (const std::string& problem : LoadSideSettings())
     std::cerr << "zuvek-cli: " << problem << "\n";
   const unsigned reconnect_s = reconnect_.value_or(g_side_settings.reconnect_s);
+  const std::string fix_rule = fix_rule_.value_or(g_side_settings.fix_rule);
   if (timeout_ > 0)
     g_config.SetTimeout(timeout_);
   if (interval_ > 0)
@@ -226,7 +239,8 @@ int RunCommand::Run() {
             << (runs_ == 1 ? "" : "s") << (xtra_ ? ", XTRA" : "") << ", fix time-out "
             << g_config.GetTimeout() << " s" << (use_sim ? ", built-in simulator" : "") << " (AT "
             << at_port_ << ", NMEA " << nmea_port_ << ")" << (scale_ != 1.0 ? ", time scale " : "")
-            << (scale_ != 1.0 ? ScaleText(scale_) : "") << "\n";
+            << (scale_ != 1.0 ? ScaleText(scale_) : "")
+            << (fix_rules::IsDefault(fix_rule) ? "" : ", fix rule " + fix_rule) << "\n";
   if (reconnect_s > 0)
     std::cerr << "zuvek-cli: a lost port is waited for up to " << reconnect_s << " s\n";
 
@@ -268,7 +282,9 @@ int RunCommand::Run() {
   sigaction(SIGHUP, &sa, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
-  TestEngine engine(hub.MakeEngineEnvironment(host));
+  EngineEnvironment env = hub.MakeEngineEnvironment(host);
+  env.fix_rule = fix_rule;
+  TestEngine engine(std::move(env));
   engine.Start(Restart(), runs_);
   auto last_tick = std::chrono::steady_clock::now();
   loop.RunUntil([&] {

@@ -1,5 +1,7 @@
 #include "config/side_settings.h"
 
+#include "fix_rules/registry.h"
+
 #include <toml++/toml.h>
 #include <cmath>
 #include <cstdio>
@@ -83,6 +85,12 @@ struct Word {
   static std::string Text(const SideSettings& s) { return Quoted(s.*Member); }
 };
 
+std::optional<std::string> KnownFixRule(const std::string& name) {
+  if (fix_rules::IsKnown(name))
+    return std::nullopt;
+  return "must be one of " + fix_rules::KnownNamesText();
+}
+
 struct SideKey {
   const char* name;  // a dotted name goes into a table ("reference.lat")
   const char* help;  // the comment written above it
@@ -99,6 +107,10 @@ constexpr SideKey Key(const char* name, const char* help) {
 const SideKey kKeys[] = {
     Key<Whole<&SideSettings::reconnect_s, 0, 86400>>(
         "reconnect", "Seconds to wait for lost ports to come back before the next run (0 = off)."),
+    Key<Word<&SideSettings::fix_rule, &KnownFixRule>>(
+        "fix_rule",
+        "The sentence that counts as the fix: gprmc (the first $GPRMC with status A), rmc "
+        "(any talker's RMC), gga, gns or gsa3d."),
 };
 
 bool KnownKey(const std::string& dotted) {

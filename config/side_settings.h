@@ -24,6 +24,8 @@ struct SideSettings {
   // Seconds to wait for both ports to come back after one vanished during
   // a test; 0: the test goes on without them, as it always did.
   unsigned reconnect_s = 0;
+  // The fix rule of a test (fix_rules/registry.h); `zuvek-cli run --fix` wins.
+  std::string fix_rule = "gprmc";
 
   bool operator==(const SideSettings&) const = default;
 };

@@ -1,6 +1,7 @@
 #include "engine/fix_detection.h"
 
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include "engine/module_commands.h"
@@ -24,10 +25,13 @@ int PollNmea(LineQueue& queue, unsigned seconds, std::FILE* nmea_log, WaitContex
              Match match) {
   return PollQueue(
       queue, seconds, ctx, [] { return bExitThread.load() != 0; },
-      [&](const std::string& line) {
+      [&](const std::string& line, std::int64_t stamp_us) {
         if (nmea_log)
           WriteLog(nmea_log, line);
-        return match(line);
+        if constexpr (std::is_invocable_v<Match&, const std::string&, std::int64_t>)
+          return match(line, stamp_us);
+        else
+          return match(line);
       });
 }
 
@@ -37,6 +41,20 @@ int WaitForFix(LineQueue& queue, unsigned timeout_s, const RmcFixMatcher& matche
                std::FILE* nmea_log, WaitContext& ctx) {
   return PollNmea(queue, timeout_s, nmea_log, ctx,
                   [&](const std::string& line) { return matcher(line); });
+}
+
+int WaitForFix(LineQueue& queue, unsigned timeout_s, const FixRule& rule, std::FILE* nmea_log,
+               WaitContext& ctx, std::string* sentence) {
+  if (sentence)
+    sentence->clear();
+  return PollNmea(queue, timeout_s, nmea_log, ctx,
+                  [&](const std::string& line, std::int64_t stamp_us) {
+                    if (!rule.IsFix(line, stamp_us))
+                      return false;
+                    if (sentence)
+                      *sentence = rule.Sentence(line);
+                    return true;
+                  });
 }
 
 void CaptureNmea(LineQueue& queue, unsigned duration_s, std::FILE* nmea_log, WaitContext& ctx) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/wait_context.h"
+#include "fix_rules/fix_rule.h"
 #include "serial/line_queue.h"
 
 // True for a "$GPRMC" line whose status field (field 2) is exactly "A".
@@ -18,6 +19,10 @@ class RmcFixMatcher {
 // was stopped (bExitThread) or the program is ending.
 int WaitForFix(LineQueue& queue, unsigned timeout_s, const RmcFixMatcher& matcher,
                std::FILE* nmea_log, WaitContext& ctx);
+// The same wait with the test's fix rule; `sentence`, when given, receives
+// the address of the fix line ("GNRMC"), or is cleared without a fix.
+int WaitForFix(LineQueue& queue, unsigned timeout_s, const FixRule& rule, std::FILE* nmea_log,
+               WaitContext& ctx, std::string* sentence = nullptr);
 
 // After a fix: logs the NMEA lines for duration_s, or until a stop.
 void CaptureNmea(LineQueue& queue, unsigned duration_s, std::FILE* nmea_log, WaitContext& ctx);

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "config/app_config.h"
 #include "engine/at_exchange.h"
 #include "engine/fix_detection.h"
 #include "engine/module_commands.h"
 #include "engine/space_estimate.h"
+#include "fix_rules/registry.h"
 #include "platform/free_space.h"
 
 std::atomic<int> bExitThread{0};
@@ -129,7 +131,8 @@ class TestEngine::Run {
   void WarnWhenSpaceIsShort();
   void EndTest();
   // Records the run's result: the list, the result log, the CSV.
-  void Record(unsigned n, bool fix, double duration, double precise, const char* reason);
+  void Record(unsigned n, bool fix, double duration, double precise, const char* reason,
+              const std::string& fix_sentence = {});
   // A port was lost during run n: records the run when it has no result
   // yet and, unless it was the last, brings the ports back. False when the
   // test has to end.
@@ -193,6 +196,8 @@ class TestEngine::Run {
   unsigned reconnect_s_ = 0;    // 0: lost ports are not looked after
   unsigned recorded_run_ = 0;   // the last run with a result
   std::string start_time_;      // of the run in progress; empty before its start
+  std::string fix_rule_name_;   // the test's rule; the default when the host named none
+  std::unique_ptr<FixRule> fix_rule_;
 };
 
 void TestEngine::TestThreadProc() {
@@ -216,6 +221,9 @@ void TestEngine::Run::Execute() {
   result_log_ = OpenLog(paths_.result);
   WriteLog(result_log_, kResultLogHeader);
   const std::string base = paths_.result.substr(0, paths_.result.size() - 15);  // "_result_log.txt"
+  fix_rule_name_ = fix_rules::IsKnown(env_.fix_rule) ? env_.fix_rule : fix_rules::kDefaultRule;
+  fix_rule_ = fix_rules::Make(fix_rule_name_);
+  report_.SetFixRule(fix_rule_name_);
   if (!report_.Open(base))
     LOG_DEBUG("cannot create the CSV report of the test\n");
   report_.SetTimeScale(env_.clock->Scale());
@@ -272,8 +280,9 @@ bool TestEngine::Run::OneRun(unsigned n) {
   env_.target->Send(kMsgClearPosition);
 
   Phase(n, RunPhase::FixWait);
+  std::string fix_sentence;
   const bool fix = WaitForFix(*env_.nmea_queue, static_cast<unsigned>(g_config.GetTimeout()),
-                              RmcFixMatcher(), nmea_log_, ctx_) == 0;
+                              *fix_rule_, nmea_log_, ctx_, &fix_sentence) == 0;
   double duration = 0.0;
   double precise = -1.0;
   if (fix) {
@@ -296,7 +305,7 @@ bool TestEngine::Run::OneRun(unsigned n) {
   }
 
   Phase(n, RunPhase::Record);
-  Record(n, fix, duration, precise, fix ? "" : "time-out");
+  Record(n, fix, duration, precise, fix ? "" : "time-out", fix_sentence);
 
   if (fix) {
     Phase(n, RunPhase::Capture);
@@ -329,7 +338,7 @@ bool TestEngine::Run::OneRun(unsigned n) {
 }
 
 void TestEngine::Run::Record(unsigned n, bool fix, double duration, double precise,
-                             const char* reason) {
+                             const char* reason, const std::string& fix_sentence) {
   auto* result = new TestResult{fix, fix ? duration : 0.0, n};
   if (fix)
     durations_.push_back(static_cast<float>(duration));
@@ -347,6 +356,7 @@ void TestEngine::Run::Record(unsigned n, bool fix, double duration, double preci
   record.xtra = xtra_injected_;
   record.start_time = start_time_;
   record.reason = reason;
+  record.fix_sentence = fix ? fix_sentence : "";
   report_.Add(record);
 }
 

@@ -42,6 +42,9 @@ struct EngineEnvironment {
   // Set by the host while a port is lost (null: never). Looked at only when
   // the host asks for reconnection (EngineHost::ReconnectSeconds).
   const std::atomic<bool>* port_lost = nullptr;
+  // The name of the test's fix rule (fix_rules/registry.h); empty or an
+  // unknown name: the default, the first "$GPRMC" with status "A".
+  std::string fix_rule;
 };
 
 // How the last test ended, for hosts that report it.
@@ -82,6 +85,13 @@ class TestEngine {
   // 2 while a test runs, 0 otherwise.
   int RunState() const { return m_nRunState.load(); }
   TestOutcome LastOutcome() const;
+  // The fix rule of the next test (see EngineEnvironment::fix_rule); ignored
+  // while a test runs.
+  void SetFixRule(const std::string& name) {
+    if (!running_.load())
+      env_.fix_rule = name;
+  }
+  const std::string& FixRuleName() const { return env_.fix_rule; }
 
   int m_nRestartType = 0;
   unsigned m_nTimes = 1;

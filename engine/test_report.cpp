@@ -7,6 +7,7 @@
 
 #include "engine/module_commands.h"
 #include "engine/run_logs.h"
+#include "fix_rules/registry.h"
 #include "platform/file_writes.h"
 
 SeriesStatistics ComputeSeries(std::vector<double> values) {
@@ -46,10 +47,10 @@ bool TestReport::Open(const std::string& base) {
   if (!csv_)
     return false;
   platform::TrackFile(csv_, csv_path_);
-  WriteLog(
-      csv_,
-      std::string(
-          "run,result,ttff_s,ttff_precise_s,restart_type,xtra,start_time,time_scale,reason\n"));
+  WriteLog(csv_,
+           std::string("run,result,ttff_s,ttff_precise_s,restart_type,xtra,start_time,time_scale,"
+                       "reason") +
+               (fix_rules::IsDefault(fix_rule_) ? "" : ",fix_sentence") + "\n");
   return true;
 }
 
@@ -72,7 +73,10 @@ void TestReport::Add(const RunRecord& r) {
     std::snprintf(buf, sizeof buf, "%u,%s,%s,%s,%s,%d,%s,%g,", r.run, r.success ? "SUCC" : "FAIL",
                   ttff, precise, RestartTypeName(r.restart_type), r.xtra ? 1 : 0,
                   r.start_time.c_str(), time_scale_);
-    WriteLog(csv_, std::string(buf) + r.reason + "\n");
+    std::string row = std::string(buf) + r.reason;
+    if (!fix_rules::IsDefault(fix_rule_))
+      row += "," + r.fix_sentence;
+    WriteLog(csv_, row + "\n");
   }
   failures_ = 0;
   for (const auto& rec : records_)
@@ -121,6 +125,8 @@ std::string TestReport::SummaryJson(int failures, bool finished) const {
     port_lost += r.reason == "port lost" ? 1 : 0;
   j["port_lost"] = port_lost;
   j["time_scale"] = time_scale_;
+  if (!fix_rules::IsDefault(fix_rule_))
+    j["fix_rule"] = fix_rule_;
   j["ttff_s"] = SeriesJson(ComputeSeries(ttff));
   j["ttff_precise_s"] = SeriesJson(ComputeSeries(precise));
   // Only when a log lost a write, so that a test without trouble writes the

@@ -18,6 +18,8 @@ struct RunRecord {
   std::string start_time;  // local time of the GNSS start, "yyyy-mm-dd hh:mm:ss"
   // Why a run without a fix failed ("time-out", "port lost"); empty for a fix.
   std::string reason;
+  // The address of the sentence that made the fix ("GNRMC"); empty without one.
+  std::string fix_sentence;
 };
 
 struct SeriesStatistics {
@@ -38,6 +40,10 @@ class TestReport {
   // The clock's time scale of the test (1 at real speed; more only against
   // the simulator): written in every CSV row and in the summary.
   void SetTimeScale(double scale) { time_scale_ = scale; }
+  // The test's fix rule, set before Open. With any rule but the default the
+  // CSV has a last column "fix_sentence" and the summary a "fix_rule", so
+  // that a test with the default rule writes the same bytes as ever.
+  void SetFixRule(const std::string& name) { fix_rule_ = name; }
   // Appends the run's CSV row (flushed) and rewrites the summary.
   void Add(const RunRecord& record);
   // Rewrites the JSON summary (also done by Add); failures = runs whose fix
@@ -57,4 +63,5 @@ class TestReport {
   std::vector<RunRecord> records_;
   int failures_ = 0;
   double time_scale_ = 1.0;
+  std::string fix_rule_;
 };

@@ -9,6 +9,7 @@
 #include "serial/line_queue.h"
 
 #include <string>
+#include <type_traits>
 #include <vector>
 
 // The stop flag of a running test: 0 normally, 1 once Stop was pressed.
@@ -35,7 +36,8 @@ inline constexpr DWORD kPollMs = 100;
 
 // The poll loop of every wait: until `seconds` have passed or stop() holds,
 // sleep one poll period, take the complete lines out of the queue and hand
-// them to on_line in order; the first line for which on_line returns true
+// them to on_line in order (with their arrival stamp, monotonic us or 0, when
+// on_line takes two arguments); the first line for which on_line returns true
 // ends the wait with 0 (the lines after it in the batch are dropped), and
 // its arrival stamp goes to ctx.matched_stamp_us. Returns 1 at the end of
 // the time or on stop. The time is tested between polls only.
@@ -53,8 +55,14 @@ int PollQueue(LineQueue& queue, unsigned seconds, WaitContext& ctx, Stop stop, O
     ctx.clock.Sleep(kPollMs);
     queue.Extract(batch, &stamps);
     for (size_t i = 0; i < batch.size(); ++i) {
-      if (on_line(batch[i])) {
-        ctx.matched_stamp_us = i < stamps.size() ? stamps[i] : 0;
+      const std::int64_t stamp = i < stamps.size() ? stamps[i] : 0;
+      bool matched = false;
+      if constexpr (std::is_invocable_v<OnLine&, const std::string&, std::int64_t>)
+        matched = on_line(batch[i], stamp);
+      else
+        matched = on_line(batch[i]);
+      if (matched) {
+        ctx.matched_stamp_us = stamp;
         return 0;
       }
     }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "config/side_settings.h"
 #include "engine/engine_host.h"
 #include "engine/run_logs.h"
 #include "platform/file_writes.h"
@@ -136,6 +137,7 @@ EngineEnvironment ModuleHub::MakeEngineEnvironment(EngineHost& host) {
   env.nmea_log_dir = folders_.GetNmeaLogDir();
   env.nmea_byte_rate = [this] { return NmeaByteRate(); };
   env.port_lost = &port_lost_;
+  env.fix_rule = g_side_settings.fix_rule;
   return env;
 }
 

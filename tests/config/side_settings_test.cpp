@@ -112,3 +112,35 @@ TEST(SideSettings, TheWindowWritesAMissingOrChangedFileButNeverOverAWrongOne) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SideSettings, FixRuleIsOneOfTheKnownNames) {
+  const std::pair<const char*, const char*> cases[][2] = {
+      {{"", "gprmc"}, {"", ""}},
+      {{"fix_rule = \"rmc\"\n", "rmc"}, {"", ""}},
+      {{"fix_rule = \"gsa3d\"\n", "gsa3d"}, {"", ""}},
+      {{"\nfix_rule = \"RMC\"\n", "gprmc"},
+       {"zuvek.toml:2: fix_rule must be one of gprmc, rmc, gga, gns, gsa3d; using 'gprmc'", ""}},
+      {{"fix_rule = 3\n", "gprmc"},
+       {"zuvek.toml:1: fix_rule must be a quoted text; using 'gprmc'", ""}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c[0].first);
+    const SideSettingsLoad load = ParseSideSettings(c[0].first, "zuvek.toml");
+    EXPECT_EQ(load.settings.fix_rule, c[0].second);
+    if (*c[1].first == '\0') {
+      EXPECT_TRUE(load.problems.empty()) << load.problems.front();
+    } else {
+      ASSERT_EQ(load.problems.size(), 1u);
+      EXPECT_EQ(load.problems[0], c[1].first);
+    }
+  }
+  SideSettings s;
+  s.fix_rule = "gns";
+  const std::string text = FormatSideSettings(s);
+  EXPECT_NE(text.find("\nfix_rule = 'gns'\n"), std::string::npos) << text;
+  EXPECT_EQ(ParseSideSettings(text, "zuvek.toml").settings, s);
+}
+
+}  // namespace

@@ -1,0 +1,96 @@
+#include "fix_rules/rules.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "fix_rules/sentence_fields.h"
+#include "nmea/split_fields.h"
+
+std::string FixRule::Sentence(const std::string& line) const {
+  return fix_rules::AddressOf(line);
+}
+
+namespace fix_rules {
+
+namespace {
+
+class GprmcRule : public FixRule {
+ public:
+  bool IsFix(const std::string& line, std::int64_t) const override {
+    if (std::strstr(line.c_str(), "$GPRMC") == nullptr)
+      return false;
+    std::vector<std::string> fields;
+    SplitNmeaFields(fields, line);
+    return fields.size() > 2 && fields[2] == "A";
+  }
+  // The line may carry other bytes before "$GPRMC".
+  std::string Sentence(const std::string&) const override { return "GPRMC"; }
+};
+
+class RmcRule : public FixRule {
+ public:
+  bool IsFix(const std::string& line, std::int64_t) const override {
+    static const char* const kTalkers[] = {"GP", "GN", "GL", "GA", "GB", "BD", "GQ", "QZ", "GI"};
+    const fix_rules::Sentence s(line);
+    if (s.type != "RMC" || std::none_of(std::begin(kTalkers), std::end(kTalkers),
+                                        [&](const char* t) { return s.talker == t; }))
+      return false;
+    if (s.Field(2) != "A")
+      return false;
+    // Field 12 is the mode indicator of NMEA 2.3 and later.
+    return !s.Has(12) || s.Field(12) != "N";
+  }
+};
+
+class GgaRule : public FixRule {
+ public:
+  bool IsFix(const std::string& line, std::int64_t) const override {
+    const fix_rules::Sentence s(line);
+    if (s.type != "GGA")
+      return false;
+    const std::string quality = s.Field(6);
+    return quality.size() == 1 && quality[0] >= '1' && quality[0] <= '5';
+  }
+};
+
+class GnsRule : public FixRule {
+ public:
+  bool IsFix(const std::string& line, std::int64_t) const override {
+    const fix_rules::Sentence s(line);
+    if (s.type != "GNS")
+      return false;
+    // One letter per constellation ("AANN": GPS and GLONASS have a fix).
+    const std::string mode = s.Field(6);
+    return std::any_of(mode.begin(), mode.end(),
+                       [](char c) { return c >= 'A' && c <= 'Z' && c != 'N'; });
+  }
+};
+
+class Gsa3dRule : public FixRule {
+ public:
+  bool IsFix(const std::string& line, std::int64_t) const override {
+    const fix_rules::Sentence s(line);
+    return s.type == "GSA" && s.Field(2) == "3";
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<FixRule> MakeGprmcRule() {
+  return std::make_unique<GprmcRule>();
+}
+std::unique_ptr<FixRule> MakeRmcRule() {
+  return std::make_unique<RmcRule>();
+}
+std::unique_ptr<FixRule> MakeGgaRule() {
+  return std::make_unique<GgaRule>();
+}
+std::unique_ptr<FixRule> MakeGnsRule() {
+  return std::make_unique<GnsRule>();
+}
+std::unique_ptr<FixRule> MakeGsa3dRule() {
+  return std::make_unique<Gsa3dRule>();
+}
+
+}  // namespace fix_rules
