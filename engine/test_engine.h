@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -22,6 +23,7 @@
 #include "platform/clock.h"
 #include "platform/file_writes.h"
 #include "platform/message_target.h"
+#include "profiles/module_profile.h"
 #include "serial/line_queue.h"
 
 struct EngineEnvironment {
@@ -42,6 +44,8 @@ struct EngineEnvironment {
   // Set by the host while a port is lost (null: never). Looked at only when
   // the host asks for reconnection (EngineHost::ReconnectSeconds).
   const std::atomic<bool>* port_lost = nullptr;
+  // The module's AT dialect (null: the built-in default).
+  std::shared_ptr<const ModuleProfile> profile;
 };
 
 // How the last test ended, for hosts that report it.

@@ -121,6 +121,14 @@ std::string TestReport::SummaryJson(int failures, bool finished) const {
     port_lost += r.reason == "port lost" ? 1 : 0;
   j["port_lost"] = port_lost;
   j["time_scale"] = time_scale_;
+  if (!profile_.empty() && profile_ != "default")
+    j["profile"] = profile_;
+  if (!identity_.empty()) {
+    nlohmann::json module = nlohmann::json::object();
+    for (const auto& [command, reply] : identity_)
+      module[command] = reply;
+    j["module"] = module;
+  }
   j["ttff_s"] = SeriesJson(ComputeSeries(ttff));
   j["ttff_precise_s"] = SeriesJson(ComputeSeries(precise));
   // Only when a log lost a write, so that a test without trouble writes the

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct RunRecord {
@@ -38,6 +39,13 @@ class TestReport {
   // The clock's time scale of the test (1 at real speed; more only against
   // the simulator): written in every CSV row and in the summary.
   void SetTimeScale(double scale) { time_scale_ = scale; }
+  // The module profile of the test and the replies to its identity
+  // commands: in the summary as "profile" (unless the default) and
+  // "module" (when there are any).
+  void SetModule(std::vector<std::pair<std::string, std::string>> identity, std::string profile) {
+    identity_ = std::move(identity);
+    profile_ = std::move(profile);
+  }
   // Appends the run's CSV row (flushed) and rewrites the summary.
   void Add(const RunRecord& record);
   // Rewrites the JSON summary (also done by Add); failures = runs whose fix
@@ -57,4 +65,6 @@ class TestReport {
   std::vector<RunRecord> records_;
   int failures_ = 0;
   double time_scale_ = 1.0;
+  std::vector<std::pair<std::string, std::string>> identity_;
+  std::string profile_ = "default";
 };
