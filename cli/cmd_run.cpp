@@ -23,6 +23,7 @@
 #include "engine/test_engine.h"
 #include "platform/file_writes.h"
 #include "platform/message_loop.h"
+#include "profiles/profile_loader.h"
 #include "sim/simulator.h"
 
 namespace {
@@ -94,6 +95,9 @@ class RunCommand : public cli::Command {
                     "when a port vanishes, wait up to SECONDS for both to come back under "
                     "their names and go on with the next run (0: off; default: zuvek.toml)")
         ->check(CLI::Range(0u, 86400u));
+    sub->add_option("--profile", profile_,
+                    "the module's AT dialect: a bundled profile (zuvek-cli profiles) or a "
+                    "profile file (default: zuvek.toml, else \"default\")");
     sub->add_flag("--json", json_, "print the summary as JSON on standard output");
     sub->add_flag("-q,--quiet", quiet_, "no progress, only the summary");
     sub->footer(
@@ -125,6 +129,7 @@ class RunCommand : public cli::Command {
   std::uint32_t seed_ = 1;
   std::string sim_ttff_, sim_faults_, sim_truth_;
   std::optional<unsigned> reconnect_;
+  std::string profile_;
   bool json_ = false, quiet_ = false;
 };
 
@@ -159,6 +164,14 @@ int RunCommand::Run() {
   for (const std::string& problem : LoadSideSettings())
     std::cerr << "zuvek-cli: " << problem << "\n";
   const unsigned reconnect_s = reconnect_.value_or(g_side_settings.reconnect_s);
+  const ProfileLoad profile = ResolveProfile(profile_.empty() ? g_side_settings.profile : profile_);
+  if (!profile.profile) {
+    for (const std::string& problem : profile.problems)
+      std::cerr << "zuvek-cli run: " << problem << "\n";
+    std::cerr << "zuvek-cli run: the profile is refused; mend it (zuvek-cli profiles check) or "
+                 "choose another (zuvek-cli profiles)\n";
+    return cli::kExitUsage;
+  }
   if (timeout_ > 0)
     g_config.SetTimeout(timeout_);
   if (interval_ > 0)
@@ -229,6 +242,8 @@ int RunCommand::Run() {
             << (scale_ != 1.0 ? ScaleText(scale_) : "") << "\n";
   if (reconnect_s > 0)
     std::cerr << "zuvek-cli: a lost port is waited for up to " << reconnect_s << " s\n";
+  if (profile.profile->name != "default")
+    std::cerr << "zuvek-cli: module profile \"" << profile.profile->name << "\"\n";
 
   PortRequest request{at_port_, at_baud_, nmea_port_, nmea_baud_, false};
   const auto messages = hub.OpenPorts(request);
@@ -268,7 +283,9 @@ int RunCommand::Run() {
   sigaction(SIGHUP, &sa, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
-  TestEngine engine(hub.MakeEngineEnvironment(host));
+  EngineEnvironment env = hub.MakeEngineEnvironment(host);
+  env.profile = std::make_shared<const ModuleProfile>(*profile.profile);
+  TestEngine engine(env);
   engine.Start(Restart(), runs_);
   auto last_tick = std::chrono::steady_clock::now();
   loop.RunUntil([&] {

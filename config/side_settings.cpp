@@ -83,6 +83,12 @@ struct Word {
   static std::string Text(const SideSettings& s) { return Quoted(s.*Member); }
 };
 
+std::optional<std::string> NotEmpty(const std::string& text) {
+  if (text.empty())
+    return std::string("must name a profile");
+  return std::nullopt;
+}
+
 struct SideKey {
   const char* name;  // a dotted name goes into a table ("reference.lat")
   const char* help;  // the comment written above it
@@ -99,6 +105,8 @@ constexpr SideKey Key(const char* name, const char* help) {
 const SideKey kKeys[] = {
     Key<Whole<&SideSettings::reconnect_s, 0, 86400>>(
         "reconnect", "Seconds to wait for lost ports to come back before the next run (0 = off)."),
+    Key<Word<&SideSettings::profile, &NotEmpty>>(
+        "profile", "The module profile: a bundled one's name (zuvek-cli profiles) or a file."),
 };
 
 bool KnownKey(const std::string& dotted) {

@@ -3,6 +3,8 @@
 //
 //   # Seconds to wait for lost ports to come back before the next run (0 = off).
 //   reconnect = 0
+//   # The module profile: a bundled one's name (zuvek-cli profiles) or a file.
+//   profile = "default"
 //
 // Both the window and the CLI read it; only the window writes it (when it
 // closes, and only when the file is missing or a value changed, so that a
@@ -24,6 +26,8 @@ struct SideSettings {
   // Seconds to wait for both ports to come back after one vanished during
   // a test; 0: the test goes on without them, as it always did.
   unsigned reconnect_s = 0;
+  // The module profile: a bundled profile's name or a profile file.
+  std::string profile = "default";
 
   bool operator==(const SideSettings&) const = default;
 };

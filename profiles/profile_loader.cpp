@@ -1,6 +1,8 @@
 #include "profiles/profile_loader.h"
 
 #include <toml++/toml.h>
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <initializer_list>
 #include <sstream>
@@ -288,6 +290,13 @@ ProfileLoad ParseProfile(const std::string& text, const std::string& source) {
   }
 
   load.problems = std::move(r.Problems());
+  // In the order of the file.
+  const auto line_of = [&source](const std::string& problem) {
+    return std::strtoul(problem.c_str() + source.size() + 1, nullptr, 10);
+  };
+  std::stable_sort(
+      load.problems.begin(), load.problems.end(),
+      [&](const std::string& a, const std::string& b) { return line_of(a) < line_of(b); });
   if (load.problems.empty())
     load.profile = std::move(p);
   return load;
