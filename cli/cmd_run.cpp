@@ -242,8 +242,12 @@ int RunCommand::Run() {
             << (scale_ != 1.0 ? ScaleText(scale_) : "") << "\n";
   if (reconnect_s > 0)
     std::cerr << "zuvek-cli: a lost port is waited for up to " << reconnect_s << " s\n";
-  if (profile.profile->name != "default")
-    std::cerr << "zuvek-cli: module profile \"" << profile.profile->name << "\"\n";
+  if (profile.profile->name != "default") {
+    std::cerr << "zuvek-cli: module profile \"" << profile.profile->name << "\""
+              << (use_sim ? "; the built-in simulator answers only the default profile's commands"
+                          : "")
+              << "\n";
+  }
 
   PortRequest request{at_port_, at_baud_, nmea_port_, nmea_baud_, false};
   const auto messages = hub.OpenPorts(request);

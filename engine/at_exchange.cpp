@@ -81,11 +81,12 @@ int WaitClockReply(LineQueue& queue, unsigned timeout_s, const ContainsMatcher& 
       [&](const std::string& line) { return matcher(line); });
 }
 
-int WaitReplyLines(LineQueue& queue, unsigned timeout_s, const ContainsMatcher& matcher,
-                   std::FILE* at_log, WaitContext& ctx, std::vector<std::string>& lines) {
+int WaitReplyLines(LineQueue& queue, unsigned timeout_s,
+                   const std::function<bool(const std::string&)>& ends, std::FILE* at_log,
+                   WaitContext& ctx, std::vector<std::string>& lines) {
   return WaitLoop(
       queue, timeout_s, at_log, ctx, [&](const std::string& line) { lines.push_back(line); },
-      [&](const std::string& line) { return matcher(line); });
+      [&](const std::string& line) { return ends(line); });
 }
 
 std::string FormatXtraTimeCommand(const std::string& time_text, unsigned uncertainty_ms) {

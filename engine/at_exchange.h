@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,10 +32,11 @@ int WaitAtReply(LineQueue& queue, unsigned timeout_s, const ContainsMatcher& mat
                 std::FILE* at_log, WaitContext& ctx);
 int WaitClockReply(LineQueue& queue, unsigned timeout_s, const ContainsMatcher& matcher,
                    std::FILE* at_log, WaitContext& ctx, const ClockCapture& capture = {});
-// WaitAtReply that also keeps every line it took, in order (the matching
-// one included).
-int WaitReplyLines(LineQueue& queue, unsigned timeout_s, const ContainsMatcher& matcher,
-                   std::FILE* at_log, WaitContext& ctx, std::vector<std::string>& lines);
+// A wait that keeps every line it took, in order (the one that ended it
+// included); `ends` decides which line ends it.
+int WaitReplyLines(LineQueue& queue, unsigned timeout_s,
+                   const std::function<bool(const std::string&)>& ends, std::FILE* at_log,
+                   WaitContext& ctx, std::vector<std::string>& lines);
 
 // One AT-log entry: "yyyy-mm-dd hh:mm:ss\t" and the line (with its own
 // "\r\n"). Lines of any length are kept whole.

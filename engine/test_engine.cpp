@@ -521,9 +521,12 @@ void TestEngine::Run::SetUpModule() {
   for (const std::string& cmd : p_.identity) {
     Write(cmd);
     std::vector<std::string> lines;
-    const bool answered =
-        WaitReplyLines(*env_.at_queue, kIdentityWaitS, ContainsMatcher(module::kReplyOk), at_log_,
-                       ctx_, lines) == 0;
+    // Ends at "OK" or at an error reply, which is recorded as the answer.
+    const ContainsMatcher ok(module::kReplyOk), error("ERROR");
+    const bool answered = WaitReplyLines(
+                              *env_.at_queue, kIdentityWaitS,
+                              [&](const std::string& line) { return ok(line) || error(line); },
+                              at_log_, ctx_, lines) == 0;
     const std::string name = CommandName(cmd);
     identity.emplace_back(name, answered ? IdentityText(name, lines) : std::string());
   }
