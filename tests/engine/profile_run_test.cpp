@@ -147,4 +147,30 @@ TEST(ProfileRun, AModuleOfAnotherDialectFailsNamingTheUnansweredCommand) {
   EXPECT_EQ(d.engine->LastOutcome().end_reason, "no reply to AT+WGPS?");
 }
 
+TEST(ProfileRun, SetupAndIdentityCommandsGoFirstAndTheirRepliesAreRecorded) {
+  const ProfileLoad load = ParseProfile(
+      "name = \"mine\"\n[start]\ncommand = \"AT+WGPS=1\"\n[[setup]]\ncommand = \"AT+NMEA=1\"\n"
+      "[identity]\ncommands = [\"ATI\", \"AT+CGMR\"]\n",
+      "mine.toml");
+  ASSERT_TRUE(load.profile) << load.problems.front();
+  EngineHarness h;
+  h.UseProfile(*load.profile);
+  h.module.extra_lines["ATI"] = {"Quectel\r\n", "EG25\r\n"};
+  // AT+CGMR goes unanswered: recorded empty after its wait.
+  h.module.answer = [](const std::string& cmd, int) { return cmd != "AT+CGMR\r\n"; };
+  h.RunTest(RESTART_HOT, 1);
+  const auto cmds = h.module.Commands();
+  ASSERT_GE(cmds.size(), 4u);
+  EXPECT_EQ(cmds[0].text, "AT+NMEA=1\r\n");
+  EXPECT_EQ(cmds[1].text, "ATI\r\n");
+  EXPECT_EQ(cmds[2].text, "AT+CGMR\r\n");
+  EXPECT_EQ(cmds[3].text, "AT+WGPS=1\r\n");  // no query, no delete, no stop in this profile
+  std::ifstream file(h.engine->LastOutcome().summary_path);
+  const nlohmann::json summary = nlohmann::json::parse(file);
+  EXPECT_EQ(summary["module"]["ATI"], "Quectel\nEG25");
+  EXPECT_EQ(summary["module"]["AT+CGMR"], "");  // unanswered: waited its 10 s
+  EXPECT_EQ(summary["profile"], "mine");
+  EXPECT_TRUE(h.engine->LastOutcome().completed);
+}
+
 }  // namespace
