@@ -24,6 +24,7 @@
 #include "fix_rules/registry.h"
 #include "platform/file_writes.h"
 #include "platform/message_loop.h"
+#include "profiles/profile_loader.h"
 #include "sim/simulator.h"
 
 namespace {
@@ -105,6 +106,9 @@ class RunCommand : public cli::Command {
                                                     fix_rules::KnownNamesText();
             },
             "RULE"));
+    sub->add_option("--profile", profile_,
+                    "the module's AT dialect: a bundled profile (zuvek-cli profiles) or a "
+                    "profile file (default: zuvek.toml, else \"default\")");
     sub->add_flag("--json", json_, "print the summary as JSON on standard output");
     sub->add_flag("-q,--quiet", quiet_, "no progress, only the summary");
     sub->footer(
@@ -137,6 +141,7 @@ class RunCommand : public cli::Command {
   std::string sim_ttff_, sim_faults_, sim_truth_;
   std::optional<unsigned> reconnect_;
   std::optional<std::string> fix_rule_;
+  std::string profile_;
   bool json_ = false, quiet_ = false;
 };
 
@@ -172,6 +177,14 @@ int RunCommand::Run() {
     std::cerr << "zuvek-cli: " << problem << "\n";
   const unsigned reconnect_s = reconnect_.value_or(g_side_settings.reconnect_s);
   const std::string fix_rule = fix_rule_.value_or(g_side_settings.fix_rule);
+  const ProfileLoad profile = ResolveProfile(profile_.empty() ? g_side_settings.profile : profile_);
+  if (!profile.profile) {
+    for (const std::string& problem : profile.problems)
+      std::cerr << "zuvek-cli run: " << problem << "\n";
+    std::cerr << "zuvek-cli run: the profile is refused; mend it (zuvek-cli profiles check) or "
+                 "choose another (zuvek-cli profiles)\n";
+    return cli::kExitUsage;
+  }
   if (timeout_ > 0)
     g_config.SetTimeout(timeout_);
   if (interval_ > 0)
@@ -243,6 +256,12 @@ int RunCommand::Run() {
             << (fix_rules::IsDefault(fix_rule) ? "" : ", fix rule " + fix_rule) << "\n";
   if (reconnect_s > 0)
     std::cerr << "zuvek-cli: a lost port is waited for up to " << reconnect_s << " s\n";
+  if (profile.profile->name != "default") {
+    std::cerr << "zuvek-cli: module profile \"" << profile.profile->name << "\""
+              << (use_sim ? "; the built-in simulator answers only the default profile's commands"
+                          : "")
+              << "\n";
+  }
 
   PortRequest request{at_port_, at_baud_, nmea_port_, nmea_baud_, false};
   const auto messages = hub.OpenPorts(request);
@@ -284,6 +303,7 @@ int RunCommand::Run() {
 
   EngineEnvironment env = hub.MakeEngineEnvironment(host);
   env.fix_rule = fix_rule;
+  env.profile = std::make_shared<const ModuleProfile>(*profile.profile);
   TestEngine engine(std::move(env));
   engine.Start(Restart(), runs_);
   auto last_tick = std::chrono::steady_clock::now();

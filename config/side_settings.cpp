@@ -91,6 +91,12 @@ std::optional<std::string> KnownFixRule(const std::string& name) {
   return "must be one of " + fix_rules::KnownNamesText();
 }
 
+std::optional<std::string> NotEmpty(const std::string& text) {
+  if (text.empty())
+    return std::string("must name a profile");
+  return std::nullopt;
+}
+
 struct SideKey {
   const char* name;  // a dotted name goes into a table ("reference.lat")
   const char* help;  // the comment written above it
@@ -104,13 +110,19 @@ constexpr SideKey Key(const char* name, const char* help) {
 }
 
 // The key table: one row per setting, in the order of the written file.
-const SideKey kKeys[] = {
-    Key<Whole<&SideSettings::reconnect_s, 0, 86400>>(
-        "reconnect", "Seconds to wait for lost ports to come back before the next run (0 = off)."),
-    Key<Word<&SideSettings::fix_rule, &KnownFixRule>>(
-        "fix_rule",
-        "The sentence that counts as the fix: gprmc (the first $GPRMC with status A), rmc "
-        "(any talker's RMC), gga, gns or gsa3d."),
+const SideKey kKeys[] =
+    {
+        Key<Whole<&SideSettings::reconnect_s, 0, 86400>>(
+            "reconnect",
+            "Seconds to wait for lost ports to come back before the next run (0 = off)."),
+        Key<Word<&SideSettings::fix_rule, &KnownFixRule>>(
+            "fix_rule",
+            "The sentence that counts as the fix: gprmc (the first $GPRMC with status A), rmc "
+            "(any talker's RMC), gga, gns or gsa3d."),
+}
+
+Key<Word<&SideSettings::profile, &NotEmpty>>(
+    "profile", "The module profile: a bundled one's name (zuvek-cli profiles) or a file."),
 };
 
 bool KnownKey(const std::string& dotted) {

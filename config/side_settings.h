@@ -3,6 +3,8 @@
 //
 //   # Seconds to wait for lost ports to come back before the next run (0 = off).
 //   reconnect = 0
+//   # The module profile: a bundled one's name (zuvek-cli profiles) or a file.
+//   profile = "default"
 //
 // Both the window and the CLI read it; only the window writes it (when it
 // closes, and only when the file is missing or a value changed, so that a
@@ -26,6 +28,8 @@ struct SideSettings {
   unsigned reconnect_s = 0;
   // The fix rule of a test (fix_rules/registry.h); `zuvek-cli run --fix` wins.
   std::string fix_rule = "gprmc";
+  // The module profile: a bundled profile's name or a profile file.
+  std::string profile = "default";
 
   bool operator==(const SideSettings&) const = default;
 };

@@ -30,15 +30,22 @@ std::string FormatAtLogEntry(const platform::LocalTime& t, const std::string& li
   return FormatTimestamp(t) + "\t" + line;
 }
 
-bool CaptureClock(const std::string& line, std::string& time_text) {
+bool CaptureClock(const std::string& line, std::string& time_text, const ClockCapture& capture) {
   const std::string copy = line.c_str();  // the text as a C string sees it
-  const auto p = copy.find(module::kReplyClock);
+  const auto p = copy.find(capture.marker);
   if (p == std::string::npos)
     return false;
   const auto q1 = copy.find('"', p);
   if (q1 == std::string::npos)
     return false;
   std::string captured;
+  if (!capture.cclk) {
+    const auto q2 = copy.find('"', q1 + 1);
+    if (q2 == std::string::npos)
+      return false;
+    time_text = copy.substr(q1 + 1, q2 - (q1 + 1));
+    return true;
+  }
   const auto plus = copy.find('+', q1 + 1);
   if (plus != std::string::npos) {
     captured = copy.substr(q1 + 1, plus - (q1 + 1));
@@ -67,11 +74,19 @@ int WaitAtReply(LineQueue& queue, unsigned timeout_s, const ContainsMatcher& mat
 }
 
 int WaitClockReply(LineQueue& queue, unsigned timeout_s, const ContainsMatcher& matcher,
-                   std::FILE* at_log, WaitContext& ctx) {
+                   std::FILE* at_log, WaitContext& ctx, const ClockCapture& capture) {
   return WaitLoop(
       queue, timeout_s, at_log, ctx,
-      [](const std::string& line) { CaptureClock(line, g_strXtraTime); },
+      [&](const std::string& line) { CaptureClock(line, g_strXtraTime, capture); },
       [&](const std::string& line) { return matcher(line); });
+}
+
+int WaitReplyLines(LineQueue& queue, unsigned timeout_s,
+                   const std::function<bool(const std::string&)>& ends, std::FILE* at_log,
+                   WaitContext& ctx, std::vector<std::string>& lines) {
+  return WaitLoop(
+      queue, timeout_s, at_log, ctx, [&](const std::string& line) { lines.push_back(line); },
+      [&](const std::string& line) { return ends(line); });
 }
 
 std::string FormatXtraTimeCommand(const std::string& time_text, unsigned uncertainty_ms) {

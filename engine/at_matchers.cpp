@@ -17,18 +17,21 @@ bool ContainsMatcher::operator()(const std::string& line) const {
   return Contains(line, m_pattern.c_str());
 }
 
+GnssStateMatcher::GnssStateMatcher()
+    : GnssStateMatcher(module::kReplyGnssOff, module::kReplyGnssOn, module::kReplyOk) {}
+
 bool GnssStateMatcher::operator()(const std::string& line) {
-  if (Contains(line, module::kReplyGnssOff)) {
+  if (Contains(line, m_off.c_str())) {
     m_bGnssOff = 1;
     m_bStateSeen = true;
     return false;
   }
-  if (Contains(line, module::kReplyGnssOn)) {
+  if (Contains(line, m_on.c_str())) {
     m_bGnssOff = 0;
     m_bStateSeen = true;
     return false;
   }
-  return Contains(line, module::kReplyOk);
+  return Contains(line, m_done.c_str());
 }
 
 const char* DeleteCommandFor(int restart_type) {

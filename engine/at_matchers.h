@@ -17,10 +17,17 @@ class ContainsMatcher {
 // "+WGPS: 1" line clears it (neither ends the wait); an "OK" line ends it.
 // m_bGnssOff starts at 0 ("on" unless told otherwise), so a reply without a
 // state line makes the engine stop GNSS first: the safe side for a cold start.
+// A profile gives its own texts for off, on and the end of the reply.
 class GnssStateMatcher {
  public:
+  GnssStateMatcher();
+  GnssStateMatcher(std::string off, std::string on, std::string done)
+      : m_off(std::move(off)), m_on(std::move(on)), m_done(std::move(done)) {}
   bool operator()(const std::string& line);
   int m_bGnssOff = 0;
   // Whether a state line was seen at all during the wait.
   bool m_bStateSeen = false;
+
+ private:
+  std::string m_off, m_on, m_done;
 };

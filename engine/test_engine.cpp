@@ -9,6 +9,7 @@
 #include "engine/fix_detection.h"
 #include "engine/module_commands.h"
 #include "engine/space_estimate.h"
+#include "engine/test_report.h"
 #include "fix_rules/registry.h"
 #include "platform/free_space.h"
 
@@ -20,16 +21,25 @@ constexpr const char* kAtTimeoutBox = "AT command timeout!check will break";
 constexpr const char* kXtraTimeoutBox = "AT(XTRA) command timeout!check will break";
 constexpr const char* kFopenFailedBox = "fopen failed!";
 
-constexpr unsigned kAtWaitS = 10;
-constexpr unsigned kXtraDataWaitS = 20;
+constexpr unsigned kIdentityWaitS = 10;
 constexpr DWORD kPauseAfterStopMs = 10000;
 constexpr DWORD kPauseBetweenDeletesMs = 5000;
 constexpr DWORD kPauseBetweenXtraMs = 2000;
 constexpr DWORD kPauseBeforeStartMs = 5000;
 constexpr DWORD kClosingPauseMs = 10000;
-constexpr int kDeleteRetries = 10;
-constexpr int kXtraDataAttempts = 3;
-constexpr int kStopWaits = 7;
+
+// The reply to an identity command as recorded: its lines without the
+// command's echo, blank lines and the final "OK", joined by "\n".
+std::string IdentityText(const std::string& name, const std::vector<std::string>& lines) {
+  std::string text;
+  for (std::string line : lines) {
+    line = CommandName(line);
+    if (line.empty() || line == name || line == module::kReplyOk)
+      continue;
+    text += (text.empty() ? "" : "\n") + line;
+  }
+  return text;
+}
 
 }  // namespace
 
@@ -118,7 +128,11 @@ TestOutcome TestEngine::LastOutcome() const {
 class TestEngine::Run {
  public:
   explicit Run(TestEngine& engine)
-      : e_(engine), env_(engine.env_), ctx_{*env_.clock, &engine.shutdown_}, ttff_(*env_.clock) {}
+      : e_(engine),
+        env_(engine.env_),
+        p_(env_.profile ? *env_.profile : DefaultProfile()),
+        ctx_{*env_.clock, &engine.shutdown_},
+        ttff_(*env_.clock) {}
 
   void Execute();
 
@@ -128,6 +142,8 @@ class TestEngine::Run {
   bool QueryAndFirstStop(unsigned n);
   bool DeleteAndXtra(unsigned n);
   bool Xtra();
+  // Once per test: the profile's set-up commands, then its identity ones.
+  void SetUpModule();
   void WarnWhenSpaceIsShort();
   void EndTest();
   // Records the run's result: the list, the result log, the CSV.
@@ -144,8 +160,12 @@ class TestEngine::Run {
     if (env_.write_at)
       env_.write_at(cmd);
   }
-  int WaitOk(unsigned seconds) {
-    return WaitAtReply(*env_.at_queue, seconds, ContainsMatcher(module::kReplyOk), at_log_, ctx_);
+  // One wait for the step's reply, with its time-out.
+  int WaitReply(const ProfileStep& step) {
+    return WaitAtReply(*env_.at_queue, step.timeout_s, ContainsMatcher(step.reply), at_log_, ctx_);
+  }
+  static std::string NoReplyTo(const ProfileStep& step) {
+    return "no reply to " + CommandName(step.command);
   }
   // A pause of the worker; ends early only when the program is ending.
   void Pause(DWORD ms) {
@@ -154,7 +174,7 @@ class TestEngine::Run {
   }
   bool Ending() const { return ctx_.ShuttingDown(); }
   // Records why the test ends; returns false for the caller to pass on.
-  bool EndBecause(const char* why) {
+  bool EndBecause(const std::string& why) {
     end_reason_ = why;
     return false;
   }
@@ -179,6 +199,7 @@ class TestEngine::Run {
 
   TestEngine& e_;
   EngineEnvironment& env_;
+  const ModuleProfile& p_;
   WaitContext ctx_;
   TtffClock ttff_;
   TestStatistics stats_{};
@@ -231,6 +252,7 @@ void TestEngine::Run::Execute() {
   reconnect_s_ = env_.host ? env_.host->ReconnectSeconds() : 0;
   if (reconnect_s_ > 0)
     ctx_.port_lost = env_.port_lost;
+  SetUpModule();
 
   for (;;) {
     const unsigned previous = counter++;
@@ -265,14 +287,19 @@ bool TestEngine::Run::OneRun(unsigned n) {
   env_.nmea_queue->Clear();
 
   Phase(n, RunPhase::Start);
-  Write(module::kStartGnss);
-  if (WaitOk(kAtWaitS) != 0) {
+  const ProfileStep& start = p_.StartFor(e_.m_nRestartType);
+  for (int attempt = 1;; ++attempt) {
+    Write(start.command);
+    if (WaitReply(start) == 0)
+      break;
     if (Ending())
       return EndBecause("program ending");
     if (Lost())
       return false;
-    Box(kAtTimeoutBox);
-    return EndBecause("no reply to AT+WGPS=1");
+    if (attempt >= start.attempts) {
+      Box(kAtTimeoutBox);
+      return EndBecause(NoReplyTo(start));
+    }
   }
   const std::int64_t ok_stamp = ctx_.matched_stamp_us;
   start_time_ = FormatTimestamp(env_.clock->Now());
@@ -297,7 +324,7 @@ bool TestEngine::Run::OneRun(unsigned n) {
     return false;  // recorded as "port lost"
   } else {
     ++failures_;
-    LOG_DEBUG("AT+WGPS=1 timeout...\n");
+    LOG_DEBUG((CommandName(start.command) + " timeout...\n").c_str());
   }
   if (bExitThread.load() != 0) {
     LOG_DEBUG("bExitThread = true, exit thread.\n");
@@ -319,16 +346,16 @@ bool TestEngine::Run::OneRun(unsigned n) {
   if (!last && env_.host)
     env_.host->ClearLiveViewAfterRun();
 
-  if (!last) {
+  if (!last && p_.stop.Present()) {
     Phase(n, RunPhase::Stop);
-    Write(module::kStopGnss);
+    Write(p_.stop.command);
     bool acknowledged = false;
-    for (int i = 0; i < kStopWaits && !acknowledged && !Lost(); ++i)
-      acknowledged = WaitOk(kAtWaitS) == 0;
+    for (int i = 0; i < p_.stop.attempts && !acknowledged && !Lost(); ++i)
+      acknowledged = WaitReply(p_.stop) == 0;
     if (!acknowledged && Lost())
       return false;
     if (!acknowledged)
-      return EndBecause(Ending() ? "program ending" : "no reply to AT+WGPSEND");
+      return EndBecause(Ending() ? "program ending" : NoReplyTo(p_.stop));
   }
 
   Phase(n, RunPhase::ClosingPause);
@@ -387,38 +414,38 @@ bool TestEngine::Run::RecoverLostPort(unsigned n) {
 bool TestEngine::Run::QueryAndFirstStop(unsigned n) {
   Phase(n, RunPhase::Query);
   bool stop_needed = false;
-  GnssStateMatcher matcher;
-  Write(module::kQueryGnss);
-  if (WaitGnssState(*env_.at_queue, kAtWaitS, matcher, at_log_, ctx_) == 0) {
-    stop_needed = matcher.m_bGnssOff == 0;
-  } else {
-    if (Ending())
-      return EndBecause("program ending");
-    if (Lost())
-      return false;
-    LOG_DEBUG("AT+WGPS? timeout...try again\n");
-    Write(module::kQueryGnss);
-    if (WaitGnssState(*env_.at_queue, kAtWaitS, matcher, at_log_, ctx_) != 0) {
+  if (p_.query.Present()) {
+    const std::string name = CommandName(p_.query.command);
+    GnssStateMatcher matcher(p_.reply_off, p_.reply_on, p_.query.reply);
+    for (int attempt = 1;; ++attempt) {
+      Write(p_.query.command);
+      if (WaitGnssState(*env_.at_queue, p_.query.timeout_s, matcher, at_log_, ctx_) == 0) {
+        // Answered only after a repeat: go on without a first stop.
+        stop_needed = attempt == 1 && matcher.m_bGnssOff == 0;
+        break;
+      }
       if (Ending())
         return EndBecause("program ending");
       if (Lost())
         return false;
-      LOG_DEBUG("AT+WGPS? timeout...finnaly\n");
-      return EndBecause("no reply to AT+WGPS?");
+      if (attempt >= p_.query.attempts) {
+        LOG_DEBUG((name + " timeout...finnaly\n").c_str());
+        return EndBecause(NoReplyTo(p_.query));
+      }
+      LOG_DEBUG((name + " timeout...try again\n").c_str());
     }
-    // Answered only the second time: go on without a first stop.
   }
 
-  if (stop_needed) {
+  if (stop_needed && p_.stop.Present()) {
     Phase(n, RunPhase::FirstStop);
-    Write(module::kStopGnss);
-    if (WaitOk(kAtWaitS) != 0) {
+    Write(p_.stop.command);
+    if (WaitReply(p_.stop) != 0) {
       if (Ending())
         return EndBecause("program ending");
       if (Lost())
         return false;
       Box(kAtTimeoutBox);
-      return EndBecause("no reply to AT+WGPSEND");
+      return EndBecause(NoReplyTo(p_.stop));
     }
     Pause(kPauseAfterStopMs);
   }
@@ -430,10 +457,18 @@ bool TestEngine::Run::QueryAndFirstStop(unsigned n) {
 bool TestEngine::Run::DeleteAndXtra(unsigned n) {
   Phase(n, RunPhase::Delete);
   xtra_injected_ = false;
-  const char* del = DeleteCommandFor(e_.m_nRestartType);
+  const ProfileStep& del = p_.DeleteFor(e_.m_nRestartType);
+  const bool xtra = env_.host && env_.host->IsImportXtraChecked();
+  if (!del.Present()) {  // this restart type has no delete: XTRA alone
+    if (xtra) {
+      Phase(n, RunPhase::Xtra);
+      return Xtra();
+    }
+    return true;
+  }
   for (int attempt = 0;;) {
-    Write(del);
-    if (WaitOk(kAtWaitS) == 0) {
+    Write(del.command);
+    if (WaitReply(del) == 0) {
       if (env_.host && env_.host->IsImportXtraChecked()) {
         Phase(n, RunPhase::Xtra);
         if (!Xtra())
@@ -445,7 +480,7 @@ bool TestEngine::Run::DeleteAndXtra(unsigned n) {
       return EndBecause("program ending");
     if (Lost())
       return false;
-    if (++attempt > kDeleteRetries) {
+    if (++attempt >= del.attempts) {
       LOG_DEBUG("at command timeout...\n");
       break;  // go on without XTRA
     }
@@ -455,16 +490,24 @@ bool TestEngine::Run::DeleteAndXtra(unsigned n) {
 }
 
 bool TestEngine::Run::Xtra() {
-  Write(module::kQueryClock);
-  if (WaitClockReply(*env_.at_queue, kAtWaitS, ContainsMatcher(module::kReplyOk), at_log_, ctx_) ==
-      0) {
-    Write(FormatXtraTimeCommand(g_strXtraTime, static_cast<unsigned>(g_config.GetUncrtn())));
-    WaitOk(kAtWaitS);  // its outcome is not used
+  if (p_.clock.Present()) {
+    Write(p_.clock.command);
+    const ClockCapture capture{p_.clock_marker, p_.clock_rule == ClockRule::kCclk};
+    if (WaitClockReply(*env_.at_queue, p_.clock.timeout_s, ContainsMatcher(p_.clock.reply), at_log_,
+                       ctx_, capture) == 0 &&
+        p_.xtra_time.Present()) {
+      Write(FillXtraTime(p_.xtra_time.command, g_strXtraTime,
+                         static_cast<unsigned>(g_config.GetUncrtn())));
+      WaitReply(p_.xtra_time);  // its outcome is not used
+    }
   }
-  const std::string data = MakeXtraDataCommand(g_config.GetImportXtraCmd());
-  for (int attempt = 0; attempt < kXtraDataAttempts; ++attempt) {
+  const std::string data = XtraDataCommand(p_, g_config.GetImportXtraCmd());
+  if (data.empty())
+    return true;  // the profile has no XTRA data command
+  for (int attempt = 0; attempt < p_.xtra_data.attempts; ++attempt) {
     Write(data);
-    if (WaitOk(kXtraDataWaitS) == 0) {
+    if (WaitAtReply(*env_.at_queue, p_.xtra_data.timeout_s, ContainsMatcher(p_.xtra_data.reply),
+                    at_log_, ctx_) == 0) {
       xtra_injected_ = true;
       return true;
     }
@@ -476,6 +519,28 @@ bool TestEngine::Run::Xtra() {
   }
   Box(kXtraTimeoutBox);
   return EndBecause("no reply to the XTRA data command");
+}
+
+void TestEngine::Run::SetUpModule() {
+  for (const ProfileStep& step : p_.setup) {
+    Write(step.command);
+    if (WaitReply(step) != 0)
+      LOG_DEBUG((CommandName(step.command) + " timeout...\n").c_str());
+  }
+  std::vector<std::pair<std::string, std::string>> identity;
+  for (const std::string& cmd : p_.identity) {
+    Write(cmd);
+    std::vector<std::string> lines;
+    // Ends at "OK" or at an error reply, which is recorded as the answer.
+    const ContainsMatcher ok(module::kReplyOk), error("ERROR");
+    const bool answered = WaitReplyLines(
+                              *env_.at_queue, kIdentityWaitS,
+                              [&](const std::string& line) { return ok(line) || error(line); },
+                              at_log_, ctx_, lines) == 0;
+    const std::string name = CommandName(cmd);
+    identity.emplace_back(name, answered ? IdentityText(name, lines) : std::string());
+  }
+  report_.SetModule(identity, p_.name);
 }
 
 void TestEngine::Run::WarnWhenSpaceIsShort() {

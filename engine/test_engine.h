@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -22,6 +23,7 @@
 #include "platform/clock.h"
 #include "platform/file_writes.h"
 #include "platform/message_target.h"
+#include "profiles/module_profile.h"
 #include "serial/line_queue.h"
 
 struct EngineEnvironment {
@@ -45,6 +47,8 @@ struct EngineEnvironment {
   // The name of the test's fix rule (fix_rules/registry.h); empty or an
   // unknown name: the default, the first "$GPRMC" with status "A".
   std::string fix_rule;
+  // The module's AT dialect (null: the built-in default).
+  std::shared_ptr<const ModuleProfile> profile;
 };
 
 // How the last test ended, for hosts that report it.

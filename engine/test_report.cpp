@@ -127,6 +127,14 @@ std::string TestReport::SummaryJson(int failures, bool finished) const {
   j["time_scale"] = time_scale_;
   if (!fix_rules::IsDefault(fix_rule_))
     j["fix_rule"] = fix_rule_;
+  if (!profile_.empty() && profile_ != "default")
+    j["profile"] = profile_;
+  if (!identity_.empty()) {
+    nlohmann::json module = nlohmann::json::object();
+    for (const auto& [command, reply] : identity_)
+      module[command] = reply;
+    j["module"] = module;
+  }
   j["ttff_s"] = SeriesJson(ComputeSeries(ttff));
   j["ttff_precise_s"] = SeriesJson(ComputeSeries(precise));
   // Only when a log lost a write, so that a test without trouble writes the

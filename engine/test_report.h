@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct RunRecord {
@@ -44,6 +45,13 @@ class TestReport {
   // CSV has a last column "fix_sentence" and the summary a "fix_rule", so
   // that a test with the default rule writes the same bytes as ever.
   void SetFixRule(const std::string& name) { fix_rule_ = name; }
+  // The module profile of the test and the replies to its identity
+  // commands: in the summary as "profile" (unless the default) and
+  // "module" (when there are any).
+  void SetModule(std::vector<std::pair<std::string, std::string>> identity, std::string profile) {
+    identity_ = std::move(identity);
+    profile_ = std::move(profile);
+  }
   // Appends the run's CSV row (flushed) and rewrites the summary.
   void Add(const RunRecord& record);
   // Rewrites the JSON summary (also done by Add); failures = runs whose fix
@@ -64,4 +72,6 @@ class TestReport {
   int failures_ = 0;
   double time_scale_ = 1.0;
   std::string fix_rule_;
+  std::vector<std::pair<std::string, std::string>> identity_;
+  std::string profile_ = "default";
 };

@@ -51,6 +51,22 @@ TEST(SideSettings, ValuesAndProblemsWithTheirLines) {
   }
 }
 
+TEST(SideSettings, TheProfileKeyNamesAProfile) {
+  EXPECT_EQ(ParseSideSettings("", "zuvek.toml").settings.profile, "default");
+  const SideSettingsLoad named = ParseSideSettings("profile = \"sim7600\"\n", "zuvek.toml");
+  EXPECT_TRUE(named.problems.empty());
+  EXPECT_EQ(named.settings.profile, "sim7600");
+  for (const char* text : {"profile = \"\"\n", "profile = 3\n"}) {
+    const SideSettingsLoad load = ParseSideSettings(text, "zuvek.toml");
+    EXPECT_EQ(load.settings.profile, "default") << text;
+    ASSERT_EQ(load.problems.size(), 1u) << text;
+    EXPECT_EQ(load.problems[0].rfind("zuvek.toml:1: profile must ", 0), 0u) << load.problems[0];
+    EXPECT_NE(load.problems[0].find("; using 'default'"), std::string::npos) << load.problems[0];
+  }
+  const std::string written = FormatSideSettings(SideSettings{});
+  EXPECT_NE(written.find("\nprofile = 'default'\n"), std::string::npos) << written;
+}
+
 TEST(SideSettings, ATextThatIsNoTomlKeepsEveryDefaultAndNamesItsLine) {
   const SideSettingsLoad load = ParseSideSettings("reconnect = 4\nreconnect = = 5\n", "x.toml");
   EXPECT_EQ(load.settings, SideSettings{});

@@ -83,7 +83,15 @@ class EngineHarness {
     env.target = &target;
     env.host = &host;
     env.day_dir = tmp.path().string();
+    env_ = env;
     engine = std::make_unique<TestEngine>(env);
+  }
+
+  // The engine again, speaking this profile.
+  void UseProfile(const ModuleProfile& profile) {
+    engine.reset();
+    env_.profile = std::make_shared<const ModuleProfile>(profile);
+    engine = std::make_unique<TestEngine>(env_);
   }
 
   ~EngineHarness() {
@@ -125,6 +133,7 @@ class EngineHarness {
   std::shared_ptr<platform::Clock> previous_clock_;
   app_config saved_config_;
   std::string debug_path_;
+  EngineEnvironment env_;
 };
 
 }  // namespace testsupport

@@ -25,6 +25,17 @@ std::vector<std::string> FakeModule::CommandTexts() const {
   return out;
 }
 
+void FakeModule::SpeakProfile(const ModuleProfile& profile) {
+  query_cmd = profile.query.command;
+  on_reply = profile.reply_on + "\r\n";
+  off_reply = profile.reply_off + "\r\n";
+  stop_cmd = profile.stop.command;
+  clock_cmd = profile.clock.command;
+  start_cmds.clear();
+  for (int type = 0; type < 3; ++type)
+    start_cmds.push_back(profile.StartFor(type).command);
+}
+
 void FakeModule::Schedule(std::int64_t due_us, bool to_at, std::string bytes) {
   // Kept in due order; equal times keep their scheduling order.
   auto it = std::upper_bound(events_.begin(), events_.end(), due_us,
@@ -74,17 +85,17 @@ void FakeModule::Write(const std::string& cmd) {
         Schedule(due, true, l);
     }
   }
-  if (cmd == "AT+WGPS?\r\n") {
-    Schedule(due, true, gnss_on ? "+WGPS: 1\r\n" : "+WGPS: 0\r\n");
-  } else if (cmd == "AT+WGPSEND\r\n") {
+  if (cmd == query_cmd) {
+    Schedule(due, true, gnss_on ? on_reply : off_reply);
+  } else if (cmd == stop_cmd) {
     gnss_on = false;
     // The receiver stops: epochs still queued are dropped.
     events_.erase(
         std::remove_if(events_.begin(), events_.end(), [](const Event& e) { return !e.to_at; }),
         events_.end());
-  } else if (cmd == "AT+CCLK?\r\n") {
+  } else if (cmd == clock_cmd) {
     Schedule(due, true, clock_reply);
-  } else if (cmd == "AT+WGPS=1\r\n") {
+  } else if (std::find(start_cmds.begin(), start_cmds.end(), cmd) != start_cmds.end()) {
     gnss_on = true;
     ++starts_;
     start_ok_us_.push_back(due);

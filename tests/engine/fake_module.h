@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "profiles/module_profile.h"
 #include "serial/line_queue.h"
 
 namespace testsupport {
@@ -38,6 +39,12 @@ class FakeModule {
     return true;
   };
   std::string clock_reply = "+CCLK: \"24/01/15,08:30:00+32\"\r\n";
+  // The dialect: the default's commands unless SpeakProfile changed them.
+  std::string query_cmd = "AT+WGPS?\r\n", on_reply = "+WGPS: 1\r\n", off_reply = "+WGPS: 0\r\n";
+  std::string stop_cmd = "AT+WGPSEND\r\n", clock_cmd = "AT+CCLK?\r\n";
+  std::vector<std::string> start_cmds = {"AT+WGPS=1\r\n"};
+  // Speaks the profile's commands (its start commands all start GNSS).
+  void SpeakProfile(const ModuleProfile& profile);
   // Extra reply lines sent before the final one, per command prefix.
   std::map<std::string, std::vector<std::string>> extra_lines;
 

@@ -1,0 +1,85 @@
+#include "profiles/module_profile.h"
+
+#include "config/app_config.h"
+#include "engine/module_commands.h"
+
+namespace {
+
+ProfileStep Step(const char* command, unsigned timeout_s = 10, int attempts = 1) {
+  ProfileStep s;
+  s.command = command;
+  s.reply = module::kReplyOk;
+  s.timeout_s = timeout_s;
+  s.attempts = attempts;
+  return s;
+}
+
+ModuleProfile MakeDefault() {
+  ModuleProfile p;
+  p.name = "default";
+  p.description = "the built-in command set (AT+WGPS, AT+WGPSDEL, AT+WGPSXTRATIME)";
+  p.query = Step(module::kQueryGnss, 10, 2);
+  p.reply_on = module::kReplyGnssOn;
+  p.reply_off = module::kReplyGnssOff;
+  p.stop = Step(module::kStopGnss, 10, 7);
+  p.del[RESTART_HOT] = Step(module::kDeleteHot, 10, 11);
+  p.del[RESTART_COLD] = Step(module::kDeleteCold, 10, 11);
+  p.del[RESTART_WARM] = Step(module::kDeleteWarm, 10, 11);
+  p.clock = Step(module::kQueryClock);
+  p.clock_marker = module::kReplyClock;
+  p.xtra_time = Step("AT+WGPSXTRATIME=0,\"{time}\",1,1,{uncertainty_ms}\r\n");
+  p.xtra_data = Step(module::kDefaultXtraData, 20, 3);
+  p.xtra_data.command = CommandLine(p.xtra_data.command);
+  p.start = Step(module::kStartGnss);
+  return p;
+}
+
+void ReplaceAll(std::string& text, const std::string& what, const std::string& with) {
+  for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + with.size()))
+    text.replace(p, what.size(), with);
+}
+
+}  // namespace
+
+const ProfileStep& ModuleProfile::DeleteFor(int restart_type) const {
+  return del[restart_type == RESTART_COLD || restart_type == RESTART_WARM ? restart_type
+                                                                          : RESTART_HOT];
+}
+
+const ProfileStep& ModuleProfile::StartFor(int restart_type) const {
+  const int t =
+      restart_type == RESTART_COLD || restart_type == RESTART_WARM ? restart_type : RESTART_HOT;
+  return start_for[t].Present() ? start_for[t] : start;
+}
+
+const ModuleProfile& DefaultProfile() {
+  static const ModuleProfile profile = MakeDefault();
+  return profile;
+}
+
+std::string CommandLine(const std::string& text) {
+  if (text.empty() || text.find("\r\n") != std::string::npos)
+    return text;
+  return text + "\r\n";
+}
+
+std::string CommandName(const std::string& command) {
+  std::string name = command;
+  while (!name.empty() && (name.back() == '\n' || name.back() == '\r'))
+    name.pop_back();
+  return name;
+}
+
+std::string FillXtraTime(const std::string& templ, const std::string& time_text,
+                         unsigned uncertainty_ms) {
+  std::string cmd = templ;
+  ReplaceAll(cmd, "{uncertainty_ms}", std::to_string(uncertainty_ms));
+  ReplaceAll(cmd, "{time}", time_text);
+  return cmd;
+}
+
+std::string XtraDataCommand(const ModuleProfile& profile, const std::string& configured) {
+  if (!configured.empty() && configured != kDefaultImportXtraCmd)
+    return CommandLine(configured);
+  return profile.xtra_data.command;
+}

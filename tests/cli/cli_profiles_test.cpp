@@ -1,0 +1,67 @@
+// zuvek-cli profiles: the list, show, check, and run --profile refusing a
+// profile with a mistake.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "profiles/bundled_profiles.h"
+#include "profiles/profile_loader.h"
+#include "tests/support/run_shell.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+testsupport::ShellResult RunCli(const std::string& args) {
+  return testsupport::RunShell(std::string(ZUVEK_CLI_PATH) + " " + args + " 2>&1");
+}
+
+TEST(CliProfiles, ListsEveryBundledProfileWithItsDescription) {
+  const auto r = RunCli("profiles");
+  EXPECT_EQ(r.code, 0) << r.out;
+  std::string want;
+  for (const BundledProfile& b : BundledProfiles()) {
+    const ProfileLoad load = ResolveProfile(b.name);
+    ASSERT_TRUE(load.profile);
+    char line[256];
+    std::snprintf(line, sizeof line, "%-10s %s\n", b.name, load.profile->description.c_str());
+    want += line;
+  }
+  EXPECT_EQ(r.out, want);
+}
+
+TEST(CliProfiles, ShowPrintsTheTextThatLoadsAsTheProfile) {
+  testsupport::TempDir tmp;
+  const std::string file = tmp.file("mine.toml");
+  const auto r = RunCli("profiles show sim7600 > " + file);
+  EXPECT_EQ(r.code, 0) << r.out;
+  const ProfileLoad shown = LoadProfileFile(file);
+  ASSERT_TRUE(shown.profile);
+  EXPECT_EQ(*shown.profile, *ResolveProfile("sim7600").profile);
+  const auto check = RunCli("profiles check " + file);
+  EXPECT_EQ(check.code, 0) << check.out;
+  EXPECT_NE(check.out.find("profile \"sim7600\" is good"), std::string::npos);
+
+  const auto none = RunCli("profiles show sim9999");
+  EXPECT_EQ(none.code, 1);
+  EXPECT_NE(none.out.find("no bundled profile \"sim9999\" (bundled: default, "), std::string::npos)
+      << none.out;
+}
+
+TEST(CliProfiles, AProfileWithAMistakeIsRefusedWithItsFileAndLine) {
+  testsupport::TempDir tmp;
+  const std::string file = tmp.file("bad.toml");
+  std::ofstream(file) << "name = \"bad\"\n[start]\ncommand = \"AT+GO\"\ntimeout = 99999\n";
+  const auto check = RunCli("profiles check " + file);
+  EXPECT_EQ(check.code, 1);
+  EXPECT_NE(check.out.find(file + ":4: start.timeout must be a whole number from 1 to 3600"),
+            std::string::npos)
+      << check.out;
+  // run refuses it before opening any port.
+  const auto run = RunCli("run --profile " + file + " --runs 1");
+  EXPECT_EQ(run.code, 2);
+  EXPECT_NE(run.out.find(file + ":4: start.timeout"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("the profile is refused"), std::string::npos) << run.out;
+}
+
+}  // namespace
