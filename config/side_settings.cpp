@@ -110,19 +110,15 @@ constexpr SideKey Key(const char* name, const char* help) {
 }
 
 // The key table: one row per setting, in the order of the written file.
-const SideKey kKeys[] =
-    {
-        Key<Whole<&SideSettings::reconnect_s, 0, 86400>>(
-            "reconnect",
-            "Seconds to wait for lost ports to come back before the next run (0 = off)."),
-        Key<Word<&SideSettings::fix_rule, &KnownFixRule>>(
-            "fix_rule",
-            "The sentence that counts as the fix: gprmc (the first $GPRMC with status A), rmc "
-            "(any talker's RMC), gga, gns or gsa3d."),
-}
-
-Key<Word<&SideSettings::profile, &NotEmpty>>(
-    "profile", "The module profile: a bundled one's name (zuvek-cli profiles) or a file."),
+const SideKey kKeys[] = {
+    Key<Whole<&SideSettings::reconnect_s, 0, 86400>>(
+        "reconnect", "Seconds to wait for lost ports to come back before the next run (0 = off)."),
+    Key<Word<&SideSettings::fix_rule, &KnownFixRule>>(
+        "fix_rule",
+        "The sentence that counts as the fix: gprmc (the first $GPRMC with status A), rmc "
+        "(any talker's RMC), gga, gns or gsa3d."),
+    Key<Word<&SideSettings::profile, &NotEmpty>>(
+        "profile", "The module profile: a bundled one's name (zuvek-cli profiles) or a file."),
 };
 
 bool KnownKey(const std::string& dotted) {
