@@ -146,6 +146,17 @@ class RunCommand : public cli::Command {
 };
 
 int RunCommand::Run() {
+  // First of all, so that a Ctrl-C during the start (opening the ports,
+  // starting the simulator) ends the test cleanly instead of killing it.
+  struct sigaction sa {};
+  sa.sa_handler = OnSignal;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+  // A dropped SSH session or a closed terminal ends the test the same way,
+  // and a reader of our output that went with it does not kill us.
+  sigaction(SIGHUP, &sa, nullptr);
+  signal(SIGPIPE, SIG_IGN);
   if (at_port_.empty() != nmea_port_.empty()) {
     std::cerr << "zuvek-cli run: give both --at-port and --nmea-port, or neither for the "
                  "simulator\n";
@@ -291,18 +302,9 @@ int RunCommand::Run() {
   });
   target.On(kMsgTestFinished, [](WPARAM, LPARAM) -> LRESULT { return 1; });
 
-  struct sigaction sa {};
-  sa.sa_handler = OnSignal;
-  sigemptyset(&sa.sa_mask);
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGTERM, &sa, nullptr);
-  // A dropped SSH session or a closed terminal ends the test the same way,
-  // and a reader of our output that went with it does not kill us.
-  sigaction(SIGHUP, &sa, nullptr);
-  signal(SIGPIPE, SIG_IGN);
-
   EngineEnvironment env = hub.MakeEngineEnvironment(host);
   env.fix_rule = fix_rule;
+  hub.SetFixRule(fix_rule);
   env.profile = std::make_shared<const ModuleProfile>(*profile.profile);
   TestEngine engine(std::move(env));
   engine.Start(Restart(), runs_);

@@ -5,6 +5,7 @@
 #include "config/side_settings.h"
 #include "engine/engine_host.h"
 #include "engine/run_logs.h"
+#include "fix_rules/registry.h"
 #include "platform/file_writes.h"
 #include "platform/folders.h"
 #include "serial/open_diagnosis.h"
@@ -138,6 +139,7 @@ EngineEnvironment ModuleHub::MakeEngineEnvironment(EngineHost& host) {
   env.nmea_byte_rate = [this] { return NmeaByteRate(); };
   env.port_lost = &port_lost_;
   env.fix_rule = g_side_settings.fix_rule;
+  SetFixRule(env.fix_rule);
   return env;
 }
 
@@ -175,4 +177,11 @@ std::vector<std::string> ModuleHub::ResumePorts() {
   m_vec_at.Clear();
   m_vec_receive_nmea.Clear();
   return messages;
+}
+
+void ModuleHub::SetFixRule(const std::string& name) {
+  // With a rule other than the default the live view takes every talker's
+  // RMC and GSA, so that a receiver without $GPRMC shows its position.
+  nmea_.SetLiveViewMode(fix_rules::IsDefault(name) ? LiveViewMode::kGprmc
+                                                   : LiveViewMode::kAnyTalker);
 }

@@ -76,6 +76,9 @@ class ModuleHub {
   // Where the bars of each epoch go (the chart, the CLI).
   void SetBarSink(SatelliteBarSink sink) { nmea_.SetSink(std::move(sink)); }
 
+  // The live view for the test's fix rule (fix_rules/registry.h): any rule
+  // but the default shows every talker's RMC and GSA. On the owner thread.
+  void SetFixRule(const std::string& name);
   // The engine's environment on this hub's queues and AT port.
   EngineEnvironment MakeEngineEnvironment(EngineHost& host);
 
