@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "controls/chart_painter.h"
+#include "fuzz/feed_lines.h"
 #include "nmea/live_view.h"
 #include "nmea/nmea_line_handler.h"
 
@@ -64,17 +65,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   NmeaLineHandler handler(
       view, [&](const std::vector<SatelliteBar>& bars) { PaintAndCheck(bars, width, height); });
   const std::string text(reinterpret_cast<const char*>(data + 2), size - 2);
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos)
-      end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r')
-      line.pop_back();
-    line += "\r\n";
-    handler.OnNmeaLine(line.c_str());
-    start = end + 1;
-  }
+  FeedLines(text, handler);
   return 0;
 }

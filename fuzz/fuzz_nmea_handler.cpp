@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/feed_lines.h"
 #include "nmea/live_view.h"
 #include "nmea/nmea_line_handler.h"
 
@@ -21,18 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bars_seen += bars.size();
   });
   const std::string text(reinterpret_cast<const char*>(data), size);
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos)
-      end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r')
-      line.pop_back();
-    line += "\r\n";
-    handler.OnNmeaLine(line.c_str());
-    start = end + 1;
-  }
+  FeedLines(text, handler);
   handler.OnClearSatellites();
   handler.ResetAtRunEnd();
   return 0;

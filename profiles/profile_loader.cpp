@@ -28,21 +28,29 @@ class Reader {
   }
   std::vector<std::string>& Problems() { return problems_; }
 
+  // Calls tell(key, node, "a, b, c") for every key of `table` that is not
+  // among `known`.
+  template <class Known, class Tell>
+  static void EachUnknownKey(const toml::table& table, const Known& known, Tell tell) {
+    for (const auto& [key, node] : table) {
+      bool ok = false;
+      std::string list;
+      for (const char* k : known) {
+        ok = ok || key.str() == k;
+        list += std::string(list.empty() ? "" : ", ") + k;
+      }
+      if (!ok)
+        tell(std::string(key.str()), node, list);
+    }
+  }
+
   // Tells every key of `table` that is not among `known`.
   void OnlyKnown(const toml::table& table, const std::string& where,
                  std::initializer_list<const char*> known) {
-    for (const auto& [key, node] : table) {
-      bool ok = false;
-      for (const char* k : known)
-        ok = ok || key.str() == k;
-      if (!ok) {
-        std::string list;
-        for (const char* k : known)
-          list += std::string(list.empty() ? "" : ", ") + k;
-        Fail(node,
-             "unknown key \"" + where + std::string(key.str()) + "\" (known here: " + list + ")");
-      }
-    }
+    EachUnknownKey(table, known,
+                   [&](const std::string& key, const toml::node& node, const std::string& list) {
+                     Fail(node, "unknown key \"" + where + key + "\" (known here: " + list + ")");
+                   });
   }
 
   // A text value; false (and a problem) when present but not a text.
@@ -84,18 +92,11 @@ class Reader {
     }
     std::vector<const char*> known = {"command", "reply", "timeout", "attempts"};
     known.insert(known.end(), extra.begin(), extra.end());
-    for (const auto& [key, value] : *table) {
-      bool ok = false;
-      for (const char* k : known)
-        ok = ok || key.str() == k;
-      if (!ok) {
-        std::string list;
-        for (const char* k : known)
-          list += std::string(list.empty() ? "" : ", ") + k;
-        Fail(value, "unknown key \"" + std::string(key.str()) + "\" in [" + where +
-                        "] (known: " + list + ")");
-      }
-    }
+    EachUnknownKey(*table, known,
+                   [&](const std::string& key, const toml::node& value, const std::string& list) {
+                     Fail(value,
+                          "unknown key \"" + key + "\" in [" + where + "] (known: " + list + ")");
+                   });
     ProfileStep step = base;
     std::string command;
     if (!Text(*table, "command", where + ".", command)) {
