@@ -16,8 +16,10 @@ bool MessageLoop::PostTask(std::function<void()> task) {
     if (closed_)
       return false;
     tasks_.push_back(std::move(task));
+    // Notified under the lock: once Close has taken the lock, no poster
+    // touches the condition any more, so the loop may be destroyed then.
+    cv_.notify_all();
   }
-  cv_.notify_all();
   return true;
 }
 

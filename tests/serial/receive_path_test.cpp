@@ -59,12 +59,14 @@ class ReceiveHub : public ::testing::Test {
   }
   std::string Tail() const { return std::string(display.begin(), display.end()); }
 
+  // The loop and its target outlive the ports, whose listener threads post
+  // to them until the ports' destructors join those threads.
+  platform::MessageLoop loop;
+  platform::MessageTarget target{loop};
   PtyPair at_pty, nmea_pty;
   CSerialMFC at, nmea;
   LineQueue at_queue, nmea_queue;
   std::vector<char> display;
-  platform::MessageLoop loop;
-  platform::MessageTarget target{loop};
   platform::FakeClock clock{5'000'000};
   ReceivePath path{at, nmea, at_queue, nmea_queue, display, target, clock};
   std::vector<std::string> lines;
