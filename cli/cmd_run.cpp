@@ -17,6 +17,7 @@
 #include "app/core/working_folders.h"
 #include "cli/cli_host.h"
 #include "cli/command.h"
+#include "cli/sim_form_options.h"
 #include "config/app_config.h"
 #include "config/side_settings.h"
 #include "engine/module_commands.h"
@@ -92,6 +93,11 @@ class RunCommand : public cli::Command {
                     "simulator: TTFF of every start, SECONDS or MIN:MAX (default: by type)");
     sub->add_option("--sim-faults", sim_faults_, "simulator: fault script file");
     sub->add_option("--sim-truth", sim_truth_, "simulator: write its ground truth (JSON lines)");
+    sub->add_option("--sim-replay", sim_replay_,
+                    "simulator: stream this recorded NMEA capture after each start (its truth "
+                    "follows --fix)")
+        ->check(CLI::ExistingFile);
+    sim_form_.Add(sub, "--sim-");
     sub->add_option("--reconnect", reconnect_,
                     "when a port vanishes, wait up to SECONDS for both to come back under "
                     "their names and go on with the next run (0: off; default: zuvek.toml)")
@@ -138,7 +144,8 @@ class RunCommand : public cli::Command {
   double scale_ = 1.0;
   CLI::Option* scale_option_ = nullptr;
   std::uint32_t seed_ = 1;
-  std::string sim_ttff_, sim_faults_, sim_truth_;
+  std::string sim_ttff_, sim_faults_, sim_truth_, sim_replay_;
+  cli::SimFormChoice sim_form_;
   std::optional<unsigned> reconnect_;
   std::optional<std::string> fix_rule_;
   std::string profile_;
@@ -226,6 +233,14 @@ int RunCommand::Run() {
     options.publish = false;
     options.seed = seed_;
     options.truth_path = sim_truth_;
+    // It speaks the test's profile and counts a replay's fix by the test's rule.
+    options.profile = std::make_shared<const ModuleProfile>(*profile.profile);
+    options.replay_path = sim_replay_;
+    options.replay_fix_rule = fix_rule;
+    if (std::string error; !sim_form_.ApplyTo(options, &error)) {
+      std::cerr << "zuvek-cli run: " << error << "\n";
+      return cli::kExitUsage;
+    }
     if (!sim_ttff_.empty()) {
       sim::TtffRange range;
       if (!sim::ParseTtffRange(sim_ttff_, range)) {
@@ -269,9 +284,7 @@ int RunCommand::Run() {
     std::cerr << "zuvek-cli: a lost port is waited for up to " << reconnect_s << " s\n";
   if (profile.profile->name != "default") {
     std::cerr << "zuvek-cli: module profile \"" << profile.profile->name << "\""
-              << (use_sim ? "; the built-in simulator answers only the default profile's commands"
-                          : "")
-              << "\n";
+              << (use_sim ? ", spoken by the built-in simulator" : "") << "\n";
   }
 
   PortRequest request{at_port_, at_baud_, nmea_port_, nmea_baud_, false};

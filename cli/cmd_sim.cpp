@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "cli/command.h"
+#include "cli/sim_form_options.h"
 #include "platform/clock.h"
 #include "sim/simulator.h"
 
@@ -38,8 +39,14 @@ class SimCommand final : public cli::Command {
                   "Receiver already running (and fixed) at start-up");
     sub->add_option("--truth", options_.truth_path, "Write the ground truth to FILE (JSON lines)");
     sub->add_option("--replay", options_.replay_path,
-                    "Stream this recorded NMEA capture after each AT+WGPS=1")
+                    "Stream this recorded NMEA capture after each start")
         ->check(CLI::ExistingFile);
+    sub->add_option("--fix", options_.replay_fix_rule,
+                    "Fix rule of the replay's truth (default gprmc; rmc for a $GNRMC capture)");
+    sub->add_option("--profile", profile_,
+                    "Answer in this module profile's dialect: a bundled profile (zuvek-cli "
+                    "profiles) or a profile file (default: \"default\")");
+    form_.Add(sub, "--");
     sub->add_option("--fault", fault_words_,
                     "Fault in every run: silent, late=MS, no-delete-ack, error[=PREFIX], gnss-on, "
                     "no-fix, garbage, split-crlf, burst, drop-nmea=S, drop-at=S, vanish=S:D");
@@ -80,6 +87,16 @@ class SimCommand final : public cli::Command {
       }
     }
     std::string error;
+    if (!form_.ApplyTo(options_, &error)) {
+      std::cerr << "zuvek-cli sim: " << error << "\n";
+      return cli::kExitUsage;
+    }
+    if (!profile_.empty() && !cli::ApplySimProfile(profile_, options_, &error)) {
+      std::cerr << error
+                << "\nzuvek-cli sim: the profile is refused; mend it (zuvek-cli profiles "
+                   "check) or choose another (zuvek-cli profiles)\n";
+      return cli::kExitUsage;
+    }
     if (!script_path_.empty()) {
       auto script = sim::FaultScript::Load(script_path_, &error);
       if (!script) {
@@ -114,6 +131,11 @@ class SimCommand final : public cli::Command {
       std::cout << "  (" << simulator.NmeaLinkPath() << ")";
     std::cout << "\nTime scale " << time_scale_ << ", " << options_.rate_hz << " Hz"
               << (options_.replay_path.empty() ? "" : ", replaying " + options_.replay_path)
+              << (options_.profile ? ", profile " + options_.profile->name : "")
+              << (options_.nmea_form == sim::NmeaForm{}
+                      ? ""
+                      : std::string(", talker ") + (options_.nmea_form.gn ? "GN" : "GP") +
+                            ", NMEA " + sim::NmeaVersionText(options_.nmea_form))
               << ". Ctrl-C ends.\n"
               << std::flush;
 
@@ -135,6 +157,8 @@ class SimCommand final : public cli::Command {
   }
 
   sim::SimOptions options_;
+  std::string profile_;
+  cli::SimFormChoice form_;
   bool no_publish_ = false;
   bool no_echo_ = false;
   double time_scale_ = 1.0;

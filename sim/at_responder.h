@@ -1,5 +1,6 @@
 // The module's side of the AT dialogue: cuts the bytes the tool writes into
-// commands and answers each one. Faults and delays are applied by the caller.
+// commands and answers each one in its dialect (sim/at_dialect.h). Faults
+// and delays are applied by the caller.
 //
 // Commands end at CR or LF (an empty line is ignored); anything before the
 // first "AT" of a line (line noise, binary garbage) is dropped; a line that
@@ -9,26 +10,21 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/clock.h"
+#include "sim/at_dialect.h"
 
 namespace sim {
-
-enum class AtAction { kNone, kStart, kStop, kDelete, kXtraTime, kXtraData };
-
-struct AtReply {
-  std::string echo;                // the command echoed as a line, or empty
-  std::vector<std::string> lines;  // reply lines, each ending in "\r\n"
-  AtAction action = AtAction::kNone;
-  int restart_type = 0;  // for kDelete: 0 hot, 1 cold, 2 warm
-};
 
 class AtResponder {
  public:
   static constexpr std::size_t kMaxCommand = 512;
 
-  explicit AtResponder(bool echo = true) : echo_(echo) {}
+  // The default profile's dialect unless another is given.
+  explicit AtResponder(bool echo = true);
+  AtResponder(bool echo, AtDialect dialect) : echo_(echo), dialect_(std::move(dialect)) {}
 
   // Bytes in, complete command texts out (without their line end).
   std::vector<std::string> Feed(std::string_view bytes);
@@ -37,13 +33,12 @@ class AtResponder {
   AtReply Answer(const std::string& command, bool gnss_on, const platform::LocalTime& local,
                  int utc_offset_minutes);
   bool echo() const { return echo_; }
+  const AtDialect& dialect() const { return dialect_; }
 
  private:
   std::string pending_;
   bool echo_;
+  AtDialect dialect_;
 };
-
-// "+CCLK: \"yy/MM/dd,hh:mm:ss+zz\"" with zz the offset in quarter hours.
-std::string FormatCclk(const platform::LocalTime& local, int utc_offset_minutes);
 
 }  // namespace sim

@@ -72,7 +72,7 @@ std::int64_t Simulator::WriteEpoch(const std::vector<std::string>& lines, int fi
 }
 
 void Simulator::NmeaLoop() {
-  ReceiverModel model(options_.seed * 2654435761u + 1);
+  ReceiverModel model(options_.seed * 2654435761u + 1, options_.nmea_form);
   int generation = -1;
   int epoch = 0;
   std::int64_t next_us = 0;

@@ -31,7 +31,7 @@ bool IsSbas(int prn) {
 
 }  // namespace
 
-ReceiverModel::ReceiverModel(std::uint32_t seed) : rng_(seed) {
+ReceiverModel::ReceiverModel(std::uint32_t seed, NmeaForm form) : form_(form), rng_(seed) {
   // Appearance order interleaves the constellations, as a receiver acquires them.
   sky_ = {
       {'P', 5, 62, 48, 44},    {'L', 67, 55, 120, 41}, {'A', 8, 48, 210, 40},
@@ -78,6 +78,16 @@ std::vector<ReceiverModel::Seen> ReceiverModel::Visible(int k) {
   return seen;
 }
 
+int ReceiverModel::Prn(const Satellite& sat) const {
+  if (form_.gn && !form_.HasSystemIds()) {
+    if (sat.system == 'A')
+      return 300 + sat.prn;
+    if (sat.system == 'B')
+      return 400 + sat.prn;
+  }
+  return sat.prn;
+}
+
 void ReceiverModel::AddGsa(std::vector<std::string>& out, const std::string& address,
                            const std::vector<Seen>& seen, const std::string& systems, int system_id,
                            bool fixed) const {
@@ -90,13 +100,14 @@ void ReceiverModel::AddGsa(std::vector<std::string>& out, const std::string& add
       continue;
     if (s.snr < kUsedSnr || (s.sat->system == 'P' && IsSbas(s.sat->prn)))
       continue;
-    body += Format(",%02d", s.sat->prn);
+    body += Format(",%02d", Prn(*s.sat));
     ++used;
   }
   for (; used < 12; ++used)
     body += ",";
   body += fixed ? ",1.6,0.9,1.3" : ",,,";
-  body += Format(",%d", system_id);
+  if (system_id > 0)
+    body += Format(",%d", system_id);
   out.push_back(BuildSentence(body));
 }
 
@@ -117,7 +128,7 @@ void ReceiverModel::AddGsv(std::vector<std::string>& out, const std::string& add
     std::string body = address + Format(",%d,%d,%02d", messages, m + 1, count);
     for (int i = m * 4; i < std::min(count, m * 4 + 4); ++i) {
       const Seen& s = mine[static_cast<std::size_t>(i)];
-      body += Format(",%02d,%02d,%03d,", s.sat->prn, s.sat->elevation, s.sat->azimuth);
+      body += Format(",%02d,%02d,%03d,", Prn(*s.sat), s.sat->elevation, s.sat->azimuth);
       if (s.snr > 0)
         body += Format("%02d", s.snr);
     }
@@ -133,11 +144,13 @@ std::vector<std::string> ReceiverModel::Epoch(int k, const platform::LocalTime& 
   const std::string time =
       Format("%02d%02d%02d.%03d", utc.hour, utc.minute, utc.second, utc.millisecond);
   const std::string date = Format("%02d%02d%02d", utc.day, utc.month, utc.year % 100);
+  const std::string talker = form_.gn ? "GN" : "GP";
+  const std::string mode = form_.HasModeField() ? (fixed ? ",A" : ",N") : "";
   std::vector<std::string> out;
   if (!fixed) {
-    out.push_back(BuildSentence("GPRMC," + time + ",V,,,,,,," + date + ",,,N"));
-    out.push_back(BuildSentence("GPGGA," + time + ",,,,,0,00,,,M,,M,,"));
-    out.push_back(BuildSentence("GPVTG,,T,,M,,N,,K,N"));
+    out.push_back(BuildSentence(talker + "RMC," + time + ",V,,,,,,," + date + ",," + mode));
+    out.push_back(BuildSentence(talker + "GGA," + time + ",,,,,0,00,,,M,,M,,"));
+    out.push_back(BuildSentence(talker + "VTG,,T,,M,,N,,K" + mode));
   } else {
     std::uniform_real_distribution<double> step(-0.0002, 0.0002);
     std::uniform_real_distribution<double> speed(0.0, 0.3);
@@ -150,19 +163,30 @@ std::vector<std::string> ReceiverModel::Epoch(int k, const platform::LocalTime& 
     for (const Seen& s : seen)
       used += s.snr >= kUsedSnr ? 1 : 0;
     // $GPRMC,hhmmss.sss,A,ddmm.mmmm,N,dddmm.mmmm,E,knots,course,ddmmyy,,,A*hh
-    out.push_back(BuildSentence("GPRMC," + time + ",A," + lat + "," + lon +
-                                Format(",%.1f,54.7,", knots) + date + ",,,A"));
+    out.push_back(BuildSentence(talker + "RMC," + time + ",A," + lat + "," + lon +
+                                Format(",%.1f,54.7,", knots) + date + ",," + mode));
     // $GPGGA,time,lat,N,lon,E,quality,used,HDOP,altitude,M,geoid,M,,*hh
     out.push_back(BuildSentence(
-        "GPGGA," + time + "," + lat + "," + lon +
+        talker + "GGA," + time + "," + lat + "," + lon +
         Format(",1,%02d,0.9,%.1f,M,47.0,M,,", std::min(used, 12), kAltitudeM + lat_min_ * 100)));
     // $GPVTG,course,T,,M,knots,N,km/h,K,A*hh
-    out.push_back(BuildSentence(Format("GPVTG,54.7,T,,M,%.1f,N,%.1f,K,A", knots, knots * 1.852)));
+    out.push_back(
+        BuildSentence(talker + Format("VTG,54.7,T,,M,%.1f,N,%.1f,K", knots, knots * 1.852) + mode));
   }
-  AddGsa(out, "GPGSA", seen, "P", 1, fixed);
-  AddGsa(out, "GNGSA", seen, "P", 1, fixed);
-  AddGsa(out, "GNGSA", seen, "L", 2, fixed);
-  AddGsa(out, "GNGSA", seen, "A", 3, fixed);
+  if (form_.gn)
+    AddGnGsaGsv(out, seen, fixed);
+  else
+    AddModuleGsaGsv(out, seen, fixed);
+  return out;
+}
+
+void ReceiverModel::AddModuleGsaGsv(std::vector<std::string>& out, const std::vector<Seen>& seen,
+                                    bool fixed) const {
+  const bool ids = form_.HasSystemIds();
+  AddGsa(out, "GPGSA", seen, "P", ids ? 1 : 0, fixed);
+  AddGsa(out, "GNGSA", seen, "P", ids ? 1 : 0, fixed);
+  AddGsa(out, "GNGSA", seen, "L", ids ? 2 : 0, fixed);
+  AddGsa(out, "GNGSA", seen, "A", ids ? 3 : 0, fixed);
   AddGsa(out, "PWGSA", seen, "B", 4, fixed);
   AddGsa(out, "PWGSA", seen, "Q", 5, fixed);
   AddGsv(out, "GPGSV", seen, "P", 0);
@@ -170,7 +194,24 @@ std::vector<std::string> ReceiverModel::Epoch(int k, const platform::LocalTime& 
   AddGsv(out, "GAGSV", seen, "A", 0);
   AddGsv(out, "PWGSV", seen, "B", 4);
   AddGsv(out, "PWGSV", seen, "Q", 5);
-  return out;
+}
+
+void ReceiverModel::AddGnGsaGsv(std::vector<std::string>& out, const std::vector<Seen>& seen,
+                                bool fixed) const {
+  const bool ids = form_.HasSystemIds();
+  const bool qzss_apart = form_.version >= 411;
+  AddGsa(out, "GNGSA", seen, qzss_apart ? "P" : "PQ", ids ? 1 : 0, fixed);
+  AddGsa(out, "GNGSA", seen, "L", ids ? 2 : 0, fixed);
+  AddGsa(out, "GNGSA", seen, "A", ids ? 3 : 0, fixed);
+  AddGsa(out, "GNGSA", seen, "B", ids ? 4 : 0, fixed);
+  if (qzss_apart)
+    AddGsa(out, "GNGSA", seen, "Q", 5, fixed);
+  AddGsv(out, "GPGSV", seen, qzss_apart ? "P" : "PQ", 0);
+  AddGsv(out, "GLGSV", seen, "L", 0);
+  AddGsv(out, "GAGSV", seen, "A", 0);
+  AddGsv(out, "GBGSV", seen, "B", 0);
+  if (qzss_apart)
+    AddGsv(out, "GQGSV", seen, "Q", 0);
 }
 
 }  // namespace sim

@@ -6,7 +6,9 @@
 // $GAGSV, the vendor $PWGSV with system ID 4 or 5 as last field). Before the
 // fix epoch RMC says "V" with empty position fields while satellites appear
 // one by one with rising S/N; from it on RMC says "A", the position wanders a
-// little and GSA reports fix type 3 with the satellites in use.
+// little and GSA reports fix type 3 with the satellites in use. That is the
+// module's own form; another form (sim/nmea_form.h) changes the talkers, the
+// GSA system IDs and the mode fields, never the sky or the fix epoch.
 #pragma once
 
 #include <cstdint>
@@ -15,12 +17,13 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "sim/nmea_form.h"
 
 namespace sim {
 
 class ReceiverModel {
  public:
-  explicit ReceiverModel(std::uint32_t seed);
+  explicit ReceiverModel(std::uint32_t seed, NmeaForm form = {});
 
   // A new start whose first fixed epoch is fix_epoch (0-based; -1: never).
   void Restart(int fix_epoch);
@@ -42,12 +45,19 @@ class ReceiverModel {
   };
 
   std::vector<Seen> Visible(int k);
+  // The satellite's number in this form's sentences.
+  int Prn(const Satellite& sat) const;
+  void AddModuleGsaGsv(std::vector<std::string>& out, const std::vector<Seen>& seen,
+                       bool fixed) const;
+  void AddGnGsaGsv(std::vector<std::string>& out, const std::vector<Seen>& seen, bool fixed) const;
+  // system_id 0: the sentence has no system ID field.
   void AddGsa(std::vector<std::string>& out, const std::string& address,
               const std::vector<Seen>& seen, const std::string& systems, int system_id,
               bool fixed) const;
   void AddGsv(std::vector<std::string>& out, const std::string& address,
               const std::vector<Seen>& seen, const std::string& systems, int system_id) const;
 
+  NmeaForm form_;
   std::vector<Satellite> sky_;
   std::mt19937 rng_;
   int fix_epoch_ = -1;

@@ -73,7 +73,7 @@ double RmcSecondsOfDay(const std::string& line) {
   return seconds;
 }
 
-ReplayCapture ReplayCapture::FromText(const std::string& text) {
+ReplayCapture ReplayCapture::FromText(const std::string& text, const FixRule* rule) {
   ReplayCapture capture;
   std::vector<std::string> prelude;
   std::vector<double> rmc_times;
@@ -101,7 +101,7 @@ ReplayCapture ReplayCapture::FromText(const std::string& text) {
       continue;
     }
     ReplayEpoch& epoch = capture.epochs_.back();
-    if (epoch.fix_line < 0 && IsGprmcFix(line))
+    if (epoch.fix_line < 0 && (rule ? rule->IsFix(line, 0) : IsGprmcFix(line)))
       epoch.fix_line = static_cast<int>(epoch.lines.size());
     epoch.lines.push_back(std::move(line));
   }
@@ -121,7 +121,8 @@ ReplayCapture ReplayCapture::FromText(const std::string& text) {
   return capture;
 }
 
-std::optional<ReplayCapture> ReplayCapture::Load(const std::string& path, std::string* error) {
+std::optional<ReplayCapture> ReplayCapture::Load(const std::string& path, std::string* error,
+                                                 const FixRule* rule) {
   std::ifstream file(path, std::ios::binary);
   if (!file) {
     if (error)
@@ -130,7 +131,7 @@ std::optional<ReplayCapture> ReplayCapture::Load(const std::string& path, std::s
   }
   std::ostringstream text;
   text << file.rdbuf();
-  ReplayCapture capture = FromText(text.str());
+  ReplayCapture capture = FromText(text.str(), rule);
   if (capture.epochs_.empty()) {
     if (error)
       *error = path + " holds no NMEA lines";

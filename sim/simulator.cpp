@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "fix_rules/registry.h"
 #include "platform/sim_ports.h"
 #include "sim/sim_time.h"
 
@@ -43,7 +44,15 @@ bool Simulator::Start(const SimOptions& options, std::string* error) {
   options_ = options;
   replay_.reset();
   if (!options.replay_path.empty()) {
-    replay_ = ReplayCapture::Load(options.replay_path, error);
+    if (!fix_rules::IsKnown(options.replay_fix_rule) && !options.replay_fix_rule.empty()) {
+      return fail("unknown fix rule \"" + options.replay_fix_rule +
+                  "\"; known: " + fix_rules::KnownNamesText());
+    }
+    // The default rule keeps the replay's own "$GPRMC" matcher.
+    const std::unique_ptr<FixRule> rule = fix_rules::IsDefault(options.replay_fix_rule)
+                                              ? nullptr
+                                              : fix_rules::Make(options.replay_fix_rule);
+    replay_ = ReplayCapture::Load(options.replay_path, error, rule.get());
     if (!replay_)
       return false;
   }
@@ -81,7 +90,8 @@ bool Simulator::Start(const SimOptions& options, std::string* error) {
       return false;
     }
   }
-  responder_ = AtResponder(options.echo);
+  responder_ =
+      AtResponder(options.echo, AtDialect(options.profile ? *options.profile : DefaultProfile()));
   {
     std::lock_guard lock(mutex_);
     ttff_ = std::make_unique<TtffModel>(options.ttff, options.seed);
@@ -285,8 +295,10 @@ void Simulator::OnCommand(const std::string& command) {
   LocalToUtc(local, &offset_minutes);
   const std::string upper = Upper(command);
   std::lock_guard lock(mutex_);
-  // A state query after a start opens the next run of the tool's test.
-  if (upper == "AT+WGPS?" && (run_ == 0 || started_in_run_)) {
+  // A state query after a start opens the next run of the tool's test (a
+  // dialect without a query: the first command after a start).
+  const AtDialect& dialect = responder_.dialect();
+  if ((dialect.HasQuery() ? dialect.IsQuery(command) : true) && (run_ == 0 || started_in_run_)) {
     ++run_;
     started_in_run_ = false;
     run_faults_ = options_.faults;
@@ -322,6 +334,8 @@ void Simulator::Apply(AtAction action, int restart_type, std::int64_t written_us
     std::lock_guard lock(mutex_);
     switch (action) {
       case AtAction::kStart:
+        if (restart_type >= 0 && !gnss_on_)
+          next_restart_type_ = restart_type;  // a start command of its own per restart type
         if (!gnss_on_)
           StartReceiverLocked(written_us, false);
         started_in_run_ = true;

@@ -21,8 +21,10 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "profiles/module_profile.h"
 #include "sim/at_responder.h"
 #include "sim/faults.h"
+#include "sim/nmea_form.h"
 #include "sim/pty_pair.h"
 #include "sim/replay.h"
 #include "sim/truth_log.h"
@@ -44,6 +46,12 @@ struct SimOptions {
   std::string replay_path;           // recorded NMEA to replay; empty: model
   FaultSet faults;                   // faults of every run
   FaultScript script;                // faults per run
+  // The module's AT dialect; null: the default profile's.
+  std::shared_ptr<const ModuleProfile> profile;
+  NmeaForm nmea_form;  // the modelled receiver's sentences
+  // What makes the fix of a replayed capture (fix_rules/registry.h); empty:
+  // the default rule. The modelled receiver's fix epoch is the same for all.
+  std::string replay_fix_rule;
 };
 
 // One command as the simulator received it.

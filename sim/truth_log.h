@@ -1,6 +1,7 @@
 // The simulator's ground truth: one record per receiver start, with the
 // moments (monotonic microseconds of the simulator's clock) at which the
-// start's "OK" and the first "$GPRMC" with status "A" were written.
+// start's "OK" and its first fix were written: the leading RMC with status
+// "A" of a modelled epoch, or the first line of a replay its fix rule takes.
 #pragma once
 
 #include <cstdint>
@@ -17,9 +18,9 @@ struct TruthRecord {
   int restart_type = 0;             // 0 hot, 1 cold, 2 warm
   bool assisted = false;            // XTRA time or data acknowledged before it
   bool replay = false;              // the NMEA came from a recording
-  std::int64_t ok_us = 0;           // "OK" to "AT+WGPS=1" written
+  std::int64_t ok_us = 0;           // "OK" to the start command written
   std::int64_t ttff_drawn_us = -1;  // drawn TTFF (-1: none, e.g. replay or no-fix)
-  std::int64_t fix_us = -1;         // first "$GPRMC" with status "A" written (-1: none)
+  std::int64_t fix_us = -1;         // the fix line written (-1: none)
   int fix_epoch = -1;               // 0-based epoch of that sentence after the start
   bool closed = false;              // fixed, stopped or the simulator ended: line written
 

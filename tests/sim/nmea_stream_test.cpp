@@ -2,11 +2,14 @@
 // and forms the decoders rely on, RMC first in each epoch, V before A.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <set>
 
+#include "fix_rules/registry.h"
 #include "sim/receiver_model.h"
+#include "tests/nmea/nmea_test_util.h"
 #include "tests/sim/device_port.h"
 
 namespace {
@@ -143,6 +146,75 @@ int SatellitesInView(const std::vector<std::string>& lines) {
       count += std::atoi(f[3].c_str());
   }
   return count;
+}
+
+// Every form of the modelled receiver: its talkers, GSA system IDs and mode
+// fields; which fix rules see its fix (all at the same epoch, "$GPRMC" only
+// in the module's form); and the any-talker live view showing its position
+// and every satellite its GSA lines name as used.
+TEST(SimReceiverModel, EveryNmeaFormIsFixedAndDecodedAsItsReceiverWouldBe) {
+  const sim::NmeaForm forms[] = {{false, 410}, {false, 400}, {true, 210},
+                                 {true, 400},  {true, 410},  {true, 411}};
+  for (const sim::NmeaForm& form : forms) {
+    SCOPED_TRACE(std::string(form.gn ? "GN " : "GP ") + sim::NmeaVersionText(form));
+    sim::ReceiverModel model(7, form);
+    model.Restart(3);
+    nmea_test::Rig rig;
+    rig.handler.SetLiveViewMode(LiveViewMode::kAnyTalker);
+    for (int k = 0; k < 6; ++k) {
+      const auto lines = EpochLines(model, k);
+      const bool fixed = k >= 3;
+      std::set<int> named_used;
+      for (const std::string& line : lines) {
+        EXPECT_TRUE(ChecksumMatches(line)) << line;
+        const auto f = Fields(line);
+        const std::string type = f[0].substr(3);
+        if (form.gn && f[0].compare(0, 3, "$GP") == 0) {
+          EXPECT_EQ(type, "GSV") << "a GN receiver names only its GPS GSV GP: " << line;
+        }
+        if (type == "RMC") {
+          EXPECT_EQ(f.size(), form.HasModeField() ? 13u : 12u) << line;
+        }
+        if (type == "GSA") {
+          if (f[0] != "$PWGSA") {  // the vendor's own sentence always names its system
+            EXPECT_EQ(f.size(), form.HasSystemIds() ? 19u : 18u) << line;
+          }
+          for (std::size_t i = 3; i <= 14 && !f[i].empty(); ++i)
+            named_used.insert(std::atoi(f[i].c_str()));
+        }
+        rig.Feed(line);
+      }
+      for (const std::string& name : fix_rules::KnownNames()) {
+        const auto rule = fix_rules::Make(name);
+        const bool seen = std::any_of(lines.begin(), lines.end(), [&](const std::string& l) {
+          return rule->IsFix(l + "\r\n", 0);
+        });
+        const bool expected = name == "gns" ? false : name == "gprmc" ? fixed && !form.gn : fixed;
+        EXPECT_EQ(seen, expected) << name << " at epoch " << k;
+      }
+      if (!fixed)
+        continue;
+      const auto rmc = Fields(lines[0]);
+      EXPECT_EQ(rmc[0], form.gn ? "$GNRMC" : "$GPRMC");
+      EXPECT_EQ(rig.handler.Record().m_str_lat, rmc[3] + rmc[4]);
+      EXPECT_EQ(rig.handler.Record().m_str_lon, rmc[5] + rmc[6]);
+      const SatelliteCollections& sats = rig.handler.Satellites();
+      std::set<int> shown;
+      for (const auto* list :
+           {&sats.m_vec_gps_used, &sats.m_vec_glonass_used, &sats.m_vec_galileo_used,
+            &sats.m_vec_beidou_used, &sats.m_vec_qzss_used}) {
+        shown.insert(list->begin(), list->end());
+      }
+      if (form.gn) {
+        for (const auto* list : {&sats.m_vec_gps_used, &sats.m_vec_glonass_used,
+                                 &sats.m_vec_galileo_used, &sats.m_vec_beidou_used})
+          EXPECT_FALSE(list->empty()) << "every constellation has used satellites";
+      }
+      if (form.gn || form.HasSystemIds()) {
+        EXPECT_EQ(shown, named_used) << "epoch " << k;
+      }
+    }
+  }
 }
 
 TEST(SimReceiverModel, SatellitesAppearOneByOneBeforeTheFix) {

@@ -1,0 +1,44 @@
+#include "cli/sim_form_options.h"
+
+#include <memory>
+
+#include "profiles/profile_loader.h"
+
+namespace cli {
+
+void SimFormChoice::Add(CLI::App* sub, const std::string& prefix) {
+  sub->add_option(prefix + "talker", talker,
+                  "simulated receiver's talker: GP (the module's own mix, with \"$GPRMC\") or GN "
+                  "(a multi-constellation receiver sending $GNRMC and never \"$GPRMC\")");
+  sub->add_option(prefix + "nmea-version", version,
+                  "NMEA version of the simulated receiver: 2.1, 2.3, 3.01, 4.0, 4.10 (default; "
+                  "GSA with system IDs) or 4.11; before 4.10 a GSA has no system ID");
+}
+
+bool SimFormChoice::ApplyTo(sim::SimOptions& options, std::string* error) const {
+  if (!talker.empty() && !sim::ParseTalker(talker, options.nmea_form)) {
+    *error = "the talker must be GP or GN, not '" + talker + "'";
+    return false;
+  }
+  if (!version.empty() && !sim::ParseNmeaVersion(version, options.nmea_form)) {
+    *error = "the NMEA version must be 2.1, 2.3, 3.01, 4.0, 4.10 or 4.11, not '" + version + "'";
+    return false;
+  }
+  return true;
+}
+
+bool ApplySimProfile(const std::string& name_or_file, sim::SimOptions& options,
+                     std::string* error) {
+  const ProfileLoad load = ResolveProfile(name_or_file);
+  if (!load.profile) {
+    std::string text;
+    for (const std::string& problem : load.problems)
+      text += (text.empty() ? "" : "\n") + problem;
+    *error = text;
+    return false;
+  }
+  options.profile = std::make_shared<const ModuleProfile>(*load.profile);
+  return true;
+}
+
+}  // namespace cli

@@ -1,0 +1,26 @@
+// The simulator options that `zuvek-cli sim` and `zuvek-cli run`'s built-in
+// simulator share: the module profile it speaks and the form of its NMEA.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <string>
+
+#include "sim/simulator.h"
+
+namespace cli {
+
+struct SimFormChoice {
+  std::string talker;   // "GP" or "GN"; empty: the module's own mix
+  std::string version;  // "4.10" ...; empty: 4.10
+
+  // Adds the options, named with `prefix` ("--" or "--sim-").
+  void Add(CLI::App* sub, const std::string& prefix);
+  // Into the simulator's options; false with a sentence when a value is wrong.
+  bool ApplyTo(sim::SimOptions& options, std::string* error) const;
+};
+
+// The profile of that name or file into the options; false with the
+// problems (FILE:LINE: what is wrong) when it is refused.
+bool ApplySimProfile(const std::string& name_or_file, sim::SimOptions& options, std::string* error);
+
+}  // namespace cli
