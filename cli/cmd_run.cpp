@@ -97,7 +97,7 @@ class RunCommand : public cli::Command {
                     "simulator: stream this recorded NMEA capture after each start (its truth "
                     "follows --fix)")
         ->check(CLI::ExistingFile);
-    sim_form_.Add(sub, "--sim-");
+    sim_form_.Add(sub, "--sim-", "simulator: ");
     sub->add_option("--reconnect", reconnect_,
                     "when a port vanishes, wait up to SECONDS for both to come back under "
                     "their names and go on with the next run (0: off; default: zuvek.toml)")

@@ -8,6 +8,7 @@
 
 #include "cli/command.h"
 #include "cli/sim_form_options.h"
+#include "fix_rules/registry.h"
 #include "platform/clock.h"
 #include "sim/simulator.h"
 
@@ -46,7 +47,7 @@ class SimCommand final : public cli::Command {
     sub->add_option("--profile", profile_,
                     "Answer in this module profile's dialect: a bundled profile (zuvek-cli "
                     "profiles) or a profile file (default: \"default\")");
-    form_.Add(sub, "--");
+    form_.Add(sub, "--", "");
     sub->add_option("--fault", fault_words_,
                     "Fault in every run: silent, late=MS, no-delete-ack, error[=PREFIX], gnss-on, "
                     "no-fix, garbage, split-crlf, burst, drop-nmea=S, drop-at=S, vanish=S:D");
@@ -87,6 +88,11 @@ class SimCommand final : public cli::Command {
       }
     }
     std::string error;
+    if (!options_.replay_fix_rule.empty() && !fix_rules::IsKnown(options_.replay_fix_rule)) {
+      std::cerr << "zuvek-cli sim: unknown fix rule '" << options_.replay_fix_rule
+                << "'; choose one of " << fix_rules::KnownNamesText() << "\n";
+      return cli::kExitUsage;
+    }
     if (!form_.ApplyTo(options_, &error)) {
       std::cerr << "zuvek-cli sim: " << error << "\n";
       return cli::kExitUsage;

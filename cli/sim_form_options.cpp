@@ -1,18 +1,24 @@
 #include "cli/sim_form_options.h"
 
+#include <cctype>
 #include <memory>
 
 #include "profiles/profile_loader.h"
 
 namespace cli {
 
-void SimFormChoice::Add(CLI::App* sub, const std::string& prefix) {
+void SimFormChoice::Add(CLI::App* sub, const std::string& prefix, const std::string& lead) {
+  auto help = [&lead](std::string text) {
+    if (lead.empty())
+      text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    return lead + text;
+  };
   sub->add_option(prefix + "talker", talker,
-                  "simulated receiver's talker: GP (the module's own mix, with \"$GPRMC\") or GN "
-                  "(a multi-constellation receiver sending $GNRMC and never \"$GPRMC\")");
+                  help("talker of the receiver: GP (the module's own mix, with \"$GPRMC\") or GN "
+                       "(a multi-constellation receiver: $GNRMC, never \"$GPRMC\")"));
   sub->add_option(prefix + "nmea-version", version,
-                  "NMEA version of the simulated receiver: 2.1, 2.3, 3.01, 4.0, 4.10 (default; "
-                  "GSA with system IDs) or 4.11; before 4.10 a GSA has no system ID");
+                  help("NMEA version of the receiver: 2.1, 2.3, 3.01, 4.0, 4.10 (default) or "
+                       "4.11; before 4.10 a GSA has no system ID"));
 }
 
 bool SimFormChoice::ApplyTo(sim::SimOptions& options, std::string* error) const {

@@ -13,8 +13,9 @@ struct SimFormChoice {
   std::string talker;   // "GP" or "GN"; empty: the module's own mix
   std::string version;  // "4.10" ...; empty: 4.10
 
-  // Adds the options, named with `prefix` ("--" or "--sim-").
-  void Add(CLI::App* sub, const std::string& prefix);
+  // Adds the options, named with `prefix` ("--" or "--sim-"), their help
+  // led by `lead` ("simulator: "; empty: capitalised).
+  void Add(CLI::App* sub, const std::string& prefix, const std::string& lead);
   // Into the simulator's options; false with a sentence when a value is wrong.
   bool ApplyTo(sim::SimOptions& options, std::string* error) const;
 };

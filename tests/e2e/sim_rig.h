@@ -93,7 +93,10 @@ class SimRig {
     auto messages = hub->OpenPorts(
         {simulator.AtDevicePath(), 115200, simulator.NmeaDevicePath(), 115200, false});
     ASSERT_TRUE(messages.empty()) << messages.front();
-    engine = std::make_unique<TestEngine>(hub->MakeEngineEnvironment(*host));
+    EngineEnvironment env = hub->MakeEngineEnvironment(*host);
+    if (tool_profile)
+      env.profile = tool_profile;
+    engine = std::make_unique<TestEngine>(std::move(env));
   }
 
   // Runs a whole test, pumping the hub's loop until the worker ends.
@@ -122,7 +125,8 @@ class SimRig {
   TempDir tmp;
   std::shared_ptr<platform::ScaledClock> clock;
   WorkingFolders folders;
-  sim::SimOptions options;
+  sim::SimOptions options;  // options.profile: the dialect the simulator speaks
+  std::shared_ptr<const ModuleProfile> tool_profile;  // the tool's; null: the default
   sim::Simulator simulator{clock};
   platform::MessageLoop loop;
   platform::MessageTarget target{loop};

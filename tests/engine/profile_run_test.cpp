@@ -9,6 +9,7 @@
 #include "profiles/bundled_profiles.h"
 #include "profiles/profile_loader.h"
 #include "tests/engine/engine_harness.h"
+#include "tests/support/profile_sequence.h"
 
 namespace {
 
@@ -94,27 +95,8 @@ TEST(ProfileRun, EveryBundledProfileFindsAFixAgainstAModuleSpeakingIt) {
         ASSERT_EQ(out.records.size(), 2u);
         EXPECT_TRUE(out.records[1].success);
         // Each run: the setup and identity once, then the profile's steps in order.
-        Texts want;
-        for (const ProfileStep& s : p.setup)
-          want.push_back(s.command);
-        want.insert(want.end(), p.identity.begin(), p.identity.end());
-        for (int run = 1; run <= 2; ++run) {
-          if (run == 2 && p.stop.Present())
-            want.push_back(p.stop.command);
-          if (p.query.Present())
-            want.push_back(p.query.command);
-          if (p.DeleteFor(type).Present())
-            want.push_back(p.DeleteFor(type).command);
-          if (xtra) {
-            if (p.clock.Present())
-              want.push_back(p.clock.command);
-            if (p.clock.Present() && p.xtra_time.Present())
-              want.push_back(FillXtraTime(p.xtra_time.command, "2024/01/15,08:30:00", 3500));
-            if (p.xtra_data.Present())
-              want.push_back(p.xtra_data.command);
-          }
-          want.push_back(p.StartFor(type).command);
-        }
+        const Texts want =
+            testsupport::ProfileSequence(p, type, xtra, 2, false, "2024/01/15,08:30:00");
         EXPECT_EQ(h.module.CommandTexts(), want);
         EXPECT_EQ(out.records[0].xtra, xtra && p.xtra_data.Present());
       }

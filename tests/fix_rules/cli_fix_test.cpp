@@ -1,6 +1,9 @@
 // zuvek-cli run --fix and the fix_rule of zuvek.toml against the built-in
 // simulator: the option wins over the file, a wrong name is refused with the
 // known ones, and the rule shows in the header, the CSV and the summary.
+// Every bundled profile with the rule "rmc" against the built-in simulator
+// speaking it as a GN receiver, and a replayed $GNRMC-only capture whose
+// TTFF is its truth with "rmc" and which has no fix with the default rule.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -8,6 +11,8 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <regex>
+
+#include "profiles/bundled_profiles.h"
 
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
@@ -21,9 +26,10 @@ struct Cli {
   std::string exe = dir.file("zuvek-cli");
   Cli() { fs::copy_file(ZUVEK_CLI_PATH, exe); }
   void Settings(const std::string& text) const { std::ofstream(dir.file("zuvek.toml")) << text; }
-  testsupport::ProgramResult Run(std::vector<std::string> args) const {
-    args.insert(args.begin(), {exe, "run", "--restart", "hot", "--runs", "1", "--time-scale", "50",
-                               "--interval-sleep", "1", "-q"});
+  testsupport::ProgramResult Run(std::vector<std::string> args,
+                                 const std::string& restart = "hot") const {
+    args.insert(args.begin(), {exe, "run", "--restart", restart, "--runs", "1", "--time-scale",
+                               "50", "--interval-sleep", "1", "-q"});
     return testsupport::RunProgram(args, dir.path().string(), {}, SIGINT, -1);
   }
   static std::string LogPath(const std::string& out, const std::string& suffix) {
@@ -75,6 +81,58 @@ TEST(CliFixRule, FileChoosesTheRuleAndAWrongOneFallsBackToTheDefault) {
   const auto summary =
       nlohmann::json::parse(testsupport::ReadFile(Cli::LogPath(r.out, "_summary.json")));
   EXPECT_FALSE(summary.contains("fix_rule"));
+}
+
+TEST(CliFixRule, EveryBundledProfileFindsAGnReceiversFixWithRmc) {
+  Cli cli;
+  const char* restarts[] = {"hot", "cold", "warm"};
+  int i = 0;
+  for (const BundledProfile& b : BundledProfiles()) {
+    const std::string restart = restarts[i++ % 3];
+    SCOPED_TRACE(std::string(b.name) + ", " + restart);
+    const auto r = cli.Run({"--profile", b.name, "--fix", "rmc", "--sim-talker", "GN"}, restart);
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto summary =
+        nlohmann::json::parse(testsupport::ReadFile(Cli::LogPath(r.out, "_summary.json")));
+    if (std::string(b.name) != "default") {
+      EXPECT_EQ(summary.at("profile"), b.name);
+    }
+    const std::string csv = testsupport::ReadFile(Cli::LogPath(r.out, "_runs.csv"));
+    EXPECT_NE(csv.find("\n1,SUCC,"), std::string::npos) << csv;
+    EXPECT_EQ(csv.substr(csv.size() - 8), ",,GNRMC\n") << csv;
+    const std::string at_log = testsupport::ReadFile(Cli::LogPath(r.out, "_at_log.txt"));
+    EXPECT_EQ(at_log.find("ERROR"), std::string::npos) << "every command understood";
+  }
+}
+
+TEST(CliFixRule, ReplayedGnrmcCaptureGivesItsTrueTtffWithRmcAndNoFixByDefault) {
+  Cli cli;
+  const std::string capture = std::string(ZUVEK_NMEA_DATA_DIR) + "/rx210.log";
+  const std::string truth_file = cli.dir.file("truth.jsonl");
+  auto r = cli.Run(
+      {"--fix", "rmc", "--sim-replay", capture, "--sim-truth", truth_file, "--timeout", "60"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const auto truth = nlohmann::json::parse(testsupport::ReadFile(truth_file));
+  const double truth_s = truth.at("ttff_us").get<double>() / 1e6;
+  EXPECT_GT(truth_s, 10.0) << "the capture starts without a fix";
+  // The row: run,result,ttff_s,ttff_precise_s,...
+  std::string row = testsupport::ReadFile(Cli::LogPath(r.out, "_runs.csv"));
+  row = row.substr(row.find('\n') + 1);
+  std::vector<std::string> fields;
+  for (std::size_t at = 0; at <= row.size(); at = row.find(',', at) + 1) {
+    fields.push_back(row.substr(at, row.find(',', at) - at));
+    if (row.find(',', at) == std::string::npos)
+      break;
+  }
+  ASSERT_GT(fields.size(), 3u) << row;
+  EXPECT_EQ(fields[1], "SUCC");
+  EXPECT_NEAR(std::stod(fields[3]), truth_s, 0.5) << row;
+
+  r = cli.Run({"--sim-replay", capture, "--timeout", "40"});
+  EXPECT_EQ(r.code, 1) << r.err;
+  const std::string csv = testsupport::ReadFile(Cli::LogPath(r.out, "_runs.csv"));
+  EXPECT_NE(csv.find("\n1,FAIL,"), std::string::npos) << csv;
+  EXPECT_NE(csv.find(",time-out\n"), std::string::npos) << csv;
 }
 
 }  // namespace

@@ -22,17 +22,37 @@ const std::string kCli = ZUVEK_CLI_PATH;
 TEST(SimCli, HelpListsEveryOption) {
   const Result r = RunShell(kCli + " sim --help");
   EXPECT_EQ(r.code, 0);
-  for (const char* option :
-       {"--name", "--time-scale", "--rate", "--seed", "--no-echo", "--reply-ms", "--gnss-on",
-        "--truth", "--replay", "--fault", "--script", "--ttff-hot", "--ttff-warm", "--ttff-cold",
-        "--ttff-assisted-warm", "--ttff-assisted-cold", "--no-publish", "--duration"}) {
+  for (const char* option : {"--name",
+                             "--time-scale",
+                             "--rate",
+                             "--seed",
+                             "--no-echo",
+                             "--reply-ms",
+                             "--gnss-on",
+                             "--truth",
+                             "--replay",
+                             "--fault",
+                             "--script",
+                             "--ttff-hot",
+                             "--ttff-warm",
+                             "--ttff-cold",
+                             "--ttff-assisted-warm",
+                             "--ttff-assisted-cold",
+                             "--no-publish",
+                             "--duration",
+                             "--profile",
+                             "--talker",
+                             "--nmea-version",
+                             "--fix"}) {
     EXPECT_NE(r.out.find(option), std::string::npos) << option;
   }
 }
 
 TEST(SimCli, BadFaultsAndRangesAreUsageErrors) {
   // Legend: arguments that must be refused before anything is published.
-  for (const char* args : {"--fault explode", "--ttff-hot 7:2", "--rate 20", "--fault late=x"}) {
+  for (const char* args :
+       {"--fault explode", "--ttff-hot 7:2", "--rate 20", "--fault late=x", "--profile sim9999",
+        "--talker GL", "--nmea-version 4.2", "--fix nmea"}) {
     const Result r = RunShell(kCli + " sim --no-publish --duration 5 " + args);
     EXPECT_EQ(r.code, 2) << args << ": " << r.out;
     EXPECT_EQ(r.out.find("AT port:"), std::string::npos) << args;
