@@ -10,15 +10,8 @@ namespace sim {
 
 namespace {
 
-std::string Upper(const std::string& text) {
-  std::string out = text;
-  for (char& c : out)
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
-
 std::string Key(const std::string& command) {
-  return Upper(CommandName(command));
+  return UpperCase(CommandName(command));
 }
 
 // The part of a command with arguments that names it: up to and with its
@@ -37,6 +30,12 @@ std::string Line(const std::string& text) {
 }
 
 }  // namespace
+
+std::string UpperCase(std::string text) {
+  for (char& c : text)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
 
 std::string FormatCclk(const platform::LocalTime& t, int utc_offset_minutes) {
   const int quarters = utc_offset_minutes / 15;
@@ -111,13 +110,13 @@ void AtDialect::Add(const ProfileStep& step, Kind kind, AtAction action, int res
 }
 
 bool AtDialect::IsQuery(const std::string& command) const {
-  return !query_.empty() && Upper(command) == query_;
+  return !query_.empty() && UpperCase(command) == query_;
 }
 
 AtReply AtDialect::Answer(const std::string& command, bool gnss_on,
                           const platform::LocalTime& local, int utc_offset_minutes) const {
   AtReply reply;
-  const std::string c = Upper(command);
+  const std::string c = UpperCase(command);
   const std::string ok = Line(module::kReplyOk);
   if (c == "AT" || c == "ATE0" || c == "ATE1") {
     reply.lines = {ok};

@@ -70,6 +70,9 @@ class AtDialect {
   std::vector<Entry> entries_;
 };
 
+// ASCII upper case: AT commands are matched without regard to case.
+std::string UpperCase(std::string text);
+
 // "+CCLK: \"yy/MM/dd,hh:mm:ss+zz\"" with zz the offset in quarter hours.
 std::string FormatCclk(const platform::LocalTime& local, int utc_offset_minutes);
 

@@ -6,13 +6,6 @@ namespace sim {
 
 namespace {
 
-std::string Upper(const std::string& text) {
-  std::string out = text;
-  for (char& c : out)
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
-
 // The printable part of a line from its first "AT" on; empty when there is none.
 std::string CommandFrom(const std::string& line) {
   std::string printable;
@@ -20,7 +13,7 @@ std::string CommandFrom(const std::string& line) {
     if (c >= 0x20 && c < 0x7f)
       printable += c;
   }
-  const std::string upper = Upper(printable);
+  const std::string upper = UpperCase(printable);
   const auto at = upper.find("AT");
   if (at == std::string::npos)
     return {};
@@ -56,7 +49,7 @@ AtReply AtResponder::Answer(const std::string& command, bool gnss_on,
   AtReply reply = dialect_.Answer(command, gnss_on, local, utc_offset_minutes);
   if (echo_)
     reply.echo = command + "\r\n";
-  const std::string c = Upper(command);
+  const std::string c = UpperCase(command);
   if (c == "ATE0" || c == "ATE1")
     echo_ = c == "ATE1";
   return reply;

@@ -13,16 +13,6 @@
 
 namespace sim {
 
-namespace {
-
-std::string Upper(std::string text) {
-  for (char& c : text)
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
-}  // namespace
-
 Simulator::Simulator(std::shared_ptr<platform::Clock> clock) : clock_(std::move(clock)) {}
 
 Simulator::~Simulator() {
@@ -293,7 +283,7 @@ void Simulator::OnCommand(const std::string& command) {
   const platform::LocalTime local = clock_->Now();
   int offset_minutes = 0;
   LocalToUtc(local, &offset_minutes);
-  const std::string upper = Upper(command);
+  const std::string upper = UpperCase(command);
   std::lock_guard lock(mutex_);
   // A state query after a start opens the next run of the tool's test (a
   // dialect without a query: the first command after a start).
