@@ -115,6 +115,10 @@ class RunCommand : public cli::Command {
     sub->add_option("--profile", profile_,
                     "the module's AT dialect: a bundled profile (zuvek-cli profiles) or a "
                     "profile file (default: zuvek.toml, else \"default\")");
+    sub->add_option("--reference", reference_,
+                    "the antenna's true position, LAT,LON[,ALT] in degrees and metres, or auto "
+                    "(the median of the positions after the fixes): the CSV and the summary get "
+                    "the error of each fix (default: zuvek.toml, else none)");
     sub->add_flag("--json", json_, "print the summary as JSON on standard output");
     sub->add_flag("-q,--quiet", quiet_, "no progress, only the summary");
     sub->footer(
@@ -149,6 +153,7 @@ class RunCommand : public cli::Command {
   std::optional<unsigned> reconnect_;
   std::optional<std::string> fix_rule_;
   std::string profile_;
+  std::optional<std::string> reference_;
   bool json_ = false, quiet_ = false;
 };
 
@@ -202,6 +207,15 @@ int RunCommand::Run() {
     std::cerr << "zuvek-cli run: the profile is refused; mend it (zuvek-cli profiles check) or "
                  "choose another (zuvek-cli profiles)\n";
     return cli::kExitUsage;
+  }
+  std::optional<ReferenceChoice> reference;
+  if (const std::string text = reference_.value_or(g_side_settings.reference); !text.empty()) {
+    std::string error;
+    reference = ParseReference(text, &error);
+    if (!reference) {
+      std::cerr << "zuvek-cli run: " << error << "\n";
+      return cli::kExitUsage;
+    }
   }
   if (timeout_ > 0)
     g_config.SetTimeout(timeout_);
@@ -319,6 +333,7 @@ int RunCommand::Run() {
   env.fix_rule = fix_rule;
   hub.SetFixRule(fix_rule);
   env.profile = std::make_shared<const ModuleProfile>(*profile.profile);
+  env.reference = reference;
   TestEngine engine(std::move(env));
   engine.Start(Restart(), runs_);
   auto last_tick = std::chrono::steady_clock::now();

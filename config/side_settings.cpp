@@ -1,6 +1,7 @@
 #include "config/side_settings.h"
 
 #include "fix_rules/registry.h"
+#include "geo/position_error.h"
 
 #include <toml++/toml.h>
 #include <cmath>
@@ -97,6 +98,13 @@ std::optional<std::string> NotEmpty(const std::string& text) {
   return std::nullopt;
 }
 
+std::optional<std::string> ReferenceText(const std::string& text) {
+  std::string why;
+  if (text.empty() || ParseReference(text, &why))
+    return std::nullopt;
+  return std::string("must be \"LAT,LON[,ALT]\" in decimal degrees and metres, \"auto\" or \"\"");
+}
+
 struct SideKey {
   const char* name;  // a dotted name goes into a table ("reference.lat")
   const char* help;  // the comment written above it
@@ -119,6 +127,10 @@ const SideKey kKeys[] = {
         "(any talker's RMC), gga, gns or gsa3d."),
     Key<Word<&SideSettings::profile, &NotEmpty>>(
         "profile", "The module profile: a bundled one's name (zuvek-cli profiles) or a file."),
+    Key<Word<&SideSettings::reference, &ReferenceText>>(
+        "reference",
+        "The antenna's true position for the error at each fix: \"LAT,LON[,ALT]\" (degrees, "
+        "metres), \"auto\" (the median of the positions after the fixes) or \"\" (none)."),
 };
 
 bool KnownKey(const std::string& dotted) {

@@ -30,6 +30,8 @@ struct SideSettings {
   std::string fix_rule = "gprmc";
   // The module profile: a bundled profile's name or a profile file.
   std::string profile = "default";
+  // The reference position (geo/position_error.h ParseReference); empty: none.
+  std::string reference;
 
   bool operator==(const SideSettings&) const = default;
 };

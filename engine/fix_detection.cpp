@@ -44,19 +44,28 @@ int WaitForFix(LineQueue& queue, unsigned timeout_s, const RmcFixMatcher& matche
 }
 
 int WaitForFix(LineQueue& queue, unsigned timeout_s, const FixRule& rule, std::FILE* nmea_log,
-               WaitContext& ctx, std::string* sentence) {
+               WaitContext& ctx, std::string* sentence, std::string* fix_line) {
   if (sentence)
     sentence->clear();
+  if (fix_line)
+    fix_line->clear();
   return PollNmea(queue, timeout_s, nmea_log, ctx,
                   [&](const std::string& line, std::int64_t stamp_us) {
                     if (!rule.IsFix(line, stamp_us))
                       return false;
                     if (sentence)
                       *sentence = rule.Sentence(line);
+                    if (fix_line)
+                      *fix_line = line;
                     return true;
                   });
 }
 
-void CaptureNmea(LineQueue& queue, unsigned duration_s, std::FILE* nmea_log, WaitContext& ctx) {
-  PollNmea(queue, duration_s, nmea_log, ctx, [](const std::string&) { return false; });
+void CaptureNmea(LineQueue& queue, unsigned duration_s, std::FILE* nmea_log, WaitContext& ctx,
+                 const std::function<void(const std::string&)>& observe) {
+  PollNmea(queue, duration_s, nmea_log, ctx, [&observe](const std::string& line) {
+    if (observe)
+      observe(line);
+    return false;
+  });
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "engine/wait_context.h"
@@ -20,12 +21,15 @@ class RmcFixMatcher {
 int WaitForFix(LineQueue& queue, unsigned timeout_s, const RmcFixMatcher& matcher,
                std::FILE* nmea_log, WaitContext& ctx);
 // The same wait with the test's fix rule; `sentence`, when given, receives
-// the address of the fix line ("GNRMC"), or is cleared without a fix.
+// the address of the fix line ("GNRMC"), and `fix_line` the line itself;
+// both are cleared without a fix.
 int WaitForFix(LineQueue& queue, unsigned timeout_s, const FixRule& rule, std::FILE* nmea_log,
-               WaitContext& ctx, std::string* sentence = nullptr);
+               WaitContext& ctx, std::string* sentence = nullptr, std::string* fix_line = nullptr);
 
-// After a fix: logs the NMEA lines for duration_s, or until a stop.
-void CaptureNmea(LineQueue& queue, unsigned duration_s, std::FILE* nmea_log, WaitContext& ctx);
+// After a fix: logs the NMEA lines for duration_s, or until a stop; each
+// line also goes to `observe` when there is one.
+void CaptureNmea(LineQueue& queue, unsigned duration_s, std::FILE* nmea_log, WaitContext& ctx,
+                 const std::function<void(const std::string&)>& observe = {});
 
 // The run clock: monotonic, millisecond steps.
 class TtffClock {

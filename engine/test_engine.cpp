@@ -148,7 +148,8 @@ class TestEngine::Run {
   void EndTest();
   // Records the run's result: the list, the result log, the CSV.
   void Record(unsigned n, bool fix, double duration, double precise, const char* reason,
-              const std::string& fix_sentence = {});
+              const std::string& fix_sentence = {},
+              const std::optional<GeoPosition>& fix_position = std::nullopt);
   // A port was lost during run n: records the run when it has no result
   // yet and, unless it was the last, brings the ports back. False when the
   // test has to end.
@@ -245,6 +246,7 @@ void TestEngine::Run::Execute() {
   fix_rule_name_ = fix_rules::IsKnown(env_.fix_rule) ? env_.fix_rule : fix_rules::kDefaultRule;
   fix_rule_ = fix_rules::Make(fix_rule_name_);
   report_.SetFixRule(fix_rule_name_);
+  report_.SetReference(env_.reference);
   if (!report_.Open(base))
     LOG_DEBUG("cannot create the CSV report of the test\n");
   report_.SetTimeScale(env_.clock->Scale());
@@ -307,9 +309,9 @@ bool TestEngine::Run::OneRun(unsigned n) {
   env_.target->Send(kMsgClearPosition);
 
   Phase(n, RunPhase::FixWait);
-  std::string fix_sentence;
+  std::string fix_sentence, fix_line;
   const bool fix = WaitForFix(*env_.nmea_queue, static_cast<unsigned>(g_config.GetTimeout()),
-                              *fix_rule_, nmea_log_, ctx_, &fix_sentence) == 0;
+                              *fix_rule_, nmea_log_, ctx_, &fix_sentence, &fix_line) == 0;
   double duration = 0.0;
   double precise = -1.0;
   if (fix) {
@@ -332,12 +334,23 @@ bool TestEngine::Run::OneRun(unsigned n) {
   }
 
   Phase(n, RunPhase::Record);
-  Record(n, fix, duration, precise, fix ? "" : "time-out", fix_sentence);
+  Record(n, fix, duration, precise, fix ? "" : "time-out", fix_sentence,
+         fix ? PositionOfSentence(fix_line) : std::nullopt);
 
   if (fix) {
     Phase(n, RunPhase::Capture);
+    std::vector<GeoPosition> positions;
+    std::function<void(const std::string&)> observe;
+    if (env_.reference) {
+      observe = [&positions](const std::string& line) {
+        if (auto p = PositionOfSentence(line))
+          positions.push_back(*p);
+      };
+    }
     CaptureNmea(*env_.nmea_queue, static_cast<unsigned>(g_config.GetIntervalSleep()), nmea_log_,
-                ctx_);
+                ctx_, observe);
+    if (env_.reference)
+      report_.AddCapture(positions);
   }
 
   Phase(n, RunPhase::Tidy);
@@ -365,7 +378,8 @@ bool TestEngine::Run::OneRun(unsigned n) {
 }
 
 void TestEngine::Run::Record(unsigned n, bool fix, double duration, double precise,
-                             const char* reason, const std::string& fix_sentence) {
+                             const char* reason, const std::string& fix_sentence,
+                             const std::optional<GeoPosition>& fix_position) {
   auto* result = new TestResult{fix, fix ? duration : 0.0, n};
   if (fix)
     durations_.push_back(static_cast<float>(duration));
@@ -384,6 +398,7 @@ void TestEngine::Run::Record(unsigned n, bool fix, double duration, double preci
   record.start_time = start_time_;
   record.reason = reason;
   record.fix_sentence = fix ? fix_sentence : "";
+  record.fix_position = fix_position;
   report_.Add(record);
 }
 

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "engine/run_logs.h"
 #include "engine/test_report.h"
 #include "engine/wait_context.h"
+#include "geo/position_error.h"
 #include "platform/clock.h"
 #include "platform/file_writes.h"
 #include "platform/message_target.h"
@@ -49,6 +51,9 @@ struct EngineEnvironment {
   std::string fix_rule;
   // The module's AT dialect (null: the built-in default).
   std::shared_ptr<const ModuleProfile> profile;
+  // The reference position the errors at the fix are counted from (none:
+  // no position columns, no errors).
+  std::optional<ReferenceChoice> reference;
 };
 
 // How the last test ended, for hosts that report it.

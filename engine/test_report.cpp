@@ -50,7 +50,8 @@ bool TestReport::Open(const std::string& base) {
   WriteLog(csv_,
            std::string("run,result,ttff_s,ttff_precise_s,restart_type,xtra,start_time,time_scale,"
                        "reason") +
-               (fix_rules::IsDefault(fix_rule_) ? "" : ",fix_sentence") + "\n");
+               (fix_rules::IsDefault(fix_rule_) ? "" : ",fix_sentence") +
+               (reference_ ? ",fix_lat,fix_lon,fix_alt_m,error_m,error_3d_m" : "") + "\n");
   return true;
 }
 
@@ -76,12 +77,57 @@ void TestReport::Add(const RunRecord& r) {
     std::string row = std::string(buf) + r.reason;
     if (!fix_rules::IsDefault(fix_rule_))
       row += "," + r.fix_sentence;
+    if (reference_)
+      row += PositionColumns(r, reference_->automatic ? std::nullopt : ReferencePosition());
     WriteLog(csv_, row + "\n");
   }
   failures_ = 0;
   for (const auto& rec : records_)
     failures_ += rec.success ? 0 : 1;
   WriteSummary(failures_, false);
+}
+
+void TestReport::AddCapture(const std::vector<GeoPosition>& positions) {
+  captured_.insert(captured_.end(), positions.begin(), positions.end());
+  if (!records_.empty() && records_.back().fix_position && !records_.back().fix_position->alt_m) {
+    for (const GeoPosition& p : positions) {
+      if (p.alt_m) {
+        records_.back().fix_position->alt_m = p.alt_m;
+        break;
+      }
+    }
+  }
+  WriteSummary(failures_, false);
+}
+
+std::optional<GeoPosition> TestReport::ReferencePosition() const {
+  if (!reference_)
+    return std::nullopt;
+  return reference_->automatic ? MedianPosition(captured_) : reference_->position;
+}
+
+namespace {
+
+std::string Format(const char* format, double value) {
+  char text[48];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+}  // namespace
+
+std::string TestReport::PositionColumns(const RunRecord& r,
+                                        const std::optional<GeoPosition>& reference) {
+  if (!r.fix_position)
+    return ",,,,,";
+  const GeoPosition& p = *r.fix_position;
+  std::string row = "," + Format("%.7f", p.lat_deg) + "," + Format("%.7f", p.lon_deg) + "," +
+                    (p.alt_m ? Format("%.1f", *p.alt_m) : "");
+  if (!reference)
+    return row + ",,";
+  const PositionError e = ErrorBetween(p, *reference);
+  return row + "," + Format("%.2f", e.horizontal_m) + "," +
+         (e.error_3d_m ? Format("%.2f", *e.error_3d_m) : "");
 }
 
 namespace {
@@ -134,6 +180,38 @@ std::string TestReport::SummaryJson(int failures, bool finished) const {
     for (const auto& [command, reply] : identity_)
       module[command] = reply;
     j["module"] = module;
+  }
+  if (reference_) {
+    const std::optional<GeoPosition> ref = ReferencePosition();
+    nlohmann::json r;
+    r["auto"] = reference_->automatic;
+    if (ref) {
+      r["lat"] = ref->lat_deg;
+      r["lon"] = ref->lon_deg;
+      if (ref->alt_m)
+        r["alt_m"] = *ref->alt_m;
+    }
+    j["reference"] = r;
+    // Per recorded run: the horizontal and 3D errors at the fix (null when
+    // unknown), and their statistics over the runs that have one.
+    std::vector<double> horizontal, three_d;
+    nlohmann::json per_run = nlohmann::json::array();
+    for (const auto& rec : records_) {
+      nlohmann::json e = {{"run", rec.run}, {"error_m", nullptr}, {"error_3d_m", nullptr}};
+      if (rec.fix_position && ref) {
+        const PositionError pe = ErrorBetween(*rec.fix_position, *ref);
+        e["error_m"] = pe.horizontal_m;
+        horizontal.push_back(pe.horizontal_m);
+        if (pe.error_3d_m) {
+          e["error_3d_m"] = *pe.error_3d_m;
+          three_d.push_back(*pe.error_3d_m);
+        }
+      }
+      per_run.push_back(e);
+    }
+    j["position_error_m"] = {{"horizontal", SeriesJson(ComputeSeries(horizontal))},
+                             {"3d", SeriesJson(ComputeSeries(three_d))},
+                             {"runs", per_run}};
   }
   j["ttff_s"] = SeriesJson(ComputeSeries(ttff));
   j["ttff_precise_s"] = SeriesJson(ComputeSeries(precise));

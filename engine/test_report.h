@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "geo/position_error.h"
+
 struct RunRecord {
   unsigned run = 0;
   bool success = false;
@@ -21,6 +23,9 @@ struct RunRecord {
   std::string reason;
   // The address of the sentence that made the fix ("GNRMC"); empty without one.
   std::string fix_sentence;
+  // The position the fix reported (none: a fix line without one, or no fix);
+  // an altitude only when the fix line gave one.
+  std::optional<GeoPosition> fix_position;
 };
 
 struct SeriesStatistics {
@@ -52,8 +57,20 @@ class TestReport {
     identity_ = std::move(identity);
     profile_ = std::move(profile);
   }
+  // The reference position of the test, set before Open: the CSV then ends
+  // with "fix_lat,fix_lon,fix_alt_m,error_m,error_3d_m" (the errors left
+  // empty with "auto", known only at the end) and the summary has
+  // "reference" and "position_error_m".
+  void SetReference(std::optional<ReferenceChoice> reference) { reference_ = reference; }
   // Appends the run's CSV row (flushed) and rewrites the summary.
   void Add(const RunRecord& record);
+  // What the receiver reported after the fix of the last run added: its
+  // positions (for an "auto" reference) and the first altitude, which the
+  // fix takes when its line had none. Rewrites the summary.
+  void AddCapture(const std::vector<GeoPosition>& positions);
+  // The reference the errors are counted from: the given one, or the
+  // median of every capture so far; none before there is one.
+  std::optional<GeoPosition> ReferencePosition() const;
   // Rewrites the JSON summary (also done by Add); failures = runs whose fix
   // wait ended without a fix, including one interrupted by a stop. The old
   // summary stays when the new one cannot be written whole (false).
@@ -66,6 +83,10 @@ class TestReport {
   std::string SummaryJson(int failures, bool finished) const;
 
  private:
+  // ",fix_lat,fix_lon,fix_alt_m,error_m,error_3d_m" of a run.
+  static std::string PositionColumns(const RunRecord& r,
+                                     const std::optional<GeoPosition>& reference);
+
   std::FILE* csv_ = nullptr;
   std::string csv_path_, summary_path_;
   std::vector<RunRecord> records_;
@@ -74,4 +95,6 @@ class TestReport {
   std::string fix_rule_;
   std::vector<std::pair<std::string, std::string>> identity_;
   std::string profile_ = "default";
+  std::optional<ReferenceChoice> reference_;
+  std::vector<GeoPosition> captured_;  // every run's positions after its fix
 };

@@ -17,6 +17,19 @@ constexpr std::size_t kBurstBytes = 1100;  // above the 1024 bytes of one read
 constexpr std::size_t kOverlongLine = 300;
 constexpr int kNmeaWriteTimeoutMs = 50;
 
+// The position the fix line reports, with the altitude of the epoch's first
+// sentence that gives one when the fix line does not.
+std::optional<GeoPosition> FixPosition(const std::vector<std::string>& lines, int fix_line) {
+  if (fix_line < 0 || fix_line >= static_cast<int>(lines.size()))
+    return std::nullopt;
+  std::optional<GeoPosition> p = PositionOfSentence(lines[static_cast<std::size_t>(fix_line)]);
+  for (std::size_t i = 0; p && !p->alt_m && i < lines.size(); ++i) {
+    if (const auto other = PositionOfSentence(lines[i]); other && other->alt_m)
+      p->alt_m = other->alt_m;
+  }
+  return p;
+}
+
 }  // namespace
 
 void Simulator::Decorate(std::vector<std::string>& lines, const FaultSet& faults) {
@@ -134,7 +147,7 @@ void Simulator::NmeaLoop() {
       const std::int64_t fix_us = WriteEpoch(lines, fix_line, faults.split_crlf);
       std::lock_guard lock(mutex_);
       if (fix_us >= 0 && session_.generation == generation && session.truth_index != SIZE_MAX) {
-        truth_.SetFix(session.truth_index, fix_us, epoch);
+        truth_.SetFix(session.truth_index, fix_us, epoch, FixPosition(lines, fix_line));
       }
     }
     ++epoch;

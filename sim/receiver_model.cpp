@@ -44,6 +44,10 @@ ReceiverModel::ReceiverModel(std::uint32_t seed, NmeaForm form) : form_(form), r
   };
 }
 
+GeoPosition ReceiverModel::TruePosition() {
+  return {kLatDeg + kLatMin / 60.0, kLonDeg + kLonMin / 60.0, kAltitudeM};
+}
+
 void ReceiverModel::Restart(int fix_epoch) {
   fix_epoch_ = fix_epoch;
   lat_min_ = 0;

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "geo/geo_position.h"
 #include "platform/clock.h"
 #include "sim/nmea_form.h"
 
@@ -30,6 +31,8 @@ class ReceiverModel {
   // The sentences of epoch k after the start, at the given UTC time.
   std::vector<std::string> Epoch(int k, const platform::LocalTime& utc);
   bool FixedAt(int k) const { return fix_epoch_ >= 0 && k >= fix_epoch_; }
+  // Where the simulated antenna is; the fixes wander a few metres about it.
+  static GeoPosition TruePosition();
 
  private:
   struct Satellite {

@@ -9,6 +9,7 @@
 
 #include "fix_rules/registry.h"
 #include "platform/sim_ports.h"
+#include "sim/receiver_model.h"
 #include "sim/sim_time.h"
 
 namespace sim {
@@ -363,6 +364,8 @@ void Simulator::StartReceiverLocked(std::int64_t ok_us, bool spontaneous) {
   record.restart_type = next_restart_type_;
   record.assisted = next_assisted_;
   record.replay = replay_.has_value();
+  if (!replay_)
+    record.true_position = ReceiverModel::TruePosition();
   record.ok_us = ok_us;
   if (replay_) {
     session.fix_epoch = replay_->FirstFixEpoch();

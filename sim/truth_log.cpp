@@ -16,6 +16,16 @@ std::string TruthRecord::ToJson() const {
   j["fix_us"] = fix_us < 0 ? nlohmann::json(nullptr) : nlohmann::json(fix_us);
   j["fix_epoch"] = fix_epoch < 0 ? nlohmann::json(nullptr) : nlohmann::json(fix_epoch);
   j["ttff_us"] = fix_us < 0 ? nlohmann::json(nullptr) : nlohmann::json(fix_us - ok_us);
+  for (const auto& [prefix, position] :
+       {std::pair{"fix", &fix_position}, std::pair{"true", &true_position}}) {
+    if (!*position)
+      continue;
+    const std::string p = prefix;
+    j[p + "_lat"] = (*position)->lat_deg;
+    j[p + "_lon"] = (*position)->lon_deg;
+    if ((*position)->alt_m)
+      j[p + "_alt_m"] = *(*position)->alt_m;
+  }
   return j.dump();
 }
 
@@ -48,12 +58,14 @@ std::size_t TruthLog::Begin(const TruthRecord& record) {
   return records_.size() - 1;
 }
 
-void TruthLog::SetFix(std::size_t index, std::int64_t fix_us, int epoch) {
+void TruthLog::SetFix(std::size_t index, std::int64_t fix_us, int epoch,
+                      std::optional<GeoPosition> fix_position) {
   std::lock_guard lock(mutex_);
   if (index >= records_.size() || records_[index].fix_us >= 0)
     return;
   records_[index].fix_us = fix_us;
   records_[index].fix_epoch = epoch;
+  records_[index].fix_position = fix_position;
   if (!records_[index].closed) {
     records_[index].closed = true;
     WriteLocked(records_[index]);

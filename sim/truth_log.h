@@ -7,8 +7,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "geo/geo_position.h"
 
 namespace sim {
 
@@ -23,6 +26,10 @@ struct TruthRecord {
   std::int64_t fix_us = -1;         // the fix line written (-1: none)
   int fix_epoch = -1;               // 0-based epoch of that sentence after the start
   bool closed = false;              // fixed, stopped or the simulator ended: line written
+  // The position the fix epoch reported, and where the simulated antenna
+  // truly is (none for a replay: the recording does not say).
+  std::optional<GeoPosition> fix_position;
+  std::optional<GeoPosition> true_position;
 
   std::int64_t TtffUs() const { return fix_us < 0 ? -1 : fix_us - ok_us; }
   std::string ToJson() const;
@@ -43,7 +50,8 @@ class TruthLog {
   // Starts a new record; returns its index.
   std::size_t Begin(const TruthRecord& record);
   // Records the first fix (later calls are ignored) and writes the line.
-  void SetFix(std::size_t index, std::int64_t fix_us, int epoch);
+  void SetFix(std::size_t index, std::int64_t fix_us, int epoch,
+              std::optional<GeoPosition> fix_position = std::nullopt);
   // Completes the record and writes its line (once).
   void Close(std::size_t index);
   void CloseAll();

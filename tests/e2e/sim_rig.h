@@ -96,6 +96,7 @@ class SimRig {
     EngineEnvironment env = hub->MakeEngineEnvironment(*host);
     if (tool_profile)
       env.profile = tool_profile;
+    env.reference = reference;
     engine = std::make_unique<TestEngine>(std::move(env));
   }
 
@@ -127,6 +128,7 @@ class SimRig {
   WorkingFolders folders;
   sim::SimOptions options;  // options.profile: the dialect the simulator speaks
   std::shared_ptr<const ModuleProfile> tool_profile;  // the tool's; null: the default
+  std::optional<ReferenceChoice> reference;           // the tool's reference position
   sim::Simulator simulator{clock};
   platform::MessageLoop loop;
   platform::MessageTarget target{loop};

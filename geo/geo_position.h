@@ -1,0 +1,21 @@
+// A position on the WGS-84 ellipsoid, and the one an NMEA sentence reports.
+#pragma once
+
+#include <optional>
+#include <string>
+
+struct GeoPosition {
+  double lat_deg = 0;           // north positive
+  double lon_deg = 0;           // east positive
+  std::optional<double> alt_m;  // above mean sea level, when known
+  bool operator==(const GeoPosition&) const = default;
+};
+
+// The position of a valid RMC (status "A"), GGA (quality 1 to 5, with its
+// altitude) or GNS (a mode letter other than "N") of any talker, read from
+// the line's last "$"; nothing for any other line or one without a position.
+std::optional<GeoPosition> PositionOfSentence(const std::string& line);
+
+// "ddmm.mmmm" (or "dddmm.mmmm") and its hemisphere letter into signed
+// degrees; nothing when the text is no coordinate.
+std::optional<double> NmeaCoordinate(const std::string& value, const std::string& hemisphere);
