@@ -13,6 +13,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/engine_host.h"
@@ -96,6 +97,13 @@ class TestEngine {
       env_.fix_rule = name;
   }
   const std::string& FixRuleName() const { return env_.fix_rule; }
+  // The module profile of the next test (null: the built-in default);
+  // ignored while a test runs.
+  void SetProfile(std::shared_ptr<const ModuleProfile> profile) {
+    if (!running_.load())
+      env_.profile = std::move(profile);
+  }
+  const std::shared_ptr<const ModuleProfile>& Profile() const { return env_.profile; }
 
   int m_nRestartType = 0;
   unsigned m_nTimes = 1;
