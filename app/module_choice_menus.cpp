@@ -85,6 +85,7 @@ void ModuleChoiceMenus::ChooseProfile(const std::string& name_or_file) {
   ShowChoice();
   if (handlers_.profile_chosen)
     handlers_.profile_chosen(choice.profile);
+  TellWhenNotKept();
 }
 
 void ModuleChoiceMenus::ChooseFixRule(const std::string& name) {
@@ -92,6 +93,19 @@ void ModuleChoiceMenus::ChooseFixRule(const std::string& name) {
   ShowChoice();
   if (handlers_.fix_rule_chosen)
     handlers_.fix_rule_chosen(name);
+  TellWhenNotKept();
+}
+
+void ModuleChoiceMenus::TellWhenNotKept() {
+  if (told_not_kept_ || SideSettingsKeptOnExit())
+    return;
+  told_not_kept_ = true;
+  qtui::ShowMessageBox(
+      QString::fromStdString(
+          std::string(kSideSettingsFileName) +
+          " has a value with a problem (told when the program started), so the window does not "
+          "write it: this choice lasts until the window closes. Mend the file to keep it."),
+      window_);
 }
 
 void ModuleChoiceMenus::PickProfileFile() {

@@ -46,6 +46,8 @@ class ModuleChoiceMenus : public QObject {
   QString AskForFile() const;
   // Checks the entries of g_side_settings; a profile file gets its own.
   void ShowChoice();
+  // Once a session: a choice that zuvek.toml will not keep is told.
+  void TellWhenNotKept();
 
   QWidget* window_;
   Handlers handlers_;
@@ -55,4 +57,5 @@ class ModuleChoiceMenus : public QObject {
   QActionGroup* fix_rules_;
   QAction* file_entry_ = nullptr;  // the chosen profile file, when one is
   std::function<QString()> pick_file_;
+  bool told_not_kept_ = false;
 };

@@ -273,6 +273,34 @@ class ModuleChoiceTest : public QObject {
     g_side_settings = SideSettings{};
   }
 
+  // A zuvek.toml with a mistake is not written over: a choice made in the
+  // window is told once to last only until it closes, and the file stays.
+  void AChoiceTheSettingsFileCannotKeepIsToldOnce() {
+    platform::RealClock clock;
+    Scratch scratch(clock);
+    const QString path = scratch.Path() + "/" + kSideSettingsFileName;
+    const std::string text = "reconnect = -1\nfix_rule = \"gga\"\n";
+    WriteFile(path, text);
+    QCOMPARE(LoadSideSettings().size(), std::size_t(1));
+    {
+      CZUVEKDlg dlg(clock, scratch.folders);
+      dlg.show();
+      QCOMPARE(Checked(dlg.ModuleChoice().FixRuleMenu()), QStringLiteral("fix_rule.gga"));
+      BoxRecorder boxes;
+      Entry(dlg, "fix_rule.rmc")->trigger();
+      Entry(dlg, "profile.telit")->trigger();
+      QCOMPARE(boxes.texts,
+               QStringList{"zuvek.toml has a value with a problem (told when the program "
+                           "started), so the window does not write it: this choice lasts until "
+                           "the window closes. Mend the file to keep it."});
+      QCOMPARE(g_side_settings.fix_rule, std::string("rmc"));
+      QCOMPARE(ProfileOf(dlg), std::string("telit"));
+      dlg.close();
+    }
+    QCOMPARE(ReadFile(path), text);
+    g_side_settings = SideSettings{};
+  }
+
   // ublox-8.log, a u-blox 8 that reports its fixes only in $GNRMC, line by
   // line over the NMEA port: with the default rule the position fields stay
   // empty; once "rmc" is chosen they show the first valid RMC's fields.
