@@ -12,10 +12,12 @@
 #include <QTimer>
 #include <QTimerEvent>
 #include <cstdio>
+#include <utility>
 
 #include "app/about_dlg.h"
 #include "app/app_icon.h"
 #include "app/core/debug_log.h"
+#include "app/core/profile_choice.h"
 #include "app/dlg_template.h"
 #include "app/options_dialog.h"
 #include "app/qt/dialog_units.h"
@@ -151,6 +153,15 @@ void CZUVEKDlg::BuildMenu() {
   QAction* option = tools->addAction(QStringLiteral("Option"));
   option->setObjectName(QStringLiteral("32771"));
   connect(option, &QAction::triggered, this, &CZUVEKDlg::OnOption);
+  // A choice takes effect for the next test, and the fix rule's live view at once.
+  m_choice = new ModuleChoiceMenus(tools, this,
+                                   {[this](std::shared_ptr<const ModuleProfile> profile) {
+                                      m_engine.SetProfile(std::move(profile));
+                                    },
+                                    [this](const std::string& rule) {
+                                      m_engine.SetFixRule(rule);
+                                      m_hub.SetFixRule(rule);
+                                    }});
   // The window system's own menu is out of reach here: the About box lives
   // in a Help menu instead.
   QMenu* help = m_pMenu->addMenu(QStringLiteral("Help"));
@@ -251,6 +262,18 @@ void CZUVEKDlg::OnRun() {
       qtui::ShowMessageBox(QString::fromUtf8(kCountMustBePositive), this);
       return;
     }
+  }
+  // The profile is read again for each test: a file may have changed since
+  // it was chosen. One that no longer loads keeps the test from starting.
+  if (!m_engine.IsRunning()) {
+    const ProfileChoice choice =
+        ResolveProfileChoice(g_side_settings.profile, kTestNotStartedSentence);
+    if (!choice.profile) {
+      qtui::ShowMessageBox(QString::fromStdString(choice.refusal), this);
+      return;
+    }
+    m_engine.SetProfile(choice.profile);
+    m_engine.SetFixRule(g_side_settings.fix_rule);
   }
   // Start refuses a second test while one runs; it disables the setup
   // controls itself once the worker is on its way.

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "app/core/module_hub.h"
+#include "app/module_choice_menus.h"
 #include "app/qt/qt_dispatcher.h"
 #include "controls/chart.h"
 #include "controls/label.h"
@@ -87,6 +88,8 @@ class CZUVEKDlg : public QDialog, public EngineHost {
   TestEngine& Engine() { return m_engine; }
   CChartContrl_columnar* Chart() const { return m_pChart.get(); }
   QMenuBar* MenuBar() const { return m_pMenu; }
+  // The Tools menu's choice of module profile and fix rule.
+  ModuleChoiceMenus& ModuleChoice() const { return *m_choice; }
   const QIcon& Icon() const { return m_hIcon; }
   // True once the window has saved its settings on the way out.
   bool Destroyed() const { return destroyed_; }
@@ -118,6 +121,7 @@ class CZUVEKDlg : public QDialog, public EngineHost {
   boost::shared_ptr<CChartContrl_columnar> m_pChart;
   std::string m_strStatus;
   QMenuBar* m_pMenu = nullptr;
+  ModuleChoiceMenus* m_choice = nullptr;
   QIcon m_hIcon;
   QWidget* m_client = nullptr;
   std::map<int, QWidget*> m_items;

@@ -94,6 +94,7 @@ void CZUVEKDlg::EnableSetupControls(bool enable) {
   m_target.Invoke([this, enable] {
     for (int id : kSetupControls)
       SetEnabled(id, enable);
+    m_choice->SetEnabled(enable);
   });
 }
 

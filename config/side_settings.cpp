@@ -260,3 +260,7 @@ bool SaveSideSettings() {
   g_loaded = SideSettingsLoad{g_side_settings, {}, true};
   return true;
 }
+
+bool SideSettingsKeptOnExit() {
+  return !g_loaded.found || g_loaded.problems.empty();
+}

@@ -65,3 +65,6 @@ std::vector<std::string> LoadSideSettings();
 // whose values had problems (the user's text stays for them to mend).
 // Returns false when a write was needed and failed.
 bool SaveSideSettings();
+// False when the zuvek.toml LoadSideSettings read had problems: the exit
+// leaves that file as it is, and a change made since is not kept.
+bool SideSettingsKeptOnExit();

@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/engine_host.h"
@@ -101,6 +102,13 @@ class TestEngine {
       env_.fix_rule = name;
   }
   const std::string& FixRuleName() const { return env_.fix_rule; }
+  // The module profile of the next test (null: the built-in default);
+  // ignored while a test runs.
+  void SetProfile(std::shared_ptr<const ModuleProfile> profile) {
+    if (!running_.load())
+      env_.profile = std::move(profile);
+  }
+  const std::shared_ptr<const ModuleProfile>& Profile() const { return env_.profile; }
 
   int m_nRestartType = 0;
   unsigned m_nTimes = 1;

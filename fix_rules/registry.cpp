@@ -9,11 +9,15 @@ namespace {
 struct Entry {
   const char* name;
   std::unique_ptr<FixRule> (*make)();
+  const char* description;
 };
 
 const Entry kRules[] = {
-    {kDefaultRule, &MakeGprmcRule}, {"rmc", &MakeRmcRule},     {"gga", &MakeGgaRule},
-    {"gns", &MakeGnsRule},          {"gsa3d", &MakeGsa3dRule},
+    {kDefaultRule, &MakeGprmcRule, "the first $GPRMC with status A (the default)"},
+    {"rmc", &MakeRmcRule, "an RMC of any talker ($GNRMC, $GLRMC, ...) with status A"},
+    {"gga", &MakeGgaRule, "a GGA with fix quality 1 to 5"},
+    {"gns", &MakeGnsRule, "a GNS with a mode other than N"},
+    {"gsa3d", &MakeGsa3dRule, "a GSA with fix type 3 (a 3D fix)"},
 };
 
 }  // namespace
@@ -41,6 +45,14 @@ bool IsKnown(const std::string& name) {
       return true;
   }
   return false;
+}
+
+std::string Description(const std::string& name) {
+  for (const Entry& e : kRules) {
+    if (name == e.name)
+      return e.description;
+  }
+  return "";
 }
 
 bool IsDefault(const std::string& name) {

@@ -18,6 +18,9 @@ const std::vector<std::string>& KnownNames();
 // "gprmc, rmc, gga, gns, gsa3d": for messages that list them.
 std::string KnownNamesText();
 bool IsKnown(const std::string& name);
+// What the rule takes as the fix, in a few words ("a GGA with fix quality
+// 1 to 5"); empty for an unknown name.
+std::string Description(const std::string& name);
 // True for the default rule; an empty name means the default too.
 bool IsDefault(const std::string& name);
 // The rule of that name (empty: the default); null for an unknown name.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "app/core/profile_choice.h"
 #include "config/side_settings.h"
 #include "engine/engine_host.h"
 #include "engine/run_logs.h"
@@ -140,6 +141,9 @@ EngineEnvironment ModuleHub::MakeEngineEnvironment(EngineHost& host) {
   env.port_lost = &port_lost_;
   env.fix_rule = g_side_settings.fix_rule;
   SetFixRule(env.fix_rule);
+  // The settings' profile; the host tells of one that fails to load when a
+  // test is to start (the window) or before it builds its engine (the CLI).
+  env.profile = ResolveProfileChoice(g_side_settings.profile, "").profile;
   return env;
 }
 

@@ -167,6 +167,10 @@ TEST(FixRules, RegistryNamesDefaultAndRefusal) {
   EXPECT_TRUE(fix_rules::IsDefault("gprmc"));
   EXPECT_FALSE(fix_rules::IsDefault("rmc"));
   EXPECT_FALSE(fix_rules::IsKnown("GPRMC"));
+  for (const std::string& name : fix_rules::KnownNames())
+    EXPECT_FALSE(fix_rules::Description(name).empty()) << name;
+  EXPECT_EQ(fix_rules::Description("gga"), "a GGA with fix quality 1 to 5");
+  EXPECT_EQ(fix_rules::Description("GPRMC"), "");
   EXPECT_EQ(fix_rules::Make("nmea"), nullptr);
   ASSERT_TRUE(fix_rules::Make(""));
   EXPECT_TRUE(fix_rules::Make("")->IsFix("$GPRMC,1,A,", 0));

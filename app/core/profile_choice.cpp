@@ -1,0 +1,21 @@
+#include "app/core/profile_choice.h"
+
+#include <utility>
+
+#include "profiles/profile_loader.h"
+
+ProfileChoice ResolveProfileChoice(const std::string& name_or_file, const std::string& then) {
+  ProfileChoice choice;
+  ProfileLoad load = ResolveProfile(name_or_file);
+  if (load.profile) {
+    choice.profile = std::make_shared<const ModuleProfile>(std::move(*load.profile));
+    return choice;
+  }
+  choice.refusal = "The module profile " + name_or_file + " is refused:\n";
+  for (const std::string& problem : load.problems)
+    choice.refusal += problem + "\n";
+  if (load.problems.empty())
+    choice.refusal += name_or_file + ": it does not load\n";
+  choice.refusal += then;
+  return choice;
+}
