@@ -7,6 +7,7 @@
 #include "engine/engine_host.h"
 #include "engine/run_logs.h"
 #include "fix_rules/registry.h"
+#include "geo/position_error.h"
 #include "platform/file_writes.h"
 #include "platform/folders.h"
 #include "serial/open_diagnosis.h"
@@ -144,6 +145,9 @@ EngineEnvironment ModuleHub::MakeEngineEnvironment(EngineHost& host) {
   // The settings' profile; the host tells of one that fails to load when a
   // test is to start (the window) or before it builds its engine (the CLI).
   env.profile = ResolveProfileChoice(g_side_settings.profile, "").profile;
+  // The settings' reference position (zuvek.toml refuses a wrong one).
+  if (!g_side_settings.reference.empty())
+    env.reference = ParseReference(g_side_settings.reference, nullptr);
   return env;
 }
 
