@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAction>
+#include <QColor>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGroupBox>
@@ -294,6 +295,12 @@ LRESULT CZUVEKDlg::OnTestResult(WPARAM wparam, LPARAM) {
   for (int c = 0; c < 3; ++c) {
     auto* item = new QTableWidgetItem(QString::fromStdString(*texts[c]));
     item->setTextAlignment(Qt::AlignCenter);
+    if (!record->reset_suspect.empty()) {
+      // The texts stay; the row is marked and says why when pointed at.
+      item->setBackground(QColor(255, 214, 102));
+      item->setToolTip(QStringLiteral("Reset suspect: ") +
+                       QString::fromStdString(record->reset_suspect));
+    }
     m_listResults->setItem(0, c, item);
   }
   return 0;

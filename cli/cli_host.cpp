@@ -84,7 +84,8 @@ void CliHost::OnResult(const TestResult& result) {
   }
   if (!quiet_) {
     Say("run " + row.times + "/" + std::to_string(runs_) + ": " + row.result +
-        (result.bSucc ? " " + row.duration + " s" : ""));
+        (result.bSucc ? " " + row.duration + " s" : "") +
+        (result.reset_suspect.empty() ? "" : "  reset suspect: " + result.reset_suspect));
   }
 }
 

@@ -119,6 +119,14 @@ class RunCommand : public cli::Command {
                     "the antenna's true position, LAT,LON[,ALT] in degrees and metres, or auto "
                     "(the median of the positions after the fixes): the CSV and the summary get "
                     "the error of each fix (default: zuvek.toml, else none)");
+    sub->add_option("--suspect-cold", suspect_cold_,
+                    "a cold start fixing faster than SECONDS is flagged reset suspect (default: "
+                    "zuvek.toml, 10)")
+        ->check(CLI::Range(0.0, 3600.0));
+    sub->add_option("--suspect-warm", suspect_warm_,
+                    "a warm start fixing faster than SECONDS is flagged reset suspect (default: "
+                    "zuvek.toml, 5)")
+        ->check(CLI::Range(0.0, 3600.0));
     sub->add_flag("--json", json_, "print the summary as JSON on standard output");
     sub->add_flag("-q,--quiet", quiet_, "no progress, only the summary");
     sub->footer(
@@ -154,6 +162,7 @@ class RunCommand : public cli::Command {
   std::optional<std::string> fix_rule_;
   std::string profile_;
   std::optional<std::string> reference_;
+  std::optional<double> suspect_cold_, suspect_warm_;
   bool json_ = false, quiet_ = false;
 };
 
@@ -334,6 +343,8 @@ int RunCommand::Run() {
   hub.SetFixRule(fix_rule);
   env.profile = std::make_shared<const ModuleProfile>(*profile.profile);
   env.reference = reference;
+  env.reset_thresholds = {suspect_cold_.value_or(g_side_settings.suspect_cold_s),
+                          suspect_warm_.value_or(g_side_settings.suspect_warm_s)};
   TestEngine engine(std::move(env));
   engine.Start(Restart(), runs_);
   auto last_tick = std::chrono::steady_clock::now();
@@ -404,6 +415,12 @@ int RunCommand::Run() {
         lost += (lost.empty() ? "" : ", ") + std::to_string(r.run);
     if (!lost.empty())
       std::cout << "port lost in run " << lost << "\n";
+    std::string suspects;
+    for (const RunRecord& r : out.records)
+      if (!r.reset_suspect.empty())
+        suspects += (suspects.empty() ? "" : ", ") + std::to_string(r.run);
+    if (!suspects.empty())
+      std::cout << "reset suspect in run " << suspects << " (see the CSV's reset_suspect)\n";
     std::cout << "ended: " << out.end_reason << IncompleteNote(out) << "\n";
     std::cout << "logs: " << out.logs.result << "\n      " << out.logs.at << "\n      "
               << out.logs.nmea << "\n      " << out.csv_path << "\n      " << out.summary_path

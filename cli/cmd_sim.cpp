@@ -50,7 +50,8 @@ class SimCommand final : public cli::Command {
     form_.Add(sub, "--", "");
     sub->add_option("--fault", fault_words_,
                     "Fault in every run: silent, late=MS, no-delete-ack, error[=PREFIX], gnss-on, "
-                    "no-fix, garbage, split-crlf, burst, drop-nmea=S, drop-at=S, vanish=S:D");
+                    "no-fix, reset-ignored, garbage, split-crlf, burst, drop-nmea=S, drop-at=S, "
+                    "vanish=S:D");
     sub->add_option("--script", script_path_, "Per-run faults: lines like \"run 2: no-delete-ack\"")
         ->check(CLI::ExistingFile);
     AddRange(sub, "--ttff-hot", ttff_hot_, "Hot start TTFF in s, SECONDS or MIN:MAX (default 1:2)");

@@ -131,6 +131,10 @@ const SideKey kKeys[] = {
         "reference",
         "The antenna's true position for the error at each fix: \"LAT,LON[,ALT]\" (degrees, "
         "metres), \"auto\" (the median of the positions after the fixes) or \"\" (none)."),
+    Key<Whole<&SideSettings::suspect_cold_s, 0, 3600>>(
+        "suspect_cold_s", "A cold start fixing faster than this many seconds is a reset suspect."),
+    Key<Whole<&SideSettings::suspect_warm_s, 0, 3600>>(
+        "suspect_warm_s", "A warm start fixing faster than this many seconds is a reset suspect."),
 };
 
 bool KnownKey(const std::string& dotted) {

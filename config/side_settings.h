@@ -32,6 +32,9 @@ struct SideSettings {
   std::string profile = "default";
   // The reference position (geo/position_error.h ParseReference); empty: none.
   std::string reference;
+  // Cold and warm starts that fix faster than this are "reset suspect".
+  unsigned suspect_cold_s = 10;
+  unsigned suspect_warm_s = 5;
 
   bool operator==(const SideSettings&) const = default;
 };

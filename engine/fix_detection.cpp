@@ -44,13 +44,16 @@ int WaitForFix(LineQueue& queue, unsigned timeout_s, const RmcFixMatcher& matche
 }
 
 int WaitForFix(LineQueue& queue, unsigned timeout_s, const FixRule& rule, std::FILE* nmea_log,
-               WaitContext& ctx, std::string* sentence, std::string* fix_line) {
+               WaitContext& ctx, std::string* sentence, std::string* fix_line,
+               const std::function<void(const std::string&)>& observe) {
   if (sentence)
     sentence->clear();
   if (fix_line)
     fix_line->clear();
   return PollNmea(queue, timeout_s, nmea_log, ctx,
                   [&](const std::string& line, std::int64_t stamp_us) {
+                    if (observe)
+                      observe(line);
                     if (!rule.IsFix(line, stamp_us))
                       return false;
                     if (sentence)

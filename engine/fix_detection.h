@@ -22,9 +22,11 @@ int WaitForFix(LineQueue& queue, unsigned timeout_s, const RmcFixMatcher& matche
                std::FILE* nmea_log, WaitContext& ctx);
 // The same wait with the test's fix rule; `sentence`, when given, receives
 // the address of the fix line ("GNRMC"), and `fix_line` the line itself;
-// both are cleared without a fix.
+// both are cleared without a fix. Every line, the fix included, also goes
+// to `observe` when there is one.
 int WaitForFix(LineQueue& queue, unsigned timeout_s, const FixRule& rule, std::FILE* nmea_log,
-               WaitContext& ctx, std::string* sentence = nullptr, std::string* fix_line = nullptr);
+               WaitContext& ctx, std::string* sentence = nullptr, std::string* fix_line = nullptr,
+               const std::function<void(const std::string&)>& observe = {});
 
 // After a fix: logs the NMEA lines for duration_s, or until a stop; each
 // line also goes to `observe` when there is one.

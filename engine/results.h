@@ -11,6 +11,9 @@ struct TestResult {
   bool bSucc = false;
   double dDuration = 0.0;  // seconds; meaningful only when bSucc
   std::uint32_t nTimes = 0;
+  // Why the run looks as if its reset did not take (engine/reset_check.h);
+  // empty when it does not.
+  std::string reset_suspect;
 };
 
 struct TestStatistics {

@@ -149,7 +149,8 @@ class TestEngine::Run {
   // Records the run's result: the list, the result log, the CSV.
   void Record(unsigned n, bool fix, double duration, double precise, const char* reason,
               const std::string& fix_sentence = {},
-              const std::optional<GeoPosition>& fix_position = std::nullopt);
+              const std::optional<GeoPosition>& fix_position = std::nullopt,
+              const std::string& reset_suspect = {});
   // A port was lost during run n: records the run when it has no result
   // yet and, unless it was the last, brings the ports back. False when the
   // test has to end.
@@ -247,6 +248,7 @@ void TestEngine::Run::Execute() {
   fix_rule_ = fix_rules::Make(fix_rule_name_);
   report_.SetFixRule(fix_rule_name_);
   report_.SetReference(env_.reference);
+  report_.SetRestartType(e_.m_nRestartType);
   if (!report_.Open(base))
     LOG_DEBUG("cannot create the CSV report of the test\n");
   report_.SetTimeScale(env_.clock->Scale());
@@ -310,8 +312,11 @@ bool TestEngine::Run::OneRun(unsigned n) {
 
   Phase(n, RunPhase::FixWait);
   std::string fix_sentence, fix_line;
-  const bool fix = WaitForFix(*env_.nmea_queue, static_cast<unsigned>(g_config.GetTimeout()),
-                              *fix_rule_, nmea_log_, ctx_, &fix_sentence, &fix_line) == 0;
+  FirstEpochWatch first_epoch;
+  const bool fix =
+      WaitForFix(*env_.nmea_queue, static_cast<unsigned>(g_config.GetTimeout()), *fix_rule_,
+                 nmea_log_, ctx_, &fix_sentence, &fix_line,
+                 [&first_epoch](const std::string& line) { first_epoch.Feed(line); }) == 0;
   double duration = 0.0;
   double precise = -1.0;
   if (fix) {
@@ -334,8 +339,13 @@ bool TestEngine::Run::OneRun(unsigned n) {
   }
 
   Phase(n, RunPhase::Record);
+  const std::string suspect =
+      ResetSuspicion(e_.m_nRestartType, fix, precise >= 0 ? precise : duration,
+                     first_epoch.UsedInFirstEpoch(), env_.reset_thresholds);
+  if (!suspect.empty())
+    LOG_DEBUG(("run " + std::to_string(n) + ": reset suspect, " + suspect + "\n").c_str());
   Record(n, fix, duration, precise, fix ? "" : "time-out", fix_sentence,
-         fix ? PositionOfSentence(fix_line) : std::nullopt);
+         fix ? PositionOfSentence(fix_line) : std::nullopt, suspect);
 
   if (fix) {
     Phase(n, RunPhase::Capture);
@@ -379,8 +389,9 @@ bool TestEngine::Run::OneRun(unsigned n) {
 
 void TestEngine::Run::Record(unsigned n, bool fix, double duration, double precise,
                              const char* reason, const std::string& fix_sentence,
-                             const std::optional<GeoPosition>& fix_position) {
-  auto* result = new TestResult{fix, fix ? duration : 0.0, n};
+                             const std::optional<GeoPosition>& fix_position,
+                             const std::string& reset_suspect) {
+  auto* result = new TestResult{fix, fix ? duration : 0.0, n, reset_suspect};
   if (fix)
     durations_.push_back(static_cast<float>(duration));
   env_.target->Post(kMsgTestResult, reinterpret_cast<WPARAM>(result), 0,
@@ -399,6 +410,7 @@ void TestEngine::Run::Record(unsigned n, bool fix, double duration, double preci
   record.reason = reason;
   record.fix_sentence = fix ? fix_sentence : "";
   record.fix_position = fix_position;
+  record.reset_suspect = reset_suspect;
   report_.Add(record);
 }
 

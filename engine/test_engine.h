@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "engine/engine_host.h"
+#include "engine/reset_check.h"
 #include "engine/results.h"
 #include "engine/run_logs.h"
 #include "engine/test_report.h"
@@ -55,6 +56,8 @@ struct EngineEnvironment {
   // The reference position the errors at the fix are counted from (none:
   // no position columns, no errors).
   std::optional<ReferenceChoice> reference;
+  // Fixes of cold and warm starts faster than these are "reset suspect".
+  ResetThresholds reset_thresholds;
 };
 
 // How the last test ended, for hosts that report it.

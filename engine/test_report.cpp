@@ -51,7 +51,8 @@ bool TestReport::Open(const std::string& base) {
            std::string("run,result,ttff_s,ttff_precise_s,restart_type,xtra,start_time,time_scale,"
                        "reason") +
                (fix_rules::IsDefault(fix_rule_) ? "" : ",fix_sentence") +
-               (reference_ ? ",fix_lat,fix_lon,fix_alt_m,error_m,error_3d_m" : "") + "\n");
+               (reference_ ? ",fix_lat,fix_lon,fix_alt_m,error_m,error_3d_m" : "") +
+               (ChecksResets() ? ",reset_suspect" : "") + "\n");
   return true;
 }
 
@@ -79,12 +80,18 @@ void TestReport::Add(const RunRecord& r) {
       row += "," + r.fix_sentence;
     if (reference_)
       row += PositionColumns(r, reference_->automatic ? std::nullopt : ReferencePosition());
+    if (ChecksResets())
+      row += "," + r.reset_suspect;
     WriteLog(csv_, row + "\n");
   }
   failures_ = 0;
   for (const auto& rec : records_)
     failures_ += rec.success ? 0 : 1;
   WriteSummary(failures_, false);
+}
+
+bool TestReport::ChecksResets() const {
+  return restart_type_ == RESTART_COLD || restart_type_ == RESTART_WARM;
 }
 
 void TestReport::AddCapture(const std::vector<GeoPosition>& positions) {
@@ -180,6 +187,14 @@ std::string TestReport::SummaryJson(int failures, bool finished) const {
     for (const auto& [command, reply] : identity_)
       module[command] = reply;
     j["module"] = module;
+  }
+  if (ChecksResets()) {
+    nlohmann::json suspects = nlohmann::json::array();
+    for (const auto& rec : records_) {
+      if (!rec.reset_suspect.empty())
+        suspects.push_back({{"run", rec.run}, {"reason", rec.reset_suspect}});
+    }
+    j["reset_suspects"] = {{"count", suspects.size()}, {"runs", suspects}};
   }
   if (reference_) {
     const std::optional<GeoPosition> ref = ReferencePosition();

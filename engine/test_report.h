@@ -26,6 +26,8 @@ struct RunRecord {
   // The position the fix reported (none: a fix line without one, or no fix);
   // an altitude only when the fix line gave one.
   std::optional<GeoPosition> fix_position;
+  // Why the reset looks as if it did not take; empty when it took.
+  std::string reset_suspect;
 };
 
 struct SeriesStatistics {
@@ -62,6 +64,10 @@ class TestReport {
   // empty with "auto", known only at the end) and the summary has
   // "reference" and "position_error_m".
   void SetReference(std::optional<ReferenceChoice> reference) { reference_ = reference; }
+  // The restart type of the test, set before Open: a cold or warm test's
+  // CSV ends with "reset_suspect" (the reason, or empty) and its summary
+  // counts them in "reset_suspects"; a hot test's files stay as they were.
+  void SetRestartType(int restart_type) { restart_type_ = restart_type; }
   // Appends the run's CSV row (flushed) and rewrites the summary.
   void Add(const RunRecord& record);
   // What the receiver reported after the fix of the last run added: its
@@ -83,6 +89,7 @@ class TestReport {
   std::string SummaryJson(int failures, bool finished) const;
 
  private:
+  bool ChecksResets() const;
   // ",fix_lat,fix_lon,fix_alt_m,error_m,error_3d_m" of a run.
   static std::string PositionColumns(const RunRecord& r,
                                      const std::optional<GeoPosition>& reference);
@@ -96,5 +103,6 @@ class TestReport {
   std::vector<std::pair<std::string, std::string>> identity_;
   std::string profile_ = "default";
   std::optional<ReferenceChoice> reference_;
+  int restart_type_ = 0;
   std::vector<GeoPosition> captured_;  // every run's positions after its fix
 };

@@ -18,6 +18,7 @@ void FaultSet::Merge(const FaultSet& o) {
   }
   gnss_on = gnss_on || o.gnss_on;
   no_fix = no_fix || o.no_fix;
+  reset_ignored = reset_ignored || o.reset_ignored;
   garbage = garbage || o.garbage;
   split_crlf = split_crlf || o.split_crlf;
   burst = burst || o.burst;
@@ -68,6 +69,8 @@ bool ApplyFaultWord(const std::string& word, FaultSet& f) {
     f.gnss_on = true;
   else if (key == "no-fix" && !has_value)
     f.no_fix = true;
+  else if (key == "reset-ignored" && !has_value)
+    f.reset_ignored = true;
   else if (key == "garbage" && !has_value)
     f.garbage = true;
   else if (key == "split-crlf" && !has_value)

@@ -12,6 +12,9 @@
 //   error[=PREFIX]   "ERROR" instead of the reply (commands starting PREFIX)
 //   gnss-on          the receiver is already running at the run's first query
 //   no-fix           the receiver never gets a fix
+//   reset-ignored    deletes (and a start's own restart type) are acknowledged
+//                    but change nothing: the receiver keeps its fix and
+//                    reports it from its first epoch on
 //   garbage          binary garbage, NUL bytes and an overlong line each epoch
 //   split-crlf       every NMEA line's CR and LF leave in separate writes
 //   burst            each epoch padded above 1024 bytes, written at once
@@ -37,6 +40,7 @@ struct FaultSet {
   std::string error_prefix;  // upper case; empty: every command
   bool gnss_on = false;
   bool no_fix = false;
+  bool reset_ignored = false;
   bool garbage = false;
   bool split_crlf = false;
   bool burst = false;

@@ -325,7 +325,7 @@ void Simulator::Apply(AtAction action, int restart_type, std::int64_t written_us
     std::lock_guard lock(mutex_);
     switch (action) {
       case AtAction::kStart:
-        if (restart_type >= 0 && !gnss_on_)
+        if (restart_type >= 0 && !gnss_on_ && !run_faults_.reset_ignored)
           next_restart_type_ = restart_type;  // a start command of its own per restart type
         if (!gnss_on_)
           StartReceiverLocked(written_us, false);
@@ -335,7 +335,8 @@ void Simulator::Apply(AtAction action, int restart_type, std::int64_t written_us
         StopReceiverLocked();
         break;
       case AtAction::kDelete:
-        next_restart_type_ = restart_type;
+        if (!run_faults_.reset_ignored)
+          next_restart_type_ = restart_type;
         break;
       case AtAction::kXtraTime:
       case AtAction::kXtraData:
@@ -371,7 +372,9 @@ void Simulator::StartReceiverLocked(std::int64_t ok_us, bool spontaneous) {
     session.fix_epoch = replay_->FirstFixEpoch();
   } else {
     const std::int64_t ttff = ttff_->DrawUs(next_restart_type_, next_assisted_);
-    if (!run_faults_.no_fix) {
+    if (run_faults_.reset_ignored && !run_faults_.no_fix) {
+      session.fix_epoch = 0;  // it never lost its fix
+    } else if (!run_faults_.no_fix) {
       record.ttff_drawn_us = ttff;
       // Epoch k leaves at ok + (k + 1) periods: the fix waits for the first
       // epoch at or after the drawn moment.

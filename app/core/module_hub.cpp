@@ -148,6 +148,8 @@ EngineEnvironment ModuleHub::MakeEngineEnvironment(EngineHost& host) {
   // The settings' reference position (zuvek.toml refuses a wrong one).
   if (!g_side_settings.reference.empty())
     env.reference = ParseReference(g_side_settings.reference, nullptr);
+  env.reset_thresholds = {static_cast<double>(g_side_settings.suspect_cold_s),
+                          static_cast<double>(g_side_settings.suspect_warm_s)};
   return env;
 }
 

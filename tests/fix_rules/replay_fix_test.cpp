@@ -54,12 +54,13 @@ TEST(FixRuleReplay, GnrmcCaptureFixesWithRmcAtItsFirstValidEpoch) {
   EXPECT_NEAR(out.records[0].ttff_precise_s, expected, 0.3);
   EXPECT_NEAR(out.records[0].ttff_s, expected, 0.5);
 
-  // The CSV row ends with the sentence, the summary names the rule.
+  // The CSV row ends with the sentence (and, a cold start, its reset
+  // check: 23 s is no suspect), the summary names the rule.
   const std::string csv = testsupport::ReadFile(out.csv_path);
   EXPECT_EQ(csv.substr(0, csv.find('\n')),
             "run,result,ttff_s,ttff_precise_s,restart_type,xtra,start_time,time_scale,reason,"
-            "fix_sentence");
-  EXPECT_EQ(csv.substr(csv.size() - 8), ",,GNRMC\n") << csv;
+            "fix_sentence,reset_suspect");
+  EXPECT_EQ(csv.substr(csv.size() - 9), ",,GNRMC,\n") << csv;
   const auto summary = nlohmann::json::parse(testsupport::ReadFile(out.summary_path));
   EXPECT_EQ(summary.at("fix_rule"), "rmc");
 }
@@ -76,10 +77,11 @@ TEST(FixRuleReplay, GnrmcCaptureHasNoFixWithTheDefaultRule) {
   ASSERT_EQ(out.records.size(), 1u);
   EXPECT_EQ(out.records[0].reason, "time-out");
   EXPECT_EQ(out.records[0].fix_sentence, "");
-  // The default rule writes the files as they always were.
+  // The default rule adds no column of its own (a cold test has its reset check).
   const std::string csv = testsupport::ReadFile(out.csv_path);
   EXPECT_EQ(csv.substr(0, csv.find('\n')),
-            "run,result,ttff_s,ttff_precise_s,restart_type,xtra,start_time,time_scale,reason");
+            "run,result,ttff_s,ttff_precise_s,restart_type,xtra,start_time,time_scale,reason,"
+            "reset_suspect");
   const auto summary = nlohmann::json::parse(testsupport::ReadFile(out.summary_path));
   EXPECT_FALSE(summary.contains("fix_rule"));
 }

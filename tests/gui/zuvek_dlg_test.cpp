@@ -279,8 +279,8 @@ class ZuvekDlgTest : public QObject {
     platform::RealClock clock;
     Scratch scratch(clock);
     CZUVEKDlg dlg(clock, scratch.folders);
-    dlg.OnTestResult(reinterpret_cast<WPARAM>(new TestResult{true, 12.3456, 1}), 0);
-    dlg.OnTestResult(reinterpret_cast<WPARAM>(new TestResult{false, 0.0, 2}), 0);
+    dlg.OnTestResult(reinterpret_cast<WPARAM>(new TestResult{true, 12.3456, 1, {}}), 0);
+    dlg.OnTestResult(reinterpret_cast<WPARAM>(new TestResult{false, 0.0, 2, {}}), 0);
     QCOMPARE(Cell(dlg, 0, 0), QStringLiteral("2"));
     QCOMPARE(Cell(dlg, 0, 1), QStringLiteral("N/A"));
     QCOMPARE(Cell(dlg, 0, 2), QStringLiteral("FAIL"));
