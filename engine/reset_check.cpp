@@ -45,7 +45,7 @@ std::string ResetSuspicion(int restart_type, bool fixed, double ttff_s, bool use
   if (ttff_s >= limit)
     return {};
   char text[96];
-  std::snprintf(text, sizeof text, "fix in %.1f s, faster than a %s start can be (%g s)", ttff_s,
+  std::snprintf(text, sizeof text, "fix in %.2f s, faster than a %s start can be (%g s)", ttff_s,
                 cold ? "cold" : "warm", limit);
   return text;
 }

@@ -29,7 +29,7 @@ class FirstEpochWatch {
 };
 
 // The reason a run is suspect ("used satellites in the first epoch", "fix in
-// 2.1 s, faster than a cold start can be (10 s)"), or empty. Hot starts and
+// 2.14 s, faster than a cold start can be (10 s)"), or empty. Hot starts and
 // runs without a fix are never suspect.
 std::string ResetSuspicion(int restart_type, bool fixed, double ttff_s, bool used_in_first_epoch,
                            const ResetThresholds& thresholds);

@@ -1,6 +1,7 @@
 // The engine end to end over pseudo-terminals against the module simulator.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
 #include <regex>
 
 #include "engine/module_commands.h"
@@ -220,6 +221,45 @@ TEST(EngineOverSim, FaultyNmeaStreamStillGivesTheFix) {
   ASSERT_EQ(rig.results.size(), 2u);
   EXPECT_TRUE(rig.results[0].bSucc);
   EXPECT_TRUE(rig.results[1].bSucc);
+}
+
+// A receiver that ignores the reset fixes in its first epoch: only that run
+// is flagged, in the result, the CSV and the summary. (Its GSA lines follow
+// the fixing RMC in that epoch, so the fix wait never reads them: here the
+// fix time tells; the first-epoch rule is for receivers whose first epoch
+// names satellites in use before its RMC says "A".)
+TEST(EngineOverSim, IgnoredResetsAreFlaggedWithTheirReason) {
+  for (const int type : {RESTART_COLD, RESTART_WARM}) {
+    SCOPED_TRACE(RestartTypeName(type));
+    SimRig rig;
+    rig.options.ttff.warm = {20, 20};
+    rig.options.ttff.cold = {30, 30};
+    rig.options.script.Set(2, Faults("reset-ignored"));
+    rig.Open();
+    rig.RunTest(type, 3);
+    ASSERT_EQ(rig.results.size(), 3u);
+    const auto truth = rig.simulator.Truth();
+    ASSERT_EQ(truth.size(), 3u);
+    EXPECT_EQ(truth[1].restart_type, RESTART_HOT) << "the delete changed nothing";
+    const std::string reason = type == RESTART_COLD ? "faster than a cold start can be (10 s)"
+                                                    : "faster than a warm start can be (5 s)";
+    for (std::size_t i = 0; i < 3; ++i) {
+      EXPECT_TRUE(rig.results[i].bSucc);
+      if (i == 1) {
+        EXPECT_NE(rig.results[i].reset_suspect.find(reason), std::string::npos)
+            << rig.results[i].reset_suspect;
+      } else {
+        EXPECT_EQ(rig.results[i].reset_suspect, "") << "run " << i + 1;
+      }
+    }
+    const TestOutcome out = rig.engine->LastOutcome();
+    const std::string csv = testsupport::ReadFile(out.csv_path);
+    EXPECT_NE(csv.find("\n2,SUCC,"), std::string::npos);
+    EXPECT_NE(csv.find(reason + "\n3,SUCC,"), std::string::npos) << csv;
+    const auto summary = nlohmann::json::parse(testsupport::ReadFile(out.summary_path));
+    EXPECT_EQ(summary.at("reset_suspects").at("count"), 1);
+    EXPECT_EQ(summary.at("reset_suspects").at("runs")[0].at("run"), 2);
+  }
 }
 
 }  // namespace

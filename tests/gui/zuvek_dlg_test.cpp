@@ -290,6 +290,23 @@ class ZuvekDlgTest : public QObject {
     QCOMPARE(dlg.ItemAs<QTableWidget>(1025)->item(0, 1)->textAlignment(), int(Qt::AlignCenter));
     QCOMPARE(dlg.OnTestResult(0, 0), LRESULT(0));  // no record: nothing happens
     QCOMPARE(dlg.ItemAs<QTableWidget>(1025)->rowCount(), 2);
+    const QTableWidget* list = dlg.ItemAs<QTableWidget>(1025);
+    QCOMPARE(list->item(1, 2)->background().style(), Qt::NoBrush);
+
+    // A reset suspect keeps its texts; its row is marked and tells why.
+    dlg.OnTestResult(reinterpret_cast<WPARAM>(new TestResult{true, 1.5, 3,
+                                                             "fix in 1.50 s, faster than a cold "
+                                                             "start can be (10 s)"}),
+                     0);
+    QCOMPARE(Cell(dlg, 0, 2), QStringLiteral("SUCC"));
+    for (int c = 0; c < 3; ++c) {
+      QVERIFY(list->item(0, c)->background().style() != Qt::NoBrush);
+      QVERIFY(list->item(0, c)->toolTip().startsWith(QStringLiteral("Reset suspect: fix in 1.50")));
+    }
+    QCOMPARE(list->item(1, 2)->background().style(), Qt::NoBrush);
+    delete dlg.ItemAs<QTableWidget>(1025)->takeItem(0, 0);
+    dlg.ItemAs<QTableWidget>(1025)->removeRow(0);
+    QCOMPARE(dlg.ItemAs<QTableWidget>(1025)->rowCount(), 2);
 
     // The hidden debug button adds a row of ones on top.
     dlg.ItemAs<QPushButton>(1021)->click();
