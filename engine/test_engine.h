@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,6 +26,7 @@
 #include "platform/message_target.h"
 #include "profiles/module_profile.h"
 #include "serial/line_queue.h"
+#include "stats/sequential_verdict.h"
 
 struct EngineEnvironment {
   platform::Clock* clock = nullptr;
@@ -49,6 +51,12 @@ struct EngineEnvironment {
   std::string fix_rule;
   // The module's AT dialect (null: the built-in default).
   std::shared_ptr<const ModuleProfile> profile;
+  // The limits of the test's verdict (none: no verdict, the summary has
+  // none) and the confidence of the summary's intervals and of the verdict.
+  // With stop_when_decided the run that decides the verdict is the last.
+  std::optional<stats::VerdictLimits> verdict_limits;
+  double confidence = 0.95;
+  bool stop_when_decided = false;
 };
 
 // How the last test ended, for hosts that report it.

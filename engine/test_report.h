@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "stats/ttff_statistics.h"
+
 struct RunRecord {
   unsigned run = 0;
   bool success = false;
@@ -32,6 +34,10 @@ struct SeriesStatistics {
 // between closest ranks; population standard deviation). Empty: count 0.
 SeriesStatistics ComputeSeries(std::vector<double> values);
 
+// The runs as the statistics see them: a fix, a time-out (censored) or,
+// with a lost port, no attempt of the receiver.
+std::vector<stats::RunOutcome> RunOutcomes(const std::vector<RunRecord>& records);
+
 class TestReport {
  public:
   // Opens "<base>_runs.csv" and writes its header; base is the log path
@@ -52,6 +58,12 @@ class TestReport {
     identity_ = std::move(identity);
     profile_ = std::move(profile);
   }
+  // The time-out, the confidence and the verdict's limits of the summary's
+  // "statistics" and "verdict" (the latter only with limits).
+  void SetStatisticsOptions(const stats::StatisticsOptions& options) { stats_options_ = options; }
+  stats::TtffStatistics Statistics() const;
+  // With limits: the verdict is PASS or FAIL.
+  bool VerdictDecided() const;
   // Appends the run's CSV row (flushed) and rewrites the summary.
   void Add(const RunRecord& record);
   // Rewrites the JSON summary (also done by Add); failures = runs whose fix
@@ -74,4 +86,5 @@ class TestReport {
   std::string fix_rule_;
   std::vector<std::pair<std::string, std::string>> identity_;
   std::string profile_ = "default";
+  stats::StatisticsOptions stats_options_;
 };
