@@ -21,6 +21,7 @@
 // fails twice as often as the yield allows (yield 0.95: p1 = 0.90).
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace stats {
@@ -32,6 +33,8 @@ struct VerdictLimits {
   double yield = 0.95;       // the share of good attempts asked for
   double confidence = 0.95;  // 1 - each wrong-decision risk
   double indifference = 0;   // p0 - p1; 0 or less: the default
+  // With it, a good attempt's position error is within this many metres too.
+  std::optional<double> error_m = std::nullopt;
   // The indifference actually used.
   double Indifference() const;
 };

@@ -62,6 +62,8 @@ nlohmann::json VerdictJson(const TtffStatistics& s) {
   const SequentialVerdict& v = *s.verdict;
   nlohmann::json j;
   j["limit_ttff_s"] = l.ttff_s;
+  if (l.error_m)
+    j["limit_error_m"] = *l.error_m;
   j["yield"] = l.yield;
   j["confidence"] = l.confidence;
   j["indifference"] = l.Indifference();

@@ -4,6 +4,12 @@
 
 namespace stats {
 
+bool IsGood(const RunOutcome& run, const VerdictLimits& limits) {
+  if (run.kind != RunOutcome::Kind::kFixed || run.ttff_s > limits.ttff_s)
+    return false;
+  return !limits.error_m || (run.error_m && *run.error_m <= *limits.error_m);
+}
+
 TtffStatistics ComputeTtffStatistics(const std::vector<RunOutcome>& runs,
                                      const StatisticsOptions& options) {
   TtffStatistics s;
@@ -23,7 +29,7 @@ TtffStatistics ComputeTtffStatistics(const std::vector<RunOutcome>& runs,
     else
       ++s.censored;
     if (s.verdict)
-      s.verdict->Add(fixed && r.ttff_s <= options.limits->ttff_s, r.run);
+      s.verdict->Add(IsGood(r, *options.limits), r.run);
   }
   s.valid = static_cast<unsigned>(observations.size());
   s.success = ClopperPearson(static_cast<double>(fixes.size()), s.valid, options.confidence);

@@ -23,6 +23,8 @@ struct RunOutcome {
   unsigned run = 0;
   Kind kind = Kind::kFixed;
   double ttff_s = 0;  // of a fix
+  // The horizontal position error of the fix in metres, when known.
+  std::optional<double> error_m = std::nullopt;
 };
 
 struct StatisticsOptions {
@@ -42,6 +44,10 @@ struct TtffStatistics {
   std::optional<double> stddev_s;               // N - 1, of the fixes
   std::optional<SequentialVerdict> verdict;
 };
+
+// A good attempt fixed within the TTFF limit and, with an error limit, its
+// known position error is within that too (an unknown one is not good).
+bool IsGood(const RunOutcome& run, const VerdictLimits& limits);
 
 TtffStatistics ComputeTtffStatistics(const std::vector<RunOutcome>& runs,
                                      const StatisticsOptions& options);

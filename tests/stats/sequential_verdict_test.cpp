@@ -85,6 +85,13 @@ TEST(SequentialVerdict, AnAttemptIsGoodOnlyWhenItFixedWithinTheLimit) {
   EXPECT_EQ(s.verdict->DecidedAfter(), 6u) << "the run number, a lost port counted";
   EXPECT_EQ(s.verdict->Attempts(), 6u);
   EXPECT_EQ(s.verdict->Good(), 1u);
+  // With an error limit a fix must also be near enough, and known to be.
+  stats::VerdictLimits with_error{5, 0.8, 0.95, 0};
+  with_error.error_m = 10;
+  EXPECT_TRUE(stats::IsGood({1, Kind::kFixed, 4, 9.5}, with_error));
+  EXPECT_FALSE(stats::IsGood({1, Kind::kFixed, 4, 10.5}, with_error)) << "too far off";
+  EXPECT_FALSE(stats::IsGood({1, Kind::kFixed, 4, std::nullopt}, with_error)) << "unknown error";
+  EXPECT_TRUE(stats::IsGood({1, Kind::kFixed, 4, std::nullopt}, {5, 0.8, 0.95, 0}));
   const nlohmann::json j = stats::VerdictJson(s);
   EXPECT_EQ(j.at("verdict"), "FAIL");
   EXPECT_EQ(j.at("decided_after_run"), 6);
