@@ -1,6 +1,8 @@
 // The Kaplan–Meier estimate of the share of starts still without a fix, S(t),
 // where a run that timed out is right-censored at its time-out, and its
-// percentiles with confidence intervals.
+// percentiles with confidence intervals (Kaplan & Meier, Journal of the
+// American Statistical Association 53, 1958; the variance is Greenwood's,
+// 1926).
 #pragma once
 
 #include <optional>
