@@ -1,5 +1,6 @@
 #include "stats/statistics_output.h"
 
+#include <cmath>
 #include <cstdio>
 
 namespace stats {
@@ -8,6 +9,11 @@ namespace {
 
 nlohmann::json OrNull(const std::optional<double>& v) {
   return v ? nlohmann::json(*v) : nlohmann::json(nullptr);
+}
+
+// 1 - 0.95 as 0.05, not 0.050000000000000044.
+double Tidy(double v) {
+  return std::round(v * 1e12) / 1e12;
 }
 
 std::string Fixed(double v, int decimals) {
@@ -66,10 +72,10 @@ nlohmann::json VerdictJson(const TtffStatistics& s) {
     j["limit_error_m"] = *l.error_m;
   j["yield"] = l.yield;
   j["confidence"] = l.confidence;
-  j["indifference"] = l.Indifference();
+  j["indifference"] = Tidy(l.Indifference());
   j["method"] = kVerdictMethod;
-  j["alpha"] = 1 - l.confidence;
-  j["beta"] = 1 - l.confidence;
+  j["alpha"] = Tidy(1 - l.confidence);
+  j["beta"] = Tidy(1 - l.confidence);
   j["verdict"] = VerdictName(v.Current());
   j["decided_after_run"] =
       v.DecidedAfter() > 0 ? nlohmann::json(v.DecidedAfter()) : nlohmann::json(nullptr);

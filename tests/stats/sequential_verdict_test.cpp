@@ -95,7 +95,8 @@ TEST(SequentialVerdict, AnAttemptIsGoodOnlyWhenItFixedWithinTheLimit) {
   const nlohmann::json j = stats::VerdictJson(s);
   EXPECT_EQ(j.at("verdict"), "FAIL");
   EXPECT_EQ(j.at("decided_after_run"), 6);
-  EXPECT_NEAR(j.at("indifference").get<double>(), 0.2, 1e-12);
+  EXPECT_EQ(j.at("indifference"), 0.2);
+  EXPECT_EQ(j.at("alpha"), 0.05);
   EXPECT_EQ(stats::VerdictLine(s),
             "FAIL after 6 runs (yield 0.8, TTFF \u2264 5 s, confidence 0.95)");
 }
