@@ -89,6 +89,13 @@ void CliHost::OnResult(const TestResult& result) {
   }
 }
 
+void CliHost::OnVerdict(unsigned run, const std::string& text) {
+  // Through the loop, so that it follows the run's result line.
+  if (!quiet_)
+    target_.Invoke(
+        [this, run, text] { Say("verdict after run " + std::to_string(run) + ": " + text); });
+}
+
 void CliHost::Tick() {
   std::lock_guard<std::mutex> lock(mutex_);
   if (tty_ && !quiet_ && run_ > 0)

@@ -30,6 +30,8 @@ class CliHost : public EngineHost {
   void OnStorageProblem(const std::string& sentence) override;
   unsigned ReconnectSeconds() override { return reconnect_s_; }
   bool ReconnectPorts(unsigned seconds, const std::function<bool()>& cancelled) override;
+  // "verdict after run 3: UNDECIDED ..." after the run's line.
+  void OnVerdict(unsigned run, const std::string& text) override;
 
   // --reconnect SECONDS (0: off).
   void SetReconnect(unsigned seconds) { reconnect_s_ = seconds; }

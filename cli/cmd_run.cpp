@@ -27,6 +27,7 @@
 #include "platform/message_loop.h"
 #include "profiles/profile_loader.h"
 #include "sim/simulator.h"
+#include "stats/statistics_output.h"
 
 namespace {
 
@@ -127,6 +128,24 @@ class RunCommand : public cli::Command {
                     "a warm start fixing faster than SECONDS is flagged reset suspect (default: "
                     "zuvek.toml, 5)")
         ->check(CLI::Range(0.0, 3600.0));
+    limit_option_ =
+        sub->add_option("--limit-ttff", limit_ttff_,
+                        "verdict: an attempt is good when it fixed within SECONDS; with it the "
+                        "test states PASS, FAIL or UNDECIDED after every run")
+            ->check(CLI::PositiveNumber);
+    sub->add_option("--yield", yield_, "verdict: the share of good attempts asked for")
+        ->check(CLI::Range(0.01, 0.999))
+        ->capture_default_str();
+    sub->add_option("--confidence", confidence_,
+                    "the confidence of the statistics' intervals and of the verdict")
+        ->check(CLI::Range(0.5, 0.9999))
+        ->capture_default_str();
+    sub->add_option("--indifference", indifference_,
+                    "verdict: a receiver with a yield this much below is bad (default: "
+                    "min(1 - yield, yield / 2))")
+        ->check(CLI::Range(0.001, 0.99));
+    sub->add_flag("--stop-when-decided", stop_when_decided_,
+                  "end the test after the run that decides the verdict (needs --limit-ttff)");
     sub->add_flag("--json", json_, "print the summary as JSON on standard output");
     sub->add_flag("-q,--quiet", quiet_, "no progress, only the summary");
     sub->footer(
@@ -136,7 +155,10 @@ class RunCommand : public cli::Command {
         "not a simulator's); 130 interrupted (Ctrl-C), after the finished runs were written.\n"
         "Exit code 1 also when a log or result file lost a write (a full disk): the\n"
         "test goes on, standard error names the file, the summary lists it.\n"
-        "SIGTERM and SIGHUP (a closed terminal) end the test like Ctrl-C.");
+        "SIGTERM and SIGHUP (a closed terminal) end the test like Ctrl-C.\n"
+        "With --limit-ttff the exit code is the verdict's: 0 PASS, 1 FAIL, 3 UNDECIDED\n"
+        "(1 still when the test ended by a fault or a file lost a write; 130 when\n"
+        "interrupted).");
     return sub;
   }
 
@@ -164,7 +186,12 @@ class RunCommand : public cli::Command {
   std::optional<std::string> reference_;
   std::optional<double> suspect_cold_, suspect_warm_;
   bool json_ = false, quiet_ = false;
+  double limit_ttff_ = 0, yield_ = 0.95, confidence_ = 0.95, indifference_ = 0;
+  CLI::Option* limit_option_ = nullptr;
+  bool stop_when_decided_ = false;
 };
+
+constexpr int kExitUndecided = 3;
 
 int RunCommand::Run() {
   // First of all, so that a Ctrl-C during the start (opening the ports,
@@ -184,6 +211,14 @@ int RunCommand::Run() {
     return cli::kExitUsage;
   }
   const bool use_sim = at_port_.empty();
+  if (stop_when_decided_ && limit_option_->count() == 0) {
+    std::cerr << "zuvek-cli run: --stop-when-decided needs a verdict; give its limit with "
+                 "--limit-ttff SECONDS\n";
+    return cli::kExitUsage;
+  }
+  std::optional<stats::VerdictLimits> limits;
+  if (limit_option_->count() > 0)
+    limits = stats::VerdictLimits{limit_ttff_, yield_, confidence_, indifference_};
   if (!use_sim) {
     // A scaled clock only against a simulator: the ports' own, at its scale.
     const TimeScaleChoice choice = ChooseRunTimeScale(
@@ -345,6 +380,9 @@ int RunCommand::Run() {
   env.reference = reference;
   env.reset_thresholds = {suspect_cold_.value_or(g_side_settings.suspect_cold_s),
                           suspect_warm_.value_or(g_side_settings.suspect_warm_s)};
+  env.verdict_limits = limits;
+  env.confidence = confidence_;
+  env.stop_when_decided = stop_when_decided_;
   TestEngine engine(std::move(env));
   engine.Start(Restart(), runs_);
   auto last_tick = std::chrono::steady_clock::now();
@@ -367,6 +405,8 @@ int RunCommand::Run() {
     simulator->Stop();
 
   const TestOutcome out = engine.LastOutcome();
+  const stats::TtffStatistics statistics = stats::ComputeTtffStatistics(
+      RunOutcomes(out.records), {static_cast<double>(g_config.GetTimeout()), confidence_, limits});
   std::string summary_json;
   {
     std::FILE* fp = std::fopen(out.summary_path.c_str(), "rb");
@@ -409,6 +449,9 @@ int RunCommand::Run() {
       } catch (...) {
       }
     }
+    if (!out.records.empty())
+      for (const std::string& text : stats::StatisticsLines(statistics))
+        std::cout << text << "\n";
     std::string lost;
     for (const RunRecord& r : out.records)
       if (r.reason == "port lost")
@@ -433,6 +476,16 @@ int RunCommand::Run() {
     return cli::kExitFailure;
   if (!platform::WriteFailures().empty())
     return cli::kExitFailure;  // a log or result file is incomplete
+  if (statistics.verdict && out.completed) {
+    switch (statistics.verdict->Current()) {
+      case stats::Verdict::kPass:
+        return cli::kExitOk;
+      case stats::Verdict::kFail:
+        return cli::kExitFailure;
+      case stats::Verdict::kUndecided:
+        return kExitUndecided;
+    }
+  }
   return out.completed && out.failures == 0 ? cli::kExitOk : cli::kExitFailure;
 }
 

@@ -62,4 +62,7 @@ class EngineHost {
   virtual bool ReconnectPorts(unsigned /*seconds*/, const std::function<bool()>& /*cancelled*/) {
     return false;
   }
+  // Only with the test's verdict limits: after run n was recorded, the
+  // verdict so far: "UNDECIDED" or "PASS after 14 runs (yield ...)". Worker thread.
+  virtual void OnVerdict(unsigned /*run*/, const std::string& /*text*/) {}
 };

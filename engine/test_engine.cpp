@@ -12,6 +12,7 @@
 #include "engine/test_report.h"
 #include "fix_rules/registry.h"
 #include "platform/free_space.h"
+#include "stats/statistics_output.h"
 
 std::atomic<int> bExitThread{0};
 
@@ -215,6 +216,7 @@ class TestEngine::Run {
   TestReport report_;
   std::string end_reason_ = "completed";
   bool completed_ = false;
+  bool decided_ = false;        // stop_when_decided and the verdict is decided
   bool xtra_injected_ = false;  // in the run in progress
   unsigned reconnect_s_ = 0;    // 0: lost ports are not looked after
   unsigned recorded_run_ = 0;   // the last run with a result
@@ -252,6 +254,8 @@ void TestEngine::Run::Execute() {
   if (!report_.Open(base))
     LOG_DEBUG("cannot create the CSV report of the test\n");
   report_.SetTimeScale(env_.clock->Scale());
+  report_.SetStatisticsOptions(
+      {static_cast<double>(g_config.GetTimeout()), env_.confidence, env_.verdict_limits});
   env_.at_queue->Clear();
   reconnect_s_ = env_.host ? env_.host->ReconnectSeconds() : 0;
   if (reconnect_s_ > 0)
@@ -260,12 +264,14 @@ void TestEngine::Run::Execute() {
 
   for (;;) {
     const unsigned previous = counter++;
-    if (previous >= e_.m_nTimes || bExitThread.load() != 0) {
+    if (previous >= e_.m_nTimes || bExitThread.load() != 0 || decided_) {
       if (bExitThread.load() != 0 && previous < e_.m_nTimes)
         end_reason_ = "stopped";
+      else if (decided_ && previous < e_.m_nTimes)
+        end_reason_ = "verdict decided";
       // Every run made: complete, even when a Stop came in the last run's
       // capture or closing pause.
-      completed_ = previous >= e_.m_nTimes;
+      completed_ = previous >= e_.m_nTimes || (decided_ && bExitThread.load() == 0);
       break;
     }
     if (Ending()) {
@@ -365,7 +371,7 @@ bool TestEngine::Run::OneRun(unsigned n) {
 
   Phase(n, RunPhase::Tidy);
   env_.target->Send(kMsgClearSatellites);
-  const bool last = n == e_.m_nTimes;
+  const bool last = n == e_.m_nTimes || decided_;
   if (!last && env_.host)
     env_.host->ClearLiveViewAfterRun();
 
@@ -412,6 +418,15 @@ void TestEngine::Run::Record(unsigned n, bool fix, double duration, double preci
   record.fix_position = fix_position;
   record.reset_suspect = reset_suspect;
   report_.Add(record);
+  if (env_.verdict_limits) {
+    decided_ = decided_ || (env_.stop_when_decided && report_.VerdictDecided());
+    if (env_.host) {
+      const stats::TtffStatistics s = report_.Statistics();
+      env_.host->OnVerdict(n, s.verdict->Current() == stats::Verdict::kUndecided
+                                  ? std::string("UNDECIDED")
+                                  : stats::VerdictLine(s));
+    }
+  }
 }
 
 bool TestEngine::Run::RecoverLostPort(unsigned n) {

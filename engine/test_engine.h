@@ -29,6 +29,7 @@
 #include "platform/message_target.h"
 #include "profiles/module_profile.h"
 #include "serial/line_queue.h"
+#include "stats/sequential_verdict.h"
 
 struct EngineEnvironment {
   platform::Clock* clock = nullptr;
@@ -58,6 +59,12 @@ struct EngineEnvironment {
   std::optional<ReferenceChoice> reference;
   // Fixes of cold and warm starts faster than these are "reset suspect".
   ResetThresholds reset_thresholds;
+  // The limits of the test's verdict (none: no verdict, the summary has
+  // none) and the confidence of the summary's intervals and of the verdict.
+  // With stop_when_decided the run that decides the verdict is the last.
+  std::optional<stats::VerdictLimits> verdict_limits;
+  double confidence = 0.95;
+  bool stop_when_decided = false;
 };
 
 // How the last test ended, for hosts that report it.

@@ -9,6 +9,7 @@
 #include "engine/run_logs.h"
 #include "fix_rules/registry.h"
 #include "platform/file_writes.h"
+#include "stats/statistics_output.h"
 
 SeriesStatistics ComputeSeries(std::vector<double> values) {
   SeriesStatistics s;
@@ -36,6 +37,27 @@ SeriesStatistics ComputeSeries(std::vector<double> values) {
   s.p67 = pct(0.67);
   s.p95 = pct(0.95);
   return s;
+}
+
+std::vector<stats::RunOutcome> RunOutcomes(const std::vector<RunRecord>& records) {
+  std::vector<stats::RunOutcome> runs;
+  for (const RunRecord& r : records) {
+    using Kind = stats::RunOutcome::Kind;
+    const Kind kind = r.success                 ? Kind::kFixed
+                      : r.reason == "port lost" ? Kind::kInvalid
+                                                : Kind::kTimedOut;
+    runs.push_back({r.run, kind, r.success ? r.ttff_s : 0.0});
+  }
+  return runs;
+}
+
+stats::TtffStatistics TestReport::Statistics() const {
+  return stats::ComputeTtffStatistics(RunOutcomes(records_), stats_options_);
+}
+
+bool TestReport::VerdictDecided() const {
+  const stats::TtffStatistics s = Statistics();
+  return s.verdict && s.verdict->Current() != stats::Verdict::kUndecided;
 }
 
 bool TestReport::Open(const std::string& base) {
@@ -230,6 +252,13 @@ std::string TestReport::SummaryJson(int failures, bool finished) const {
   }
   j["ttff_s"] = SeriesJson(ComputeSeries(ttff));
   j["ttff_precise_s"] = SeriesJson(ComputeSeries(precise));
+  const stats::TtffStatistics statistics = Statistics();
+  j["statistics"] = stats::StatisticsJson(statistics);
+  if (const SeriesStatistics plain = ComputeSeries(ttff); plain.count > 0)
+    j["statistics"]["ttff_plain_s"] = {
+        {"p50", plain.median}, {"p67", plain.p67}, {"p95", plain.p95}};
+  if (statistics.verdict)
+    j["verdict"] = stats::VerdictJson(statistics);
   // Only when a log lost a write, so that a test without trouble writes the
   // same bytes as ever.
   const auto incomplete = platform::IncompleteOpenFiles();

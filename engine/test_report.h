@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "geo/position_error.h"
+#include "stats/ttff_statistics.h"
 
 struct RunRecord {
   unsigned run = 0;
@@ -38,6 +39,10 @@ struct SeriesStatistics {
 // Statistics of a list of values (percentiles by linear interpolation
 // between closest ranks; population standard deviation). Empty: count 0.
 SeriesStatistics ComputeSeries(std::vector<double> values);
+
+// The runs as the statistics see them: a fix, a time-out (censored) or,
+// with a lost port, no attempt of the receiver.
+std::vector<stats::RunOutcome> RunOutcomes(const std::vector<RunRecord>& records);
 
 class TestReport {
  public:
@@ -68,6 +73,12 @@ class TestReport {
   // CSV ends with "reset_suspect" (the reason, or empty) and its summary
   // counts them in "reset_suspects"; a hot test's files stay as they were.
   void SetRestartType(int restart_type) { restart_type_ = restart_type; }
+  // The time-out, the confidence and the verdict's limits of the summary's
+  // "statistics" and "verdict" (the latter only with limits).
+  void SetStatisticsOptions(const stats::StatisticsOptions& options) { stats_options_ = options; }
+  stats::TtffStatistics Statistics() const;
+  // With limits: the verdict is PASS or FAIL.
+  bool VerdictDecided() const;
   // Appends the run's CSV row (flushed) and rewrites the summary.
   void Add(const RunRecord& record);
   // What the receiver reported after the fix of the last run added: its
@@ -105,4 +116,5 @@ class TestReport {
   std::optional<ReferenceChoice> reference_;
   int restart_type_ = 0;
   std::vector<GeoPosition> captured_;  // every run's positions after its fix
+  stats::StatisticsOptions stats_options_;
 };
