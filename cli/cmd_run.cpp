@@ -144,6 +144,10 @@ class RunCommand : public cli::Command {
                     "verdict: a receiver with a yield this much below is bad (default: "
                     "min(1 - yield, yield / 2))")
         ->check(CLI::Range(0.001, 0.99));
+    sub->add_option("--limit-error", limit_error_,
+                    "verdict: a good attempt's fix is also within METRES of --reference (a "
+                    "given position, not auto)")
+        ->check(CLI::PositiveNumber);
     sub->add_flag("--stop-when-decided", stop_when_decided_,
                   "end the test after the run that decides the verdict (needs --limit-ttff)");
     sub->add_flag("--json", json_, "print the summary as JSON on standard output");
@@ -185,6 +189,7 @@ class RunCommand : public cli::Command {
   std::string profile_;
   std::optional<std::string> reference_;
   std::optional<double> suspect_cold_, suspect_warm_;
+  std::optional<double> limit_error_;
   bool json_ = false, quiet_ = false;
   double limit_ttff_ = 0, yield_ = 0.95, confidence_ = 0.95, indifference_ = 0;
   CLI::Option* limit_option_ = nullptr;
@@ -218,7 +223,7 @@ int RunCommand::Run() {
   }
   std::optional<stats::VerdictLimits> limits;
   if (limit_option_->count() > 0)
-    limits = stats::VerdictLimits{limit_ttff_, yield_, confidence_, indifference_};
+    limits = stats::VerdictLimits{limit_ttff_, yield_, confidence_, indifference_, limit_error_};
   if (!use_sim) {
     // A scaled clock only against a simulator: the ports' own, at its scale.
     const TimeScaleChoice choice = ChooseRunTimeScale(
@@ -260,6 +265,11 @@ int RunCommand::Run() {
       std::cerr << "zuvek-cli run: " << error << "\n";
       return cli::kExitUsage;
     }
+  }
+  if (limit_error_ && (!limits || !reference || reference->automatic)) {
+    std::cerr << "zuvek-cli run: --limit-error needs --limit-ttff and a given --reference "
+                 "LAT,LON[,ALT] (with auto the errors are known only at the end)\n";
+    return cli::kExitUsage;
   }
   if (timeout_ > 0)
     g_config.SetTimeout(timeout_);
@@ -406,7 +416,10 @@ int RunCommand::Run() {
 
   const TestOutcome out = engine.LastOutcome();
   const stats::TtffStatistics statistics = stats::ComputeTtffStatistics(
-      RunOutcomes(out.records), {static_cast<double>(g_config.GetTimeout()), confidence_, limits});
+      RunOutcomes(out.records, reference && !reference->automatic
+                                   ? std::optional<GeoPosition>(reference->position)
+                                   : std::nullopt),
+      {static_cast<double>(g_config.GetTimeout()), confidence_, limits});
   std::string summary_json;
   {
     std::FILE* fp = std::fopen(out.summary_path.c_str(), "rb");

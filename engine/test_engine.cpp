@@ -345,9 +345,8 @@ bool TestEngine::Run::OneRun(unsigned n) {
   }
 
   Phase(n, RunPhase::Record);
-  const std::string suspect =
-      ResetSuspicion(e_.m_nRestartType, fix, precise >= 0 ? precise : duration,
-                     first_epoch.UsedInFirstEpoch(), env_.reset_thresholds);
+  const std::string suspect = ResetSuspicion(e_.m_nRestartType, fix, duration,
+                                             first_epoch.UsedInFirstEpoch(), env_.reset_thresholds);
   if (!suspect.empty())
     LOG_DEBUG(("run " + std::to_string(n) + ": reset suspect, " + suspect + "\n").c_str());
   Record(n, fix, duration, precise, fix ? "" : "time-out", fix_sentence,

@@ -39,20 +39,23 @@ SeriesStatistics ComputeSeries(std::vector<double> values) {
   return s;
 }
 
-std::vector<stats::RunOutcome> RunOutcomes(const std::vector<RunRecord>& records) {
+std::vector<stats::RunOutcome> RunOutcomes(const std::vector<RunRecord>& records,
+                                           const std::optional<GeoPosition>& reference) {
   std::vector<stats::RunOutcome> runs;
   for (const RunRecord& r : records) {
     using Kind = stats::RunOutcome::Kind;
     const Kind kind = r.success                 ? Kind::kFixed
                       : r.reason == "port lost" ? Kind::kInvalid
                                                 : Kind::kTimedOut;
-    runs.push_back({r.run, kind, r.success ? r.ttff_s : 0.0});
+    runs.push_back({r.run, kind, r.success ? r.ttff_s : 0.0, std::nullopt});
+    if (reference && r.fix_position)
+      runs.back().error_m = ErrorBetween(*r.fix_position, *reference).horizontal_m;
   }
   return runs;
 }
 
 stats::TtffStatistics TestReport::Statistics() const {
-  return stats::ComputeTtffStatistics(RunOutcomes(records_), stats_options_);
+  return stats::ComputeTtffStatistics(RunOutcomes(records_, ReferencePosition()), stats_options_);
 }
 
 bool TestReport::VerdictDecided() const {

@@ -41,8 +41,11 @@ struct SeriesStatistics {
 SeriesStatistics ComputeSeries(std::vector<double> values);
 
 // The runs as the statistics see them: a fix, a time-out (censored) or,
-// with a lost port, no attempt of the receiver.
-std::vector<stats::RunOutcome> RunOutcomes(const std::vector<RunRecord>& records);
+// with a lost port, no attempt of the receiver; with a reference, each fix's
+// horizontal error.
+std::vector<stats::RunOutcome> RunOutcomes(
+    const std::vector<RunRecord>& records,
+    const std::optional<GeoPosition>& reference = std::nullopt);
 
 class TestReport {
  public:

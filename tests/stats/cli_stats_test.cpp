@@ -11,6 +11,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <tuple>
 
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
@@ -113,6 +114,36 @@ TEST(CliVerdict, UndecidedWithATimedOutRunCensored) {
   r = cli.Run({"--runs", "2", "--stop-when-decided"});
   EXPECT_EQ(r.code, 2) << "a verdict needs its limit";
   EXPECT_NE(r.err.find("--stop-when-decided needs a verdict"), std::string::npos) << r.err;
+}
+
+// With --limit-error a fix counts as good only near the reference: 30 m off
+// the simulator's antenna, a 10-m limit fails every attempt and a 100-m one
+// passes them; an error limit without a given reference is refused.
+TEST(CliVerdict, TheErrorLimitJudgesEachFixByItsDistanceFromTheReference) {
+  Cli cli;
+  const std::string north_30m = std::to_string(48.1173 + 30.0 / 111200.0) + ",11.516666667";
+  for (const auto& [limit, code, verdict] :
+       {std::tuple{"10", 1, "FAIL"}, std::tuple{"100", 0, "PASS"}}) {
+    const auto r =
+        cli.Run({"--runs", "12", "--sim-ttff", "1", "--limit-ttff", "5", "--yield", "0.8",
+                 "--reference", north_30m, "--limit-error", limit, "--stop-when-decided", "-q"});
+    EXPECT_EQ(r.code, code) << limit << r.err << r.out;
+    const nlohmann::json j = Cli::Summary(r.out);
+    EXPECT_EQ(j.at("verdict").at("verdict"), verdict) << limit;
+    EXPECT_NEAR(j.at("position_error_m").at("horizontal").at("median").get<double>(), 30.0, 1.0);
+  }
+  for (const char* reference : {"auto", ""}) {
+    std::vector<std::string> args = {"--runs", "2", "--limit-ttff", "5", "--limit-error", "10"};
+    if (*reference) {
+      args.push_back("--reference");
+      args.push_back(reference);
+    }
+    const auto r = cli.Run(args);
+    EXPECT_EQ(r.code, 2) << reference;
+    EXPECT_NE(r.err.find("--limit-error needs --limit-ttff and a given --reference"),
+              std::string::npos)
+        << r.err;
+  }
 }
 
 }  // namespace
