@@ -6,9 +6,7 @@
 
 #include "nmea/split_fields.h"
 
-namespace {
-
-bool ToNumber(const std::string& text, double& out) {
+bool ParseDecimal(const std::string& text, double& out) {
   if (text.empty())
     return false;
   char* end = nullptr;
@@ -16,11 +14,9 @@ bool ToNumber(const std::string& text, double& out) {
   return end == text.c_str() + text.size() && std::isfinite(out);
 }
 
-}  // namespace
-
 std::optional<double> NmeaCoordinate(const std::string& value, const std::string& hemisphere) {
   double raw = 0;
-  if (!ToNumber(value, raw) || raw < 0)
+  if (!ParseDecimal(value, raw) || raw < 0)
     return std::nullopt;
   const double degrees = std::floor(raw / 100.0);
   const double minutes = raw - degrees * 100.0;
@@ -70,7 +66,7 @@ std::optional<GeoPosition> PositionOfSentence(const std::string& line) {
     return std::nullopt;
   GeoPosition p{*la, *lo, std::nullopt};
   double a = 0;
-  if (alt > 0 && ToNumber(f[alt], a))
+  if (alt > 0 && ParseDecimal(f[alt], a))
     p.alt_m = a;
   return p;
 }

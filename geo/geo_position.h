@@ -16,6 +16,9 @@ struct GeoPosition {
 // the line's last "$"; nothing for any other line or one without a position.
 std::optional<GeoPosition> PositionOfSentence(const std::string& line);
 
+// A whole decimal number with nothing after it, finite; false otherwise.
+bool ParseDecimal(const std::string& text, double& out);
+
 // "ddmm.mmmm" (or "dddmm.mmmm") and its hemisphere letter into signed
 // degrees; nothing when the text is no coordinate.
 std::optional<double> NmeaCoordinate(const std::string& value, const std::string& hemisphere);

@@ -13,12 +13,6 @@ double Median(std::vector<double> v) {
   return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
 }
 
-bool Number(const std::string& text, double& out) {
-  char* end = nullptr;
-  out = std::strtod(text.c_str(), &end);
-  return !text.empty() && end == text.c_str() + text.size() && std::isfinite(out);
-}
-
 }  // namespace
 
 PositionError ErrorBetween(const GeoPosition& fix, const GeoPosition& reference) {
@@ -42,7 +36,7 @@ std::optional<ReferenceChoice> ParseReference(const std::string& text, std::stri
   double v[3] = {0, 0, 0};
   bool ok = parts.size() == 2 || parts.size() == 3;
   for (std::size_t i = 0; ok && i < parts.size(); ++i)
-    ok = Number(parts[i], v[i]);
+    ok = ParseDecimal(parts[i], v[i]);
   if (!ok || std::fabs(v[0]) > 90.0 || std::fabs(v[1]) > 180.0) {
     if (error)
       *error =

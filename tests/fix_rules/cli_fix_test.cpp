@@ -14,27 +14,16 @@
 
 #include "profiles/bundled_profiles.h"
 
-#include "tests/support/child_process.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/cli_in_temp_dir.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-struct Cli {
-  testsupport::TempDir dir;
-  std::string exe = dir.file("zuvek-cli");
-  Cli() { fs::copy_file(ZUVEK_CLI_PATH, exe); }
-  void Settings(const std::string& text) const { std::ofstream(dir.file("zuvek.toml")) << text; }
+struct Cli : testsupport::CliInTempDir {
   testsupport::ProgramResult Run(std::vector<std::string> args,
                                  const std::string& restart = "hot") const {
-    args.insert(args.begin(), {exe, "run", "--restart", restart, "--runs", "1", "--time-scale",
-                               "50", "--interval-sleep", "1", "-q"});
-    return testsupport::RunProgram(args, dir.path().string(), {}, SIGINT, -1);
-  }
-  static std::string LogPath(const std::string& out, const std::string& suffix) {
-    std::smatch m;
-    return std::regex_search(out, m, std::regex("(\\S+" + suffix + ")")) ? m[1].str() : "";
+    return CliInTempDir::Run({"run", "--restart", restart, "--runs", "1", "--time-scale", "50",
+                              "--interval-sleep", "1", "-q"},
+                             args);
   }
 };
 

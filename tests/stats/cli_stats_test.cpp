@@ -13,28 +13,14 @@
 #include <regex>
 #include <tuple>
 
-#include "tests/support/child_process.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/cli_in_temp_dir.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-struct Cli {
-  testsupport::TempDir dir;
-  std::string exe = dir.file("zuvek-cli");
-  Cli() { fs::copy_file(ZUVEK_CLI_PATH, exe); }
+struct Cli : testsupport::CliInTempDir {
   testsupport::ProgramResult Run(std::vector<std::string> args) const {
-    args.insert(args.begin(),
-                {exe, "run", "--restart", "hot", "--time-scale", "50", "--interval-sleep", "1"});
-    return testsupport::RunProgram(args, dir.path().string(), {}, SIGINT, -1);
-  }
-  static std::string LogPath(const std::string& out, const std::string& suffix) {
-    std::smatch m;
-    return std::regex_search(out, m, std::regex("(\\S+" + suffix + ")")) ? m[1].str() : "";
-  }
-  static nlohmann::json Summary(const std::string& out) {
-    return nlohmann::json::parse(testsupport::ReadFile(LogPath(out, "_summary.json")));
+    return CliInTempDir::Run(
+        {"run", "--restart", "hot", "--time-scale", "50", "--interval-sleep", "1"}, args);
   }
 };
 

@@ -11,22 +11,14 @@
 #include "stats/kaplan_meier.h"
 #include "stats/statistics_output.h"
 #include "stats/ttff_statistics.h"
+#include "tests/stats/binomial.h"
 
 namespace {
 
+using stats_test::BinomialCdf;
+
 using stats::KaplanMeier;
 using stats::Observation;
-
-double BinomialCdf(int k, int n, double p) {
-  double sum = 0;
-  for (int i = 0; i <= k; ++i) {
-    double term = 1;
-    for (int j = 0; j < i; ++j)
-      term = term * (n - j) / (j + 1);
-    sum += term * std::pow(p, i) * std::pow(1 - p, n - i);
-  }
-  return sum;
-}
 
 TEST(KaplanMeier, MatchesThePublishedRemissionTable) {
   // Gehan's 6-MP remission times (weeks; + censored), the textbook example;

@@ -6,20 +6,11 @@
 
 #include "stats/sample_stddev.h"
 #include "stats/success_rate.h"
+#include "tests/stats/binomial.h"
 
 namespace {
 
-// P(X <= k) for X ~ Binomial(n, p), summed term by term.
-double BinomialCdf(int k, int n, double p) {
-  double sum = 0;
-  for (int i = 0; i <= k; ++i) {
-    double term = 1;
-    for (int j = 0; j < i; ++j)
-      term = term * (n - j) / (j + 1);
-    sum += term * std::pow(p, i) * std::pow(1 - p, n - i);
-  }
-  return sum;
-}
+using stats_test::BinomialCdf;
 
 // The p at which `above(p)` turns true, by bisection.
 template <class F>

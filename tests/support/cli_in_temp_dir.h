@@ -1,0 +1,39 @@
+// zuvek-cli copied into a temporary folder, so that a test's TTFF.cfg,
+// zuvek.toml and logs stay there, and the paths of the logs it printed.
+#pragma once
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "tests/support/child_process.h"
+#include "tests/support/temp_dir.h"
+
+namespace testsupport {
+
+struct CliInTempDir {
+  TempDir dir;
+  std::string exe = dir.file("zuvek-cli");
+  CliInTempDir() { std::filesystem::copy_file(ZUVEK_CLI_PATH, exe); }
+  void Settings(const std::string& text) const { std::ofstream(dir.file("zuvek.toml")) << text; }
+  // `zuvek-cli <lead...> <args...>` in the folder (SIGINT at the end of a hung run).
+  ProgramResult Run(const std::vector<std::string>& lead, std::vector<std::string> args) const {
+    args.insert(args.begin(), lead.begin(), lead.end());
+    args.insert(args.begin(), exe);
+    return RunProgram(args, dir.path().string(), {}, SIGINT, -1);
+  }
+  // The first path printed that ends with `suffix` ("_summary.json").
+  static std::string LogPath(const std::string& out, const std::string& suffix) {
+    std::smatch m;
+    return std::regex_search(out, m, std::regex("(\\S+" + suffix + ")")) ? m[1].str() : "";
+  }
+  static nlohmann::json Summary(const std::string& out) {
+    return nlohmann::json::parse(ReadFile(LogPath(out, "_summary.json")));
+  }
+};
+
+}  // namespace testsupport
