@@ -415,11 +415,7 @@ int RunCommand::Run() {
     simulator->Stop();
 
   const TestOutcome out = engine.LastOutcome();
-  const stats::TtffStatistics statistics = stats::ComputeTtffStatistics(
-      RunOutcomes(out.records, reference && !reference->automatic
-                                   ? std::optional<GeoPosition>(reference->position)
-                                   : std::nullopt),
-      {static_cast<double>(g_config.GetTimeout()), confidence_, limits});
+  const stats::TtffStatistics& statistics = out.ttff_statistics;
   std::string summary_json;
   {
     std::FILE* fp = std::fopen(out.summary_path.c_str(), "rb");

@@ -1,33 +1,19 @@
 #include "engine/reset_check.h"
 
 #include <cstdio>
-#include <vector>
 
 #include "engine/module_commands.h"
-#include "nmea/split_fields.h"
-
-namespace {
-
-// The sentence type of a line ("RMC" for "$GNRMC,..."), read from its last "$".
-std::string TypeOf(const std::string& line) {
-  const auto dollar = line.rfind('$');
-  if (dollar == std::string::npos || line.size() < dollar + 7 || line[dollar + 6] != ',')
-    return {};
-  return line.substr(dollar + 3, 3);
-}
-
-}  // namespace
+#include "fix_rules/sentence_fields.h"
 
 void FirstEpochWatch::Feed(const std::string& line) {
-  const std::string type = TypeOf(line);
-  if (type == "RMC")
+  const fix_rules::Sentence s(line);
+  if (s.type == "RMC")
     ++rmc_seen_;
-  if (type != "GSA" || rmc_seen_ > 1 || used_)
+  if (s.type != "GSA" || rmc_seen_ > 1 || used_)
     return;
-  std::vector<std::string> f;
-  SplitNmeaFields(f, line.substr(line.rfind('$')));
-  for (std::size_t i = 3; i <= 14 && i + 3 < f.size(); ++i) {
-    if (!f[i].empty()) {
+  // Satellites in use: fields 3 to 14, before the three DOPs.
+  for (std::size_t i = 3; i <= 14 && s.Has(i + 3); ++i) {
+    if (!s.Field(i).empty()) {
       used_ = true;
       return;
     }

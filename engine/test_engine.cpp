@@ -418,13 +418,11 @@ void TestEngine::Run::Record(unsigned n, bool fix, double duration, double preci
   record.reset_suspect = reset_suspect;
   report_.Add(record);
   if (env_.verdict_limits) {
-    decided_ = decided_ || (env_.stop_when_decided && report_.VerdictDecided());
-    if (env_.host) {
-      const stats::TtffStatistics s = report_.Statistics();
-      env_.host->OnVerdict(n, s.verdict->Current() == stats::Verdict::kUndecided
-                                  ? std::string("UNDECIDED")
-                                  : stats::VerdictLine(s));
-    }
+    const stats::TtffStatistics s = report_.Statistics();
+    const bool decided = s.verdict && s.verdict->Current() != stats::Verdict::kUndecided;
+    decided_ = decided_ || (env_.stop_when_decided && decided);
+    if (env_.host)
+      env_.host->OnVerdict(n, decided ? stats::VerdictLine(s) : std::string("UNDECIDED"));
   }
 }
 
@@ -620,6 +618,7 @@ void TestEngine::Run::EndTest() {
     o.csv_path = report_.CsvPath();
     o.summary_path = report_.SummaryPath();
     o.records = report_.Records();
+    o.ttff_statistics = report_.Statistics();
     o.incomplete_files = incomplete;
   }
   env_.target->Post(kMsgTestFinished);

@@ -30,6 +30,7 @@
 #include "profiles/module_profile.h"
 #include "serial/line_queue.h"
 #include "stats/sequential_verdict.h"
+#include "stats/ttff_statistics.h"
 
 struct EngineEnvironment {
   platform::Clock* clock = nullptr;
@@ -79,6 +80,8 @@ struct TestOutcome {
   std::string csv_path;
   std::string summary_path;
   std::vector<RunRecord> records;
+  // The statistics and verdict of the summary's "statistics" and "verdict".
+  stats::TtffStatistics ttff_statistics;
   // The open logs that lost a write by the end of the test.
   std::vector<std::string> incomplete_files;
 };

@@ -39,6 +39,11 @@ SeriesStatistics ComputeSeries(std::vector<double> values) {
   return s;
 }
 
+namespace {
+
+// The runs as the statistics see them: a fix, a time-out (censored) or,
+// with a lost port, no attempt of the receiver; with a reference, each fix's
+// horizontal error.
 std::vector<stats::RunOutcome> RunOutcomes(const std::vector<RunRecord>& records,
                                            const std::optional<GeoPosition>& reference) {
   std::vector<stats::RunOutcome> runs;
@@ -54,13 +59,10 @@ std::vector<stats::RunOutcome> RunOutcomes(const std::vector<RunRecord>& records
   return runs;
 }
 
+}  // namespace
+
 stats::TtffStatistics TestReport::Statistics() const {
   return stats::ComputeTtffStatistics(RunOutcomes(records_, ReferencePosition()), stats_options_);
-}
-
-bool TestReport::VerdictDecided() const {
-  const stats::TtffStatistics s = Statistics();
-  return s.verdict && s.verdict->Current() != stats::Verdict::kUndecided;
 }
 
 bool TestReport::Open(const std::string& base) {

@@ -40,13 +40,6 @@ struct SeriesStatistics {
 // between closest ranks; population standard deviation). Empty: count 0.
 SeriesStatistics ComputeSeries(std::vector<double> values);
 
-// The runs as the statistics see them: a fix, a time-out (censored) or,
-// with a lost port, no attempt of the receiver; with a reference, each fix's
-// horizontal error.
-std::vector<stats::RunOutcome> RunOutcomes(
-    const std::vector<RunRecord>& records,
-    const std::optional<GeoPosition>& reference = std::nullopt);
-
 class TestReport {
  public:
   // Opens "<base>_runs.csv" and writes its header; base is the log path
@@ -80,8 +73,6 @@ class TestReport {
   // "statistics" and "verdict" (the latter only with limits).
   void SetStatisticsOptions(const stats::StatisticsOptions& options) { stats_options_ = options; }
   stats::TtffStatistics Statistics() const;
-  // With limits: the verdict is PASS or FAIL.
-  bool VerdictDecided() const;
   // Appends the run's CSV row (flushed) and rewrites the summary.
   void Add(const RunRecord& record);
   // What the receiver reported after the fix of the last run added: its

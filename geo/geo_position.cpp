@@ -2,9 +2,9 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <vector>
 
-#include "nmea/split_fields.h"
+#include "fix_rules/registry.h"
+#include "fix_rules/sentence_fields.h"
 
 bool ParseDecimal(const std::string& text, double& out) {
   if (text.empty())
@@ -34,39 +34,27 @@ std::optional<double> NmeaCoordinate(const std::string& value, const std::string
 }
 
 std::optional<GeoPosition> PositionOfSentence(const std::string& line) {
-  const auto dollar = line.rfind('$');
-  if (dollar == std::string::npos || line.size() < dollar + 7)
-    return std::nullopt;
-  std::string body = line.substr(dollar);
-  if (const auto star = body.find('*'); star != std::string::npos)
-    body.erase(star);
-  while (!body.empty() && (body.back() == '\r' || body.back() == '\n'))
-    body.pop_back();
-  std::vector<std::string> f;
-  SplitNmeaFields(f, body);
-  const std::string type = f[0].size() == 6 ? f[0].substr(3) : "";
+  // A sentence that counts as a fix by its own rule; RMC, GGA and GNS carry
+  // the position in the same four fields after a time, GGA and GNS the
+  // altitude in field 9.
+  static const auto rmc = fix_rules::Make("rmc");
+  static const auto gga = fix_rules::Make("gga");
+  static const auto gns = fix_rules::Make("gns");
+  const fix_rules::Sentence s(line);
   std::size_t lat = 0;
-  std::size_t alt = 0;
-  if (type == "RMC" && f.size() > 6 && f[2] == "A") {
+  if (s.type == "RMC" && rmc->IsFix(line, 0))
     lat = 3;
-  } else if (type == "GGA" && f.size() > 9 && f[6].size() == 1 && f[6][0] >= '1' &&
-             f[6][0] <= '5') {
+  else if ((s.type == "GGA" && gga->IsFix(line, 0)) || (s.type == "GNS" && gns->IsFix(line, 0)))
     lat = 2;
-    alt = 9;
-  } else if (type == "GNS" && f.size() > 9 && !f[6].empty() &&
-             f[6].find_first_not_of('N') != std::string::npos) {
-    lat = 2;
-    alt = 9;
-  } else {
+  else
     return std::nullopt;
-  }
-  const auto la = NmeaCoordinate(f[lat], f[lat + 1]);
-  const auto lo = NmeaCoordinate(f[lat + 2], f[lat + 3]);
+  const auto la = NmeaCoordinate(s.Field(lat), s.Field(lat + 1));
+  const auto lo = NmeaCoordinate(s.Field(lat + 2), s.Field(lat + 3));
   if (!la || !lo)
     return std::nullopt;
   GeoPosition p{*la, *lo, std::nullopt};
-  double a = 0;
-  if (alt > 0 && ParseDecimal(f[alt], a))
-    p.alt_m = a;
+  double alt = 0;
+  if (lat == 2 && ParseDecimal(s.Field(9), alt))
+    p.alt_m = alt;
   return p;
 }

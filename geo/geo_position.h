@@ -11,9 +11,9 @@ struct GeoPosition {
   bool operator==(const GeoPosition&) const = default;
 };
 
-// The position of a valid RMC (status "A"), GGA (quality 1 to 5, with its
-// altitude) or GNS (a mode letter other than "N") of any talker, read from
-// the line's last "$"; nothing for any other line or one without a position.
+// The position of an RMC, GGA (with its altitude) or GNS that its own fix
+// rule (fix_rules/registry.h: rmc, gga, gns) takes for a fix, read from the
+// line's last "$"; nothing for any other line or one without a position.
 std::optional<GeoPosition> PositionOfSentence(const std::string& line);
 
 // A whole decimal number with nothing after it, finite; false otherwise.

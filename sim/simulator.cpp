@@ -39,10 +39,7 @@ bool Simulator::Start(const SimOptions& options, std::string* error) {
       return fail("unknown fix rule \"" + options.replay_fix_rule +
                   "\"; known: " + fix_rules::KnownNamesText());
     }
-    // The default rule keeps the replay's own "$GPRMC" matcher.
-    const std::unique_ptr<FixRule> rule = fix_rules::IsDefault(options.replay_fix_rule)
-                                              ? nullptr
-                                              : fix_rules::Make(options.replay_fix_rule);
+    const std::unique_ptr<FixRule> rule = fix_rules::Make(options.replay_fix_rule);
     replay_ = ReplayCapture::Load(options.replay_path, error, rule.get());
     if (!replay_)
       return false;

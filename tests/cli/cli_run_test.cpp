@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "tests/support/child_process.h"
+#include "tests/support/cli_in_temp_dir.h"
 #include "tests/support/local_time.h"
 #include "tests/support/plain_pty.h"
 #include "tests/support/temp_dir.h"
@@ -41,19 +42,7 @@ Result Exec(const std::string& exe, const std::vector<std::string>& args, const 
 
 // A copy of zuvek-cli in its own folder, so its day folder and logs are the
 // test's own.
-struct CliCopy {
-  TempDir dir;
-  std::string exe;
-  CliCopy() {
-    exe = dir.file("zuvek-cli");
-    fs::copy_file(ZUVEK_CLI_PATH, exe);
-  }
-  std::string LogPath(const std::string& out, const std::string& suffix) const {
-    std::smatch m;
-    const std::regex re("(\\S+" + suffix + ")");
-    return std::regex_search(out, m, re) ? m[1].str() : "";
-  }
-};
+using CliCopy = testsupport::CliInTempDir;
 
 TEST(CliRun, TwoHotStartsAgainstTheSimulator) {
   CliCopy cli;
