@@ -10,6 +10,7 @@
 
 #include "engine/module_commands.h"
 #include "tests/e2e/sim_rig.h"
+#include "tests/support/timeline_columns.h"
 
 namespace {
 
@@ -60,7 +61,8 @@ TEST(PositionErrorSim, ErrorsAtTheFixFollowTheTruthForAGivenAndAnAutoReference) 
         ASSERT_FALSE(runs[i].at("error_3d_m").is_null()) << "the altitude of the capture's GGA";
         EXPECT_GE(runs[i].at("error_3d_m").get<double>(), runs[i].at("error_m").get<double>());
         const std::string csv = testsupport::ReadFile(out.csv_path);
-        EXPECT_NE(csv.find(",fix_lat,fix_lon,fix_alt_m,error_m,error_3d_m,reset_suspect\n"),
+        EXPECT_NE(csv.find(",fix_lat,fix_lon,fix_alt_m,error_m,error_3d_m,reset_suspect" +
+                           std::string(testsupport::kTimelineHeader) + "\n"),
                   std::string::npos);
       }
     }

@@ -1,0 +1,62 @@
+// Reading an NMEA sentence field by field without copying it: the timeline
+// looks at every line of a run, and most of them cannot matter to it.
+#pragma once
+
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace timeline {
+
+// The sentence at the last "$" of a line (bytes of a binary message or a
+// cut-off sentence may stand before it), up to its "*hh" or line end.
+class SentenceCursor {
+ public:
+  explicit SentenceCursor(const std::string& line) {
+    const auto start = line.rfind('$');
+    if (start == std::string::npos)
+      return;
+    std::string_view s(line.data() + start, line.size() - start);
+    const auto end = s.find_first_of("*\r\n");
+    body_ = end == std::string_view::npos ? s : s.substr(0, end);
+    const std::string_view address = body_.substr(0, body_.find(','));
+    // "$" + two talker letters + three sentence letters.
+    if (address.size() == 6) {
+      talker_ = address.substr(1, 2);
+      type_ = address.substr(3);
+    }
+    rest_ = body_.substr(address.size());
+  }
+
+  std::string_view Talker() const { return talker_; }  // "GN" of "$GNRMC"
+  std::string_view Type() const { return type_; }      // "RMC" of "$GNRMC"
+  // The next field after the address (or after the last one taken); false
+  // past the last field.
+  bool Next(std::string_view& field) {
+    if (rest_.empty() || rest_[0] != ',')
+      return false;
+    rest_.remove_prefix(1);
+    const auto comma = rest_.find(',');
+    field = rest_.substr(0, comma);
+    rest_ = comma == std::string_view::npos ? std::string_view() : rest_.substr(comma);
+    return true;
+  }
+
+ private:
+  std::string_view body_, talker_, type_, rest_;
+};
+
+// A field of digits as a number; -1 for an empty or malformed one.
+inline int FieldNumber(std::string_view field) {
+  if (field.empty() || field.size() > 6)
+    return -1;
+  int value = 0;
+  for (char c : field) {
+    if (c < '0' || c > '9')
+      return -1;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+}  // namespace timeline
