@@ -32,7 +32,9 @@ TEST(PositionErrorSim, ErrorsAtTheFixFollowTheTruthForAGivenAndAnAutoReference) 
   for (const bool automatic : {false, true}) {
     SCOPED_TRACE(automatic ? "auto" : "given");
     SimRig rig;
-    g_config.SetIntervalSleep(3);
+    // A capture long enough for the cold start's 3D fix (2 to 6 s after its
+    // 2D fix), whose GGA gives the altitude.
+    g_config.SetIntervalSleep(8);
     // A reference 30 m north of the antenna (given), or the median (auto).
     GeoPosition given{48.1173 + 30.0 / 111200.0, 11.0 + 31.0 / 60.0, 520.3};
     rig.reference = automatic ? ReferenceChoice{true, {}} : ReferenceChoice{false, given};
