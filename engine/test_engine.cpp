@@ -680,6 +680,7 @@ void TestEngine::Run::EndTest() {
     o.logs = paths_;
     o.csv_path = report_.CsvPath();
     o.summary_path = report_.SummaryPath();
+    o.signal_path = report_.SignalPath();
     o.records = report_.Records();
     o.ttff_statistics = report_.Statistics();
     o.incomplete_files = incomplete;

@@ -86,6 +86,8 @@ bool TestReport::Open(const std::string& base) {
   if (signal_) {
     platform::TrackFile(signal_, signal_path_);
     WriteLog(signal_, std::string(kSignalHeader) + "\n");
+  } else {
+    signal_path_.clear();
   }
   return true;
 }

@@ -13,7 +13,8 @@ RunTimeline::RunTimeline(const std::string& test_rule) {
     if (name == wanted)
       test_rule_ = rules_.size();
     rules_.push_back(fix_rules::Make(name));
-    must_contain_.push_back(rules_.back()->MustContain());
+    const char* must = rules_.back()->MustContain();
+    must_contain_.push_back(must ? must : "");
   }
   Begin(0);
 }
@@ -83,7 +84,8 @@ void RunTimeline::Feed(const std::string& line, std::int64_t stamp_us) {
   for (std::size_t i = 0; rules_left_ > 0 && i < rules_.size(); ++i) {
     if (record_.rule_fix_ms[i])
       continue;
-    if (must_contain_[i] && std::strstr(line.c_str(), must_contain_[i]) == nullptr)
+    const std::string_view must = must_contain_[i];
+    if (!must.empty() && memmem(line.data(), line.size(), must.data(), must.size()) == nullptr)
       continue;
     if (!rules_[i]->IsFix(line, stamp_us))
       continue;
@@ -135,7 +137,7 @@ void RunTimeline::CloseEpoch() {
     record_.used_at_fix = sky.used;
     record_.snr_at_fix.assign(sky.snr.begin(), sky.snr.begin() + sky.snr_count);
   }
-  sampler_.StartEpoch();
+  sampler_.StartEpoch(sky);
   epoch_open_ = false;
   epoch_positions_.clear();
 }

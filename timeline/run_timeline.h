@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fix_rules/fix_rule.h"
@@ -62,7 +63,7 @@ class RunTimeline {
   void NotePosition(const std::string& line);
 
   std::vector<std::unique_ptr<FixRule>> rules_;  // fix_rules::KnownNames() order
-  std::vector<const char*> must_contain_;
+  std::vector<std::string_view> must_contain_;   // FixRule::MustContain(); empty: none
   std::size_t test_rule_ = 0;
   std::function<void(TimelinePhase, std::int64_t)> phase_listener_;
   std::function<void(std::int64_t, const SkySample&)> sample_listener_;

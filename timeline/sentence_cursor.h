@@ -13,12 +13,17 @@ namespace timeline {
 class SentenceCursor {
  public:
   explicit SentenceCursor(const std::string& line) {
-    const auto start = line.rfind('$');
-    if (start == std::string::npos)
+    // memrchr and memchr: this runs for every line of a run.
+    const void* dollar = memrchr(line.data(), '$', line.size());
+    if (!dollar)
       return;
-    std::string_view s(line.data() + start, line.size() - start);
-    const auto end = s.find_first_of("*\r\n");
-    body_ = end == std::string_view::npos ? s : s.substr(0, end);
+    const char* start = static_cast<const char*>(dollar);
+    std::size_t size = static_cast<std::size_t>(line.data() + line.size() - start);
+    if (const void* star = std::memchr(start, '*', size))
+      size = static_cast<std::size_t>(static_cast<const char*>(star) - start);
+    while (size > 0 && (start[size - 1] == '\r' || start[size - 1] == '\n'))
+      --size;
+    body_ = std::string_view(start, size);
     const std::string_view address = body_.substr(0, body_.find(','));
     // "$" + two talker letters + three sentence letters.
     if (address.size() == 6) {

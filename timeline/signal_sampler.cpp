@@ -154,8 +154,8 @@ SkySample SignalSampler::Current() const {
   return sample;
 }
 
-void SignalSampler::StartEpoch() {
-  previous_ = Current();
+void SignalSampler::StartEpoch(const SkySample& current) {
+  previous_ = current;
   tracked_count_ = 0;
   used_count_ = 0;
   gga_used_ = -1;

@@ -32,7 +32,9 @@ class SignalSampler {
   // Ends the epoch in progress: the next lines begin a new one. An epoch
   // without GSV keeps the previous epoch's tracked satellites, one without
   // GSA or GGA its count in use (receivers that send GSV every few epochs).
-  void StartEpoch();
+  void StartEpoch() { StartEpoch(Current()); }
+  // The same, given what Current() gives now.
+  void StartEpoch(const SkySample& current);
   // The epoch so far, with what it lacks taken from the previous one.
   SkySample Current() const;
   void Reset() { *this = SignalSampler(); }
