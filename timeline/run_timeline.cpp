@@ -85,7 +85,7 @@ void RunTimeline::Feed(const std::string& line, std::int64_t stamp_us) {
     if (record_.rule_fix_ms[i])
       continue;
     const std::string_view must = must_contain_[i];
-    if (!must.empty() && memmem(line.data(), line.size(), must.data(), must.size()) == nullptr)
+    if (!must.empty() && std::string_view(line).find(must) == std::string_view::npos)
       continue;
     if (!rules_[i]->IsFix(line, stamp_us))
       continue;
