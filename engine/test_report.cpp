@@ -42,6 +42,17 @@ SeriesStatistics ComputeSeries(std::vector<double> values) {
 
 namespace {
 
+// A free text as one CSV field: in double quotes, its quotes doubled, when it
+// holds a comma, a quote or a line end (RFC 4180); as it is otherwise.
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos)
+    return text;
+  std::string quoted = "\"";
+  for (char c : text)
+    quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
 // The runs as the statistics see them: a fix, a time-out (censored) or,
 // with a lost port, no attempt of the receiver; with a reference, each fix's
 // horizontal error.
@@ -118,13 +129,13 @@ void TestReport::Add(const RunRecord& r) {
     std::snprintf(buf, sizeof buf, "%u,%s,%s,%s,%s,%d,%s,%g,", r.run, r.success ? "SUCC" : "FAIL",
                   ttff, precise, RestartTypeName(r.restart_type), r.xtra ? 1 : 0,
                   r.start_time.c_str(), time_scale_);
-    std::string row = std::string(buf) + r.reason;
+    std::string row = std::string(buf) + CsvField(r.reason);
     if (!fix_rules::IsDefault(fix_rule_))
       row += "," + r.fix_sentence;
     if (reference_)
       row += PositionColumns(r, reference_->automatic ? std::nullopt : ReferencePosition());
     if (ChecksResets())
-      row += "," + r.reset_suspect;
+      row += "," + CsvField(r.reset_suspect);
     WriteLog(csv_, row + TimelineColumns(r.timeline) + "\n");
   }
   failures_ = 0;

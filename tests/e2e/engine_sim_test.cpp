@@ -259,7 +259,8 @@ TEST(EngineOverSim, IgnoredResetsAreFlaggedWithTheirReason) {
     for (std::string row; std::getline(rows, row);)
       csv += testsupport::WithoutTimeline(row) + "\n";
     EXPECT_NE(csv.find("\n2,SUCC,"), std::string::npos);
-    EXPECT_NE(csv.find(reason + "\n3,SUCC,"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(reason + "\"\n3,SUCC,"), std::string::npos)
+        << csv;  // quoted: it has a comma
     const auto summary = nlohmann::json::parse(testsupport::ReadFile(out.summary_path));
     EXPECT_EQ(summary.at("reset_suspects").at("count"), 1);
     EXPECT_EQ(summary.at("reset_suspects").at("runs")[0].at("run"), 2);

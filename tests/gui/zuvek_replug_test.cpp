@@ -17,6 +17,7 @@
 #include "config/side_settings.h"
 #include "sim/simulator.h"
 #include "tests/gui/window_fixture.h"
+#include "tests/support/timeline_columns.h"
 
 using guitest::BoxRecorder;
 using guitest::Scratch;
@@ -162,5 +163,4 @@ class ZuvekReplugTest : public QObject {
 };
 
 QTEST_MAIN(ZuvekReplugTest)
-#include "tests/support/timeline_columns.h"
 #include "zuvek_replug_test.moc"
