@@ -461,6 +461,9 @@ void TestEngine::Run::FileRecord(unsigned n) {
 }
 
 void TestEngine::Run::BeginTimeline(unsigned n, std::int64_t ok_stamp_us) {
+  // The first NMEA byte: the stamp of the first append to the NMEA queue at
+  // or after the "OK" (the queue still holds what came since), not the
+  // stamp of the first whole line, which is that of its last byte.
   env_.nmea_queue->WatchFirstAppend(ok_stamp_us);
   first_nmea_known_ = false;
   timeline_run_ = n;
