@@ -23,6 +23,7 @@
 #include "app/options_dialog.h"
 #include "app/qt/dialog_units.h"
 #include "app/qt/message_box.h"
+#include "app/run_clock_label.h"
 #include "config/app_config.h"
 #include "config/side_settings.h"
 #include "controls/colorref.h"
@@ -100,6 +101,9 @@ void CZUVEKDlg::OnInitDialog() {
   }
   m_listResults = ItemAs<QTableWidget>(1025);
   m_lbl_status = ItemAs<CLabel>(1023);
+  // Right of the status frame, where the template leaves room.
+  m_run_clock = new RunClockLabel(m_clock, m_client);
+  m_run_clock->setGeometry(qtui::DialogRectToPixels(606, 14, 124, 46));
 
   FillCombos();
   ItemAs<QAbstractButton>(1000)->click();  // "Hot Start"
@@ -314,7 +318,18 @@ LRESULT CZUVEKDlg::OnTestStarted(WPARAM, LPARAM) {
   return 1;
 }
 
+void CZUVEKDlg::OnStartOk(unsigned run, std::int64_t ok_stamp_us) {
+  const unsigned runs = m_engine.m_nTimes;
+  m_dispatcher.PostTask(
+      [this, run, runs, ok_stamp_us] { m_run_clock->StartRun(run, runs, ok_stamp_us); });
+}
+
+void CZUVEKDlg::OnTimeline(unsigned run, timeline::TimelinePhase phase, std::int64_t ms) {
+  m_dispatcher.PostTask([this, run, phase, ms] { m_run_clock->Reach(run, phase, ms); });
+}
+
 LRESULT CZUVEKDlg::OnTestFinished(WPARAM, LPARAM) {
+  m_run_clock->Clear();
   // Run needs open ports: a test that ends after Close leaves it off.
   SetEnabled(1011, m_hub.PortsOpen());
   SetEnabled(1010, false);

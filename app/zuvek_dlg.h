@@ -27,6 +27,7 @@
 #include "serial/combo_model.h"
 
 class QAbstractButton;
+class RunClockLabel;
 
 // The status animation's counter: "System is running" plus 0..5 dots. It
 // keeps counting across tests.
@@ -82,11 +83,15 @@ class CZUVEKDlg : public QDialog, public EngineHost {
   void OnStorageProblem(const std::string& sentence) override;
   unsigned ReconnectSeconds() override;
   bool ReconnectPorts(unsigned seconds, const std::function<bool()>& cancelled) override;
+  // Posted to the GUI thread: the run clock beside the status line.
+  void OnStartOk(unsigned run, std::int64_t ok_stamp_us) override;
+  void OnTimeline(unsigned run, timeline::TimelinePhase phase, std::int64_t ms) override;
 
   int RunState() const { return m_engine.RunState(); }
   ModuleHub& Hub() { return m_hub; }
   TestEngine& Engine() { return m_engine; }
   CChartContrl_columnar* Chart() const { return m_pChart.get(); }
+  RunClockLabel* RunClock() const { return m_run_clock; }
   QMenuBar* MenuBar() const { return m_pMenu; }
   // The Tools menu's choice of module profile and fix rule.
   ModuleChoiceMenus& ModuleChoice() const { return *m_choice; }
@@ -127,6 +132,7 @@ class CZUVEKDlg : public QDialog, public EngineHost {
   std::map<int, QWidget*> m_items;
   QTableWidget* m_listResults = nullptr;
   CLabel* m_lbl_status = nullptr;
+  RunClockLabel* m_run_clock = nullptr;
   LiveView::Handle m_live_observer = 0;
   int m_qt_status_timer = 0;
   bool destroyed_ = false;

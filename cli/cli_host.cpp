@@ -96,6 +96,18 @@ void CliHost::OnVerdict(unsigned run, const std::string& text) {
         [this, run, text] { Say("verdict after run " + std::to_string(run) + ": " + text); });
 }
 
+void CliHost::OnStartOk(unsigned run, std::int64_t ok_stamp_us) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  run_clock_.Start(run, runs_, ok_stamp_us, clock_.MonotonicUs());
+}
+
+void CliHost::OnTimeline(unsigned run, timeline::TimelinePhase phase, std::int64_t ms) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  run_clock_.Reach(run, phase, ms);
+  if (tty_ && !quiet_)
+    Draw();
+}
+
 void CliHost::Tick() {
   std::lock_guard<std::mutex> lock(mutex_);
   if (tty_ && !quiet_ && run_ > 0)
@@ -110,7 +122,15 @@ void CliHost::Draw() {
                 run_, runs_, RunPhaseName(phase_), static_cast<long long>(secs / 3600),
                 static_cast<long long>(secs / 60 % 60), static_cast<long long>(secs % 60),
                 last_.empty() ? "-" : last_.c_str(), ok_, fail_);
-  std::fputs(line, stderr);
+  std::string text = line;
+  if (phase_ == RunPhase::FixWait || phase_ == RunPhase::Capture) {
+    // "Run 3 of 10 · 00:12.4 since start\nfirst satellite 2.1 s · 2D 8.0 s":
+    // its second line, the phases so far, on the progress line.
+    const std::string clock = run_clock_.Text(clock_.MonotonicUs());
+    if (const auto nl = clock.find('\n'); nl != std::string::npos)
+      text += "  " + clock.substr(nl + 1);
+  }
+  std::fputs(text.c_str(), stderr);
   std::fflush(stderr);
   line_open_ = true;
 }

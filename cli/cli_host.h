@@ -10,6 +10,7 @@
 #include "engine/engine_host.h"
 #include "engine/results.h"
 #include "platform/clock.h"
+#include "timeline/run_clock.h"
 
 class ModuleHub;
 namespace platform {
@@ -32,6 +33,9 @@ class CliHost : public EngineHost {
   bool ReconnectPorts(unsigned seconds, const std::function<bool()>& cancelled) override;
   // "verdict after run 3: UNDECIDED ..." after the run's line.
   void OnVerdict(unsigned run, const std::string& text) override;
+  // The run clock and phases of the progress line (terminal only).
+  void OnStartOk(unsigned run, std::int64_t ok_stamp_us) override;
+  void OnTimeline(unsigned run, timeline::TimelinePhase phase, std::int64_t ms) override;
 
   // --reconnect SECONDS (0: off).
   void SetReconnect(unsigned seconds) { reconnect_s_ = seconds; }
@@ -63,4 +67,5 @@ class CliHost : public EngineHost {
   int ok_ = 0, fail_ = 0;
   bool line_open_ = false;
   unsigned reconnect_s_ = 0;
+  timeline::RunClock run_clock_;
 };

@@ -477,6 +477,8 @@ int RunCommand::Run() {
     std::cout << "logs: " << out.logs.result << "\n      " << out.logs.at << "\n      "
               << out.logs.nmea << "\n      " << out.csv_path << "\n      " << out.summary_path
               << "\n";
+    if (!out.signal_path.empty())
+      std::cout << "      " << out.signal_path << "\n";
   }
   CloseDebugLog();
   if (g_interrupted)

@@ -4,8 +4,11 @@
 // worker waits.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
+
+#include "timeline/timeline_record.h"
 
 // The user messages between the worker and its host (WM_USER = 1024).
 inline constexpr unsigned kMsgTestResult = 1024 + 1000;       // posted, wParam = TestResult*
@@ -65,4 +68,12 @@ class EngineHost {
   // Only with the test's verdict limits: after run n was recorded, the
   // verdict so far: "UNDECIDED" or "PASS after 14 runs (yield ...)". Worker thread.
   virtual void OnVerdict(unsigned /*run*/, const std::string& /*text*/) {}
+  // Run n's start command was answered: its "OK" arrived at ok_stamp_us
+  // (the engine clock's monotonic us; 0 when unknown) and the fix wait
+  // begins. Worker thread.
+  virtual void OnStartOk(unsigned /*run*/, std::int64_t /*ok_stamp_us*/) {}
+  // Run n first reached a phase of its timeline, ms after its start's
+  // "OK". Worker thread.
+  virtual void OnTimeline(unsigned /*run*/, timeline::TimelinePhase /*phase*/,
+                          std::int64_t /*ms*/) {}
 };

@@ -21,8 +21,8 @@ namespace {
 // Shared by the fix wait and the capture: poll, log every line, stop at the
 // first line `match` accepts (returns 0), at the end of the time or on Stop (1).
 template <class Match>
-int PollNmea(LineQueue& queue, unsigned seconds, std::FILE* nmea_log, WaitContext& ctx,
-             Match match) {
+int PollNmea(LineQueue& queue, unsigned seconds, std::FILE* nmea_log, WaitContext& ctx, Match match,
+             const NmeaObserver& after_match = {}) {
   return PollQueue(
       queue, seconds, ctx, [] { return bExitThread.load() != 0; },
       [&](const std::string& line, std::int64_t stamp_us) {
@@ -32,6 +32,10 @@ int PollNmea(LineQueue& queue, unsigned seconds, std::FILE* nmea_log, WaitContex
           return match(line, stamp_us);
         else
           return match(line);
+      },
+      [&](const std::string& line, std::int64_t stamp_us) {
+        if (after_match)
+          after_match(line, stamp_us);
       });
 }
 
@@ -45,30 +49,33 @@ int WaitForFix(LineQueue& queue, unsigned timeout_s, const RmcFixMatcher& matche
 
 int WaitForFix(LineQueue& queue, unsigned timeout_s, const FixRule& rule, std::FILE* nmea_log,
                WaitContext& ctx, std::string* sentence, std::string* fix_line,
-               const std::function<void(const std::string&)>& observe) {
+               const FixWaitObservers& observers) {
   if (sentence)
     sentence->clear();
   if (fix_line)
     fix_line->clear();
-  return PollNmea(queue, timeout_s, nmea_log, ctx,
-                  [&](const std::string& line, std::int64_t stamp_us) {
-                    if (observe)
-                      observe(line);
-                    if (!rule.IsFix(line, stamp_us))
-                      return false;
-                    if (sentence)
-                      *sentence = rule.Sentence(line);
-                    if (fix_line)
-                      *fix_line = line;
-                    return true;
-                  });
+  return PollNmea(
+      queue, timeout_s, nmea_log, ctx,
+      [&](const std::string& line, std::int64_t stamp_us) {
+        if (observers.line)
+          observers.line(line, stamp_us);
+        if (!rule.IsFix(line, stamp_us))
+          return false;
+        if (sentence)
+          *sentence = rule.Sentence(line);
+        if (fix_line)
+          *fix_line = line;
+        return true;
+      },
+      observers.after_fix);
 }
 
 void CaptureNmea(LineQueue& queue, unsigned duration_s, std::FILE* nmea_log, WaitContext& ctx,
-                 const std::function<void(const std::string&)>& observe) {
-  PollNmea(queue, duration_s, nmea_log, ctx, [&observe](const std::string& line) {
-    if (observe)
-      observe(line);
-    return false;
-  });
+                 const NmeaObserver& observe) {
+  PollNmea(queue, duration_s, nmea_log, ctx,
+           [&observe](const std::string& line, std::int64_t stamp) {
+             if (observe)
+               observe(line, stamp);
+             return false;
+           });
 }

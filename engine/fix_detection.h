@@ -20,18 +20,30 @@ class RmcFixMatcher {
 // was stopped (bExitThread) or the program is ending.
 int WaitForFix(LineQueue& queue, unsigned timeout_s, const RmcFixMatcher& matcher,
                std::FILE* nmea_log, WaitContext& ctx);
+// A line of the NMEA queue with its arrival stamp (monotonic us, 0 unknown).
+using NmeaObserver = std::function<void(const std::string& line, std::int64_t stamp_us)>;
+
+// Who besides the NMEA log sees the lines of a fix wait.
+struct FixWaitObservers {
+  // Every line the wait examines, the fix included.
+  NmeaObserver line;
+  // The lines that came after the fix line in its batch: the wait drops
+  // them unlogged and unexamined (the NMEA log keeps its bytes); only this
+  // sees them, such as the GSA and GSV of the fix epoch.
+  NmeaObserver after_fix;
+};
+
 // The same wait with the test's fix rule; `sentence`, when given, receives
 // the address of the fix line ("GNRMC"), and `fix_line` the line itself;
-// both are cleared without a fix. Every line, the fix included, also goes
-// to `observe` when there is one.
+// both are cleared without a fix.
 int WaitForFix(LineQueue& queue, unsigned timeout_s, const FixRule& rule, std::FILE* nmea_log,
                WaitContext& ctx, std::string* sentence = nullptr, std::string* fix_line = nullptr,
-               const std::function<void(const std::string&)>& observe = {});
+               const FixWaitObservers& observers = {});
 
 // After a fix: logs the NMEA lines for duration_s, or until a stop; each
 // line also goes to `observe` when there is one.
 void CaptureNmea(LineQueue& queue, unsigned duration_s, std::FILE* nmea_log, WaitContext& ctx,
-                 const std::function<void(const std::string&)>& observe = {});
+                 const NmeaObserver& observe = {});
 
 // The run clock: monotonic, millisecond steps.
 class TtffClock {

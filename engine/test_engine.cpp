@@ -13,6 +13,7 @@
 #include "fix_rules/registry.h"
 #include "platform/free_space.h"
 #include "stats/statistics_output.h"
+#include "timeline/run_timeline.h"
 
 std::atomic<int> bExitThread{0};
 
@@ -147,11 +148,17 @@ class TestEngine::Run {
   void SetUpModule();
   void WarnWhenSpaceIsShort();
   void EndTest();
-  // Records the run's result: the list, the result log, the CSV.
+  // Records the run's result in the list and the result log; its CSV row
+  // waits for FileRecord (after the capture, with the run's timeline).
   void Record(unsigned n, bool fix, double duration, double precise, const char* reason,
               const std::string& fix_sentence = {},
               const std::optional<GeoPosition>& fix_position = std::nullopt,
               const std::string& reset_suspect = {});
+  // The recorded run into the CSV and the summary, and its verdict.
+  void FileRecord(unsigned n);
+  // The timeline of run n from its start's "OK" on.
+  void BeginTimeline(unsigned n, std::int64_t ok_stamp_us);
+  void FeedTimeline(const std::string& line, std::int64_t stamp_us);
   // A port was lost during run n: records the run when it has no result
   // yet and, unless it was the last, brings the ports back. False when the
   // test has to end.
@@ -223,6 +230,10 @@ class TestEngine::Run {
   std::string start_time_;      // of the run in progress; empty before its start
   std::string fix_rule_name_;   // the test's rule; the default when the host named none
   std::unique_ptr<FixRule> fix_rule_;
+  std::unique_ptr<timeline::RunTimeline> timeline_;
+  bool first_nmea_known_ = false;  // of the run in progress
+  unsigned timeline_run_ = 0;      // the run timeline_ is of
+  RunRecord pending_;              // recorded, not yet in the CSV
 };
 
 void TestEngine::TestThreadProc() {
@@ -248,6 +259,7 @@ void TestEngine::Run::Execute() {
   const std::string base = paths_.result.substr(0, paths_.result.size() - 15);  // "_result_log.txt"
   fix_rule_name_ = fix_rules::IsKnown(env_.fix_rule) ? env_.fix_rule : fix_rules::kDefaultRule;
   fix_rule_ = fix_rules::Make(fix_rule_name_);
+  timeline_ = std::make_unique<timeline::RunTimeline>(fix_rule_name_);
   report_.SetFixRule(fix_rule_name_);
   report_.SetReference(env_.reference);
   report_.SetRestartType(e_.m_nRestartType);
@@ -315,14 +327,23 @@ bool TestEngine::Run::OneRun(unsigned n) {
   start_time_ = FormatTimestamp(env_.clock->Now());
   ttff_.Restart();
   env_.target->Send(kMsgClearPosition);
+  BeginTimeline(n, ok_stamp);
 
   Phase(n, RunPhase::FixWait);
   std::string fix_sentence, fix_line;
   FirstEpochWatch first_epoch;
+  FixWaitObservers observers;
+  observers.line = [this, &first_epoch](const std::string& line, std::int64_t stamp) {
+    first_epoch.Feed(line);
+    FeedTimeline(line, stamp);
+  };
+  // The fix epoch's GSA and GSV usually follow the fix line in its batch.
+  observers.after_fix = [this](const std::string& line, std::int64_t stamp) {
+    FeedTimeline(line, stamp);
+  };
   const bool fix =
       WaitForFix(*env_.nmea_queue, static_cast<unsigned>(g_config.GetTimeout()), *fix_rule_,
-                 nmea_log_, ctx_, &fix_sentence, &fix_line,
-                 [&first_epoch](const std::string& line) { first_epoch.Feed(line); }) == 0;
+                 nmea_log_, ctx_, &fix_sentence, &fix_line, observers) == 0;
   double duration = 0.0;
   double precise = -1.0;
   if (fix) {
@@ -355,17 +376,20 @@ bool TestEngine::Run::OneRun(unsigned n) {
   if (fix) {
     Phase(n, RunPhase::Capture);
     std::vector<GeoPosition> positions;
-    std::function<void(const std::string&)> observe;
-    if (env_.reference) {
-      observe = [&positions](const std::string& line) {
-        if (auto p = PositionOfSentence(line))
-          positions.push_back(*p);
-      };
-    }
+    const bool keep_positions = env_.reference.has_value();
     CaptureNmea(*env_.nmea_queue, static_cast<unsigned>(g_config.GetIntervalSleep()), nmea_log_,
-                ctx_, observe);
+                ctx_, [&](const std::string& line, std::int64_t stamp) {
+                  FeedTimeline(line, stamp);
+                  if (!keep_positions)
+                    return;
+                  if (auto p = PositionOfSentence(line))
+                    positions.push_back(*p);
+                });
+    FileRecord(n);
     if (env_.reference)
       report_.AddCapture(positions);
+  } else {
+    FileRecord(n);
   }
 
   Phase(n, RunPhase::Tidy);
@@ -404,7 +428,8 @@ void TestEngine::Run::Record(unsigned n, bool fix, double duration, double preci
   WriteResultLine(fix ? 1 : 0, static_cast<int>(n), duration, result_log_);
   ++recorded_;
   recorded_run_ = n;
-  RunRecord record;
+  RunRecord& record = pending_;
+  record = RunRecord{};
   record.run = n;
   record.success = fix;
   record.ttff_s = fix ? duration : 0.0;
@@ -416,7 +441,16 @@ void TestEngine::Run::Record(unsigned n, bool fix, double duration, double preci
   record.fix_sentence = fix ? fix_sentence : "";
   record.fix_position = fix_position;
   record.reset_suspect = reset_suspect;
-  report_.Add(record);
+}
+
+void TestEngine::Run::FileRecord(unsigned n) {
+  if (timeline_ && timeline_run_ == n) {
+    if (!first_nmea_known_)
+      timeline_->SetFirstNmeaStamp(env_.nmea_queue->FirstWatchedStamp());
+    timeline_->Finish();
+    pending_.timeline = timeline_->Record();
+  }
+  report_.Add(pending_);
   if (env_.verdict_limits) {
     const stats::TtffStatistics s = report_.Statistics();
     const bool decided = s.verdict && s.verdict->Current() != stats::Verdict::kUndecided;
@@ -426,11 +460,43 @@ void TestEngine::Run::Record(unsigned n, bool fix, double duration, double preci
   }
 }
 
+void TestEngine::Run::BeginTimeline(unsigned n, std::int64_t ok_stamp_us) {
+  // The first NMEA byte: the stamp of the first append to the NMEA queue at
+  // or after the "OK" (the queue still holds what came since), not the
+  // stamp of the first whole line, which is that of its last byte.
+  env_.nmea_queue->WatchFirstAppend(ok_stamp_us);
+  first_nmea_known_ = false;
+  timeline_run_ = n;
+  if (env_.host)
+    env_.host->OnStartOk(n, ok_stamp_us);
+  EngineHost* host = env_.host;
+  timeline_->SetPhaseListener([host, n](timeline::TimelinePhase phase, std::int64_t ms) {
+    if (host)
+      host->OnTimeline(n, phase, ms);
+  });
+  timeline_->SetSampleListener([this, n](std::int64_t ms, const timeline::SkySample& sky) {
+    report_.AddSignal(n, ms, sky);
+  });
+  timeline_->Begin(ok_stamp_us);
+}
+
+void TestEngine::Run::FeedTimeline(const std::string& line, std::int64_t stamp_us) {
+  if (!first_nmea_known_) {
+    // The first bytes came before this line was complete.
+    if (const std::int64_t first = env_.nmea_queue->FirstWatchedStamp(); first > 0) {
+      timeline_->SetFirstNmeaStamp(first);
+      first_nmea_known_ = true;
+    }
+  }
+  timeline_->Feed(line, stamp_us);
+}
+
 bool TestEngine::Run::RecoverLostPort(unsigned n) {
   LOG_DEBUG(("port lost in run " + std::to_string(n) + "\n").c_str());
   if (recorded_run_ != n) {
     ++failures_;
     Record(n, false, 0.0, -1.0, "port lost");
+    FileRecord(n);
   }
   stats_.nRuntimes = static_cast<int>(n);
   if (n >= e_.m_nTimes)
@@ -617,6 +683,7 @@ void TestEngine::Run::EndTest() {
     o.logs = paths_;
     o.csv_path = report_.CsvPath();
     o.summary_path = report_.SummaryPath();
+    o.signal_path = report_.SignalPath();
     o.records = report_.Records();
     o.ttff_statistics = report_.Statistics();
     o.incomplete_files = incomplete;

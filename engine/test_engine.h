@@ -79,6 +79,7 @@ struct TestOutcome {
   TestLogPaths logs;
   std::string csv_path;
   std::string summary_path;
+  std::string signal_path;  // "<stem>_signal.csv"
   std::vector<RunRecord> records;
   // The statistics and verdict of the summary's "statistics" and "verdict".
   stats::TtffStatistics ttff_statistics;

@@ -7,6 +7,7 @@
 
 #include "engine/module_commands.h"
 #include "engine/run_logs.h"
+#include "engine/timeline_report.h"
 #include "fix_rules/registry.h"
 #include "platform/file_writes.h"
 #include "stats/statistics_output.h"
@@ -40,6 +41,17 @@ SeriesStatistics ComputeSeries(std::vector<double> values) {
 }
 
 namespace {
+
+// A free text as one CSV field: in double quotes, its quotes doubled, when it
+// holds a comma, a quote or a line end (RFC 4180); as it is otherwise.
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos)
+    return text;
+  std::string quoted = "\"";
+  for (char c : text)
+    quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
 
 // The runs as the statistics see them: a fix, a time-out (censored) or,
 // with a lost port, no attempt of the receiver; with a reference, each fix's
@@ -79,13 +91,28 @@ bool TestReport::Open(const std::string& base) {
                        "reason") +
                (fix_rules::IsDefault(fix_rule_) ? "" : ",fix_sentence") +
                (reference_ ? ",fix_lat,fix_lon,fix_alt_m,error_m,error_3d_m" : "") +
-               (ChecksResets() ? ",reset_suspect" : "") + "\n");
+               (ChecksResets() ? ",reset_suspect" : "") + TimelineHeader() + "\n");
+  signal_path_ = base + "_signal.csv";
+  signal_ = std::fopen(signal_path_.c_str(), "w");
+  if (signal_) {
+    platform::TrackFile(signal_, signal_path_);
+    WriteLog(signal_, std::string(kSignalHeader) + "\n");
+  } else {
+    signal_path_.clear();
+  }
   return true;
 }
 
 void TestReport::Close() {
   platform::CloseTrackedFile(csv_);
   csv_ = nullptr;
+  platform::CloseTrackedFile(signal_);
+  signal_ = nullptr;
+}
+
+void TestReport::AddSignal(unsigned run, std::int64_t ms, const timeline::SkySample& sky) {
+  if (signal_)
+    WriteLog(signal_, SignalRow(run, ms, sky) + "\n");
 }
 
 void TestReport::Add(const RunRecord& r) {
@@ -102,14 +129,14 @@ void TestReport::Add(const RunRecord& r) {
     std::snprintf(buf, sizeof buf, "%u,%s,%s,%s,%s,%d,%s,%g,", r.run, r.success ? "SUCC" : "FAIL",
                   ttff, precise, RestartTypeName(r.restart_type), r.xtra ? 1 : 0,
                   r.start_time.c_str(), time_scale_);
-    std::string row = std::string(buf) + r.reason;
+    std::string row = std::string(buf) + CsvField(r.reason);
     if (!fix_rules::IsDefault(fix_rule_))
       row += "," + r.fix_sentence;
     if (reference_)
       row += PositionColumns(r, reference_->automatic ? std::nullopt : ReferencePosition());
     if (ChecksResets())
-      row += "," + r.reset_suspect;
-    WriteLog(csv_, row + "\n");
+      row += "," + CsvField(r.reset_suspect);
+    WriteLog(csv_, row + TimelineColumns(r.timeline) + "\n");
   }
   failures_ = 0;
   for (const auto& rec : records_)
@@ -264,6 +291,10 @@ std::string TestReport::SummaryJson(int failures, bool finished) const {
         {"p50", plain.median}, {"p67", plain.p67}, {"p95", plain.p95}};
   if (statistics.verdict)
     j["verdict"] = stats::VerdictJson(statistics);
+  std::vector<timeline::TimelineRecord> timelines;
+  for (const auto& rec : records_)
+    timelines.push_back(rec.timeline);
+  j["timeline"] = TimelineSummaryJson(timelines);
   // Only when a log lost a write, so that a test without trouble writes the
   // same bytes as ever.
   const auto incomplete = platform::IncompleteOpenFiles();

@@ -11,6 +11,8 @@
 
 #include "geo/position_error.h"
 #include "stats/ttff_statistics.h"
+#include "timeline/signal_sampler.h"
+#include "timeline/timeline_record.h"
 
 struct RunRecord {
   unsigned run = 0;
@@ -29,6 +31,8 @@ struct RunRecord {
   std::optional<GeoPosition> fix_position;
   // Why the reset looks as if it did not take; empty when it took.
   std::string reset_suspect;
+  // The moments of the run after its start's "OK" (the last CSV columns).
+  timeline::TimelineRecord timeline;
 };
 
 struct SeriesStatistics {
@@ -75,6 +79,9 @@ class TestReport {
   stats::TtffStatistics Statistics() const;
   // Appends the run's CSV row (flushed) and rewrites the summary.
   void Add(const RunRecord& record);
+  // One epoch of run n's sky, ms after its start's "OK": a row of
+  // "<stem>_signal.csv" (flushed).
+  void AddSignal(unsigned run, std::int64_t ms, const timeline::SkySample& sky);
   // What the receiver reported after the fix of the last run added: its
   // positions (for an "auto" reference) and the first altitude, which the
   // fix takes when its line had none. Rewrites the summary.
@@ -90,6 +97,7 @@ class TestReport {
   const std::vector<RunRecord>& Records() const { return records_; }
   const std::string& CsvPath() const { return csv_path_; }
   const std::string& SummaryPath() const { return summary_path_; }
+  const std::string& SignalPath() const { return signal_path_; }
   // With "incomplete_files" when an open log lost a write.
   std::string SummaryJson(int failures, bool finished) const;
 
@@ -100,7 +108,8 @@ class TestReport {
                                      const std::optional<GeoPosition>& reference);
 
   std::FILE* csv_ = nullptr;
-  std::string csv_path_, summary_path_;
+  std::FILE* signal_ = nullptr;
+  std::string csv_path_, summary_path_, signal_path_;
   std::vector<RunRecord> records_;
   int failures_ = 0;
   double time_scale_ = 1.0;

@@ -38,11 +38,13 @@ inline constexpr DWORD kPollMs = 100;
 // sleep one poll period, take the complete lines out of the queue and hand
 // them to on_line in order (with their arrival stamp, monotonic us or 0, when
 // on_line takes two arguments); the first line for which on_line returns true
-// ends the wait with 0 (the lines after it in the batch are dropped), and
-// its arrival stamp goes to ctx.matched_stamp_us. Returns 1 at the end of
-// the time or on stop. The time is tested between polls only.
-template <class Stop, class OnLine>
-int PollQueue(LineQueue& queue, unsigned seconds, WaitContext& ctx, Stop stop, OnLine on_line) {
+// ends the wait with 0 (the lines after it in the batch are dropped; only
+// on_rest, when given, sees them with their stamps), and its arrival stamp
+// goes to ctx.matched_stamp_us. Returns 1 at the end of the time or on
+// stop. The time is tested between polls only.
+template <class Stop, class OnLine, class OnRest>
+int PollQueue(LineQueue& queue, unsigned seconds, WaitContext& ctx, Stop stop, OnLine on_line,
+              OnRest on_rest) {
   ctx.matched_stamp_us = 0;
   const DWORD start = ctx.clock.GetTickCount();
   const DWORD limit = static_cast<DWORD>(static_cast<std::uint64_t>(seconds) * 1000u);
@@ -63,8 +65,15 @@ int PollQueue(LineQueue& queue, unsigned seconds, WaitContext& ctx, Stop stop, O
         matched = on_line(batch[i]);
       if (matched) {
         ctx.matched_stamp_us = stamp;
+        for (size_t j = i + 1; j < batch.size(); ++j)
+          on_rest(batch[j], j < stamps.size() ? stamps[j] : 0);
         return 0;
       }
     }
   }
+}
+
+template <class Stop, class OnLine>
+int PollQueue(LineQueue& queue, unsigned seconds, WaitContext& ctx, Stop stop, OnLine on_line) {
+  return PollQueue(queue, seconds, ctx, stop, on_line, [](const std::string&, std::int64_t) {});
 }

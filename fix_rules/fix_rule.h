@@ -15,4 +15,7 @@ class FixRule {
   virtual bool IsFix(const std::string& line, std::int64_t stamp_us) const = 0;
   // The address of the sentence in a line this rule accepted ("GNRMC").
   virtual std::string Sentence(const std::string& line) const;
+  // A text every line this rule accepts holds ("GGA"), so that a caller
+  // asking about every line can pass over the others cheaply; null: none known.
+  virtual const char* MustContain() const { return nullptr; }
 };

@@ -26,10 +26,12 @@ class GprmcRule : public FixRule {
   }
   // The line may carry other bytes before "$GPRMC".
   std::string Sentence(const std::string&) const override { return "GPRMC"; }
+  const char* MustContain() const override { return "$GPRMC"; }
 };
 
 class RmcRule : public FixRule {
  public:
+  const char* MustContain() const override { return "RMC"; }
   bool IsFix(const std::string& line, std::int64_t) const override {
     static const char* const kTalkers[] = {"GP", "GN", "GL", "GA", "GB", "BD", "GQ", "QZ", "GI"};
     const fix_rules::Sentence s(line);
@@ -45,6 +47,7 @@ class RmcRule : public FixRule {
 
 class GgaRule : public FixRule {
  public:
+  const char* MustContain() const override { return "GGA"; }
   bool IsFix(const std::string& line, std::int64_t) const override {
     const fix_rules::Sentence s(line);
     if (s.type != "GGA")
@@ -56,6 +59,7 @@ class GgaRule : public FixRule {
 
 class GnsRule : public FixRule {
  public:
+  const char* MustContain() const override { return "GNS"; }
   bool IsFix(const std::string& line, std::int64_t) const override {
     const fix_rules::Sentence s(line);
     if (s.type != "GNS")
@@ -69,6 +73,7 @@ class GnsRule : public FixRule {
 
 class Gsa3dRule : public FixRule {
  public:
+  const char* MustContain() const override { return "GSA"; }
   bool IsFix(const std::string& line, std::int64_t) const override {
     const fix_rules::Sentence s(line);
     return s.type == "GSA" && s.Field(2) == "3";

@@ -10,6 +10,8 @@ void LineQueue::Append(const char* data, std::size_t size, std::int64_t stamp_us
     return;
   std::lock_guard<std::mutex> lock(mutex_);
   bytes_.insert(bytes_.end(), data, data + size);
+  if (watch_since_us_ >= 0 && watched_us_ == 0 && stamp_us >= watch_since_us_)
+    watched_us_ = stamp_us;
   marks_.push_back({front_offset_ + bytes_.size(), stamp_us});
   if (bytes_.size() > capacity_)
     EnforceCapacityLocked();
@@ -97,6 +99,23 @@ std::size_t LineQueue::Size() const {
 std::uint64_t LineQueue::DroppedBytes() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return dropped_;
+}
+
+void LineQueue::WatchFirstAppend(std::int64_t since_us) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  watch_since_us_ = since_us;
+  watched_us_ = 0;
+  for (const Mark& m : marks_) {
+    if (m.stamp_us >= since_us) {
+      watched_us_ = m.stamp_us;
+      break;
+    }
+  }
+}
+
+std::int64_t LineQueue::FirstWatchedStamp() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return watched_us_;
 }
 
 std::vector<char> LineQueue::Snapshot() const {

@@ -32,6 +32,11 @@ class LineQueue {
   std::size_t Size() const;
   // Bytes dropped by the capacity rule and cut off overlong lines, so far.
   std::uint64_t DroppedBytes() const;
+  // Watches for the first append stamped at or after since_us (one still
+  // waiting in the queue counts): the moment the first bytes came after a
+  // given event. FirstWatchedStamp() is 0 until there is one.
+  void WatchFirstAppend(std::int64_t since_us);
+  std::int64_t FirstWatchedStamp() const;
   // A copy of the bytes waiting (for tests and diagnostics).
   std::vector<char> Snapshot() const;
 
@@ -49,4 +54,6 @@ class LineQueue {
   std::uint64_t front_offset_ = 0;  // absolute offset of bytes_[0]
   std::uint64_t dropped_ = 0;
   std::size_t capacity_;
+  std::int64_t watch_since_us_ = -1;  // -1: no watch
+  std::int64_t watched_us_ = 0;
 };

@@ -53,23 +53,23 @@ void Simulator::Decorate(std::vector<std::string>& lines, const FaultSet& faults
   }
 }
 
-std::int64_t Simulator::WriteEpoch(const std::vector<std::string>& lines, int fix_line,
-                                   bool split_crlf) {
+std::vector<std::int64_t> Simulator::WriteEpoch(const std::vector<std::string>& lines,
+                                                bool split_crlf) {
   if (!nmea_pty_.IsOpen())
-    return -1;
+    return {};
   if (!nmea_pty_.PeerOpen()) {
     // Sent into a line no one listens to: lost, but sent all the same.
-    return fix_line >= 0 ? clock_->MonotonicUs() : -1;
+    return std::vector<std::int64_t>(lines.size(), clock_->MonotonicUs());
   }
-  std::int64_t fix_us = -1;
   if (!split_crlf) {
     // A receiver's UART sends the epoch as one burst.
     std::string bytes;
     for (const std::string& line : lines)
       bytes += line;
     nmea_pty_.Write(bytes, kNmeaWriteTimeoutMs);
-    return fix_line >= 0 ? clock_->MonotonicUs() : -1;
+    return std::vector<std::int64_t>(lines.size(), clock_->MonotonicUs());
   }
+  std::vector<std::int64_t> left;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::string& line = lines[i];
     const std::size_t cut = line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0
@@ -78,10 +78,9 @@ std::int64_t Simulator::WriteEpoch(const std::vector<std::string>& lines, int fi
     nmea_pty_.Write(std::string_view(line).substr(0, cut), kNmeaWriteTimeoutMs);
     poll(nullptr, 0, 1);  // let the reader see the CR alone
     nmea_pty_.Write(std::string_view(line).substr(cut), kNmeaWriteTimeoutMs);
-    if (static_cast<int>(i) == fix_line)
-      fix_us = clock_->MonotonicUs();
+    left.push_back(clock_->MonotonicUs());
   }
-  return fix_us;
+  return left;
 }
 
 void Simulator::NmeaLoop() {
@@ -111,7 +110,7 @@ void Simulator::NmeaLoop() {
         generation = session.generation;
         epoch = 0;
         next_us = session.ok_us + PeriodUs();
-        model.Restart(session.fix_epoch);
+        model.Restart(session.plan);
       }
       if (clock_->MonotonicUs() < next_us) {
         const int ms = std::max(1, RealMsUntil(*clock_, next_us, 50));
@@ -128,6 +127,7 @@ void Simulator::NmeaLoop() {
     }
     std::vector<std::string> lines;
     int fix_line = -1;
+    ReceiverModel::Marks marks;
     std::int64_t gap_us = PeriodUs();
     if (replay_) {
       const auto& epochs = replay_->Epochs();
@@ -141,13 +141,27 @@ void Simulator::NmeaLoop() {
       lines = model.Epoch(epoch, LocalToUtc(clock_->Now(), nullptr));
       if (model.FixedAt(epoch))
         fix_line = 0;  // "$GPRMC" leads every epoch
+      marks = model.LastMarks();
     }
     if (!lines.empty()) {
-      Decorate(lines, faults);
-      const std::int64_t fix_us = WriteEpoch(lines, fix_line, faults.split_crlf);
+      Decorate(lines, faults);  // appends only: the marks stay true
+      const std::vector<std::int64_t> left = WriteEpoch(lines, faults.split_crlf);
+      auto at = [&left](int line) {
+        return line >= 0 && line < static_cast<int>(left.size())
+                   ? left[static_cast<std::size_t>(line)]
+                   : std::int64_t{-1};
+      };
       std::lock_guard lock(mutex_);
-      if (fix_us >= 0 && session_.generation == generation && session.truth_index != SIZE_MAX) {
-        truth_.SetFix(session.truth_index, fix_us, epoch, FixPosition(lines, fix_line));
+      if (session_.generation == generation && session.truth_index != SIZE_MAX) {
+        using Phase = TruthLog::Phase;
+        for (const auto& [phase, line] : {std::pair{Phase::kFirstSnr, marks.tracked_line},
+                                          std::pair{Phase::kFirst2d, marks.gsa_2d_line},
+                                          std::pair{Phase::kFirst3d, marks.gsa_3d_line}}) {
+          if (at(line) >= 0)
+            truth_.SetPhase(session.truth_index, phase, at(line));
+        }
+        if (at(fix_line) >= 0)
+          truth_.SetFix(session.truth_index, at(fix_line), epoch, FixPosition(lines, fix_line));
       }
     }
     ++epoch;

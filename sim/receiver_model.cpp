@@ -48,20 +48,23 @@ GeoPosition ReceiverModel::TruePosition() {
   return {kLatDeg + kLatMin / 60.0, kLonDeg + kLonMin / 60.0, kAltitudeM};
 }
 
-void ReceiverModel::Restart(int fix_epoch) {
-  fix_epoch_ = fix_epoch;
+void ReceiverModel::Restart(const AcquisitionPlan& plan) {
+  plan_ = plan;
+  fix_epoch_ = plan.fix_epoch;
   lat_min_ = 0;
   lon_min_ = 0;
 }
 
 std::vector<ReceiverModel::Seen> ReceiverModel::Visible(int k) {
   const int n = static_cast<int>(sky_.size());
-  // Before the fix the satellites show up one by one; all are there by the fix.
-  const int acquire = fix_epoch_ >= 0 ? std::max(fix_epoch_, 1) : 30;
+  // From the first tracked epoch on the satellites show up one by one; all
+  // are there by the fix.
+  const int first = plan_.first_tracked_epoch;
+  const int acquire = fix_epoch_ >= 0 ? std::max(fix_epoch_ - first, 1) : 30;
   std::uniform_int_distribution<int> jitter(-1, 1);
   std::vector<Seen> seen;
   for (int i = 0; i < n; ++i) {
-    const int appear = i * acquire / n;
+    const int appear = first + i * acquire / n;
     if (k < appear)
       continue;
     const Satellite& sat = sky_[static_cast<std::size_t>(i)];
@@ -69,7 +72,7 @@ std::vector<ReceiverModel::Seen> ReceiverModel::Visible(int k) {
     if (FixedAt(k)) {
       snr = sat.target_snr + jitter(rng_);
     } else {
-      const int ramp = std::max(1, acquire - appear);
+      const int ramp = std::max(1, first + acquire - appear);
       const double share = std::min(1.0, static_cast<double>(k - appear + 1) / ramp);
       snr = kStartSnr + static_cast<int>((sat.target_snr - kStartSnr) * share);
       if (fix_epoch_ < 0)
@@ -78,6 +81,18 @@ std::vector<ReceiverModel::Seen> ReceiverModel::Visible(int k) {
         snr = 0;  // seen in the almanac, not yet tracked
     }
     seen.push_back({&sat, snr});
+  }
+  // In the solution: three strong satellites for a 2D fix, every strong one
+  // for a 3D fix (SBAS corrects, it is not used).
+  if (FixedAt(k)) {
+    const int most = ThreeDAt(k) ? n : 3;
+    int used = 0;
+    for (Seen& s : seen) {
+      if (used < most && s.snr >= kUsedSnr && !(s.sat->system == 'P' && IsSbas(s.sat->prn))) {
+        s.used = true;
+        ++used;
+      }
+    }
   }
   return seen;
 }
@@ -94,30 +109,31 @@ int ReceiverModel::Prn(const Satellite& sat) const {
 
 void ReceiverModel::AddGsa(std::vector<std::string>& out, const std::string& address,
                            const std::vector<Seen>& seen, const std::string& systems, int system_id,
-                           bool fixed) const {
+                           int fix_type) {
   // $GNGSA,A,3,05,13,,,,,,,,,,,1.6,0.9,1.3,1*hh  fields: 1 mode, 2 fix type,
   // 3-14 satellites in use, 15 PDOP, 16 HDOP, 17 VDOP, 18 system ID
-  std::string body = address + ",A," + (fixed ? "3" : "1");
+  std::string body = address + ",A," + std::to_string(fix_type);
   int used = 0;
   for (const Seen& s : seen) {
-    if (!fixed || used == 12 || systems.find(s.sat->system) == std::string::npos)
-      continue;
-    if (s.snr < kUsedSnr || (s.sat->system == 'P' && IsSbas(s.sat->prn)))
+    if (!s.used || used == 12 || systems.find(s.sat->system) == std::string::npos)
       continue;
     body += Format(",%02d", Prn(*s.sat));
     ++used;
   }
   for (; used < 12; ++used)
     body += ",";
-  body += fixed ? ",1.6,0.9,1.3" : ",,,";
+  body += fix_type == 3 ? ",1.6,0.9,1.3" : fix_type == 2 ? ",2.8,1.9,2.1" : ",,,";
   if (system_id > 0)
     body += Format(",%d", system_id);
+  int& mark = fix_type == 3 ? marks_.gsa_3d_line : marks_.gsa_2d_line;
+  if (fix_type >= 2 && mark < 0)
+    mark = static_cast<int>(out.size());
   out.push_back(BuildSentence(body));
 }
 
 void ReceiverModel::AddGsv(std::vector<std::string>& out, const std::string& address,
                            const std::vector<Seen>& seen, const std::string& systems,
-                           int system_id) const {
+                           int system_id) {
   // $GPGSV,3,1,11,05,62,048,44,...*hh  fields: 1 messages, 2 message number,
   // 3 satellites in view, 4+4k PRN, 5+4k elevation, 6+4k azimuth, 7+4k S/N;
   // the vendor form adds the system ID as the last field.
@@ -130,20 +146,27 @@ void ReceiverModel::AddGsv(std::vector<std::string>& out, const std::string& add
   const int messages = std::max(1, (count + 3) / 4);
   for (int m = 0; m < messages; ++m) {
     std::string body = address + Format(",%d,%d,%02d", messages, m + 1, count);
+    bool tracked = false;
     for (int i = m * 4; i < std::min(count, m * 4 + 4); ++i) {
       const Seen& s = mine[static_cast<std::size_t>(i)];
       body += Format(",%02d,%02d,%03d,", Prn(*s.sat), s.sat->elevation, s.sat->azimuth);
       if (s.snr > 0)
         body += Format("%02d", s.snr);
+      tracked = tracked || s.snr > 0;
     }
     if (system_id > 0)
       body += Format(",%d", system_id);
+    if (tracked && marks_.tracked_line < 0)
+      marks_.tracked_line = static_cast<int>(out.size());
     out.push_back(BuildSentence(body));
   }
 }
 
 std::vector<std::string> ReceiverModel::Epoch(int k, const platform::LocalTime& utc) {
   const bool fixed = FixedAt(k);
+  const bool three_d = fixed && ThreeDAt(k);
+  const int fix_type = three_d ? 3 : fixed ? 2 : 1;
+  marks_ = Marks{};
   const std::vector<Seen> seen = Visible(k);
   const std::string time =
       Format("%02d%02d%02d.%03d", utc.hour, utc.minute, utc.second, utc.millisecond);
@@ -165,27 +188,32 @@ std::vector<std::string> ReceiverModel::Epoch(int k, const platform::LocalTime& 
     const std::string lon = Format("%03d%07.4f,E", kLonDeg, kLonMin + lon_min_);
     int used = 0;
     for (const Seen& s : seen)
-      used += s.snr >= kUsedSnr ? 1 : 0;
+      used += s.used ? 1 : 0;
     // $GPRMC,hhmmss.sss,A,ddmm.mmmm,N,dddmm.mmmm,E,knots,course,ddmmyy,,,A*hh
     out.push_back(BuildSentence(talker + "RMC," + time + ",A," + lat + "," + lon +
                                 Format(",%.1f,54.7,", knots) + date + ",," + mode));
     // $GPGGA,time,lat,N,lon,E,quality,used,HDOP,altitude,M,geoid,M,,*hh
-    out.push_back(BuildSentence(
-        talker + "GGA," + time + "," + lat + "," + lon +
-        Format(",1,%02d,0.9,%.1f,M,47.0,M,,", std::min(used, 12), kAltitudeM + lat_min_ * 100)));
+    if (three_d) {
+      out.push_back(BuildSentence(
+          talker + "GGA," + time + "," + lat + "," + lon +
+          Format(",1,%02d,0.9,%.1f,M,47.0,M,,", std::min(used, 12), kAltitudeM + lat_min_ * 100)));
+    } else {
+      out.push_back(
+          BuildSentence(talker + "GGA," + time + ",,,,,0," + Format("%02d", used) + ",,,M,,M,,"));
+    }
     // $GPVTG,course,T,,M,knots,N,km/h,K,A*hh
     out.push_back(
         BuildSentence(talker + Format("VTG,54.7,T,,M,%.1f,N,%.1f,K", knots, knots * 1.852) + mode));
   }
   if (form_.gn)
-    AddGnGsaGsv(out, seen, fixed);
+    AddGnGsaGsv(out, seen, fix_type);
   else
-    AddModuleGsaGsv(out, seen, fixed);
+    AddModuleGsaGsv(out, seen, fix_type);
   return out;
 }
 
 void ReceiverModel::AddModuleGsaGsv(std::vector<std::string>& out, const std::vector<Seen>& seen,
-                                    bool fixed) const {
+                                    int fixed) {
   const bool ids = form_.HasSystemIds();
   AddGsa(out, "GPGSA", seen, "P", ids ? 1 : 0, fixed);
   AddGsa(out, "GNGSA", seen, "P", ids ? 1 : 0, fixed);
@@ -201,7 +229,7 @@ void ReceiverModel::AddModuleGsaGsv(std::vector<std::string>& out, const std::ve
 }
 
 void ReceiverModel::AddGnGsaGsv(std::vector<std::string>& out, const std::vector<Seen>& seen,
-                                bool fixed) const {
+                                int fixed) {
   const bool ids = form_.HasSystemIds();
   const bool qzss_apart = form_.version >= 411;
   AddGsa(out, "GNGSA", seen, qzss_apart ? "P" : "PQ", ids ? 1 : 0, fixed);

@@ -83,6 +83,7 @@ bool Simulator::Start(const SimOptions& options, std::string* error) {
   {
     std::lock_guard lock(mutex_);
     ttff_ = std::make_unique<TtffModel>(options.ttff, options.seed);
+    acquisition_rng_.seed(options.seed * 40503u + 7);
     script_ = options.script;
     run_ = 0;
     run_faults_ = options.faults;
@@ -354,6 +355,7 @@ void Simulator::StartReceiverLocked(std::int64_t ok_us, bool spontaneous) {
   if (spontaneous) {
     // Already running before anyone asked: it has its fix.
     session.fix_epoch = replay_ ? replay_->FirstFixEpoch() : 0;
+    session.plan = AcquisitionPlan::AtOnce(session.fix_epoch);
     session_ = session;
     return;
   }
@@ -365,6 +367,7 @@ void Simulator::StartReceiverLocked(std::int64_t ok_us, bool spontaneous) {
   if (!replay_)
     record.true_position = ReceiverModel::TruePosition();
   record.ok_us = ok_us;
+  record.phases = !replay_;
   if (replay_) {
     session.fix_epoch = replay_->FirstFixEpoch();
   } else {
@@ -378,6 +381,13 @@ void Simulator::StartReceiverLocked(std::int64_t ok_us, bool spontaneous) {
       const double periods = std::ceil(static_cast<double>(ttff) / static_cast<double>(PeriodUs()));
       session.fix_epoch = std::max(0, static_cast<int>(periods) - 1);
     }
+    // A receiver that kept its fix shows it all at once; a real start
+    // acquires as its restart type does (sim/acquisition_plan.h).
+    session.plan =
+        run_faults_.reset_ignored && !run_faults_.no_fix
+            ? AcquisitionPlan::AtOnce(session.fix_epoch)
+            : DrawAcquisitionPlan(next_restart_type_, session.fix_epoch,
+                                  1e6 / static_cast<double>(PeriodUs()), acquisition_rng_);
   }
   session.truth_index = truth_.Begin(record);
   session_ = session;

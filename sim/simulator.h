@@ -22,6 +22,7 @@
 
 #include "platform/clock.h"
 #include "profiles/module_profile.h"
+#include "sim/acquisition_plan.h"
 #include "sim/at_responder.h"
 #include "sim/faults.h"
 #include "sim/nmea_form.h"
@@ -107,6 +108,7 @@ class Simulator {
     int generation = 0;
     std::int64_t ok_us = 0;
     int fix_epoch = -1;
+    AcquisitionPlan plan;  // the modelled receiver's phases (fix_epoch its 2D)
     std::size_t truth_index = SIZE_MAX;
     bool fixed = false;
   };
@@ -119,9 +121,9 @@ class Simulator {
   void StopReceiverLocked();
   std::int64_t PeriodUs() const;
   static void Decorate(std::vector<std::string>& lines, const FaultSet& faults);
-  // Writes the epoch; returns the clock's time right after the line
-  // `fix_line` left (-1 when there is none or the port is gone).
-  std::int64_t WriteEpoch(const std::vector<std::string>& lines, int fix_line, bool split_crlf);
+  // Writes the epoch; returns the clock's time right after each line left
+  // (the same for all of a burst); empty when the port is gone.
+  std::vector<std::int64_t> WriteEpoch(const std::vector<std::string>& lines, bool split_crlf);
   // The vanish fault, on the thread that owns the port: renews it when a
   // vanish began since `seen`, publishes it again once the gap is over.
   void FollowVanish(PtyPair& pty, std::string& device, const std::string& link,
@@ -152,6 +154,7 @@ class Simulator {
   bool next_assisted_ = false;
   Session session_;
   std::unique_ptr<TtffModel> ttff_;
+  std::mt19937 acquisition_rng_;  // apart from the TTFF draws, which stay as they were
   std::vector<AtCommandRecord> commands_;
   std::vector<Pending> pending_;
   int vanish_count_ = 0;             // vanishes so far

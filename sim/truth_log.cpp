@@ -16,6 +16,20 @@ std::string TruthRecord::ToJson() const {
   j["fix_us"] = fix_us < 0 ? nlohmann::json(nullptr) : nlohmann::json(fix_us);
   j["fix_epoch"] = fix_epoch < 0 ? nlohmann::json(nullptr) : nlohmann::json(fix_epoch);
   j["ttff_us"] = fix_us < 0 ? nlohmann::json(nullptr) : nlohmann::json(fix_us - ok_us);
+  // The phases as monotonic us, and as ms after the "OK" like the tool's CSV.
+  for (const auto& [name, us] :
+       {std::pair{"first_snr", first_snr_us}, std::pair{"first_2d", first_2d_us},
+        std::pair{"first_3d", first_3d_us}}) {
+    const std::string key = name;
+    j[key + "_us"] = us < 0 ? nlohmann::json(nullptr) : nlohmann::json(us);
+  }
+  for (const auto& [name, us] :
+       {std::pair{"first_snr", first_snr_us}, std::pair{"first_2d", first_2d_us},
+        std::pair{"first_3d", first_3d_us}, std::pair{"fix", fix_us}}) {
+    const std::string key = name;
+    j[key + "_ms"] =
+        us < 0 ? nlohmann::json(nullptr) : nlohmann::json(static_cast<double>(us - ok_us) / 1000.0);
+  }
   for (const auto& [prefix, position] :
        {std::pair{"fix", &fix_position}, std::pair{"true", &true_position}}) {
     if (!*position)
@@ -66,9 +80,26 @@ void TruthLog::SetFix(std::size_t index, std::int64_t fix_us, int epoch,
   records_[index].fix_us = fix_us;
   records_[index].fix_epoch = epoch;
   records_[index].fix_position = fix_position;
-  if (!records_[index].closed) {
+  if (!records_[index].closed && records_[index].Complete()) {
     records_[index].closed = true;
     WriteLocked(records_[index]);
+  }
+}
+
+void TruthLog::SetPhase(std::size_t index, Phase phase, std::int64_t us) {
+  std::lock_guard lock(mutex_);
+  if (index >= records_.size())
+    return;
+  TruthRecord& r = records_[index];
+  std::int64_t& slot = phase == Phase::kFirstSnr  ? r.first_snr_us
+                       : phase == Phase::kFirst2d ? r.first_2d_us
+                                                  : r.first_3d_us;
+  if (slot >= 0)
+    return;
+  slot = us;
+  if (!r.closed && r.Complete()) {
+    r.closed = true;
+    WriteLocked(r);
   }
 }
 

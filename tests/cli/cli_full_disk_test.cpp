@@ -22,6 +22,7 @@
 #include "tests/support/local_time.h"
 #include "tests/support/run_shell.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/timeline_columns.h"
 
 namespace {
 
@@ -152,10 +153,12 @@ void FullDiskRun::Check() const {
   const auto csv = Lines(ReadFile(FindFile(kept.path(), "_runs.csv")));
   ASSERT_GE(csv.size(), 2u) << "no run recorded before the disk filled";
   EXPECT_EQ(csv[0],
-            "run,result,ttff_s,ttff_precise_s,restart_type,xtra,start_time,time_scale,reason");
+            "run,result,ttff_s,ttff_precise_s,restart_type,xtra,start_time,time_scale,reason" +
+                std::string(testsupport::kTimelineHeader));
   for (std::size_t i = 1; i < csv.size(); ++i) {
     EXPECT_EQ(csv[i].rfind(std::to_string(i) + ",SUCC,", 0), 0u) << csv[i];
-    EXPECT_EQ(std::count(csv[i].begin(), csv[i].end(), ','), 8) << csv[i];
+    EXPECT_EQ(std::count(csv[i].begin(), csv[i].end(), ','), 8 + testsupport::kTimelineColumns)
+        << csv[i];
   }
   // The summary is the last good copy: whole JSON, never empty.
   const std::string summary_path = FindFile(kept.path(), "_summary.json");

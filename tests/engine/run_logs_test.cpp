@@ -79,10 +79,39 @@ TEST(RunLogs, ASummaryThatCannotBeWrittenKeepsTheLastGoodCopy) {
   // Once there is room again, the summary is brought up to date.
   report.WriteSummary(0, true);
   EXPECT_NE(ReadFile(report.SummaryPath()).find("\"runs\": 2"), std::string::npos);
-  // Every CSV row that was written is whole.
+  // Every CSV row that was written is whole (a run without a timeline: its
+  // 16 columns empty).
+  const std::string no_timeline(16, ',');
   EXPECT_EQ(ReadFile(report.CsvPath()).substr(ReadFile(report.CsvPath()).find('\n') + 1),
-            "1,SUCC,31.500,,Hot Start,0,,1,\n2,SUCC,31.500,,Hot Start,0,,1,\n");
+            "1,SUCC,31.500,,Hot Start,0,,1," + no_timeline + "\n2,SUCC,31.500,,Hot Start,0,,1," +
+                no_timeline + "\n");
   report.Close();
+}
+
+// A free text holding a comma (the reset check's reason) is one CSV field,
+// quoted as RFC 4180 has it, so that a reader taking the columns by their
+// header names finds every later column where the header says.
+TEST(RunLogs, ACommaInAReasonStaysInsideItsCsvField) {
+  TempDir tmp;
+  TestReport report;
+  report.SetRestartType(1);  // cold: the reset_suspect column
+  ASSERT_TRUE(report.Open(tmp.file("09-05-08")));
+  RunRecord r;
+  r.run = 1;
+  r.success = true;
+  r.ttff_s = 2.5;
+  r.reset_suspect = "fix in 2.50 s, faster than a cold start can be (10 s)";
+  r.timeline.fix_ms = 2500;
+  report.Add(r);
+  r.run = 2;
+  r.reset_suspect = "a \"quoted\" word";
+  report.Add(r);
+  report.Close();
+  const std::string csv = ReadFile(report.CsvPath());
+  EXPECT_NE(csv.find(",\"fix in 2.50 s, faster than a cold start can be (10 s)\",,,,,2500,"),
+            std::string::npos)
+      << csv;
+  EXPECT_NE(csv.find(",\"a \"\"quoted\"\" word\",,,,,2500,"), std::string::npos) << csv;
 }
 
 TEST(RunLogs, AFullDiskIsReported) {

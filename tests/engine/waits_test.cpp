@@ -4,6 +4,7 @@
 #include "engine/at_exchange.h"
 #include "engine/fix_detection.h"
 #include "engine/run_logs.h"
+#include "fix_rules/registry.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -198,6 +199,52 @@ TEST(FixWait, VoidThenValidInOneBatchBothLogged) {
   EXPECT_EQ(WaitForFix(f.queue, 10, RmcFixMatcher(), log.fp, ctx), 0);
   EXPECT_EQ(log.Text(), "$GPRMC,1,V,*00\r\n$GPRMC,2,A,*00\r\n");
   EXPECT_EQ(f.queue.Size(), 0u);  // the GGA after the fix is dropped
+}
+
+// The lines after the fix line in its batch stay out of the NMEA log and the
+// queue, as ever, and only the after-fix observer sees them (the GSA of the
+// fix epoch), with their stamps; the line observer sees up to the fix.
+TEST(FixWait, TheRestOfTheFixBatchGoesOnlyToTheAfterFixObserver) {
+  Feeder f;
+  f.chunks = {
+      {50, "$GPRMC,1,V,*00\r\n"},
+      {1050, "$GPRMC,2,A,*00\r\n$GPGGA,2,*00\r\n$GPGSA,A,3,05,13,,,,,,,,,,,1.6,0.9,1.3*00\r\n"}};
+  LogFile log;
+  WaitContext ctx{f.clock};
+  std::vector<std::string> seen, after;
+  std::vector<std::int64_t> after_stamps;
+  FixWaitObservers observers;
+  observers.line = [&](const std::string& line, std::int64_t) { seen.push_back(line); };
+  observers.after_fix = [&](const std::string& line, std::int64_t stamp) {
+    after.push_back(line);
+    after_stamps.push_back(stamp);
+  };
+  const auto rule = fix_rules::Make("gprmc");
+  std::string sentence, fix_line;
+  ASSERT_EQ(WaitForFix(f.queue, 10, *rule, log.fp, ctx, &sentence, &fix_line, observers), 0);
+  EXPECT_EQ(log.Text(), "$GPRMC,1,V,*00\r\n$GPRMC,2,A,*00\r\n");
+  EXPECT_EQ(f.queue.Size(), 0u);
+  EXPECT_EQ(seen, (std::vector<std::string>{"$GPRMC,1,V,*00\r\n", "$GPRMC,2,A,*00\r\n"}));
+  EXPECT_EQ(after, (std::vector<std::string>{"$GPGGA,2,*00\r\n",
+                                             "$GPGSA,A,3,05,13,,,,,,,,,,,1.6,0.9,1.3*00\r\n"}));
+  EXPECT_EQ(after_stamps, (std::vector<std::int64_t>{ctx.matched_stamp_us, ctx.matched_stamp_us}));
+  EXPECT_GT(ctx.matched_stamp_us, 0);
+}
+
+// The first append at or after a moment, whether it still waits in the
+// queue or comes later.
+TEST(FixWait, TheQueueTellsTheFirstAppendAfterAMoment) {
+  LineQueue q;
+  q.Append("a", 1, 100);
+  q.Append("b", 1, 200);
+  q.WatchFirstAppend(150);
+  EXPECT_EQ(q.FirstWatchedStamp(), 200);
+  q.WatchFirstAppend(300);
+  EXPECT_EQ(q.FirstWatchedStamp(), 0);
+  q.Append("c", 1, 250);  // stamped before the moment: not it
+  q.Append("d", 1, 400);
+  q.Append("e", 1, 500);
+  EXPECT_EQ(q.FirstWatchedStamp(), 400);
 }
 
 TEST(FixWait, OtherTalkerIsLoggedButWaitsOn) {

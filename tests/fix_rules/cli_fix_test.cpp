@@ -15,6 +15,7 @@
 #include "profiles/bundled_profiles.h"
 
 #include "tests/support/cli_in_temp_dir.h"
+#include "tests/support/timeline_columns.h"
 
 namespace {
 
@@ -46,7 +47,8 @@ TEST(CliFixRule, OptionWinsOverTheFileAndShowsEverywhere) {
   const auto summary =
       nlohmann::json::parse(testsupport::ReadFile(Cli::LogPath(r.out, "_summary.json")));
   EXPECT_EQ(summary.at("fix_rule"), "rmc");
-  const std::string csv = testsupport::ReadFile(Cli::LogPath(r.out, "_runs.csv"));
+  const std::string csv =
+      testsupport::WithoutTimeline(testsupport::ReadFile(Cli::LogPath(r.out, "_runs.csv")));
   EXPECT_EQ(csv.substr(csv.size() - 8), ",,GPRMC\n") << csv;
 }
 
@@ -56,7 +58,8 @@ TEST(CliFixRule, FileChoosesTheRuleAndAWrongOneFallsBackToTheDefault) {
   auto r = cli.Run({});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_NE(r.err.find(", fix rule gsa3d\n"), std::string::npos) << r.err;
-  std::string csv = testsupport::ReadFile(Cli::LogPath(r.out, "_runs.csv"));
+  std::string csv =
+      testsupport::WithoutTimeline(testsupport::ReadFile(Cli::LogPath(r.out, "_runs.csv")));
   EXPECT_EQ(csv.substr(csv.size() - 8), ",,GPGSA\n") << csv;  // the simulator's first 3D GSA
 
   cli.Settings("fix_rule = \"GNRMC\"\n");
@@ -86,7 +89,8 @@ TEST(CliFixRule, EveryBundledProfileFindsAGnReceiversFixWithRmc) {
     if (std::string(b.name) != "default") {
       EXPECT_EQ(summary.at("profile"), b.name);
     }
-    const std::string csv = testsupport::ReadFile(Cli::LogPath(r.out, "_runs.csv"));
+    const std::string csv =
+        testsupport::WithoutTimeline(testsupport::ReadFile(Cli::LogPath(r.out, "_runs.csv")));
     EXPECT_NE(csv.find("\n1,SUCC,"), std::string::npos) << csv;
     // Hot tests have no reset check; the others' fixes took longer than it asks.
     EXPECT_EQ(csv.substr(csv.size() - (restart == "hot" ? 8 : 9)),
@@ -122,7 +126,8 @@ TEST(CliFixRule, ReplayedGnrmcCaptureGivesItsTrueTtffWithRmcAndNoFixByDefault) {
 
   r = cli.Run({"--sim-replay", capture, "--timeout", "40"});
   EXPECT_EQ(r.code, 1) << r.err;
-  const std::string csv = testsupport::ReadFile(Cli::LogPath(r.out, "_runs.csv"));
+  const std::string csv =
+      testsupport::WithoutTimeline(testsupport::ReadFile(Cli::LogPath(r.out, "_runs.csv")));
   EXPECT_NE(csv.find("\n1,FAIL,"), std::string::npos) << csv;
   EXPECT_NE(csv.find(",time-out\n"), std::string::npos) << csv;
 }

@@ -9,6 +9,7 @@
 #include "fix_rules/registry.h"
 #include "sim/replay.h"
 #include "tests/e2e/sim_rig.h"
+#include "tests/support/timeline_columns.h"
 
 namespace {
 
@@ -59,8 +60,10 @@ TEST(FixRuleReplay, GnrmcCaptureFixesWithRmcAtItsFirstValidEpoch) {
   const std::string csv = testsupport::ReadFile(out.csv_path);
   EXPECT_EQ(csv.substr(0, csv.find('\n')),
             "run,result,ttff_s,ttff_precise_s,restart_type,xtra,start_time,time_scale,reason,"
-            "fix_sentence,reset_suspect");
-  EXPECT_EQ(csv.substr(csv.size() - 9), ",,GNRMC,\n") << csv;
+            "fix_sentence,reset_suspect" +
+                std::string(testsupport::kTimelineHeader));
+  const std::string row = testsupport::WithoutTimeline(csv);
+  EXPECT_EQ(row.substr(row.size() - 9), ",,GNRMC,\n") << csv;
   const auto summary = nlohmann::json::parse(testsupport::ReadFile(out.summary_path));
   EXPECT_EQ(summary.at("fix_rule"), "rmc");
 }
@@ -81,7 +84,8 @@ TEST(FixRuleReplay, GnrmcCaptureHasNoFixWithTheDefaultRule) {
   const std::string csv = testsupport::ReadFile(out.csv_path);
   EXPECT_EQ(csv.substr(0, csv.find('\n')),
             "run,result,ttff_s,ttff_precise_s,restart_type,xtra,start_time,time_scale,reason,"
-            "reset_suspect");
+            "reset_suspect" +
+                std::string(testsupport::kTimelineHeader));
   const auto summary = nlohmann::json::parse(testsupport::ReadFile(out.summary_path));
   EXPECT_FALSE(summary.contains("fix_rule"));
 }

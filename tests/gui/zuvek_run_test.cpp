@@ -5,10 +5,12 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QTest>
 #include <fstream>
 
+#include "app/run_clock_label.h"
 #include "app/zuvek_dlg.h"
 #include "controls/label.h"
 #include "sim/simulator.h"
@@ -27,12 +29,13 @@ struct Bench {
   Scratch scratch{*clock};
   sim::Simulator simulator{clock};
   std::unique_ptr<CZUVEKDlg> dlg;
+  sim::TtffRange hot{1.0, 2.0};
 
   bool Start(bool gnss_on = false) {
     sim::SimOptions options;
     options.gnss_on = gnss_on;
     options.publish = false;
-    options.ttff.hot = {1.0, 2.0};
+    options.ttff.hot = hot;
     std::string error;
     if (!simulator.Start(options, &error)) {
       qWarning("simulator: %s", error.c_str());
@@ -63,6 +66,13 @@ struct Bench {
     simulator.Stop();
   }
 };
+
+// The seconds of the run clock's "mm:ss.t"; -1 when the text has none.
+double ClockSeconds(const QString& text) {
+  const QRegularExpressionMatch m =
+      QRegularExpression(QStringLiteral("(\\d\\d):(\\d\\d\\.\\d)")).match(text);
+  return m.hasMatch() ? m.captured(1).toInt() * 60 + m.captured(2).toDouble() : -1;
+}
 
 }  // namespace
 
@@ -118,6 +128,34 @@ class ZuvekRunTest : public QObject {
     QCOMPARE(boxes.texts, QStringList());
     bench.Button(1017)->click();  // Close
     QVERIFY(!bench.Enabled(1011));
+  }
+
+  // Beside the status line: the time since the start's "OK" counts up while
+  // the run waits, the phases show as they come (the simulator's hot start:
+  // first satellite in its first epoch, 2D at the fix after 30 s, 3D a
+  // second later, in the capture), and the label blanks when the test ends.
+  void TheRunClockCountsUpAndShowsThePhases() {
+    Bench bench;
+    bench.hot = {30.0, 30.0};
+    BoxRecorder boxes;
+    QVERIFY(bench.Start());
+    bench.Button(1011)->click();  // one hot run
+    RunClockLabel* clock = bench.dlg->RunClock();
+    QVERIFY(clock);
+    QTRY_VERIFY_WITH_TIMEOUT(clock->text().contains(QStringLiteral("since start")), 20000);
+    QVERIFY2(clock->text().startsWith(QStringLiteral("Run 1 of 1 \u00b7 ")),
+             qPrintable(clock->text()));
+    const double first = ClockSeconds(clock->text());
+    QVERIFY2(first >= 0 && first < 30, qPrintable(clock->text()));
+    QTRY_VERIFY_WITH_TIMEOUT(ClockSeconds(clock->text()) > first, 5000);  // it counts
+    QTRY_VERIFY_WITH_TIMEOUT(clock->text().contains(QStringLiteral("first satellite 1.")), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(clock->text().contains(QStringLiteral("2D 30.")), 10000);
+    QVERIFY2(clock->text().contains(QStringLiteral(" to the fix")), qPrintable(clock->text()));
+    QVERIFY2(clock->text().contains(QStringLiteral("fix 30.")), qPrintable(clock->text()));
+    QTRY_VERIFY_WITH_TIMEOUT(clock->text().contains(QStringLiteral("3D 31.")), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(bench.dlg->RunState() == 0 && bench.Enabled(1011), 30000);
+    QTRY_COMPARE(clock->text(), QString());
+    QCOMPARE(boxes.texts, QStringList());
   }
 
   void BetweenTestsTheStreamDoesNotPileUp() {

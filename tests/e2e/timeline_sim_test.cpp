@@ -1,0 +1,165 @@
+// The timeline of every run end to end against the simulator: each moment
+// in the CSV matches the simulator's truth log within the precise TTFF's
+// tolerance, the phases come in their order, the fix by the default rule is
+// the "$GPRMC" fix, and the sky at the fix is that of the fix epoch (whose
+// GSA and GSV follow the fix line in its batch).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "engine/module_commands.h"
+#include "tests/e2e/sim_rig.h"
+
+namespace {
+
+using testsupport::SimRig;
+using Row = std::map<std::string, std::string>;
+
+std::vector<std::string> SplitCsv(const std::string& line) {
+  std::vector<std::string> fields;
+  std::string field;
+  std::istringstream in(line);
+  while (std::getline(in, field, ','))
+    fields.push_back(field);
+  if (!line.empty() && line.back() == ',')
+    fields.emplace_back();
+  return fields;
+}
+
+// The rows of a CSV file by header name.
+std::vector<Row> ReadCsv(const std::string& path) {
+  std::istringstream in(testsupport::ReadFile(path));
+  std::string line;
+  std::getline(in, line);
+  const std::vector<std::string> names = SplitCsv(line);
+  std::vector<Row> rows;
+  while (std::getline(in, line)) {
+    const std::vector<std::string> fields = SplitCsv(line);
+    EXPECT_EQ(fields.size(), names.size()) << line;
+    Row row;
+    for (std::size_t i = 0; i < names.size() && i < fields.size(); ++i)
+      row[names[i]] = fields[i];
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+double Ms(const Row& row, const std::string& name) {
+  const auto it = row.find(name);
+  EXPECT_TRUE(it != row.end() && !it->second.empty()) << name << " is empty";
+  return it == row.end() || it->second.empty() ? -1e9 : std::stod(it->second);
+}
+
+double TruthMs(const sim::TruthRecord& t, std::int64_t us) {
+  EXPECT_GE(us, 0) << "the truth has no such moment";
+  return static_cast<double>(t.AfterOkUs(us)) / 1000.0;
+}
+
+void CheckTimeline(int restart_type) {
+  // At 10 times real speed, as the precise-TTFF tests: 30 ms of real
+  // scheduling delay under load pass within their 0.3 s.
+  constexpr double kToleranceMs = 300;
+  SimRig rig(10.0);
+  rig.options.ttff.cold = {12, 12};  // slower than a suspect reset (10 s)
+  g_config.SetIntervalSleep(8);      // the capture outlasts a cold start's 3D (2 to 6 s after 2D)
+  rig.Open();
+  rig.RunTest(restart_type, 2);
+  const TestOutcome out = rig.engine->LastOutcome();
+  ASSERT_TRUE(out.completed) << out.end_reason;
+  const auto truth = rig.simulator.Truth();
+  const std::vector<Row> rows = ReadCsv(out.csv_path);
+  ASSERT_EQ(truth.size(), 2u);
+  ASSERT_EQ(rows.size(), 2u);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    SCOPED_TRACE("run " + std::to_string(i + 1));
+    const Row& r = rows[i];
+    const sim::TruthRecord& t = truth[i];
+    ASSERT_EQ(r.at("result"), "SUCC");
+    EXPECT_NEAR(Ms(r, "first_snr_ms"), TruthMs(t, t.first_snr_us), kToleranceMs);
+    EXPECT_NEAR(Ms(r, "first_2d_ms"), TruthMs(t, t.first_2d_us), kToleranceMs);
+    EXPECT_NEAR(Ms(r, "first_3d_ms"), TruthMs(t, t.first_3d_us), kToleranceMs);
+    EXPECT_NEAR(Ms(r, "fix_ms"), TruthMs(t, t.fix_us), kToleranceMs);
+    // The first epoch leaves one period (1 s) after the "OK".
+    EXPECT_NEAR(Ms(r, "first_nmea_ms"), 1000.0, kToleranceMs);
+    EXPECT_LE(Ms(r, "first_nmea_ms"), Ms(r, "first_snr_ms"));
+    EXPECT_LE(Ms(r, "first_snr_ms"), Ms(r, "first_2d_ms"));
+    EXPECT_LT(Ms(r, "first_2d_ms"), Ms(r, "first_3d_ms"));
+    // The default rule is the "$GPRMC" one, to the millisecond of the
+    // precise TTFF; the RMC of any talker is the same line; the 3D GSA and
+    // the first GGA with a quality come later, as the truth says.
+    EXPECT_EQ(r.at("fix_gprmc_ms"), r.at("fix_ms"));
+    EXPECT_EQ(r.at("fix_rmc_ms"), r.at("fix_ms"));
+    // (Within the one millisecond a stamp ending in exactly 500 us may round
+    // either way between "%.3f" seconds and whole milliseconds.)
+    EXPECT_NEAR(std::stod(r.at("ttff_precise_s")) * 1000, Ms(r, "fix_ms"), 1.0);
+    EXPECT_EQ(r.at("fix_gsa3d_ms"), r.at("first_3d_ms"));
+    EXPECT_NEAR(Ms(r, "fix_gga_ms"), TruthMs(t, t.first_3d_us), kToleranceMs);
+    EXPECT_EQ(r.at("fix_gns_ms"), "") << "the module sends no GNS";
+    // The fix epoch is 2D: three satellites in use, from its GSA after the
+    // fix line; four strong signals, strongest first, and their mean.
+    EXPECT_EQ(r.at("used_at_fix"), "3");
+    std::istringstream snr(r.at("snr_at_fix"));
+    std::vector<int> values;
+    for (int v; snr >> v;)
+      values.push_back(v);
+    ASSERT_EQ(values.size(), 4u) << r.at("snr_at_fix");
+    EXPECT_TRUE(std::is_sorted(values.rbegin(), values.rend())) << r.at("snr_at_fix");
+    EXPECT_GE(values.back(), 25) << "strong enough to be used";
+    char mean[16];
+    std::snprintf(mean, sizeof mean, "%.1f", (values[0] + values[1] + values[2] + values[3]) / 4.0);
+    EXPECT_EQ(r.at("snr_top4_mean_at_fix"), mean);
+    ASSERT_TRUE(t.fix_position);
+    EXPECT_NEAR(std::stod(r.at("lat_at_fix")), t.fix_position->lat_deg, 1e-6);
+    EXPECT_NEAR(std::stod(r.at("lon_at_fix")), t.fix_position->lon_deg, 1e-6);
+    EXPECT_EQ(r.at("alt_m_at_fix"), "") << "a 2D fix has no altitude";
+  }
+
+  // The signal file: an epoch a second from the first NMEA to the end of
+  // each capture; tracked before used, nothing used before the fix.
+  const std::string signal_path = out.csv_path.substr(0, out.csv_path.size() - 9) + "_signal.csv";
+  const std::vector<Row> epochs = ReadCsv(signal_path);
+  for (std::size_t run = 1; run <= 2; ++run) {
+    SCOPED_TRACE("signal of run " + std::to_string(run));
+    const double fix_ms = Ms(rows[run - 1], "fix_ms");
+    int count = 0;
+    bool tracked_before_used = false;
+    for (const Row& e : epochs) {
+      if (e.at("run") != std::to_string(run))
+        continue;
+      ++count;
+      const double ms = std::stod(e.at("ms"));
+      const int tracked = std::stoi(e.at("tracked")), used = std::stoi(e.at("used"));
+      if (ms < fix_ms - kToleranceMs) {
+        EXPECT_EQ(used, 0) << ms;
+        tracked_before_used = tracked_before_used || tracked > 0;
+      }
+      EXPECT_LE(used, tracked) << ms;
+    }
+    EXPECT_TRUE(tracked_before_used);
+    EXPECT_GE(count, static_cast<int>(fix_ms / 1000) + 8 - 1) << "an epoch a second";
+  }
+
+  // The summary: every phase reached by both runs.
+  const auto summary = nlohmann::json::parse(testsupport::ReadFile(out.summary_path));
+  const auto& timeline = summary.at("timeline");
+  for (const char* key : {"first_nmea", "first_snr", "first_2d", "first_3d", "fix", "fix_gprmc",
+                          "fix_rmc", "fix_gga", "fix_gsa3d"})
+    EXPECT_EQ(timeline.at(key).at("count"), 2) << key;
+  EXPECT_EQ(timeline.at("fix_gns").at("count"), 0);
+  EXPECT_TRUE(timeline.at("fix_gns").at("median_ms").is_null());
+  EXPECT_NEAR(timeline.at("fix").at("median_ms").get<double>(),
+              (Ms(rows[0], "fix_ms") + Ms(rows[1], "fix_ms")) / 2, 0.5);
+}
+
+TEST(TimelineOverSim, HotStartsMatchTheTruth) {
+  CheckTimeline(RESTART_HOT);
+}
+
+TEST(TimelineOverSim, ColdStartsMatchTheTruth) {
+  CheckTimeline(RESTART_COLD);
+}
+
+}  // namespace
