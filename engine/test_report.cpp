@@ -70,16 +70,17 @@ bool TestReport::Open(const std::string& base) {
   records_.clear();
   csv_path_ = base + "_runs.csv";
   summary_path_ = base + "_summary.json";
+  csv_header_ = std::string(
+                    "run,result,ttff_s,ttff_precise_s,restart_type,xtra,start_time,"
+                    "time_scale,reason") +
+                (fix_rules::IsDefault(fix_rule_) ? "" : ",fix_sentence") +
+                (reference_ ? ",fix_lat,fix_lon,fix_alt_m,error_m,error_3d_m" : "") +
+                (ChecksResets() ? ",reset_suspect" : "");
   csv_ = std::fopen(csv_path_.c_str(), "w");
   if (!csv_)
     return false;
   platform::TrackFile(csv_, csv_path_);
-  WriteLog(csv_,
-           std::string("run,result,ttff_s,ttff_precise_s,restart_type,xtra,start_time,time_scale,"
-                       "reason") +
-               (fix_rules::IsDefault(fix_rule_) ? "" : ",fix_sentence") +
-               (reference_ ? ",fix_lat,fix_lon,fix_alt_m,error_m,error_3d_m" : "") +
-               (ChecksResets() ? ",reset_suspect" : "") + "\n");
+  WriteLog(csv_, csv_header_ + "\n");
   return true;
 }
 
@@ -90,6 +91,7 @@ void TestReport::Close() {
 
 void TestReport::Add(const RunRecord& r) {
   records_.push_back(r);
+  last_row_.clear();
   if (csv_) {
     char buf[256];
     char precise[32] = "";
@@ -110,6 +112,7 @@ void TestReport::Add(const RunRecord& r) {
     if (ChecksResets())
       row += "," + r.reset_suspect;
     WriteLog(csv_, row + "\n");
+    last_row_ = row;
   }
   failures_ = 0;
   for (const auto& rec : records_)

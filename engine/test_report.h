@@ -88,8 +88,12 @@ class TestReport {
   bool WriteSummary(int failures, bool finished);
 
   const std::vector<RunRecord>& Records() const { return records_; }
+  const std::vector<std::pair<std::string, std::string>>& Identity() const { return identity_; }
   const std::string& CsvPath() const { return csv_path_; }
   const std::string& SummaryPath() const { return summary_path_; }
+  // The CSV's header line and the last run's row, without their newlines.
+  const std::string& CsvHeader() const { return csv_header_; }
+  const std::string& LastCsvRow() const { return last_row_; }
   // With "incomplete_files" when an open log lost a write.
   std::string SummaryJson(int failures, bool finished) const;
 
@@ -101,6 +105,7 @@ class TestReport {
 
   std::FILE* csv_ = nullptr;
   std::string csv_path_, summary_path_;
+  std::string csv_header_, last_row_;
   std::vector<RunRecord> records_;
   int failures_ = 0;
   double time_scale_ = 1.0;
