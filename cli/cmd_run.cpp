@@ -406,9 +406,9 @@ int RunCommand::Run() {
   if (const std::string where = store::ChooseStoreLocation(store_, g_side_settings.store);
       !store::IsNoStore(where)) {
     try {
-      sink = std::make_unique<store::StoreSink>(store::OpenStore(where),
-                                                use_sim ? "simulator" : at_port_,
-                                                [&host](const std::string& s) { host.Say(s); });
+      auto say = [&host](const std::string& s) { host.Say(s); };
+      sink = std::make_unique<store::StoreSink>(store::OpenStore(where, say),
+                                                use_sim ? "simulator" : at_port_, say);
       env.result_sink = sink.get();
     } catch (const std::exception& e) {
       host.Say(std::string("zuvek-cli: ") + e.what() +

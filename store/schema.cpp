@@ -18,11 +18,14 @@ const std::vector<std::vector<std::string>>& SchemaSteps() {
        "fix_lat DOUBLE PRECISION, fix_lon DOUBLE PRECISION, fix_alt_m DOUBLE PRECISION, "
        "reset_suspect TEXT NOT NULL, details TEXT NOT NULL, PRIMARY KEY (test_uuid, run))"},
       // 2: the test's CSV (so an import finds a test recorded live) and
-      // summary; the index of history queries.
+      // summary; the index of history queries; the spool's outbox.
       {"ALTER TABLE tests ADD COLUMN source TEXT NOT NULL DEFAULT ''",
        "ALTER TABLE tests ADD COLUMN summary TEXT NOT NULL DEFAULT ''",
        "CREATE INDEX tests_by_source ON tests (source)",
-       "CREATE INDEX tests_by_module ON tests (module, started_at)"},
+       "CREATE INDEX tests_by_module ON tests (module, started_at)",
+       // Rows a server has not confirmed yet (run 0: the test's row).
+       "CREATE TABLE outbox (server TEXT NOT NULL, test_uuid TEXT NOT NULL, run INTEGER NOT "
+       "NULL, PRIMARY KEY (server, test_uuid, run))"},
   };
   return steps;
 }

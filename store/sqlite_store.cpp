@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include "store/row_values.h"
 #include "store/schema.h"
 #include "store/sql_texts.h"
 
@@ -112,48 +113,110 @@ void SqliteStore::Migrate(int up_to_version) {
   }
 }
 
-void SqliteStore::PutTest(const TestRow& t) {
-  Statement s(db_, kPutTestSql);
+void SqliteStore::Write(const char* sql, const Values& values) {
+  Statement s(db_, sql);
   if (!s.Ok())
     Fail("cannot be written");
-  const std::string values[] = {t.test_uuid, t.module,   t.identity_json, t.firmware,
-                                t.profile,   t.fix_rule, t.restart_type};
-  int i = 1;
-  for (const std::string& v : values)
-    s.Text(i++, v);
-  s.Int(i++, t.xtra ? 1 : 0);
-  for (const std::string* v :
-       {&t.settings_json, &t.host, &t.tool_version, &t.started_at, &t.ended_at, &t.end_reason})
-    s.Text(i++, *v);
-  s.Int(i++, t.runs_planned);
-  s.Text(i++, t.source);
-  s.Text(i++, t.summary_json);
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (values[i])
+      s.Text(static_cast<int>(i + 1), *values[i]);
+  }
   if (s.Step() != SQLITE_DONE)
     Fail("cannot be written");
 }
 
-void SqliteStore::PutRun(const RunRow& r) {
-  Statement s(db_, kPutRunSql);
+std::vector<Values> SqliteStore::Read(const std::string& sql, const Values& values) {
+  Statement s(db_, sql.c_str());
   if (!s.Ok())
-    Fail("cannot be written");
-  s.Text(1, r.test_uuid);
-  s.Int(2, r.run);
-  s.Int(3, r.success ? 1 : 0);
-  s.Real(4, r.ttff_s);
-  s.Real(5, r.ttff_precise_s);
-  s.Text(6, r.restart_type);
-  s.Int(7, r.xtra ? 1 : 0);
-  s.Text(8, r.start_time);
-  s.Real(9, r.time_scale);
-  s.Text(10, r.reason);
-  s.Text(11, r.fix_sentence);
-  s.Real(12, r.fix_lat);
-  s.Real(13, r.fix_lon);
-  s.Real(14, r.fix_alt_m);
-  s.Text(15, r.reset_suspect);
-  s.Text(16, r.details_json);
-  if (s.Step() != SQLITE_DONE)
-    Fail("cannot be written");
+    Fail("cannot be read");
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (values[i])
+      s.Text(static_cast<int>(i + 1), *values[i]);
+  }
+  std::vector<Values> rows;
+  int rc;
+  while ((rc = s.Step()) == SQLITE_ROW) {
+    Values row;
+    for (int i = 0; i < sqlite3_column_count(s.get()); ++i) {
+      const unsigned char* text = sqlite3_column_text(s.get(), i);
+      row.push_back(text ? std::optional<std::string>(reinterpret_cast<const char*>(text))
+                         : std::nullopt);
+    }
+    rows.push_back(std::move(row));
+  }
+  if (rc != SQLITE_DONE)
+    Fail("cannot be read");
+  return rows;
+}
+
+void SqliteStore::PutTest(const TestRow& t) {
+  Write(kPutTestSql, TestValues(t));
+}
+
+void SqliteStore::PutRun(const RunRow& r) {
+  Write(kPutRunSql, RunValues(r));
+}
+
+namespace {
+constexpr const char* kOutboxSql =
+    "INSERT INTO outbox (server, test_uuid, run) VALUES ($1, $2, $3) ON CONFLICT DO NOTHING";
+}
+
+void SqliteStore::InTransaction(const std::function<void()>& writes) {
+  Execute("BEGIN IMMEDIATE");
+  try {
+    writes();
+    Execute("COMMIT");
+  } catch (...) {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
+}
+
+void SqliteStore::PutTestFor(const TestRow& t, const std::string& server) {
+  InTransaction([&] {
+    PutTest(t);
+    Write(kOutboxSql, {server, t.test_uuid, std::string("0")});
+  });
+}
+
+void SqliteStore::PutRunFor(const RunRow& r, const std::string& server) {
+  InTransaction([&] {
+    PutRun(r);
+    Write(kOutboxSql, {server, r.test_uuid, std::to_string(r.run)});
+  });
+}
+
+std::vector<std::pair<std::string, unsigned>> SqliteStore::Outbox(const std::string& server) {
+  std::vector<std::pair<std::string, unsigned>> entries;
+  // Tests before runs: a server takes no run of a test it lacks.
+  for (const Values& row : Read("SELECT test_uuid, run FROM outbox WHERE server = $1 ORDER BY run "
+                                "<> 0, rowid",
+                                {server}))
+    entries.emplace_back(*row[0], static_cast<unsigned>(std::stoul(*row[1])));
+  return entries;
+}
+
+TestRow SqliteStore::ReadTest(const std::string& uuid) {
+  const auto rows =
+      Read(std::string("SELECT ") + kTestColumns + " FROM tests WHERE test_uuid = $1", {uuid});
+  if (rows.empty())
+    Fail("has lost test " + uuid);
+  return TestFromValues(rows[0]);
+}
+
+RunRow SqliteStore::ReadRun(const std::string& uuid, unsigned run) {
+  const auto rows =
+      Read(std::string("SELECT ") + kRunColumns + " FROM runs WHERE test_uuid = $1 AND run = $2",
+           {uuid, std::to_string(run)});
+  if (rows.empty())
+    Fail("has lost run " + std::to_string(run) + " of test " + uuid);
+  return RunFromValues(rows[0]);
+}
+
+void SqliteStore::Sent(const std::string& server, const std::string& uuid, unsigned run) {
+  Write("DELETE FROM outbox WHERE server = $1 AND test_uuid = $2 AND run = $3",
+        {server, uuid, std::to_string(run)});
 }
 
 std::optional<std::string> SqliteStore::TestBySource(const std::string& source) {

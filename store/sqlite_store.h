@@ -3,9 +3,13 @@
 // leaves every committed run and nothing half-written.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "store/results_store.h"
+#include "store/row_values.h"
 
 struct sqlite3;
 
@@ -32,8 +36,20 @@ class SqliteStore : public ResultsStore {
   std::string QueryText(const std::string& sql);
   void Execute(const std::string& sql);
 
+  // The spool of a server: a row and its outbox entry in one transaction;
+  // the entries waiting (tests first), the rows back, an entry sent.
+  void PutTestFor(const TestRow& test, const std::string& server);
+  void PutRunFor(const RunRow& run, const std::string& server);
+  std::vector<std::pair<std::string, unsigned>> Outbox(const std::string& server);
+  TestRow ReadTest(const std::string& uuid);
+  RunRow ReadRun(const std::string& uuid, unsigned run);
+  void Sent(const std::string& server, const std::string& uuid, unsigned run);
+
  private:
   void Migrate(int up_to_version);
+  void Write(const char* sql, const Values& values);
+  std::vector<Values> Read(const std::string& sql, const Values& values);
+  void InTransaction(const std::function<void()>& writes);
   [[noreturn]] void Fail(const std::string& what) const;
 
   std::string path_;

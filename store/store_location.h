@@ -3,6 +3,7 @@
 // data folder.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -17,7 +18,9 @@ std::string DefaultStorePath();
 std::string ChooseStoreLocation(const std::string& option, const std::string& setting);
 bool IsNoStore(const std::string& location);
 bool IsServerLocation(const std::string& location);
-// Opens the store at a location (not "none"); throws StoreError.
-std::unique_ptr<ResultsStore> OpenStore(const std::string& location);
+// Opens the store at a location (not "none"); throws StoreError. A server
+// gets the default store as its spool; tell hears of its outages.
+std::unique_ptr<ResultsStore> OpenStore(const std::string& location,
+                                        std::function<void(const std::string&)> tell = {});
 
 }  // namespace store
