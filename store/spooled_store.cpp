@@ -9,9 +9,7 @@ SpooledStore::SpooledStore(const std::string& url, const std::string& spool_path
       spool_path_(spool_path),
       spool_(spool_path),
       tell_(std::move(tell)),
-      retry_(retry_s) {
-  TrySend();
-}
+      retry_(retry_s) {}
 
 SpooledStore::~SpooledStore() = default;
 
