@@ -1,27 +1,12 @@
 #include "store/store_sink.h"
 
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "engine/module_commands.h"
 #include "platform/host_name.h"
+#include "store/csv_fields.h"
 
 namespace store {
-
-namespace {
-
-std::vector<std::string> SplitCsv(const std::string& line) {
-  std::vector<std::string> fields;
-  std::stringstream in(line);
-  std::string field;
-  while (std::getline(in, field, ','))
-    fields.push_back(field);
-  if (!line.empty() && line.back() == ',')
-    fields.emplace_back();
-  return fields;
-}
-
-}  // namespace
 
 RunRow MakeRunRow(const std::string& test_uuid, const RunRecord& r, double time_scale,
                   const std::string& csv_header, const std::string& csv_row) {
@@ -58,7 +43,7 @@ RunRow MakeRunRow(const std::string& test_uuid, const RunRecord& r, double time_
                       {"fix_sentence", r.fix_sentence},
                       {"reset_suspect", r.reset_suspect}};
   nlohmann::json csv = nlohmann::json::object();
-  const std::vector<std::string> names = SplitCsv(csv_header), values = SplitCsv(csv_row);
+  const std::vector<std::string> names = CsvFields(csv_header), values = CsvFields(csv_row);
   for (std::size_t i = 0; i < names.size() && i < values.size(); ++i)
     csv[names[i]] = values[i];
   d["csv"] = csv;
