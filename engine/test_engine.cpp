@@ -285,6 +285,9 @@ void TestEngine::Run::Execute() {
       settings["limit_ttff_s"] = env_.verdict_limits->ttff_s;
     info.settings_json = settings.dump();
     env_.result_sink->OnTestStarted(info);
+    report_.SetRowListener(
+        [sink = env_.result_sink](const RunRecord& r, const std::string& header,
+                                  const std::string& row) { sink->OnRunRecorded(r, header, row); });
   }
 
   for (;;) {
@@ -442,9 +445,6 @@ void TestEngine::Run::Record(unsigned n, bool fix, double duration, double preci
   record.fix_position = fix_position;
   record.reset_suspect = reset_suspect;
   report_.Add(record);
-  if (env_.result_sink)
-    env_.result_sink->OnRunRecorded(report_.Records().back(), report_.CsvHeader(),
-                                    report_.LastCsvRow());
   if (env_.verdict_limits) {
     const stats::TtffStatistics s = report_.Statistics();
     const bool decided = s.verdict && s.verdict->Current() != stats::Verdict::kUndecided;

@@ -91,8 +91,7 @@ void TestReport::Close() {
 
 void TestReport::Add(const RunRecord& r) {
   records_.push_back(r);
-  last_row_.clear();
-  if (csv_) {
+  if (csv_ || row_listener_) {
     char buf[256];
     char precise[32] = "";
     if (r.success && r.ttff_precise_s >= 0) {
@@ -111,8 +110,11 @@ void TestReport::Add(const RunRecord& r) {
       row += PositionColumns(r, reference_->automatic ? std::nullopt : ReferencePosition());
     if (ChecksResets())
       row += "," + r.reset_suspect;
-    WriteLog(csv_, row + "\n");
-    last_row_ = row;
+    // The listener (a results store) first: what the CSV holds, it has.
+    if (row_listener_)
+      row_listener_(records_.back(), csv_header_, row);
+    if (csv_)
+      WriteLog(csv_, row + "\n");
   }
   failures_ = 0;
   for (const auto& rec : records_)

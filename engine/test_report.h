@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -91,9 +92,11 @@ class TestReport {
   const std::vector<std::pair<std::string, std::string>>& Identity() const { return identity_; }
   const std::string& CsvPath() const { return csv_path_; }
   const std::string& SummaryPath() const { return summary_path_; }
-  // The CSV's header line and the last run's row, without their newlines.
-  const std::string& CsvHeader() const { return csv_header_; }
-  const std::string& LastCsvRow() const { return last_row_; }
+  // Called by Add with the record, the CSV's header and the run's row
+  // (without newlines) just before the row is written, CSV file or not.
+  using RowListener =
+      std::function<void(const RunRecord&, const std::string& header, const std::string& row)>;
+  void SetRowListener(RowListener listener) { row_listener_ = std::move(listener); }
   // With "incomplete_files" when an open log lost a write.
   std::string SummaryJson(int failures, bool finished) const;
 
@@ -105,7 +108,8 @@ class TestReport {
 
   std::FILE* csv_ = nullptr;
   std::string csv_path_, summary_path_;
-  std::string csv_header_, last_row_;
+  std::string csv_header_;
+  RowListener row_listener_;
   std::vector<RunRecord> records_;
   int failures_ = 0;
   double time_scale_ = 1.0;

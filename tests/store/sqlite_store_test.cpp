@@ -176,7 +176,7 @@ TEST(CsvFields, SplitsQuotedFieldsAsRfc4180) {
   } cases[] = {
       {"1,SUCC,2.000,,Hot Start", {"1", "SUCC", "2.000", "", "Hot Start"}},
       {"3,FAIL,,", {"3", "FAIL", "", ""}},
-      {R"(2,SUCC,"fix in 1.01 s, faster than a cold start can be (10 s)")",
+      {R"x(2,SUCC,"fix in 1.01 s, faster than a cold start can be (10 s)")x",
        {"2", "SUCC", "fix in 1.01 s, faster than a cold start can be (10 s)"}},
       {R"("say ""hi""",x)", {"say \"hi\"", "x"}},
       {"a,b\r", {"a", "b"}},
