@@ -28,6 +28,8 @@
 #include "profiles/profile_loader.h"
 #include "sim/simulator.h"
 #include "stats/statistics_output.h"
+#include "store/store_location.h"
+#include "store/store_sink.h"
 
 namespace {
 
@@ -150,6 +152,10 @@ class RunCommand : public cli::Command {
         ->check(CLI::PositiveNumber);
     sub->add_flag("--stop-when-decided", stop_when_decided_,
                   "end the test after the run that decides the verdict (needs --limit-ttff)");
+    sub->add_option("--store", store_,
+                    "the results store every test and run is written to as well: a SQLite file, "
+                    "postgresql://... or none (default: zuvek.toml, else results.sqlite in the "
+                    "per-user data folder)");
     sub->add_flag("--json", json_, "print the summary as JSON on standard output");
     sub->add_flag("-q,--quiet", quiet_, "no progress, only the summary");
     sub->footer(
@@ -190,6 +196,7 @@ class RunCommand : public cli::Command {
   std::optional<std::string> reference_;
   std::optional<double> suspect_cold_, suspect_warm_;
   std::optional<double> limit_error_;
+  std::string store_;
   bool json_ = false, quiet_ = false;
   double limit_ttff_ = 0, yield_ = 0.95, confidence_ = 0.95, indifference_ = 0;
   CLI::Option* limit_option_ = nullptr;
@@ -393,6 +400,21 @@ int RunCommand::Run() {
   env.verdict_limits = limits;
   env.confidence = confidence_;
   env.stop_when_decided = stop_when_decided_;
+  // A store that cannot be opened costs the test nothing: a sentence, and
+  // the text logs as ever.
+  std::unique_ptr<store::StoreSink> sink;
+  if (const std::string where = store::ChooseStoreLocation(store_, g_side_settings.store);
+      !store::IsNoStore(where)) {
+    try {
+      auto say = [&host](const std::string& s) { host.Say(s); };
+      sink = std::make_unique<store::StoreSink>(store::OpenStore(where, say),
+                                                use_sim ? "simulator" : at_port_, say);
+      env.result_sink = sink.get();
+    } catch (const std::exception& e) {
+      host.Say(std::string("zuvek-cli: ") + e.what() +
+               "; the test goes on with its text logs only");
+    }
+  }
   TestEngine engine(std::move(env));
   engine.Start(Restart(), runs_);
   auto last_tick = std::chrono::steady_clock::now();

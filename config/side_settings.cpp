@@ -105,6 +105,10 @@ std::optional<std::string> ReferenceText(const std::string& text) {
   return std::string("must be \"LAT,LON[,ALT]\" in decimal degrees and metres, \"auto\" or \"\"");
 }
 
+std::optional<std::string> AnyText(const std::string&) {
+  return std::nullopt;
+}
+
 struct SideKey {
   const char* name;  // a dotted name goes into a table ("reference.lat")
   const char* help;  // the comment written above it
@@ -135,6 +139,10 @@ const SideKey kKeys[] = {
         "suspect_cold_s", "A cold start fixing faster than this many seconds is a reset suspect."),
     Key<Whole<&SideSettings::suspect_warm_s, 0, 3600>>(
         "suspect_warm_s", "A warm start fixing faster than this many seconds is a reset suspect."),
+    Key<Word<&SideSettings::store, &AnyText>>(
+        "store",
+        "The results store: a SQLite file, \"postgresql://...\" or \"none\"; \"\" is "
+        "results.sqlite in the per-user data folder."),
 };
 
 bool KnownKey(const std::string& dotted) {

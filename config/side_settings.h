@@ -35,6 +35,8 @@ struct SideSettings {
   // Cold and warm starts that fix faster than this are "reset suspect".
   unsigned suspect_cold_s = 10;
   unsigned suspect_warm_s = 5;
+  // The results store (store/store_location.h); empty: the per-user default.
+  std::string store;
 
   bool operator==(const SideSettings&) const = default;
 };

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include <nlohmann/json.hpp>
 #include "config/app_config.h"
 #include "engine/at_exchange.h"
 #include "engine/fix_detection.h"
@@ -273,6 +274,33 @@ void TestEngine::Run::Execute() {
   if (reconnect_s_ > 0)
     ctx_.port_lost = env_.port_lost;
   SetUpModule();
+  if (env_.result_sink) {
+    TestStartInfo info{p_.name,
+                       fix_rule_name_,
+                       e_.m_nRestartType,
+                       env_.host && env_.host->IsImportXtraChecked(),
+                       e_.m_nTimes,
+                       FormatTimestamp(env_.clock->Now()),
+                       report_.CsvPath(),
+                       env_.clock->Scale(),
+                       report_.Identity(),
+                       ""};
+    nlohmann::json settings = {{"timeout_s", g_config.GetTimeout()},
+                               {"interval_sleep_s", g_config.GetIntervalSleep()},
+                               {"uncertainty_ms", g_config.GetUncrtn()},
+                               {"xtra_command", g_config.GetImportXtraCmd()},
+                               {"reconnect_s", reconnect_s_},
+                               {"confidence", env_.confidence}};
+    if (env_.reference && !env_.reference->automatic)
+      settings["reference"] = {env_.reference->position.lat_deg, env_.reference->position.lon_deg};
+    if (env_.verdict_limits)
+      settings["limit_ttff_s"] = env_.verdict_limits->ttff_s;
+    info.settings_json = settings.dump();
+    env_.result_sink->OnTestStarted(info);
+    report_.SetRowListener(
+        [sink = env_.result_sink](const RunRecord& r, const std::string& header,
+                                  const std::string& row) { sink->OnRunRecorded(r, header, row); });
+  }
 
   for (;;) {
     const unsigned previous = counter++;
@@ -669,6 +697,9 @@ void TestEngine::Run::EndTest() {
     WriteStatistics(stats_, result_log_);
   }
   report_.WriteSummary(failures_, completed_);
+  if (env_.result_sink)
+    env_.result_sink->OnTestEnded(FormatTimestamp(env_.clock->Now()), end_reason_,
+                                  report_.SummaryJson(failures_, completed_));
   const std::vector<std::string> incomplete = platform::IncompleteOpenFiles();
   report_.Close();
   {

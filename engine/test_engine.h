@@ -19,6 +19,7 @@
 
 #include "engine/engine_host.h"
 #include "engine/reset_check.h"
+#include "engine/result_sink.h"
 #include "engine/results.h"
 #include "engine/run_logs.h"
 #include "engine/test_report.h"
@@ -66,6 +67,8 @@ struct EngineEnvironment {
   std::optional<stats::VerdictLimits> verdict_limits;
   double confidence = 0.95;
   bool stop_when_decided = false;
+  // Gets every test and recorded run as well (null: only the text logs).
+  ResultSink* result_sink = nullptr;
 };
 
 // How the last test ended, for hosts that report it.

@@ -82,16 +82,17 @@ bool TestReport::Open(const std::string& base) {
   records_.clear();
   csv_path_ = base + "_runs.csv";
   summary_path_ = base + "_summary.json";
+  csv_header_ = std::string(
+                    "run,result,ttff_s,ttff_precise_s,restart_type,xtra,start_time,"
+                    "time_scale,reason") +
+                (fix_rules::IsDefault(fix_rule_) ? "" : ",fix_sentence") +
+                (reference_ ? ",fix_lat,fix_lon,fix_alt_m,error_m,error_3d_m" : "") +
+                (ChecksResets() ? ",reset_suspect" : "") + TimelineHeader();
   csv_ = std::fopen(csv_path_.c_str(), "w");
   if (!csv_)
     return false;
   platform::TrackFile(csv_, csv_path_);
-  WriteLog(csv_,
-           std::string("run,result,ttff_s,ttff_precise_s,restart_type,xtra,start_time,time_scale,"
-                       "reason") +
-               (fix_rules::IsDefault(fix_rule_) ? "" : ",fix_sentence") +
-               (reference_ ? ",fix_lat,fix_lon,fix_alt_m,error_m,error_3d_m" : "") +
-               (ChecksResets() ? ",reset_suspect" : "") + TimelineHeader() + "\n");
+  WriteLog(csv_, csv_header_ + "\n");
   signal_path_ = base + "_signal.csv";
   signal_ = std::fopen(signal_path_.c_str(), "w");
   if (signal_) {
@@ -117,7 +118,7 @@ void TestReport::AddSignal(unsigned run, std::int64_t ms, const timeline::SkySam
 
 void TestReport::Add(const RunRecord& r) {
   records_.push_back(r);
-  if (csv_) {
+  if (csv_ || row_listener_) {
     char buf[256];
     char precise[32] = "";
     if (r.success && r.ttff_precise_s >= 0) {
@@ -136,7 +137,12 @@ void TestReport::Add(const RunRecord& r) {
       row += PositionColumns(r, reference_->automatic ? std::nullopt : ReferencePosition());
     if (ChecksResets())
       row += "," + CsvField(r.reset_suspect);
-    WriteLog(csv_, row + TimelineColumns(r.timeline) + "\n");
+    row += TimelineColumns(r.timeline);
+    // The listener (a results store) first: what the CSV holds, it has.
+    if (row_listener_)
+      row_listener_(records_.back(), csv_header_, row);
+    if (csv_)
+      WriteLog(csv_, row + "\n");
   }
   failures_ = 0;
   for (const auto& rec : records_)

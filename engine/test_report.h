@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -95,9 +96,15 @@ class TestReport {
   bool WriteSummary(int failures, bool finished);
 
   const std::vector<RunRecord>& Records() const { return records_; }
+  const std::vector<std::pair<std::string, std::string>>& Identity() const { return identity_; }
   const std::string& CsvPath() const { return csv_path_; }
   const std::string& SummaryPath() const { return summary_path_; }
   const std::string& SignalPath() const { return signal_path_; }
+  // Called by Add with the record, the CSV's header and the run's row
+  // (without newlines) just before the row is written, CSV file or not.
+  using RowListener =
+      std::function<void(const RunRecord&, const std::string& header, const std::string& row)>;
+  void SetRowListener(RowListener listener) { row_listener_ = std::move(listener); }
   // With "incomplete_files" when an open log lost a write.
   std::string SummaryJson(int failures, bool finished) const;
 
@@ -110,6 +117,8 @@ class TestReport {
   std::FILE* csv_ = nullptr;
   std::FILE* signal_ = nullptr;
   std::string csv_path_, summary_path_, signal_path_;
+  std::string csv_header_;
+  RowListener row_listener_;
   std::vector<RunRecord> records_;
   int failures_ = 0;
   double time_scale_ = 1.0;

@@ -19,12 +19,15 @@ struct CliInTempDir {
   TempDir dir;
   std::string exe = dir.file("zuvek-cli");
   CliInTempDir() { std::filesystem::copy_file(ZUVEK_CLI_PATH, exe); }
+  // The per-user data folder of the runs (their results store) is here too.
+  std::string StoreEnv() const { return "XDG_DATA_HOME=" + dir.file("share"); }
+  std::string StorePath() const { return dir.file("share") + "/zuvek/results.sqlite"; }
   void Settings(const std::string& text) const { std::ofstream(dir.file("zuvek.toml")) << text; }
   // `zuvek-cli <lead...> <args...>` in the folder (SIGINT at the end of a hung run).
   ProgramResult Run(const std::vector<std::string>& lead, std::vector<std::string> args) const {
     args.insert(args.begin(), lead.begin(), lead.end());
     args.insert(args.begin(), exe);
-    return RunProgram(args, dir.path().string(), {}, SIGINT, -1);
+    return RunProgram(args, dir.path().string(), {StoreEnv()}, SIGINT, -1);
   }
   // The first path printed that ends with `suffix` ("_summary.json").
   static std::string LogPath(const std::string& out, const std::string& suffix) {

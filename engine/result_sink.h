@@ -1,0 +1,33 @@
+// Where a test's records go besides its text logs (a results store). The
+// engine calls it from its worker thread right after the CSV row of a run
+// was written; a sink must not throw and should return quickly.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/test_report.h"
+
+struct TestStartInfo {
+  std::string profile, fix_rule;
+  int restart_type = 0;
+  bool xtra = false;
+  unsigned runs_planned = 0;
+  std::string started_at;  // local time, "yyyy-mm-dd hh:mm:ss"
+  std::string csv_path;
+  double time_scale = 1.0;
+  std::vector<std::pair<std::string, std::string>> identity;  // command, reply
+  std::string settings_json;
+};
+
+class ResultSink {
+ public:
+  virtual ~ResultSink() = default;
+  virtual void OnTestStarted(const TestStartInfo& info) = 0;
+  // The run's record and its CSV row with the CSV's header.
+  virtual void OnRunRecorded(const RunRecord& record, const std::string& csv_header,
+                             const std::string& csv_row) = 0;
+  virtual void OnTestEnded(const std::string& ended_at, const std::string& end_reason,
+                           const std::string& summary_json) = 0;
+};

@@ -1,0 +1,110 @@
+#include "store/pg_store.h"
+
+#include <pqxx/pqxx>
+
+#include "store/row_values.h"
+#include "store/schema.h"
+#include "store/sql_texts.h"
+
+namespace store {
+
+std::string ServerName(const std::string& url) {
+  const auto scheme = url.find("://");
+  const auto at = url.find('@');
+  if (scheme == std::string::npos || at == std::string::npos)
+    return url;
+  const auto colon = url.find(':', scheme + 3);
+  if (colon == std::string::npos || colon > at)
+    return url;
+  return url.substr(0, colon) + url.substr(at);
+}
+
+namespace {
+
+// Bounded waits: a server that went away fails a write within seconds.
+std::string WithTimeouts(const std::string& url) {
+  return url + (url.find('?') == std::string::npos ? "?" : "&") +
+         "connect_timeout=3&tcp_user_timeout=5000&keepalives_idle=5&keepalives_interval=2";
+}
+
+pqxx::result Exec(pqxx::transaction_base& w, const std::string& sql, const Values& values) {
+  std::vector<const char*> params;
+  for (const auto& v : values)
+    params.push_back(v ? v->c_str() : nullptr);
+  return w.exec_params(sql, pqxx::prepare::make_dynamic_params(params));
+}
+
+}  // namespace
+
+struct PgStore::Connection {
+  explicit Connection(const std::string& conninfo) : c(conninfo) {}
+  pqxx::connection c;
+};
+
+PgStore::PgStore(const std::string& url) : name_(ServerName(url)) {
+  try {
+    c_ = std::make_unique<Connection>(WithTimeouts(url));
+    pqxx::work w(c_->c);
+    w.exec("SELECT pg_advisory_xact_lock(1420661)");  // one tool migrates at a time
+    w.exec("CREATE TABLE IF NOT EXISTS zuvek_schema (version INTEGER NOT NULL)");
+    int version = w.exec("SELECT coalesce(max(version), 0) FROM zuvek_schema")[0][0].as<int>();
+    if (const std::string newer = NewerStoreSentence(name_, version, CurrentSchemaVersion());
+        !newer.empty())
+      throw StoreError(newer);
+    for (; version < CurrentSchemaVersion(); ++version) {
+      for (const std::string& sql : SchemaSteps()[static_cast<std::size_t>(version)])
+        w.exec(sql);
+      w.exec("DELETE FROM zuvek_schema");
+      w.exec("INSERT INTO zuvek_schema (version) VALUES (" + std::to_string(version + 1) + ")");
+    }
+    w.commit();
+  } catch (const StoreError&) {
+    throw;
+  } catch (const std::exception& e) {
+    std::string why;
+    for (const char c : std::string(e.what()))
+      if (c != '\n' && c != '\t')
+        why += c;
+      else if (!why.empty() && why.back() != ' ')
+        why += ' ';
+    while (!why.empty() && why.back() == ' ')
+      why.pop_back();
+    throw StoreError("the results server " + name_ + " cannot be used (" + why + ")");
+  }
+}
+
+PgStore::~PgStore() = default;
+
+void PgStore::PutTest(const TestRow& t) {
+  try {
+    pqxx::work w(c_->c);
+    Exec(w, kPutTestSql, TestValues(t));
+    w.commit();
+  } catch (const std::exception& e) {
+    throw StoreError("the results server " + name_ + " took no test (" + e.what() + ")");
+  }
+}
+
+void PgStore::PutRun(const RunRow& r) {
+  try {
+    pqxx::work w(c_->c);
+    Exec(w, kPutRunSql, RunValues(r));
+    w.commit();
+  } catch (const std::exception& e) {
+    throw StoreError("the results server " + name_ + " took no run (" + e.what() + ")");
+  }
+}
+
+std::optional<std::string> PgStore::TestBySource(const std::string& source) {
+  try {
+    pqxx::work w(c_->c);
+    const pqxx::result r = Exec(w, "SELECT test_uuid FROM tests WHERE source = $1", {source});
+    if (r.empty())
+      return std::nullopt;
+    return r[0][0].as<std::string>();
+  } catch (const std::exception& e) {
+    throw StoreError("the results server " + name_ + " cannot be read (" + e.what() + ")");
+  }
+}
+
+}  // namespace store

@@ -1,0 +1,178 @@
+// The results store on a real PostgreSQL server that stops and starts again
+// during a test: nothing lost, nothing doubled. Needs the server that
+// pg_virtualenv provides (scripts/test and .ci/run run the suite inside
+// one); without it every test here fails and says so.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <thread>
+
+#include "platform/host_name.h"
+#include "store/spooled_store.h"
+#include "tests/support/cli_in_temp_dir.h"
+
+using store::RunRow;
+using store::SpooledStore;
+using store::TestRow;
+
+namespace {
+
+std::string Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? v : "";
+}
+
+// The server of the environment, or "" (with a failure that says why).
+std::string ServerUrl() {
+  if (Env("PGPORT").empty() || Env("PGHOST").empty()) {
+    ADD_FAILURE() << "no PostgreSQL server: these tests need one; run them inside "
+                     "pg_virtualenv (as root: pg_virtualenv -- ctest --test-dir build/dev -L "
+                     "store_pg), which scripts/test and .ci/run do";
+    return "";
+  }
+  return "postgresql://" + Env("PGUSER") + ":" + Env("PGPASSWORD") + "@" + Env("PGHOST") + ":" +
+         Env("PGPORT") + "/" + Env("PGDATABASE");
+}
+
+std::string Shell(const std::string& command) {
+  std::string out;
+  if (FILE* p = popen(command.c_str(), "r")) {
+    char buf[512];
+    while (std::fgets(buf, sizeof buf, p))
+      out += buf;
+    pclose(p);
+  }
+  while (!out.empty() && (out.back() == '\n' || out.back() == ' '))
+    out.pop_back();
+  return out;
+}
+
+std::string Psql(const std::string& sql) {
+  return Shell("psql -XAtqc \"" + sql + "\" 2>&1");
+}
+
+// "pg_ctlcluster VERSION NAME" of the cluster on $PGPORT.
+std::string ClusterControl() {
+  std::stringstream lines(Shell("pg_lsclusters -h"));
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::stringstream f(line);
+    std::string version, name, port;
+    f >> version >> name >> port;
+    if (port == Env("PGPORT"))
+      return "pg_ctlcluster " + version + " " + name;
+  }
+  return "";
+}
+
+void Server(const std::string& action) {
+  const std::string control = ClusterControl();
+  ASSERT_FALSE(control.empty()) << "no cluster on port " << Env("PGPORT") << " in pg_lsclusters";
+  ASSERT_EQ(std::system(
+                (control + " " + action + (action == "stop" ? " -m fast" : "") + " >/dev/null 2>&1")
+                    .c_str()),
+            0)
+      << control << " " << action;
+}
+
+RunRow ARun(const std::string& uuid, unsigned n) {
+  RunRow r;
+  r.test_uuid = uuid;
+  r.run = n;
+  r.success = true;
+  r.ttff_s = 2.0 + n / 100.0;
+  r.restart_type = "Hot Start";
+  r.start_time = "2026-12-08 10:00:00";
+  r.details_json = "{}";
+  return r;
+}
+
+}  // namespace
+
+TEST(StorePg, ServerStopsAndStartsMidTestAndEveryRunArrivesOnce) {
+  const std::string url = ServerUrl();
+  if (url.empty())
+    return;
+  testsupport::CliInTempDir cli;
+  std::filesystem::create_directories(cli.dir.file("share") + "/zuvek");
+  const std::string uuid = platform::RandomUuid();
+  std::vector<std::string> told;
+  {
+    SpooledStore s(
+        url, cli.StorePath(), [&](const std::string& t) { told.push_back(t); }, 0.1);
+    TestRow t;
+    t.test_uuid = uuid;
+    t.module = "outage";
+    t.identity_json = t.settings_json = "{}";
+    t.restart_type = "Hot Start";
+    t.started_at = "2026-12-08 10:00:00";
+    s.PutTest(t);
+    for (unsigned n = 1; n <= 10; ++n)
+      s.PutRun(ARun(uuid, n));
+    EXPECT_EQ(s.Waiting(), 0u);
+    EXPECT_EQ(Psql("SELECT count(*) FROM runs WHERE test_uuid = '" + uuid + "'"), "10");
+
+    Server("stop");
+    for (unsigned n = 11; n <= 20; ++n)
+      s.PutRun(ARun(uuid, n));  // the test goes on
+    EXPECT_EQ(s.Waiting(), 10u);
+    ASSERT_FALSE(told.empty());
+    EXPECT_NE(told[0].find("wait in " + cli.StorePath()), std::string::npos) << told[0];
+    EXPECT_EQ(told.size(), 1u) << "one sentence for the outage";
+
+    Server("start");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    s.PutRun(ARun(uuid, 21));
+    EXPECT_EQ(s.Waiting(), 0u);
+    EXPECT_EQ(Psql("SELECT count(*) FROM runs WHERE test_uuid = '" + uuid + "'"), "21");
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_NE(told[1].find("is back"), std::string::npos) << told[1];
+
+    // Gone again until the program ends: the rest waits for store sync.
+    Server("stop");
+    for (unsigned n = 22; n <= 25; ++n)
+      s.PutRun(ARun(uuid, n));
+    t.ended_at = "2026-12-08 10:30:00";
+    t.end_reason = "completed";
+    s.PutTest(t);
+    EXPECT_EQ(s.Waiting(), 5u);
+  }
+  Server("start");
+  const testsupport::ProgramResult sync = cli.Run({"store", "sync"}, {"--store", url});
+  EXPECT_EQ(sync.code, 0) << sync.err;
+  EXPECT_NE(sync.out.find("sent 5 waiting rows"), std::string::npos) << sync.out;
+  const testsupport::ProgramResult again = cli.Run({"store", "sync"}, {"--store", url});
+  EXPECT_EQ(again.code, 0) << again.err;
+  EXPECT_NE(again.out.find("sent 0 waiting rows"), std::string::npos) << again.out;
+  EXPECT_EQ(Psql("SELECT count(*), count(DISTINCT run), min(run), max(run) FROM runs WHERE "
+                 "test_uuid = '" +
+                 uuid + "'"),
+            "25|25|1|25");
+  EXPECT_EQ(Psql("SELECT ended_at, end_reason FROM tests WHERE test_uuid = '" + uuid + "'"),
+            "2026-12-08 10:30:00|completed");
+}
+
+// zuvek-cli run against the simulator writes its test and runs to the
+// server; importing its day folder then adds nothing there.
+TEST(StorePg, RunAgainstTheSimulatorWritesToTheServerAndImportAddsNothing) {
+  const std::string url = ServerUrl();
+  if (url.empty())
+    return;
+  testsupport::CliInTempDir cli;
+  const testsupport::ProgramResult run = cli.Run(
+      {"run"}, {"--restart", "hot", "--runs", "3", "--time-scale", "100", "-q", "--store", url});
+  ASSERT_EQ(run.code, 0) << run.err;
+  const std::string csv = testsupport::CliInTempDir::LogPath(run.out, "_runs.csv");
+  const std::string where = "FROM runs JOIN tests USING (test_uuid) WHERE source = '" + csv + "'";
+  EXPECT_EQ(Psql("SELECT count(*) " + where), "3");
+  EXPECT_EQ(Psql("SELECT module, end_reason FROM tests WHERE source = '" + csv + "'"),
+            "simulator|completed");
+  const std::string day = std::filesystem::path(csv).parent_path().string();
+  const testsupport::ProgramResult import = cli.Run({"store", "import"}, {day, "--store", url});
+  EXPECT_EQ(import.code, 0) << import.err;
+  EXPECT_EQ(Psql("SELECT count(*) " + where), "3");
+  EXPECT_EQ(Psql("SELECT count(*) FROM tests WHERE source = '" + csv + "'"), "1");
+}
