@@ -264,6 +264,19 @@ std::string TestReport::SummaryJson(int failures, bool finished) const {
         {"p50", plain.median}, {"p67", plain.p67}, {"p95", plain.p95}};
   if (statistics.verdict)
     j["verdict"] = stats::VerdictJson(statistics);
+  if (conditions_) {
+    const TestConditions& c = *conditions_;
+    j["conditions"] = {{"restart_type", c.restart_type},
+                       {"xtra", c.xtra},
+                       {"timeout_s", c.timeout_s},
+                       {"runs_planned", c.runs_planned},
+                       {"fix_rule", c.fix_rule},
+                       {"profile", c.profile},
+                       {"time_scale", c.time_scale},
+                       {"tool_version", c.tool_version},
+                       {"host", c.host},
+                       {"started", c.started}};
+  }
   // Only when a log lost a write, so that a test without trouble writes the
   // same bytes as ever.
   const auto incomplete = platform::IncompleteOpenFiles();
