@@ -31,6 +31,14 @@ std::string ToSvg(const Picture& picture, const std::string& title) {
   const std::size_t attributes = text.find("viewBox");
   if (attributes != std::string::npos && attributes < text.find('>'))
     text.replace(0, attributes, size + " ");
+  // Inside HTML the namespaces are implied; without them the file names no
+  // address at all.
+  for (const char* xmlns :
+       {" xmlns=\"http://www.w3.org/2000/svg\"", " xmlns:xlink=\"http://www.w3.org/1999/xlink\""}) {
+    const std::size_t at = text.find(xmlns);
+    if (at != std::string::npos && at < text.find('>'))
+      text.erase(at, std::string(xmlns).size());
+  }
   return text;
 }
 

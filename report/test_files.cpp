@@ -46,18 +46,30 @@ std::optional<std::string> ReadWhole(const std::string& path, std::vector<std::s
   return text.str();
 }
 
+// Fields of a CSV line; a field in double quotes may hold commas ("" for a
+// quote), as RFC 4180 has it.
 std::vector<std::string> SplitFields(const std::string& line) {
-  std::vector<std::string> fields;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t comma = line.find(',', start);
-    fields.push_back(line.substr(start, comma == std::string::npos ? comma : comma - start));
-    if (comma == std::string::npos)
-      break;
-    start = comma + 1;
+  std::vector<std::string> fields(1);
+  bool quoted = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+        fields.back() += '"';
+        ++i;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        fields.back() += c;
+      }
+    } else if (c == '"' && fields.back().empty()) {
+      quoted = true;
+    } else if (c == ',') {
+      fields.emplace_back();
+    } else if (c != '\r' || i + 1 != line.size()) {
+      fields.back() += c;
+    }
   }
-  if (!fields.empty() && !fields.back().empty() && fields.back().back() == '\r')
-    fields.back().pop_back();
   return fields;
 }
 
