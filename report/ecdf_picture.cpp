@@ -23,10 +23,8 @@ Picture EcdfPicture(const std::vector<TestData>& tests, double width) {
   Picture picture;
   picture.size = QSizeF(width, 340);
   picture.paint = [&tests, width](QPainter& p) {
-    double x_max = 1;
     std::optional<double> limit, yield;
     for (const TestData& t : tests) {
-      x_max = std::max(x_max, TimeoutS(t));
       if (auto l = LimitTtffS(t))
         limit = std::max(limit.value_or(0), *l);
       const auto& v =
@@ -34,26 +32,27 @@ Picture EcdfPicture(const std::vector<TestData>& tests, double width) {
       if (v.is_object() && v.value("yield", nlohmann::json()).is_number())
         yield = v["yield"].get<double>();
     }
-    // Most tests fix far inside the time-out: the axis ends a little past
-    // the longest TTFF or the limit, and the time-out stands at its edge.
+    // The axis ends a little past the longest TTFF or the limit, or at the
+    // longest time-out of a test with timed-out runs, which stand there.
     double longest = 0;
-    bool censored = false;
+    std::vector<double> timeouts;  // of the tests with timed-out runs
     for (const TestData& t : tests)
       for (const stats::Observation& o : Observations(t)) {
         if (o.fixed)
           longest = std::max(longest, o.time_s);
-        censored = censored || !o.fixed;
+        else if (std::find(timeouts.begin(), timeouts.end(), o.time_s) == timeouts.end())
+          timeouts.push_back(o.time_s);
       }
-    const double timeout = x_max;
-    if (!censored)
-      x_max = std::max(longest, limit.value_or(0)) * 1.1;
+    double x_max = std::max(longest, limit.value_or(0)) * 1.1;
+    for (double t : timeouts)
+      x_max = std::max(x_max, t);
     x_max = std::max(x_max, 1.0);
     const PlotFrame frame(QRectF(0, 0, width, 340), 0, x_max * 1.02, 0, 1.0);
     frame.Draw(p, QStringLiteral("TTFF: share of the attempts fixed"), QStringLiteral("TTFF (s)"),
                QStringLiteral("attempts fixed"), true);
     p.setRenderHint(QPainter::Antialiasing, true);
-    if (censored)
-      DashedLine(p, frame.At(timeout, 0), frame.At(timeout, 1), QColor(0x66, 0x66, 0x66));
+    for (double t : timeouts)
+      DashedLine(p, frame.At(t, 0), frame.At(t, 1), QColor(0x66, 0x66, 0x66));
     if (limit)
       DashedLine(p, frame.At(*limit, 0), frame.At(*limit, 1), QColor(0xc0, 0x00, 0x00));
     if (yield)
@@ -71,13 +70,13 @@ Picture EcdfPicture(const std::vector<TestData>& tests, double width) {
       p.drawText(frame.At(0, *yield) + QPointF(4, -4),
                  QStringLiteral("yield %1 %").arg(*yield * 100, 0, 'g', 4));
     }
-    if (censored) {
-      p.setPen(QColor(0x44, 0x44, 0x44));
-      p.drawText(frame.At(timeout, 0) + QPointF(-52, -6), QStringLiteral("time-out"));
-    }
+    p.setPen(QColor(0x44, 0x44, 0x44));
+    for (double t : timeouts)
+      p.drawText(frame.At(t, 1) + QPointF(-52, 26), QStringLiteral("time-out"));
     double legend_y = frame.Area().bottom() - 10.0 - 16.0 * static_cast<double>(tests.size() - 1);
     for (std::size_t i = 0; i < tests.size(); ++i) {
       std::vector<stats::Observation> obs = Observations(tests[i]);
+      const double timeout = TimeoutS(tests[i]);
       std::sort(obs.begin(), obs.end(),
                 [](const auto& a, const auto& b) { return a.time_s < b.time_s; });
       const QColor color = SeriesColor(i);
