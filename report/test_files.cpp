@@ -1,5 +1,6 @@
 #include "report/test_files.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -87,7 +88,7 @@ std::optional<double> Number(const std::string& s) {
 class CsvTable {
  public:
   CsvTable(const std::string& text, const char* what, std::vector<std::string>& problems)
-      : in_(text), what_(what), problems_(problems) {
+      : text_(text), what_(what), problems_(problems) {
     std::string header;
     if (!NextLine(header)) {
       problems_.push_back(std::string("The ") + what_ + " is empty.");
@@ -130,15 +131,23 @@ class CsvTable {
 
  private:
   bool NextLine(std::string& line) {
-    while (std::getline(in_, line)) {
+    while (at_ < text_.size()) {
+      std::size_t end = text_.find('\n', at_);
+      if (end == std::string::npos)
+        end = text_.size();
+      const std::size_t start = at_;
+      at_ = end + 1;
       ++line_number_;
-      if (line.size() <= kMaxLine)
+      if (end - start <= kMaxLine) {
+        line.assign(text_, start, end - start);
         return true;
+      }
       ++long_lines_;
     }
     return false;
   }
-  std::istringstream in_;
+  const std::string& text_;
+  std::size_t at_ = 0;
   const char* what_;
   std::vector<std::string>& problems_;
   std::map<std::string, std::size_t> columns_;
@@ -205,6 +214,7 @@ std::vector<RunRow> ParseRunsCsv(const std::string& text, std::vector<std::strin
 
 std::vector<SignalRow> ParseSignalCsv(const std::string& text, std::vector<std::string>& problems) {
   std::vector<SignalRow> rows;
+  rows.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
   CsvTable csv(text, "signal CSV", problems);
   if (!csv.Has("run") || !csv.Has("ms")) {
     problems.push_back(
