@@ -66,7 +66,8 @@ std::string PercentileCell(const nlohmann::json& p) {
 // The statistics rows of one test, from its summary.
 std::vector<std::pair<std::string, std::string>> StatisticsRows(const TestData& t) {
   std::vector<std::pair<std::string, std::string>> rows;
-  const nlohmann::json& s = At(t.summary, "statistics");
+  const nlohmann::json statistics = StatisticsOf(t);
+  const nlohmann::json& s = statistics;
   const nlohmann::json& success = At(s, "success");
   if (success.is_object()) {
     rows.emplace_back("success", std::to_string(success.value("k", 0)) + " of " +

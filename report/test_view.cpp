@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "stats/statistics_output.h"
+#include "stats/ttff_statistics.h"
+
 namespace report {
 
 namespace {
@@ -78,6 +81,36 @@ std::vector<stats::Observation> Observations(const TestData& t) {
   return obs;
 }
 
+nlohmann::json StatisticsOf(const TestData& t) {
+  if (const nlohmann::json* s = Find(t.summary, {"statistics", "success"}); s && s->is_object())
+    return t.summary["statistics"];
+  std::vector<stats::RunOutcome> runs;
+  for (const RunRow& r : t.runs) {
+    using Kind = stats::RunOutcome::Kind;
+    const std::optional<double> ttff = RunTtffS(r);
+    runs.push_back({r.run,
+                    ttff                      ? Kind::kFixed
+                    : r.reason == "port lost" ? Kind::kInvalid
+                                              : Kind::kTimedOut,
+                    ttff.value_or(0.0)});
+  }
+  return stats::StatisticsJson(stats::ComputeTtffStatistics(runs, {TimeoutS(t), 0.95, {}}));
+}
+
+namespace {
+
+// "Cold Start" (the CSV's name) as the summary's "cold".
+std::string RestartName(std::string text) {
+  for (const char* name : {"Hot", "Cold", "Warm"})
+    if (text == std::string(name) + " Start") {
+      text = name;
+      text[0] = static_cast<char>(text[0] - 'A' + 'a');
+    }
+  return text;
+}
+
+}  // namespace
+
 std::vector<std::pair<std::string, std::string>> Conditions(const TestData& t) {
   std::vector<std::pair<std::string, std::string>> rows;
   const nlohmann::json& s = t.summary;
@@ -95,7 +128,7 @@ std::vector<std::pair<std::string, std::string>> Conditions(const TestData& t) {
       TextAt(s, {"conditions", "fix_rule"}).value_or(TextAt(s, {"fix_rule"}).value_or("gprmc")));
   std::string restart = TextAt(s, {"conditions", "restart_type"}).value_or("");
   if (restart.empty() && first)
-    restart = first->restart_type;
+    restart = RestartName(first->restart_type);
   rows.emplace_back("restart type", restart.empty() ? "unknown" : restart);
   std::optional<std::string> xtra = TextAt(s, {"conditions", "xtra"});
   if (!xtra && first && first->xtra)

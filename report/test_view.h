@@ -21,6 +21,9 @@ std::optional<double> RunTtffS(const RunRow& r);
 // The runs as attempts of the receiver: a fix, or censored at the time-out;
 // a lost port is no attempt and left out.
 std::vector<stats::Observation> Observations(const TestData& t);
+// The summary's "statistics", or, for a summary without them (an older
+// program's, or none), the same computed from the runs CSV.
+nlohmann::json StatisticsOf(const TestData& t);
 // The conditions of the test as (name, value) rows: module identity,
 // profile, fix rule, restart type, XTRA, time-out, runs, time scale (when
 // not 1), tool version, host, start.

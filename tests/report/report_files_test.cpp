@@ -128,9 +128,14 @@ TEST(ReportHtml, BundledTestsGiveASelfContainedReport) {
         "log-rank", "2026-12-08/11-00-00"})
     EXPECT_NE(html.find(report::Escape(text)), std::string::npos) << text;
   EXPECT_NE(html.find("<tr class=\"suspect\">"), std::string::npos);
-  // The older test's conditions come from its CSV.
+  // The older test's conditions and statistics come from its CSV.
+  EXPECT_NE(html.find("3 of 3 (100.0 %, CI 29.2\u2013100.0 %, Clopper-Pearson)"),
+            std::string::npos);
   const auto old = report::Conditions(tests[1]);
   EXPECT_NE(std::find(old.begin(), old.end(), std::pair<std::string, std::string>("XTRA", "yes")),
+            old.end());
+  EXPECT_NE(std::find(old.begin(), old.end(),
+                      std::pair<std::string, std::string>("restart type", "cold")),
             old.end());
   const std::vector<std::string> comparison = report::ComparisonSentences(tests);
   ASSERT_EQ(comparison.size(), 1u);
