@@ -105,6 +105,17 @@ std::vector<std::pair<std::string, std::string>> StatisticsRows(const TestData& 
     rows.emplace_back("sample stddev (N\u22121)", At(sd, "value").is_number()
                                                       ? Seconds(At(sd, "value")) + " s"
                                                       : std::string("n/a"));
+  // The summary's timeline: the median moment of each phase.
+  const nlohmann::json& timeline = At(t.summary, "timeline");
+  if (timeline.is_object()) {
+    std::string medians;
+    for (const char* phase : {"first_snr", "first_2d", "first_3d", "fix"}) {
+      const nlohmann::json& m = At(At(timeline, phase), "median_ms");
+      medians += std::string(medians.empty() ? "" : " / ") +
+                 (m.is_number() ? Fixed(m.get<double>() / 1000, 1) : std::string("\u2013"));
+    }
+    rows.emplace_back("median first satellite / 2D / 3D / fix (s)", medians);
+  }
   const nlohmann::json& suspects = At(t.summary, "reset_suspects");
   if (suspects.is_object())
     rows.emplace_back("reset suspects", std::to_string(suspects.value("count", 0)));
