@@ -167,6 +167,7 @@ void CZUVEKDlg::BuildMenu() {
                                       m_engine.SetFixRule(rule);
                                       m_hub.SetFixRule(rule);
                                     }});
+  m_report = new ReportMenu(m_pMenu, this);
   // The window system's own menu is out of reach here: the About box lives
   // in a Help menu instead.
   QMenu* help = m_pMenu->addMenu(QStringLiteral("Help"));
@@ -333,6 +334,7 @@ LRESULT CZUVEKDlg::OnTestFinished(WPARAM, LPARAM) {
   // Run needs open ports: a test that ends after Close leaves it off.
   SetEnabled(1011, m_hub.PortsOpen());
   SetEnabled(1010, false);
+  m_report->SetLastTest(m_engine.LastOutcome().csv_path);
   return 1;
 }
 

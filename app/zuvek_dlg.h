@@ -18,6 +18,7 @@
 #include "app/core/module_hub.h"
 #include "app/module_choice_menus.h"
 #include "app/qt/qt_dispatcher.h"
+#include "app/report_menu.h"
 #include "controls/chart.h"
 #include "controls/label.h"
 #include "engine/engine_host.h"
@@ -93,6 +94,7 @@ class CZUVEKDlg : public QDialog, public EngineHost {
   CChartContrl_columnar* Chart() const { return m_pChart.get(); }
   RunClockLabel* RunClock() const { return m_run_clock; }
   QMenuBar* MenuBar() const { return m_pMenu; }
+  ReportMenu* Report() const { return m_report; }
   // The Tools menu's choice of module profile and fix rule.
   ModuleChoiceMenus& ModuleChoice() const { return *m_choice; }
   const QIcon& Icon() const { return m_hIcon; }
@@ -127,6 +129,7 @@ class CZUVEKDlg : public QDialog, public EngineHost {
   std::string m_strStatus;
   QMenuBar* m_pMenu = nullptr;
   ModuleChoiceMenus* m_choice = nullptr;
+  ReportMenu* m_report = nullptr;
   QIcon m_hIcon;
   QWidget* m_client = nullptr;
   std::map<int, QWidget*> m_items;

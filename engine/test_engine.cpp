@@ -1,5 +1,7 @@
 #include "engine/test_engine.h"
 
+#include "platform/host_name.h"
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -13,6 +15,7 @@
 #include "engine/test_report.h"
 #include "fix_rules/registry.h"
 #include "platform/free_space.h"
+#include "platform/host_name.h"
 #include "stats/statistics_output.h"
 #include "timeline/run_timeline.h"
 
@@ -269,6 +272,23 @@ void TestEngine::Run::Execute() {
   report_.SetTimeScale(env_.clock->Scale());
   report_.SetStatisticsOptions(
       {static_cast<double>(g_config.GetTimeout()), env_.confidence, env_.verdict_limits});
+  {
+    static const char* const kRestartNames[] = {"hot", "cold", "warm"};
+    TestConditions c;
+    c.restart_type = e_.m_nRestartType >= 0 && e_.m_nRestartType <= 2
+                         ? kRestartNames[e_.m_nRestartType]
+                         : std::to_string(e_.m_nRestartType);
+    c.xtra = env_.host && env_.host->IsImportXtraChecked();
+    c.timeout_s = g_config.GetTimeout();
+    c.runs_planned = e_.m_nTimes;
+    c.fix_rule = fix_rule_name_;
+    c.profile = p_.name.empty() ? "default" : p_.name;
+    c.time_scale = env_.clock->Scale();
+    c.tool_version = ZUVEK_VERSION;
+    c.host = platform::HostName();
+    c.started = FormatTimestamp(env_.clock->Now());
+    report_.SetConditions(std::move(c));
+  }
   env_.at_queue->Clear();
   reconnect_s_ = env_.host ? env_.host->ReconnectSeconds() : 0;
   if (reconnect_s_ > 0)

@@ -301,6 +301,19 @@ std::string TestReport::SummaryJson(int failures, bool finished) const {
   for (const auto& rec : records_)
     timelines.push_back(rec.timeline);
   j["timeline"] = TimelineSummaryJson(timelines);
+  if (conditions_) {
+    const TestConditions& c = *conditions_;
+    j["conditions"] = {{"restart_type", c.restart_type},
+                       {"xtra", c.xtra},
+                       {"timeout_s", c.timeout_s},
+                       {"runs_planned", c.runs_planned},
+                       {"fix_rule", c.fix_rule},
+                       {"profile", c.profile},
+                       {"time_scale", c.time_scale},
+                       {"tool_version", c.tool_version},
+                       {"host", c.host},
+                       {"started", c.started}};
+  }
   // Only when a log lost a write, so that a test without trouble writes the
   // same bytes as ever.
   const auto incomplete = platform::IncompleteOpenFiles();

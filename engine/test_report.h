@@ -36,6 +36,17 @@ struct RunRecord {
   timeline::TimelineRecord timeline;
 };
 
+// The conditions of a test, in the summary's "conditions" (always).
+struct TestConditions {
+  std::string restart_type;  // "hot", "cold" or "warm"
+  bool xtra = false;
+  double timeout_s = 0;
+  unsigned runs_planned = 0;
+  std::string fix_rule, profile;
+  double time_scale = 1;
+  std::string tool_version, host, started;  // started: "yyyy-mm-dd hh:mm:ss"
+};
+
 struct SeriesStatistics {
   std::size_t count = 0;
   double mean = 0, median = 0, p67 = 0, p95 = 0, min = 0, max = 0, stddev = 0;
@@ -78,6 +89,7 @@ class TestReport {
   // "statistics" and "verdict" (the latter only with limits).
   void SetStatisticsOptions(const stats::StatisticsOptions& options) { stats_options_ = options; }
   stats::TtffStatistics Statistics() const;
+  void SetConditions(TestConditions conditions) { conditions_ = std::move(conditions); }
   // Appends the run's CSV row (flushed) and rewrites the summary.
   void Add(const RunRecord& record);
   // One epoch of run n's sky, ms after its start's "OK": a row of
@@ -129,4 +141,5 @@ class TestReport {
   int restart_type_ = 0;
   std::vector<GeoPosition> captured_;  // every run's positions after its fix
   stats::StatisticsOptions stats_options_;
+  std::optional<TestConditions> conditions_;
 };

@@ -94,7 +94,8 @@ class ZuvekRunTest : public QObject {
     QVERIFY(bench.Start());
     bench.Button(1008)->click();  // "Define"
     bench.dlg->ItemAs<QLineEdit>(1009)->setText(QStringLiteral(" 2"));
-    bench.Button(1011)->click();  // Run
+    QVERIFY(!bench.dlg->Report()->Entry()->isEnabled());  // no test yet
+    bench.Button(1011)->click();                          // Run
     for (int id : kSetupIds)
       QVERIFY(!bench.Enabled(id));
     QTRY_VERIFY_WITH_TIMEOUT(bench.Enabled(1010), 5000);  // started: Stop on, Run off
@@ -109,6 +110,7 @@ class ZuvekRunTest : public QObject {
     QVERIFY(!bench.Enabled(1010));
     for (int id : kSetupIds)
       QVERIFY(bench.Enabled(id));
+    QVERIFY(bench.dlg->Report()->Entry()->isEnabled());  // the report of this test
     QCOMPARE(bench.Rows(), 2);
     QCOMPARE(bench.Cell(0, 0), QStringLiteral("2"));
     QCOMPARE(bench.Cell(1, 0), QStringLiteral("1"));

@@ -1,0 +1,23 @@
+// One self-contained HTML file for one or more tests: conditions, verdict
+// and statistics side by side, the pictures as inline SVG, the comparison
+// of the tests' TTFFs in words, and every run with its flags. No script,
+// no external style sheet, font or picture: it opens the same offline.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "report/test_files.h"
+
+namespace report {
+
+// The sentences comparing each test after the first with the first one
+// ("B is slower than A; ..."); empty for a single test.
+std::vector<std::string> ComparisonSentences(const std::vector<TestData>& tests);
+
+std::string HtmlReport(const std::vector<TestData>& tests);
+
+// "&amp;" for "&" and so on.
+std::string Escape(const std::string& text);
+
+}  // namespace report

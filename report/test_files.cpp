@@ -1,0 +1,308 @@
+#include "report/test_files.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace report {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kSuffixes[] = {"_runs.csv",   "_summary.json", "_result_log.txt",
+                                     "_signal.csv", "_at_log.txt",   "_nmea_log.txt",
+                                     "_report.html"};
+// Longer lines are no line of ours (a broken or foreign file).
+constexpr std::size_t kMaxLine = 64 * 1024;
+constexpr std::uintmax_t kMaxFile = 512ull * 1024 * 1024;
+
+bool EndsWith(const std::string& s, const std::string& tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+std::string Existing(const std::string& path) {
+  std::error_code ec;
+  return fs::is_regular_file(path, ec) ? path : std::string();
+}
+
+std::optional<std::string> ReadWhole(const std::string& path, std::vector<std::string>& problems) {
+  std::error_code ec;
+  const std::uintmax_t size = fs::file_size(path, ec);
+  if (ec || size > kMaxFile) {
+    problems.push_back(path + " cannot be read (" + (ec ? ec.message() : "larger than 512 MB") +
+                       "); the report leaves it out.");
+    return std::nullopt;
+  }
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (!in && !in.eof()) {
+    problems.push_back(path + " cannot be read; the report leaves it out.");
+    return std::nullopt;
+  }
+  return text.str();
+}
+
+// Fields of a CSV line; a field in double quotes may hold commas ("" for a
+// quote), as RFC 4180 has it.
+std::vector<std::string> SplitFields(const std::string& line) {
+  std::vector<std::string> fields(1);
+  bool quoted = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+        fields.back() += '"';
+        ++i;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        fields.back() += c;
+      }
+    } else if (c == '"' && fields.back().empty()) {
+      quoted = true;
+    } else if (c == ',') {
+      fields.emplace_back();
+    } else if (c != '\r' || i + 1 != line.size()) {
+      fields.back() += c;
+    }
+  }
+  return fields;
+}
+
+std::optional<double> Number(const std::string& s) {
+  if (s.empty())
+    return std::nullopt;
+  double v = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (ec != std::errc() || end != s.data() + s.size() || !std::isfinite(v))
+    return std::nullopt;
+  return v;
+}
+
+// A CSV read line by line, its columns by name.
+class CsvTable {
+ public:
+  CsvTable(const std::string& text, const char* what, std::vector<std::string>& problems)
+      : text_(text), what_(what), problems_(problems) {
+    std::string header;
+    if (!NextLine(header)) {
+      problems_.push_back(std::string("The ") + what_ + " is empty.");
+      return;
+    }
+    const std::vector<std::string> names = SplitFields(header);
+    for (std::size_t i = 0; i < names.size(); ++i)
+      columns_[names[i]] = i;
+  }
+  bool Has(const std::string& name) const { return columns_.count(name) > 0; }
+  bool Next() {
+    while (NextLine(line_)) {
+      if (line_.empty() || line_ == "\r")
+        continue;
+      fields_ = SplitFields(line_);
+      return true;
+    }
+    return false;
+  }
+  std::string Text(const std::string& name) const {
+    const auto it = columns_.find(name);
+    return it != columns_.end() && it->second < fields_.size() ? fields_[it->second] : "";
+  }
+  std::optional<double> Value(const std::string& name) {
+    const std::string text = Text(name);
+    const std::optional<double> v = Number(text);
+    if (!v && !text.empty())
+      ++bad_numbers_;
+    return v;
+  }
+  std::size_t LineNumber() const { return line_number_; }
+  void Finish() {
+    if (bad_numbers_ > 0)
+      problems_.push_back("The " + std::string(what_) + " has " + std::to_string(bad_numbers_) +
+                          " value(s) that are no numbers; the report leaves them empty.");
+    if (long_lines_ > 0)
+      problems_.push_back("The " + std::string(what_) + " has " + std::to_string(long_lines_) +
+                          " overlong line(s); the report skips them.");
+  }
+
+ private:
+  bool NextLine(std::string& line) {
+    while (at_ < text_.size()) {
+      std::size_t end = text_.find('\n', at_);
+      if (end == std::string::npos)
+        end = text_.size();
+      const std::size_t start = at_;
+      at_ = end + 1;
+      ++line_number_;
+      if (end - start <= kMaxLine) {
+        line.assign(text_, start, end - start);
+        return true;
+      }
+      ++long_lines_;
+    }
+    return false;
+  }
+  const std::string& text_;
+  std::size_t at_ = 0;
+  const char* what_;
+  std::vector<std::string>& problems_;
+  std::map<std::string, std::size_t> columns_;
+  std::string line_;
+  std::vector<std::string> fields_;
+  std::size_t line_number_ = 0, bad_numbers_ = 0, long_lines_ = 0;
+};
+
+}  // namespace
+
+std::vector<RunRow> ParseRunsCsv(const std::string& text, std::vector<std::string>& problems) {
+  std::vector<RunRow> rows;
+  CsvTable csv(text, "runs CSV", problems);
+  if (!csv.Has("run") || !csv.Has("result")) {
+    problems.push_back(
+        "The runs CSV has no \"run\" and \"result\" columns; it is no runs file "
+        "of this program, and the report shows no runs from it.");
+    return rows;
+  }
+  std::size_t skipped = 0;
+  while (csv.Next()) {
+    RunRow r;
+    const std::optional<double> run = csv.Value("run");
+    const std::string result = csv.Text("result");
+    if (!run || *run < 0 || *run > 1e9 || (result != "SUCC" && result != "FAIL")) {
+      ++skipped;  // a truncated last line, or a foreign one
+      continue;
+    }
+    r.run = static_cast<unsigned>(*run);
+    r.success = result == "SUCC";
+    r.ttff_s = csv.Value("ttff_s");
+    r.ttff_precise_s = csv.Value("ttff_precise_s");
+    r.restart_type = csv.Text("restart_type");
+    if (csv.Has("xtra"))
+      r.xtra = csv.Text("xtra") == "1";
+    r.start_time = csv.Text("start_time");
+    r.time_scale = csv.Value("time_scale");
+    r.reason = csv.Text("reason");
+    r.fix_sentence = csv.Text("fix_sentence");
+    r.reset_suspect = csv.Text("reset_suspect");
+    r.error_m = csv.Value("error_m");
+    r.error_3d_m = csv.Value("error_3d_m");
+    r.first_nmea_ms = csv.Value("first_nmea_ms");
+    r.first_snr_ms = csv.Value("first_snr_ms");
+    r.first_2d_ms = csv.Value("first_2d_ms");
+    r.first_3d_ms = csv.Value("first_3d_ms");
+    r.fix_ms = csv.Value("fix_ms");
+    r.used_at_fix = csv.Value("used_at_fix");
+    r.snr_at_fix = csv.Text("snr_at_fix");
+    r.snr_top4_mean_at_fix = csv.Value("snr_top4_mean_at_fix");
+    if (r.success && !r.ttff_s) {
+      ++skipped;
+      continue;
+    }
+    rows.push_back(std::move(r));
+  }
+  if (skipped > 0)
+    problems.push_back("The runs CSV has " + std::to_string(skipped) +
+                       " line(s) that are no complete run (a cut-off file?); the report skips "
+                       "them.");
+  csv.Finish();
+  return rows;
+}
+
+std::vector<SignalRow> ParseSignalCsv(const std::string& text, std::vector<std::string>& problems) {
+  std::vector<SignalRow> rows;
+  rows.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
+  CsvTable csv(text, "signal CSV", problems);
+  if (!csv.Has("run") || !csv.Has("ms")) {
+    problems.push_back(
+        "The signal CSV has no \"run\" and \"ms\" columns; the report shows no "
+        "S/N from it.");
+    return rows;
+  }
+  std::size_t skipped = 0;
+  static const char* const kSnr[] = {"snr1", "snr2", "snr3", "snr4"};
+  while (csv.Next()) {
+    const std::optional<double> run = csv.Value("run"), ms = csv.Value("ms");
+    if (!run || !ms || *run < 0 || *run > 1e9) {
+      ++skipped;
+      continue;
+    }
+    SignalRow r;
+    r.run = static_cast<unsigned>(*run);
+    r.ms = *ms;
+    r.tracked = static_cast<int>(csv.Value("tracked").value_or(0));
+    r.used = static_cast<int>(csv.Value("used").value_or(0));
+    for (int i = 0; i < 4; ++i)
+      r.snr[static_cast<std::size_t>(i)] = csv.Value(kSnr[i]);
+    rows.push_back(r);
+  }
+  if (skipped > 0)
+    problems.push_back("The signal CSV has " + std::to_string(skipped) +
+                       " line(s) without a run and a time; the report skips them.");
+  csv.Finish();
+  return rows;
+}
+
+std::optional<TestFiles> FindTestFiles(const std::string& given,
+                                       const std::vector<std::string>& search_dirs,
+                                       std::string& problem) {
+  std::string stem = given;
+  for (const char* suffix : kSuffixes) {
+    if (EndsWith(stem, suffix)) {
+      stem.resize(stem.size() - std::string(suffix).size());
+      break;
+    }
+  }
+  std::vector<std::string> candidates = {stem};
+  if (!fs::path(stem).is_absolute())
+    for (const std::string& dir : search_dirs)
+      candidates.push_back(dir + stem);
+  for (const std::string& base : candidates) {
+    TestFiles f;
+    f.stem = base;
+    f.runs_csv = Existing(base + "_runs.csv");
+    f.summary_json = Existing(base + "_summary.json");
+    if (f.runs_csv.empty() && f.summary_json.empty())
+      continue;
+    f.result_log = Existing(base + "_result_log.txt");
+    f.signal_csv = Existing(base + "_signal.csv");
+    const fs::path p(base);
+    f.label = p.parent_path().filename().empty()
+                  ? p.filename().string()
+                  : (p.parent_path().filename() / p.filename()).string();
+    return f;
+  }
+  problem = "No test found for \"" + given +
+            "\": give the path of one of its files or its stem "
+            "DAY/hh-mm-ss (such as 2026-12-08/09-52-35), from the folder that holds the day "
+            "folders.";
+  return std::nullopt;
+}
+
+TestData ReadTest(const TestFiles& files) {
+  TestData d;
+  d.files = files;
+  if (!files.runs_csv.empty())
+    if (const auto text = ReadWhole(files.runs_csv, d.problems))
+      d.runs = ParseRunsCsv(*text, d.problems);
+  if (!files.summary_json.empty()) {
+    if (const auto text = ReadWhole(files.summary_json, d.problems)) {
+      d.summary = nlohmann::json::parse(*text, nullptr, false);
+      if (d.summary.is_discarded() || !d.summary.is_object()) {
+        d.summary = nullptr;
+        d.problems.push_back(files.summary_json +
+                             " is no complete JSON summary (cut off?); the report shows the "
+                             "runs without it.");
+      }
+    }
+  }
+  if (!files.signal_csv.empty())
+    if (const auto text = ReadWhole(files.signal_csv, d.problems))
+      d.signal = ParseSignalCsv(*text, d.problems);
+  return d;
+}
+
+}  // namespace report

@@ -1,0 +1,158 @@
+#include "report/test_view.h"
+
+#include <cstdio>
+
+#include "stats/statistics_output.h"
+#include "stats/ttff_statistics.h"
+
+namespace report {
+
+namespace {
+
+const nlohmann::json* Find(const nlohmann::json& j, std::initializer_list<const char*> path) {
+  const nlohmann::json* at = &j;
+  for (const char* key : path) {
+    if (!at->is_object())
+      return nullptr;
+    const auto it = at->find(key);
+    if (it == at->end())
+      return nullptr;
+    at = &*it;
+  }
+  return at;
+}
+
+std::optional<double> NumberAt(const nlohmann::json& j, std::initializer_list<const char*> path) {
+  const nlohmann::json* v = Find(j, path);
+  return v && v->is_number() ? std::optional<double>(v->get<double>()) : std::nullopt;
+}
+
+std::optional<std::string> TextAt(const nlohmann::json& j,
+                                  std::initializer_list<const char*> path) {
+  const nlohmann::json* v = Find(j, path);
+  if (!v)
+    return std::nullopt;
+  if (v->is_string())
+    return v->get<std::string>();
+  if (v->is_boolean())
+    return v->get<bool>() ? "yes" : "no";
+  if (v->is_number())
+    return v->dump();
+  return std::nullopt;
+}
+
+std::string Compact(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", v);
+  return text;
+}
+
+}  // namespace
+
+double TimeoutS(const TestData& t) {
+  if (auto v = NumberAt(t.summary, {"conditions", "timeout_s"}))
+    return *v;
+  if (auto v = NumberAt(t.summary, {"statistics", "ttff_km_s", "censored_at"}))
+    return *v;
+  return 200;  // the program's default time-out
+}
+
+std::optional<double> LimitTtffS(const TestData& t) {
+  return NumberAt(t.summary, {"verdict", "limit_ttff_s"});
+}
+
+std::optional<double> RunTtffS(const RunRow& r) {
+  if (!r.success)
+    return std::nullopt;
+  return r.ttff_s ? r.ttff_s : r.ttff_precise_s;
+}
+
+std::vector<stats::Observation> Observations(const TestData& t) {
+  std::vector<stats::Observation> obs;
+  const double timeout = TimeoutS(t);
+  for (const RunRow& r : t.runs) {
+    if (r.reason == "port lost")
+      continue;
+    if (const auto ttff = RunTtffS(r))
+      obs.push_back({*ttff, true});
+    else
+      obs.push_back({timeout, false});
+  }
+  return obs;
+}
+
+nlohmann::json StatisticsOf(const TestData& t) {
+  if (const nlohmann::json* s = Find(t.summary, {"statistics", "success"}); s && s->is_object())
+    return t.summary["statistics"];
+  std::vector<stats::RunOutcome> runs;
+  for (const RunRow& r : t.runs) {
+    using Kind = stats::RunOutcome::Kind;
+    const std::optional<double> ttff = RunTtffS(r);
+    runs.push_back({r.run,
+                    ttff                      ? Kind::kFixed
+                    : r.reason == "port lost" ? Kind::kInvalid
+                                              : Kind::kTimedOut,
+                    ttff.value_or(0.0)});
+  }
+  return stats::StatisticsJson(stats::ComputeTtffStatistics(runs, {TimeoutS(t), 0.95, {}}));
+}
+
+namespace {
+
+// "Cold Start" (the CSV's name) as the summary's "cold".
+std::string RestartName(std::string text) {
+  for (const char* name : {"Hot", "Cold", "Warm"})
+    if (text == std::string(name) + " Start") {
+      text = name;
+      text[0] = static_cast<char>(text[0] - 'A' + 'a');
+    }
+  return text;
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> Conditions(const TestData& t) {
+  std::vector<std::pair<std::string, std::string>> rows;
+  const nlohmann::json& s = t.summary;
+  const RunRow* first = t.runs.empty() ? nullptr : &t.runs.front();
+  if (const nlohmann::json* module = Find(s, {"module"}); module && module->is_object())
+    for (const auto& [command, reply] : module->items())
+      rows.emplace_back("module " + command, reply.is_string() && !reply.get<std::string>().empty()
+                                                 ? reply.get<std::string>()
+                                                 : std::string("(no answer)"));
+  rows.emplace_back(
+      "profile",
+      TextAt(s, {"conditions", "profile"}).value_or(TextAt(s, {"profile"}).value_or("default")));
+  rows.emplace_back(
+      "fix rule",
+      TextAt(s, {"conditions", "fix_rule"}).value_or(TextAt(s, {"fix_rule"}).value_or("gprmc")));
+  std::string restart = TextAt(s, {"conditions", "restart_type"}).value_or("");
+  if (restart.empty() && first)
+    restart = RestartName(first->restart_type);
+  rows.emplace_back("restart type", restart.empty() ? "unknown" : restart);
+  std::optional<std::string> xtra = TextAt(s, {"conditions", "xtra"});
+  if (!xtra && first && first->xtra)
+    xtra = *first->xtra ? "yes" : "no";
+  rows.emplace_back("XTRA", xtra.value_or("unknown"));
+  rows.emplace_back("time-out", Compact(TimeoutS(t)) + " s");
+  std::string runs = std::to_string(t.runs.size()) + " recorded";
+  if (auto planned = NumberAt(s, {"conditions", "runs_planned"}))
+    runs += " of " + Compact(*planned) + " planned";
+  rows.emplace_back("runs", runs);
+  std::optional<double> scale = NumberAt(s, {"conditions", "time_scale"});
+  if (!scale)
+    scale = NumberAt(s, {"time_scale"});
+  if (!scale && first)
+    scale = first->time_scale;
+  if (scale && *scale != 1)
+    rows.emplace_back("time scale", Compact(*scale) + " (simulator clock)");
+  for (const auto& [key, name] : {std::pair{"tool_version", "tool version"},
+                                  std::pair{"host", "host"}, std::pair{"started", "started"}})
+    if (auto v = TextAt(s, {"conditions", key}))
+      rows.emplace_back(name, *v);
+  if (!Find(s, {"conditions", "started"}) && first && !first->start_time.empty())
+    rows.emplace_back("started", first->start_time);
+  return rows;
+}
+
+}  // namespace report

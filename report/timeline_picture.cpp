@@ -1,0 +1,79 @@
+#include <algorithm>
+
+#include "report/pictures.h"
+#include "report/plot_frame.h"
+#include "report/test_view.h"
+
+namespace report {
+
+namespace {
+
+struct Mark {
+  const char* name;
+  QColor color;
+};
+
+const Mark kMarks[] = {{"first satellite", QColor(0x1f, 0x77, 0xb4)},
+                       {"2D", QColor(0xff, 0x7f, 0x0e)},
+                       {"3D", QColor(0x2c, 0xa0, 0x2c)},
+                       {"fix", QColor(0x00, 0x00, 0x00)}};
+
+}  // namespace
+
+Picture TimelinePicture(const TestData& test, std::size_t series, double width) {
+  const std::size_t n = std::max<std::size_t>(test.runs.size(), 1);
+  const double row = std::clamp(420.0 / static_cast<double>(n), 1.5, 14.0);
+  const double height = 112 + row * static_cast<double>(n);
+  Picture picture;
+  picture.size = QSizeF(width, height);
+  picture.paint = [&test, series, width, height, row](QPainter& p) {
+    const double timeout = TimeoutS(test);
+    double x_max = 1;
+    for (const RunRow& r : test.runs) {
+      const double end = r.fix_ms ? *r.fix_ms / 1000 : RunTtffS(r).value_or(timeout);
+      x_max = std::max(x_max, end);
+    }
+    const double rows = static_cast<double>(std::max<std::size_t>(test.runs.size(), 1));
+    p.fillRect(QRectF(0, 0, width, height), Qt::white);
+    const PlotFrame frame(QRectF(0, 0, width, height - 22), 0, x_max * 1.05, rows + 0.5, 0.5);
+    frame.Draw(p, QStringLiteral("Runs of %1").arg(QString::fromStdString(test.files.label)),
+               QStringLiteral("seconds after the start's OK"), QStringLiteral("run"));
+    const QColor bar = SeriesColor(series).lighter(170);
+    for (std::size_t i = 0; i < test.runs.size(); ++i) {
+      const RunRow& r = test.runs[i];
+      const double y = frame.Y(static_cast<double>(i + 1));
+      const std::optional<double> fix =
+          r.fix_ms ? std::optional<double>(*r.fix_ms / 1000) : RunTtffS(r);
+      const double end = fix.value_or(r.reason == "port lost" ? 0 : timeout);
+      p.fillRect(QRectF(frame.X(0), y - row * 0.4, frame.X(end) - frame.X(0), row * 0.8),
+                 fix ? bar : QColor(0xdd, 0xdd, 0xdd));
+      if (!r.reset_suspect.empty())
+        p.fillRect(QRectF(frame.X(0) - 6, y - row * 0.4, 4, row * 0.8), QColor(0xc0, 0, 0));
+      const std::optional<double> moments[] = {r.first_snr_ms, r.first_2d_ms, r.first_3d_ms};
+      for (int m = 0; m < 3; ++m) {
+        if (!moments[m])
+          continue;
+        const double x = frame.X(*moments[m] / 1000);
+        p.fillRect(QRectF(x - 1.5, y - row * 0.5, 3, row), kMarks[m].color);
+      }
+      if (fix)
+        p.fillRect(QRectF(frame.X(*fix) - 1.5, y - row * 0.5, 3, row), kMarks[3].color);
+    }
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(11);
+    p.setFont(font);
+    double x = frame.Area().left();
+    const double legend_y = height - 6;
+    for (const Mark& m : kMarks) {
+      p.fillRect(QRectF(x, legend_y - 9, 3, 10), m.color);
+      p.setPen(QColor(0x22, 0x22, 0x22));
+      p.drawText(QPointF(x + 6, legend_y), QString::fromLatin1(m.name));
+      x += 30 + 7.0 * static_cast<double>(std::char_traits<char>::length(m.name));
+    }
+    p.fillRect(QRectF(x, legend_y - 9, 4, 10), QColor(0xc0, 0, 0));
+    p.drawText(QPointF(x + 7, legend_y), QStringLiteral("reset suspect"));
+  };
+  return picture;
+}
+
+}  // namespace report

@@ -1,0 +1,45 @@
+// The window's "Report" menu: disabled before a test, and once a test has
+// ended its entry writes "<stem>_report.html" beside the test's files and
+// hands the file to the desktop opener (a fake here, so no browser starts).
+#include <QMenuBar>
+#include <QTest>
+#include <QWidget>
+#include <filesystem>
+
+#include "app/report_menu.h"
+#include "tests/support/temp_dir.h"
+
+class ReportMenuTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void EntryWritesTheReportOfTheLastTestAndOpensIt() {
+    testsupport::TempDir dir;
+    const std::string source = ZUVEK_SOURCE_DIR "/tests/data/report/2026-12-08/10-00-00";
+    for (const char* suffix : {"_runs.csv", "_summary.json", "_signal.csv"})
+      std::filesystem::copy_file(source + suffix, dir.file(std::string("10-00-00") + suffix));
+    QWidget window;
+    QMenuBar bar(&window);
+    std::vector<QUrl> opened;
+    ReportMenu menu(&bar, &window, [&](const QUrl& url) {
+      opened.push_back(url);
+      return true;
+    });
+    QAction* entry = bar.findChild<QAction*>(QStringLiteral("report_last_test"));
+    QVERIFY(entry);
+    QVERIFY(!entry->isEnabled());
+
+    menu.SetLastTest(dir.file("10-00-00_runs.csv"));
+    QVERIFY(entry->isEnabled());
+    entry->trigger();
+    const std::string report = dir.file("10-00-00_report.html");
+    QCOMPARE(menu.LastReport(), report);
+    QVERIFY(std::filesystem::file_size(report) > 1000);
+    QVERIFY(testsupport::ReadFile(report).find("<svg") != std::string::npos);
+    QCOMPARE(opened.size(), std::size_t{1});
+    QCOMPARE(opened[0], QUrl::fromLocalFile(QString::fromStdString(report)));
+  }
+};
+
+QTEST_MAIN(ReportMenuTest)
+#include "report_menu_test.moc"
