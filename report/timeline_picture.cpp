@@ -32,6 +32,8 @@ Picture TimelinePicture(const TestData& test, std::size_t series, double width) 
     for (const RunRow& r : test.runs) {
       const double end = r.fix_ms ? *r.fix_ms / 1000 : RunTtffS(r).value_or(timeout);
       x_max = std::max(x_max, end);
+      for (const std::optional<double>& m : {r.first_snr_ms, r.first_2d_ms, r.first_3d_ms})
+        x_max = std::max(x_max, m.value_or(0) / 1000);
     }
     const double rows = static_cast<double>(std::max<std::size_t>(test.runs.size(), 1));
     p.fillRect(QRectF(0, 0, width, height), Qt::white);
@@ -56,8 +58,10 @@ Picture TimelinePicture(const TestData& test, std::size_t series, double width) 
         const double x = frame.X(*moments[m] / 1000);
         p.fillRect(QRectF(x - 1.5, y - row * 0.5, 3, row), kMarks[m].color);
       }
+      // The fix over the lower half of its row: a fix at 2D (the usual
+      // case for the RMC rules) leaves the 2D mark visible above it.
       if (fix)
-        p.fillRect(QRectF(frame.X(*fix) - 1.5, y - row * 0.5, 3, row), kMarks[3].color);
+        p.fillRect(QRectF(frame.X(*fix) - 1.5, y, 3, row * 0.5), kMarks[3].color);
     }
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(11);
