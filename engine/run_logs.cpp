@@ -1,6 +1,7 @@
 #include "engine/run_logs.h"
 
 #include <cstring>
+#include <filesystem>
 
 #include "app/core/debug_log.h"
 #include "platform/file_writes.h"
@@ -55,4 +56,14 @@ void WriteRunSeparator(std::FILE* nmea_log, std::FILE* at_log, unsigned run) {
 TestLogPaths MakeTestLogPaths(const std::string& day_dir, const std::string& stem) {
   const std::string base = day_dir + platform::kPathSeparator + stem;
   return {base + "_nmea_log.txt", base + "_at_log.txt", base + "_result_log.txt"};
+}
+
+std::string UniqueTestStem(const std::string& day_dir, const std::string& stem) {
+  std::string candidate = stem;
+  for (int n = 2;; ++n) {
+    std::error_code error;
+    if (!std::filesystem::exists(MakeTestLogPaths(day_dir, candidate).result, error) || error)
+      return candidate;
+    candidate = stem + "-" + std::to_string(n);
+  }
 }

@@ -37,6 +37,10 @@ struct TestLogPaths {
   std::string at;
   std::string result;
 };
+// The stem itself, or, when a test of that stem is already in the day
+// folder (two tests started within one second), "hh-mm-ss-2", "-3", ...:
+// a later test never writes over an earlier one's logs.
+std::string UniqueTestStem(const std::string& day_dir, const std::string& stem);
 TestLogPaths MakeTestLogPaths(const std::string& day_dir, const std::string& stem);
 
 // The header line of a result log.

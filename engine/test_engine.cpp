@@ -254,7 +254,7 @@ void TestEngine::Run::Execute() {
   bExitThread = 0;
   env_.target->Post(kMsgTestStarted);
   WarnWhenSpaceIsShort();
-  const std::string stem = FormatTimeOfDay(*env_.clock);
+  const std::string stem = UniqueTestStem(env_.day_dir, FormatTimeOfDay(*env_.clock));
   paths_ = MakeTestLogPaths(env_.day_dir, stem);
   nmea_log_ = OpenLog(paths_.nmea);
   at_log_ = OpenLog(paths_.at);

@@ -40,16 +40,25 @@ class Statement {
 }  // namespace
 
 SqliteStore::SqliteStore(const std::string& path, int up_to_version) : path_(path) {
-  if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-      SQLITE_OK)
-    Fail("cannot be opened");
-  sqlite3_busy_timeout(db_, 10000);
-  // journal_mode answers with the mode it took; anything else than WAL
-  // (a file that is no database) fails below at the first read.
-  Execute("PRAGMA journal_mode=WAL");
-  Execute("PRAGMA synchronous=FULL");
-  Execute("PRAGMA foreign_keys=ON");
-  Migrate(up_to_version);
+  const int opened =
+      sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  // A store refused here (no database, a newer schema) never reaches the
+  // destructor: its connection is closed on the way out.
+  try {
+    if (opened != SQLITE_OK)
+      Fail("cannot be opened");
+    sqlite3_busy_timeout(db_, 10000);
+    // journal_mode answers with the mode it took; anything else than WAL
+    // (a file that is no database) fails below at the first read.
+    Execute("PRAGMA journal_mode=WAL");
+    Execute("PRAGMA synchronous=FULL");
+    Execute("PRAGMA foreign_keys=ON");
+    Migrate(up_to_version);
+  } catch (...) {
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+    throw;
+  }
 }
 
 SqliteStore::~SqliteStore() {

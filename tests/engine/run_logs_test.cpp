@@ -25,6 +25,20 @@ TEST(RunLogs, NamesOfATestStartedAt090507) {
   EXPECT_EQ(paths.result, "/x/2024-03-01/09-05-07_result_log.txt");
 }
 
+// Two tests started within one second: the later one gets the next free
+// stem and the earlier one's logs stay as they were.
+TEST(RunLogs, ASecondTestInTheSameSecondGetsAStemOfItsOwn) {
+  TempDir tmp;
+  const std::string day = tmp.dir();
+  EXPECT_EQ(UniqueTestStem(day, "09-05-07"), "09-05-07");
+  testsupport::WriteFile(MakeTestLogPaths(day, "09-05-07").result, "first");
+  EXPECT_EQ(UniqueTestStem(day, "09-05-07"), "09-05-07-2");
+  testsupport::WriteFile(MakeTestLogPaths(day, "09-05-07-2").result, "second");
+  EXPECT_EQ(UniqueTestStem(day, "09-05-07"), "09-05-07-3");
+  EXPECT_EQ(UniqueTestStem(day, "09-05-08"), "09-05-08");
+  EXPECT_EQ(testsupport::ReadFile(MakeTestLogPaths(day, "09-05-07").result), "first");
+}
+
 TEST(RunLogs, TimestampFormat) {
   platform::LocalTime t{2024, 12, 31, 23, 59, 8, 0};
   EXPECT_EQ(FormatTimestamp(t), "2024-12-31 23:59:08");
