@@ -37,11 +37,11 @@ int main(int argc, char** argv) {
   store::StoreSink sink(std::move(s), "bench",
                         [](const std::string& t) { std::fprintf(stderr, "%s\n", t.c_str()); });
   TestStartInfo info;
-  info.profile = "default";
-  info.fix_rule = "gprmc";
-  info.started_at = "2026-12-08 10:00:00";
+  info.conditions.profile = "default";
+  info.conditions.fix_rule = "gprmc";
+  info.conditions.started = "2026-12-08 10:00:00";
+  info.conditions.runs_planned = runs;
   info.settings_json = "{}";
-  info.runs_planned = runs;
   sink.OnTestStarted(info);
   const std::string header =
       "run,result,ttff_s,ttff_precise_s,restart_type,xtra,start_time,time_scale,reason";

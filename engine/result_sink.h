@@ -10,13 +10,10 @@
 #include "engine/test_report.h"
 
 struct TestStartInfo {
-  std::string profile, fix_rule;
-  int restart_type = 0;
-  bool xtra = false;
-  unsigned runs_planned = 0;
-  std::string started_at;  // local time, "yyyy-mm-dd hh:mm:ss"
+  // What the summary's "conditions" say of the test.
+  TestConditions conditions;
+  int restart_type = 0;  // 0 hot, 1 cold, 2 warm, named as the CSV names them
   std::string csv_path;
-  double time_scale = 1.0;
   std::vector<std::pair<std::string, std::string>> identity;  // command, reply
   std::string settings_json;
 };

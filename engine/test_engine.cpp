@@ -272,6 +272,7 @@ void TestEngine::Run::Execute() {
   report_.SetTimeScale(env_.clock->Scale());
   report_.SetStatisticsOptions(
       {static_cast<double>(g_config.GetTimeout()), env_.confidence, env_.verdict_limits});
+  TestConditions conditions;
   {
     static const char* const kRestartNames[] = {"hot", "cold", "warm"};
     TestConditions c;
@@ -287,6 +288,7 @@ void TestEngine::Run::Execute() {
     c.tool_version = ZUVEK_VERSION;
     c.host = platform::HostName();
     c.started = FormatTimestamp(env_.clock->Now());
+    conditions = c;
     report_.SetConditions(std::move(c));
   }
   env_.at_queue->Clear();
@@ -295,16 +297,7 @@ void TestEngine::Run::Execute() {
     ctx_.port_lost = env_.port_lost;
   SetUpModule();
   if (env_.result_sink) {
-    TestStartInfo info{p_.name,
-                       fix_rule_name_,
-                       e_.m_nRestartType,
-                       env_.host && env_.host->IsImportXtraChecked(),
-                       e_.m_nTimes,
-                       FormatTimestamp(env_.clock->Now()),
-                       report_.CsvPath(),
-                       env_.clock->Scale(),
-                       report_.Identity(),
-                       ""};
+    TestStartInfo info{conditions, e_.m_nRestartType, report_.CsvPath(), report_.Identity(), ""};
     nlohmann::json settings = {{"timeout_s", g_config.GetTimeout()},
                                {"interval_sleep_s", g_config.GetIntervalSleep()},
                                {"uncertainty_ms", g_config.GetUncrtn()},

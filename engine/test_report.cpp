@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "engine/csv_fields.h"
 #include "engine/module_commands.h"
 #include "engine/run_logs.h"
 #include "engine/timeline_report.h"
@@ -41,17 +42,6 @@ SeriesStatistics ComputeSeries(std::vector<double> values) {
 }
 
 namespace {
-
-// A free text as one CSV field: in double quotes, its quotes doubled, when it
-// holds a comma, a quote or a line end (RFC 4180); as it is otherwise.
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos)
-    return text;
-  std::string quoted = "\"";
-  for (char c : text)
-    quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
-}
 
 // The runs as the statistics see them: a fix, a time-out (censored) or,
 // with a lost port, no attempt of the receiver; with a reference, each fix's

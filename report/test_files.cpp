@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "engine/csv_fields.h"
+
 namespace report {
 
 namespace {
@@ -47,33 +49,6 @@ std::optional<std::string> ReadWhole(const std::string& path, std::vector<std::s
   return text.str();
 }
 
-// Fields of a CSV line; a field in double quotes may hold commas ("" for a
-// quote), as RFC 4180 has it.
-std::vector<std::string> SplitFields(const std::string& line) {
-  std::vector<std::string> fields(1);
-  bool quoted = false;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
-        fields.back() += '"';
-        ++i;
-      } else if (c == '"') {
-        quoted = false;
-      } else {
-        fields.back() += c;
-      }
-    } else if (c == '"' && fields.back().empty()) {
-      quoted = true;
-    } else if (c == ',') {
-      fields.emplace_back();
-    } else if (c != '\r' || i + 1 != line.size()) {
-      fields.back() += c;
-    }
-  }
-  return fields;
-}
-
 std::optional<double> Number(const std::string& s) {
   if (s.empty())
     return std::nullopt;
@@ -94,7 +69,7 @@ class CsvTable {
       problems_.push_back(std::string("The ") + what_ + " is empty.");
       return;
     }
-    const std::vector<std::string> names = SplitFields(header);
+    const std::vector<std::string> names = SplitCsvFields(header);
     for (std::size_t i = 0; i < names.size(); ++i)
       columns_[names[i]] = i;
   }
@@ -103,7 +78,7 @@ class CsvTable {
     while (NextLine(line_)) {
       if (line_.empty() || line_ == "\r")
         continue;
-      fields_ = SplitFields(line_);
+      fields_ = SplitCsvFields(line_);
       return true;
     }
     return false;

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <vector>
 
-#include "store/csv_fields.h"
+#include "engine/csv_fields.h"
 
 namespace store {
 
@@ -129,12 +129,12 @@ ImportCount ImportDayFolder(ResultsStore& store, const std::string& folder,
       // The rows as column name -> text.
       std::vector<std::map<std::string, std::string>> rows;
       if (csv) {
-        const std::vector<std::string> names = CsvFields(header);
+        const std::vector<std::string> names = SplitCsvFields(header);
         std::string line;
         while (std::getline(in, line)) {
           if (in.eof() && !line.empty())
             break;  // a row without its newline was cut short when written
-          const std::vector<std::string> values = CsvFields(line);
+          const std::vector<std::string> values = SplitCsvFields(line);
           std::map<std::string, std::string> row;
           for (std::size_t i = 0; i < names.size() && i < values.size(); ++i)
             row[names[i]] = values[i];

@@ -2,9 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "engine/csv_fields.h"
 #include "engine/module_commands.h"
 #include "platform/host_name.h"
-#include "store/csv_fields.h"
 
 namespace store {
 
@@ -43,7 +43,8 @@ RunRow MakeRunRow(const std::string& test_uuid, const RunRecord& r, double time_
                       {"fix_sentence", r.fix_sentence},
                       {"reset_suspect", r.reset_suspect}};
   nlohmann::json csv = nlohmann::json::object();
-  const std::vector<std::string> names = CsvFields(csv_header), values = CsvFields(csv_row);
+  const std::vector<std::string> names = SplitCsvFields(csv_header),
+                                 values = SplitCsvFields(csv_row);
   for (std::size_t i = 0; i < names.size() && i < values.size(); ++i)
     csv[names[i]] = values[i];
   d["csv"] = csv;
@@ -79,17 +80,18 @@ void StoreSink::OnTestStarted(const TestStartInfo& info) {
       test_.firmware = reply;
   }
   test_.identity_json = identity.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-  test_.profile = info.profile;
-  test_.fix_rule = info.fix_rule;
+  const TestConditions& c = info.conditions;
+  test_.profile = c.profile;
+  test_.fix_rule = c.fix_rule;
   test_.restart_type = RestartTypeName(info.restart_type);
-  test_.xtra = info.xtra;
+  test_.xtra = c.xtra;
   test_.settings_json = info.settings_json;
-  test_.host = platform::HostName();
-  test_.tool_version = ZUVEK_VERSION;
-  test_.started_at = info.started_at;
-  test_.runs_planned = info.runs_planned;
+  test_.host = c.host;
+  test_.tool_version = c.tool_version;
+  test_.started_at = c.started;
+  test_.runs_planned = c.runs_planned;
   test_.source = info.csv_path;
-  time_scale_ = info.time_scale;
+  time_scale_ = c.time_scale;
   Guarded([&] { store_->PutTest(test_); });
 }
 

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "engine/csv_fields.h"
 #include "engine/test_report.h"
 #include "tests/support/local_time.h"
 #include "tests/support/temp_dir.h"
@@ -136,3 +137,30 @@ TEST(RunLogs, AFullDiskIsReported) {
 }
 
 }  // namespace
+
+// The runs CSV as its readers (the report, the store) split it: quoted
+// fields as RFC 4180 has them; and every text the writer quotes comes back
+// whole.
+TEST(CsvFields, SplitAsRfc4180AndEveryWrittenFieldComesBackWhole) {
+  const struct {
+    const char* line;
+    std::vector<std::string> fields;
+  } cases[] = {
+      {"1,SUCC,2.000,,Hot Start", {"1", "SUCC", "2.000", "", "Hot Start"}},
+      {"3,FAIL,,", {"3", "FAIL", "", ""}},
+      {R"x(2,SUCC,"fix in 1.01 s, faster than a cold start can be (10 s)")x",
+       {"2", "SUCC", "fix in 1.01 s, faster than a cold start can be (10 s)"}},
+      {R"("say ""hi""",x)", {"say \"hi\"", "x"}},
+      {"a,b\r", {"a", "b"}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(SplitCsvFields(c.line), c.fields) << c.line;
+  for (const std::string text : {"", "time-out", "fix in 3.94 s, faster than a warm start (5 s)",
+                                 "a \"quoted\" word", "\"", ",", "two\nlines", "end\r"}) {
+    const std::vector<std::string> fields =
+        SplitCsvFields("1," + CsvField(text) + "," + CsvField(text) + "\r");
+    ASSERT_EQ(fields.size(), 3u) << text;
+    EXPECT_EQ(fields[1], text);
+    EXPECT_EQ(fields[2], text);
+  }
+}

@@ -5,7 +5,6 @@
 #include <fstream>
 #include <random>
 
-#include "store/csv_fields.h"
 #include "store/schema.h"
 #include "store/sqlite_store.h"
 #include "tests/store/store_db.h"
@@ -166,21 +165,4 @@ TEST(SqliteStore, ARunWithoutItsTestIsRefused) {
   testsupport::TempDir dir;
   SqliteStore s(dir.file("results.sqlite"));
   EXPECT_THROW(s.PutRun(ARun("nobody", 1)), StoreError);
-}
-
-// The CSV rows the store reads (details, import): quoted fields as RFC 4180.
-TEST(CsvFields, SplitsQuotedFieldsAsRfc4180) {
-  const struct {
-    const char* line;
-    std::vector<std::string> fields;
-  } cases[] = {
-      {"1,SUCC,2.000,,Hot Start", {"1", "SUCC", "2.000", "", "Hot Start"}},
-      {"3,FAIL,,", {"3", "FAIL", "", ""}},
-      {R"x(2,SUCC,"fix in 1.01 s, faster than a cold start can be (10 s)")x",
-       {"2", "SUCC", "fix in 1.01 s, faster than a cold start can be (10 s)"}},
-      {R"("say ""hi""",x)", {"say \"hi\"", "x"}},
-      {"a,b\r", {"a", "b"}},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(store::CsvFields(c.line), c.fields) << c.line;
 }
