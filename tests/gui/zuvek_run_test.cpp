@@ -25,7 +25,8 @@ constexpr double kScale = 50;
 const int kSetupIds[] = {1004, 1012, 1005, 1006, 1007, 1008, 1000, 1001, 1002, 1037};
 
 struct Bench {
-  std::shared_ptr<platform::ScaledClock> clock = std::make_shared<platform::ScaledClock>(kScale);
+  explicit Bench(double scale = kScale) : clock(std::make_shared<platform::ScaledClock>(scale)) {}
+  std::shared_ptr<platform::ScaledClock> clock;
   Scratch scratch{*clock};
   sim::Simulator simulator{clock};
   std::unique_ptr<CZUVEKDlg> dlg;
@@ -145,7 +146,9 @@ class ZuvekRunTest : public QObject {
   // first satellite in its first epoch, 2D at the fix after 30 s, 3D a
   // second later, in the capture), and the label blanks when the test ends.
   void TheRunClockCountsUpAndShowsThePhases() {
-    Bench bench;
+    // At 10 times real speed (the phases are read to a tenth of a second) a
+    // scheduling delay of 50 ms on a loaded machine reads as half a second.
+    Bench bench(10);
     bench.hot = {30.0, 30.0};
     BoxRecorder boxes;
     QVERIFY(bench.Start());
@@ -158,11 +161,11 @@ class ZuvekRunTest : public QObject {
     const double first = ClockSeconds(clock->text());
     QVERIFY2(first >= 0 && first < 30, qPrintable(clock->text()));
     QTRY_VERIFY_WITH_TIMEOUT(ClockSeconds(clock->text()) > first, 5000);  // it counts
-    // At 50 times real speed a millisecond of scheduling delay on a loaded
-    // machine reads as 50 ms: each phase within half a second of its truth.
+    // Each phase within its truth's tenth of a second and a late delivery of
+    // up to 100 ms real time; a delay can only make a phase later.
     const auto near = [&clock](const char* phase, double expected) {
       const double s = PhaseSeconds(clock->text(), QString::fromLatin1(phase));
-      return s > expected - 0.5 && s < expected + 0.5;
+      return s > expected - 0.2 && s < expected + 1.0;
     };
     QTRY_VERIFY2_WITH_TIMEOUT(PhaseSeconds(clock->text(), QStringLiteral("first satellite")) >= 0,
                               qPrintable(clock->text()), 5000);
