@@ -31,6 +31,7 @@
 #include "engine/run_logs.h"
 #include "engine/run_settings.h"
 #include "serial/port_discovery.h"
+#include "store/store_location.h"
 
 int g_nStatusDots = 0;
 CZUVEKDlg* g_pMainDlg = nullptr;
@@ -40,7 +41,13 @@ CZUVEKDlg::CZUVEKDlg(platform::Clock& clock, const WorkingFolders& folders, QWid
       m_clock(clock),
       m_target(m_dispatcher),
       m_hub(m_target, clock, folders),
-      m_engine(m_hub.MakeEngineEnvironment(*this)),
+      m_store_sink([this] { return m_store_location; }, [this] { return m_store_module; },
+                   [this](const std::string& sentence) { OnStorageProblem(sentence); }),
+      m_engine([this] {
+        EngineEnvironment env = m_hub.MakeEngineEnvironment(*this);
+        env.result_sink = &m_store_sink;
+        return env;
+      }()),
       m_pChart(new CChartContrl_columnar),
       m_strStatus("System is running"),
       m_hIcon(MakeAppIcon()) {
@@ -280,6 +287,8 @@ void CZUVEKDlg::OnRun() {
     }
     m_engine.SetProfile(choice.profile);
     m_engine.SetFixRule(g_side_settings.fix_rule);
+    m_store_location = store::ChooseStoreLocation("", g_side_settings.store);
+    m_store_module = m_hub.Request().at_name;
   }
   // Start refuses a second test while one runs; it disables the setup
   // controls itself once the worker is on its way.

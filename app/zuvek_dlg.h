@@ -26,6 +26,7 @@
 #include "nmea/live_view.h"
 #include "platform/message_target.h"
 #include "serial/combo_model.h"
+#include "store/opening_store_sink.h"
 
 class QAbstractButton;
 class RunClockLabel;
@@ -124,6 +125,10 @@ class CZUVEKDlg : public QDialog, public EngineHost {
   qtui::QtDispatcher m_dispatcher;
   platform::MessageTarget m_target;
   ModuleHub m_hub;
+  // The results store of each test: where the settings say when Run is
+  // pressed, the module named by its AT port (as zuvek-cli run names it).
+  std::string m_store_location, m_store_module;
+  store::OpeningStoreSink m_store_sink;
   TestEngine m_engine;
   boost::shared_ptr<CChartContrl_columnar> m_pChart;
   std::string m_strStatus;

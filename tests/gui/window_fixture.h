@@ -18,6 +18,7 @@
 #include "app/core/working_folders.h"
 #include "app/qt/message_box.h"
 #include "config/app_config.h"
+#include "config/side_settings.h"
 #include "platform/clock.h"
 
 namespace guitest {
@@ -43,8 +44,12 @@ class Scratch {
   explicit Scratch(const platform::Clock& clock) : old_cwd_(QDir::currentPath()) {
     QDir::setCurrent(dir_.path());
     g_config = app_config();
+    // A window's tests keep their results store here, never the user's.
+    g_side_settings = SideSettings();
+    g_side_settings.store = StorePath();
     folders.InitIn(dir_.path().toStdString() + "/", clock);
   }
+  std::string StorePath() const { return dir_.path().toStdString() + "/results.sqlite"; }
   ~Scratch() { QDir::setCurrent(old_cwd_); }
   QString Path() const { return dir_.path(); }
   WorkingFolders folders;

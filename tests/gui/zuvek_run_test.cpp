@@ -15,6 +15,7 @@
 #include "controls/label.h"
 #include "sim/simulator.h"
 #include "tests/gui/window_fixture.h"
+#include "tests/store/store_db.h"
 
 using guitest::BoxRecorder;
 using guitest::Scratch;
@@ -136,6 +137,13 @@ class ZuvekRunTest : public QObject {
     std::ifstream log(bench.dlg->Engine().LastOutcome().logs.result);
     std::string text((std::istreambuf_iterator<char>(log)), {});
     QVERIFY(text.find("runtimes = 2\n") != std::string::npos);
+    // The results store of the settings holds the test, named by its AT
+    // port, and both runs with the list's results.
+    const std::string store = bench.scratch.StorePath();
+    QCOMPARE(testsupport::One(store, "SELECT module FROM tests"), bench.simulator.AtDevicePath());
+    QCOMPARE(testsupport::One(store, "SELECT count(*) FROM runs WHERE success = 1"),
+             std::string("2"));
+    QVERIFY(!testsupport::One(store, "SELECT ended_at FROM tests").empty());
     QCOMPARE(boxes.texts, QStringList());
     bench.Button(1017)->click();  // Close
     QVERIFY(!bench.Enabled(1011));
