@@ -71,7 +71,14 @@ TEST(StoreKill, EveryRunOfTheCsvFilesIsInTheStoreAfterRandomKills) {
   EXPECT_EQ(One(db, "PRAGMA foreign_key_check"), "");
   const std::vector<CsvRun> csv = CsvRuns(cli.dir.path());
   ASSERT_GT(csv.size(), 8u) << "the writers recorded runs before they were killed";
-  EXPECT_EQ(One(db, "SELECT count(*) FROM tests"), "8");
+  // Every test with a run on disk is in the store; a writer killed before
+  // its test began (a slow start on a loaded machine) left none of either.
+  std::set<std::string> tests_on_disk;
+  for (const CsvRun& r : csv)
+    tests_on_disk.insert(r.csv);
+  const long tests = std::stol(One(db, "SELECT count(*) FROM tests"));
+  EXPECT_GE(tests, static_cast<long>(tests_on_disk.size()));
+  EXPECT_LE(tests, 8);
   for (const CsvRun& r : csv) {
     const auto rows = Rows(db,
                            "SELECT r.success, r.details FROM runs r JOIN tests t USING (test_uuid) "
