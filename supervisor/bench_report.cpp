@@ -133,6 +133,9 @@ std::string EndTable(const std::vector<ModuleState>& modules, const std::string&
     out << line;
     if (!m.problem.empty())
       out << "  " << m.name << ": " << m.problem << "\n";
+    else if (m.exit_code != 0)
+      out << "  " << m.name << ": exit " << m.exit_code << ", " << f.failures << " of " << f.runs
+          << " runs failed" << (m.end_reason.empty() ? "" : "; ended: " + m.end_reason) << "\n";
   }
   out << "TTFF in seconds.\nbench summary: " << json_path << "\n";
   return out.str();

@@ -64,6 +64,7 @@ std::string ApplyEvent(ModuleState& state, const std::string& line) {
       state.problem = s;
     state.phase = "ended";
     const std::string why = text("ended");
+    state.end_reason = why;
     return "ended" + (why.empty() ? "" : ": " + why);
   }
   return {};

@@ -22,6 +22,7 @@ struct ModuleState {
   bool ended = false;        // the child was reaped
   int exit_code = -1;        // the child's, or -1 when it never ran
   std::string problem;       // why the module failed to start, died or was ended
+  std::string end_reason;    // how its test ended, as the test tells ("completed", ...)
   double cpu_s = 0, wall_s = 0;
 };
 
