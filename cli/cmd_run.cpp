@@ -396,8 +396,12 @@ int RunCommand::Run() {
   if (!messages.empty()) {
     hub.ClosePorts();
     CloseDebugLog();
-    if (events)
-      events->Emit("end", {{"exit", cli::kExitFailure}, {"problem", messages.back()}});
+    if (events) {
+      std::string problem;
+      for (const auto& m : messages)
+        problem += (problem.empty() ? "" : " ") + m;
+      events->Emit("end", {{"exit", cli::kExitFailure}, {"problem", problem}});
+    }
     return cli::kExitFailure;
   }
   if (events)
