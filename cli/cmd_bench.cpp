@@ -267,6 +267,8 @@ int BenchCommand::Run() {
   sigaction(SIGHUP, &sa, nullptr);
   signal(SIGPIPE, SIG_IGN);
   const auto wall_start = std::chrono::steady_clock::now();
+  // A little before now: a file system's times may be coarser than the clock's.
+  const auto files_since = fs::file_time_type::clock::now() - std::chrono::seconds(1);
   const std::string started = IsoNow();
 
   if (file_.empty() == (sim_ == 0))
@@ -383,9 +385,9 @@ int BenchCommand::Run() {
   for (supervisor::ModuleState& m : result.modules) {
     // A test that ended without its end event still left its files.
     if (m.summary.empty())
-      m.summary = supervisor::NewestFile(m.folder, "_summary.json");
+      m.summary = supervisor::NewestFile(m.folder, "_summary.json", files_since);
     if (m.csv.empty())
-      m.csv = supervisor::NewestFile(m.folder, "_runs.csv");
+      m.csv = supervisor::NewestFile(m.folder, "_runs.csv", files_since);
   }
   int code = cli::kExitOk;
   for (const supervisor::ModuleState& m : result.modules)

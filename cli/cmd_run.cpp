@@ -397,9 +397,13 @@ int RunCommand::Run() {
     hub.ClosePorts();
     CloseDebugLog();
     if (events) {
+      // The reasons, without the message-box texts that only say that it failed.
       std::string problem;
       for (const auto& m : messages)
-        problem += (problem.empty() ? "" : " ") + m;
+        if (m != kOpenPortFailed && m != kSerialFailed && problem.find(m) == std::string::npos)
+          problem += (problem.empty() ? "" : " ") + m;
+      if (problem.empty())
+        problem = messages.front();
       events->Emit("end", {{"exit", cli::kExitFailure}, {"problem", problem}});
     }
     return cli::kExitFailure;

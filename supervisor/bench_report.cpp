@@ -28,7 +28,8 @@ std::string Figure(const std::optional<double>& value) {
 
 }  // namespace
 
-std::string NewestFile(const std::string& folder, const std::string& suffix) {
+std::string NewestFile(const std::string& folder, const std::string& suffix,
+                       fs::file_time_type since) {
   std::error_code ec;
   std::string best;
   fs::file_time_type best_time{};
@@ -38,6 +39,8 @@ std::string NewestFile(const std::string& folder, const std::string& suffix) {
         name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
       continue;
     const auto time = it->last_write_time(ec);
+    if (ec || time < since)
+      continue;
     if (best.empty() || time > best_time || (time == best_time && it->path().string() > best)) {
       best = it->path().string();
       best_time = time;

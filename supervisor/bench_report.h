@@ -1,6 +1,7 @@
 // The end of a bench: the table of its modules and its summary JSON.
 #pragma once
 
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -28,9 +29,10 @@ struct ModuleFigures {
 };
 ModuleFigures ReadFigures(const ModuleState& state);
 
-// The newest file in folder whose name ends with suffix ("_summary.json");
-// empty when there is none.
-std::string NewestFile(const std::string& folder, const std::string& suffix);
+// The newest file in folder whose name ends with suffix ("_summary.json")
+// and that was written since `since`; empty when there is none.
+std::string NewestFile(const std::string& folder, const std::string& suffix,
+                       std::filesystem::file_time_type since);
 
 // {"bench": {...}, "modules": [...]}.
 nlohmann::json BenchJson(const BenchInfo& info, const std::vector<ModuleState>& modules);
