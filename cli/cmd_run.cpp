@@ -323,7 +323,16 @@ int RunCommand::Run() {
   }
   for (const std::string& problem : folders.Problems())
     std::cerr << "zuvek-cli: " << problem << "\n";
-  PrepareDebugLog();
+  if (log_dir_.empty()) {
+    PrepareDebugLog();
+  } else {
+    // A module of a bench keeps its debug log in its own folder, and the
+    // other modules' debug logs of the same second stay theirs.
+    const std::string path = folders.m_strDayDir + "/" + DebugLogName(clock->Now());
+    std::FILE* fp = std::fopen(path.c_str(), "w");
+    platform::TrackFile(fp, path);
+    SetDebugLogStream(fp);
+  }
 
   std::unique_ptr<sim::Simulator> simulator;
   if (use_sim) {
