@@ -5,6 +5,7 @@
 #include "app/core/module_hub.h"
 #include "app/core/port_reconnect.h"
 #include "app/core/working_folders.h"
+#include "cli/run_events.h"
 #include "platform/message_target.h"
 
 CliHost::CliHost(ModuleHub& hub, platform::MessageTarget& target, const platform::Clock& clock,
@@ -68,6 +69,8 @@ void CliHost::ClearLiveViewAfterRun() {
 }
 
 void CliHost::OnPhase(unsigned run, RunPhase phase) {
+  if (events_)
+    events_->Phase(run, runs_, RunPhaseName(phase));
   std::lock_guard<std::mutex> lock(mutex_);
   run_ = run;
   phase_ = phase;
@@ -81,6 +84,14 @@ void CliHost::OnResult(const TestResult& result) {
     std::lock_guard<std::mutex> lock(mutex_);
     (result.bSucc ? ok_ : fail_)++;
     last_ = result.bSucc ? row.duration + " s" : "FAIL";
+  }
+  if (events_) {
+    nlohmann::json fields = {{"run", result.nTimes}, {"of", runs_}, {"ok", result.bSucc}};
+    if (result.bSucc)
+      fields["ttff_s"] = result.dDuration;
+    if (!result.reset_suspect.empty())
+      fields["reset_suspect"] = result.reset_suspect;
+    events_->Emit("result", fields);
   }
   if (!quiet_) {
     Say("run " + row.times + "/" + std::to_string(runs_) + ": " + row.result +
@@ -104,6 +115,8 @@ void CliHost::OnStartOk(unsigned run, std::int64_t ok_stamp_us) {
 void CliHost::OnTimeline(unsigned run, timeline::TimelinePhase phase, std::int64_t ms) {
   std::lock_guard<std::mutex> lock(mutex_);
   run_clock_.Reach(run, phase, ms);
+  if (events_)
+    events_->Timeline(run, phase, ms);
   if (tty_ && !quiet_)
     Draw();
 }

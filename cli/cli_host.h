@@ -13,6 +13,7 @@
 #include "timeline/run_clock.h"
 
 class ModuleHub;
+class RunEvents;
 namespace platform {
 class MessageTarget;
 }
@@ -39,6 +40,8 @@ class CliHost : public EngineHost {
 
   // --reconnect SECONDS (0: off).
   void SetReconnect(unsigned seconds) { reconnect_s_ = seconds; }
+  // --events: progress also as JSON lines (null: none).
+  void SetEvents(RunEvents* events) { events_ = events; }
 
   // On the main thread: a recorded run arrived (WM_USER+1000).
   void OnResult(const TestResult& result);
@@ -68,4 +71,5 @@ class CliHost : public EngineHost {
   bool line_open_ = false;
   unsigned reconnect_s_ = 0;
   timeline::RunClock run_clock_;
+  RunEvents* events_ = nullptr;
 };

@@ -1,11 +1,13 @@
 // zuvek-cli run: a TTFF test without the window, against real ports or the
 // built-in module simulator.
 #include <signal.h>
+#include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -17,6 +19,7 @@
 #include "app/core/working_folders.h"
 #include "cli/cli_host.h"
 #include "cli/command.h"
+#include "cli/run_events.h"
 #include "cli/sim_form_options.h"
 #include "config/app_config.h"
 #include "config/side_settings.h"
@@ -156,6 +159,15 @@ class RunCommand : public cli::Command {
                     "the results store every test and run is written to as well: a SQLite file, "
                     "postgresql://... or none (default: zuvek.toml, else results.sqlite in the "
                     "per-user data folder)");
+    sub->add_option("--log-dir", log_dir_,
+                    "the test's logs go to DIR (instead of the day folder) and the continuous "
+                    "NMEA log to DIR/NMEA_LOG");
+    sub->add_option("--module-name", module_name_,
+                    "the module's name in the results store (default: \"simulator\" or the AT "
+                    "port)");
+    sub->add_flag("--events", events_,
+                  "progress as JSON lines on standard output, one per event (start, run, phase, "
+                  "result, end), instead of the progress and the end text");
     sub->add_flag("--json", json_, "print the summary as JSON on standard output");
     sub->add_flag("-q,--quiet", quiet_, "no progress, only the summary");
     sub->footer(
@@ -197,6 +209,8 @@ class RunCommand : public cli::Command {
   std::optional<double> suspect_cold_, suspect_warm_;
   std::optional<double> limit_error_;
   std::string store_;
+  std::string log_dir_, module_name_;
+  bool events_ = false;
   bool json_ = false, quiet_ = false;
   double limit_ttff_ = 0, yield_ = 0.95, confidence_ = 0.95, indifference_ = 0;
   CLI::Option* limit_option_ = nullptr;
@@ -294,13 +308,31 @@ int RunCommand::Run() {
 
   WorkingFolders folders;
   folders.Init(*clock);
+  if (!log_dir_.empty()) {
+    // A folder of the test's own (a module of a bench): its logs and its
+    // continuous NMEA log there.
+    std::error_code ec;
+    const std::string dir = std::filesystem::absolute(log_dir_, ec).lexically_normal().string();
+    folders.m_strDayDir = ec ? log_dir_ : dir;
+    folders.m_strNmeaLogDir = folders.m_strDayDir + "/NMEA_LOG";
+    std::filesystem::create_directories(folders.m_strNmeaLogDir, ec);
+  }
   if (folders.UsesUserDataFolder()) {
     std::cerr << "zuvek-cli: the program's folder cannot be written; logs go to "
               << folders.BaseDir() << "\n";
   }
   for (const std::string& problem : folders.Problems())
     std::cerr << "zuvek-cli: " << problem << "\n";
-  PrepareDebugLog();
+  if (log_dir_.empty()) {
+    PrepareDebugLog();
+  } else {
+    // A module of a bench keeps its debug log in its own folder, and the
+    // other modules' debug logs of the same second stay theirs.
+    const std::string path = folders.m_strDayDir + "/" + DebugLogName(clock->Now());
+    std::FILE* fp = std::fopen(path.c_str(), "w");
+    platform::TrackFile(fp, path);
+    SetDebugLogStream(fp);
+  }
 
   std::unique_ptr<sim::Simulator> simulator;
   if (use_sim) {
@@ -346,8 +378,12 @@ int RunCommand::Run() {
   platform::MessageLoop loop;
   platform::MessageTarget target(loop);
   ModuleHub hub(target, *clock, folders);
-  CliHost host(hub, target, *clock, runs_, xtra_, quiet_);
+  std::unique_ptr<RunEvents> events;
+  if (events_)
+    events = std::make_unique<RunEvents>();
+  CliHost host(hub, target, *clock, runs_, xtra_, quiet_ || events_);
   host.SetReconnect(reconnect_s);
+  host.SetEvents(events.get());
 
   std::cerr << "zuvek-cli: " << RestartTypeName(Restart()) << ", " << runs_ << " run"
             << (runs_ == 1 ? "" : "s") << (xtra_ ? ", XTRA" : "") << ", fix time-out "
@@ -369,8 +405,25 @@ int RunCommand::Run() {
   if (!messages.empty()) {
     hub.ClosePorts();
     CloseDebugLog();
+    if (events) {
+      // The reasons, without the message-box texts that only say that it failed.
+      std::string problem;
+      for (const auto& m : messages)
+        if (m != kOpenPortFailed && m != kSerialFailed && problem.find(m) == std::string::npos)
+          problem += (problem.empty() ? "" : " ") + m;
+      if (problem.empty())
+        problem = messages.front();
+      events->Emit("end", {{"exit", cli::kExitFailure}, {"problem", problem}});
+    }
     return cli::kExitFailure;
   }
+  if (events)
+    events->Emit("start", {{"runs", runs_},
+                           {"restart", restart_},
+                           {"at_port", at_port_},
+                           {"nmea_port", nmea_port_},
+                           {"time_scale", scale_},
+                           {"pid", static_cast<long>(getpid())}});
   hub.SetPortLostHandler([&host, reconnect_s](int port, const std::string& text) {
     if (reconnect_s == 0)
       host.Say("zuvek-cli: " + text);
@@ -407,8 +460,10 @@ int RunCommand::Run() {
       !store::IsNoStore(where)) {
     try {
       auto say = [&host](const std::string& s) { host.Say(s); };
-      sink = std::make_unique<store::StoreSink>(store::OpenStore(where, say),
-                                                use_sim ? "simulator" : at_port_, say);
+      std::string module = module_name_;
+      if (module.empty())
+        module = use_sim ? "simulator" : at_port_;
+      sink = std::make_unique<store::StoreSink>(store::OpenStore(where, say), module, say);
       env.result_sink = sink.get();
     } catch (const std::exception& e) {
       host.Say(std::string("zuvek-cli: ") + e.what() +
@@ -426,6 +481,8 @@ int RunCommand::Run() {
     if (std::chrono::steady_clock::now() - last_tick > std::chrono::seconds(1)) {
       last_tick = std::chrono::steady_clock::now();
       host.Tick();
+      if (events)
+        events->Emit("alive");  // a supervisor tells a hung test from a slow one
     }
     return !engine.IsRunning();
   });
@@ -459,7 +516,7 @@ int RunCommand::Run() {
     } else {
       std::cout << summary_json;
     }
-  } else {
+  } else if (!events) {
     std::cout << "runtimes = " << out.statistics.nRuntimes << "\nfail times = " << out.failures
               << "\n";
     if (!out.durations.empty()) {
@@ -503,23 +560,34 @@ int RunCommand::Run() {
       std::cout << "      " << out.signal_path << "\n";
   }
   CloseDebugLog();
-  if (g_interrupted)
-    return cli::kExitInterrupted;
-  if (summary_missing)
-    return cli::kExitFailure;
-  if (!platform::WriteFailures().empty())
-    return cli::kExitFailure;  // a log or result file is incomplete
-  if (statistics.verdict && out.completed) {
-    switch (statistics.verdict->Current()) {
-      case stats::Verdict::kPass:
-        return cli::kExitOk;
-      case stats::Verdict::kFail:
-        return cli::kExitFailure;
-      case stats::Verdict::kUndecided:
-        return kExitUndecided;
+  const int code = [&] {
+    if (g_interrupted)
+      return cli::kExitInterrupted;
+    if (summary_missing)
+      return cli::kExitFailure;
+    if (!platform::WriteFailures().empty())
+      return cli::kExitFailure;  // a log or result file is incomplete
+    if (statistics.verdict && out.completed) {
+      switch (statistics.verdict->Current()) {
+        case stats::Verdict::kPass:
+          return cli::kExitOk;
+        case stats::Verdict::kFail:
+          return cli::kExitFailure;
+        case stats::Verdict::kUndecided:
+          return kExitUndecided;
+      }
     }
-  }
-  return out.completed && out.failures == 0 ? cli::kExitOk : cli::kExitFailure;
+    return out.completed && out.failures == 0 ? cli::kExitOk : cli::kExitFailure;
+  }();
+  if (events)
+    events->Emit("end", {{"exit", code},
+                         {"runs", out.runs_recorded},
+                         {"failures", out.failures},
+                         {"ended", out.end_reason},
+                         {"summary", out.summary_path},
+                         {"csv", out.csv_path},
+                         {"result_log", out.logs.result}});
+  return code;
 }
 
 }  // namespace

@@ -52,6 +52,7 @@ class ChildProcess {
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
+  pid_t Pid() const { return pid_; }
   void Signal(int sig) {
     if (pid_ > 0 && !ended_)
       kill(pid_, sig);

@@ -1,0 +1,432 @@
+// zuvek-cli bench: a TTFF test of several modules at the same time, one
+// child `zuvek-cli run` per module (a module that hangs, floods, vanishes or
+// crashes costs the others nothing), from a bench file or against simulated
+// modules.
+#include <signal.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <atomic>
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <optional>
+
+#include "app/core/working_folders.h"
+#include "cli/command.h"
+#include "engine/run_logs.h"
+#include "fix_rules/registry.h"
+#include "platform/child_process.h"
+#include "platform/clock.h"
+#include "profiles/profile_loader.h"
+#include "sim/simulator.h"
+#include "supervisor/bench_display.h"
+#include "supervisor/bench_file.h"
+#include "supervisor/bench_report.h"
+#include "supervisor/bench_supervisor.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::atomic<bool> g_bench_interrupted{false};
+
+void OnBenchSignal(int) {
+  g_bench_interrupted = true;
+}
+
+std::string IsoNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm t{};
+  localtime_r(&now, &t);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &t);
+  return text;
+}
+
+// The options of `run` that every module's test gets as they are given.
+constexpr const char* kPassedOptions[][2] = {
+    {"--timeout", "fix time-out in seconds (default: TTFF.cfg, 200)"},
+    {"--interval-sleep", "seconds of NMEA logging after a fix (default: TTFF.cfg, 10)"},
+    {"--uncrtn", "XTRA time uncertainty in ms (default: TTFF.cfg, 3500)"},
+    {"--xtra-cmd", "XTRA data command (default: TTFF.cfg)"},
+    {"--reconnect", "wait up to SECONDS for a lost port to come back (0: off)"},
+    {"--suspect-cold", "a cold start fixing faster than SECONDS is reset suspect"},
+    {"--suspect-warm", "a warm start fixing faster than SECONDS is reset suspect"},
+    {"--limit-ttff", "verdict: an attempt is good when it fixed within SECONDS"},
+    {"--yield", "verdict: the share of good attempts asked for"},
+    {"--confidence", "the confidence of the intervals and of the verdict"},
+    {"--indifference", "verdict: a receiver with a yield this much below is bad"},
+    {"--limit-error", "verdict: a good attempt's fix is also within METRES of --reference"},
+    {"--store", "the results store: a SQLite file, postgresql://... or none"},
+};
+
+class BenchCommand : public cli::Command {
+ public:
+  CLI::App* Add(CLI::App& app) override {
+    auto* sub = app.add_subcommand(
+        "bench",
+        "Test several modules at the same time: those of a bench file, or N simulated "
+        "modules (--sim N). Each module's logs go to DAY/NAME/.");
+    sub->add_option("file", file_, "the bench file (TOML): a [[module]] table per module")
+        ->check(CLI::ExistingFile);
+    sub->add_option("--sim", sim_, "instead of a file: N simulated modules, sim1 ... simN")
+        ->check(CLI::Range(1u, 64u));
+    sub->add_option("--restart", restart_, "restart type: hot, cold or warm")
+        ->check(CLI::IsMember({"hot", "cold", "warm"}))
+        ->capture_default_str();
+    sub->add_option("--runs", runs_, "number of runs of every module")
+        ->check(CLI::Range(1u, 1000000u))
+        ->capture_default_str();
+    sub->add_flag("--xtra", xtra_, "inject the module time and XTRA data before each start");
+    sub->add_option("--fix", fix_rule_,
+                    "the sentence that counts as the fix: " + fix_rules::KnownNamesText() +
+                        " (wins over the bench file)")
+        ->check(CLI::Validator(
+            [](const std::string& name) {
+              return fix_rules::IsKnown(name) ? std::string()
+                                              : "unknown fix rule '" + name + "'; choose one of " +
+                                                    fix_rules::KnownNamesText();
+            },
+            "RULE"));
+    sub->add_option("--profile", profile_,
+                    "the modules' AT dialect (wins over the bench file; with --sim the "
+                    "simulators speak it)");
+    sub->add_option("--reference", reference_,
+                    "the antenna's true position, LAT,LON[,ALT] or auto (wins over the bench "
+                    "file)");
+    for (const auto& [name, help] : kPassedOptions)
+      sub->add_option(name, passed_[name], help);
+    sub->add_flag("--stop-when-decided", stop_when_decided_,
+                  "end a module's test after the run that decides its verdict");
+    sub->add_option("--time-scale", scale_,
+                    "with --sim: run the simulators' and the tests' clocks N times faster")
+        ->check(CLI::Range(1.0, 1000.0))
+        ->capture_default_str();
+    sub->add_option("--sim-seed", seed_, "with --sim: module i's simulator draws with seed + i - 1")
+        ->capture_default_str();
+    sub->add_option("--sim-ttff", sim_ttff_,
+                    "with --sim: TTFF of every start, SECONDS or MIN:MAX (default: by type)");
+    sub->add_option("--sim-rate", sim_rate_, "with --sim: epochs per second, 1 to 10")
+        ->check(CLI::Range(1.0, 10.0))
+        ->capture_default_str();
+    sub->add_option("--sim-faults", sim_faults_,
+                    "with --sim: [NAME=]FILE, a fault script for module NAME (without NAME=: for "
+                    "every module); repeatable");
+    sub->add_option("--silence", silence_s_,
+                    "a module's test that says nothing for SECONDS (real time) is ended as failed")
+        ->check(CLI::Range(2.0, 86400.0))
+        ->capture_default_str();
+    sub->add_flag("--json", json_, "print the bench summary JSON instead of the table");
+    sub->add_flag("-q,--quiet", quiet_, "no progress, only the table");
+    sub->footer(
+        "Other options are given to every module's `zuvek-cli run` (see run --help); the\n"
+        "command line wins over the bench file. Settings come from TTFF.cfg and zuvek.toml\n"
+        "in the working directory as for run.\n"
+        "Exit codes: 0 every module's test exited 0; 1 a module failed (a failed run, a FAIL\n"
+        "or UNDECIDED verdict, a test that could not start, died or stopped talking); 2 bad\n"
+        "command line or bench file; 130 interrupted (Ctrl-C, SIGTERM, SIGHUP), after every\n"
+        "module's test wrote what it has.");
+    return sub;
+  }
+
+  int Run() override;
+
+ private:
+  int Usage(const std::string& sentence) const {
+    std::cerr << "zuvek-cli bench: " << sentence << "\n";
+    return cli::kExitUsage;
+  }
+  // The simulated modules' settings; false after telling what is wrong.
+  bool PrepareSimOptions(sim::SimOptions& base, std::map<std::string, sim::FaultScript>& named,
+                         std::optional<sim::FaultScript>& every);
+  std::vector<std::string> ChildArgs(const supervisor::BenchModule& m, const std::string& folder,
+                                     const std::string& exe) const;
+
+  std::string file_;
+  unsigned sim_ = 0;
+  std::string restart_ = "cold";
+  unsigned runs_ = 3;
+  bool xtra_ = false, stop_when_decided_ = false;
+  std::optional<std::string> fix_rule_, profile_, reference_;
+  std::map<std::string, std::optional<std::string>> passed_;
+  double scale_ = 1.0;
+  std::uint32_t seed_ = 1;
+  std::string sim_ttff_;
+  double sim_rate_ = 1.0;
+  std::vector<std::string> sim_faults_;
+  double silence_s_ = 30;
+  bool json_ = false, quiet_ = false;
+};
+
+bool BenchCommand::PrepareSimOptions(sim::SimOptions& base,
+                                     std::map<std::string, sim::FaultScript>& named,
+                                     std::optional<sim::FaultScript>& every) {
+  base.publish = true;
+  base.rate_hz = sim_rate_;
+  if (!sim_ttff_.empty()) {
+    sim::TtffRange range;
+    if (!sim::ParseTtffRange(sim_ttff_, range)) {
+      Usage("--sim-ttff takes SECONDS or MIN:MAX");
+      return false;
+    }
+    base.ttff = {range, range, range, range, range, range};
+  }
+  const std::string profile = profile_.value_or("");
+  if (!profile.empty()) {
+    const ProfileLoad load = ResolveProfile(profile);
+    if (!load.profile) {
+      for (const std::string& problem : load.problems)
+        std::cerr << "zuvek-cli bench: " << problem << "\n";
+      Usage("the profile is refused; mend it (zuvek-cli profiles check) or choose another");
+      return false;
+    }
+    base.profile = std::make_shared<const ModuleProfile>(*load.profile);
+  }
+  base.replay_fix_rule = fix_rule_.value_or("");
+  for (const std::string& entry : sim_faults_) {
+    std::string name, path = entry;
+    if (const auto eq = entry.find('='); eq != std::string::npos && !fs::exists(entry)) {
+      name = entry.substr(0, eq);
+      path = entry.substr(eq + 1);
+    }
+    if (!name.empty()) {
+      const bool known = name.rfind("sim", 0) == 0 && name.size() > 3 &&
+                         name.find_first_not_of("0123456789", 3) == std::string::npos &&
+                         std::stoul(name.substr(3)) >= 1 && std::stoul(name.substr(3)) <= sim_;
+      if (!known) {
+        Usage("--sim-faults " + entry + ": there is no module \"" + name +
+              "\"; the modules are sim1 to sim" + std::to_string(sim_));
+        return false;
+      }
+    }
+    std::string error;
+    auto script = sim::FaultScript::Load(path, &error);
+    if (!script) {
+      Usage("--sim-faults " + entry + ": " + error);
+      return false;
+    }
+    if (name.empty())
+      every = *script;
+    else
+      named[name] = *script;
+  }
+  return true;
+}
+
+std::vector<std::string> BenchCommand::ChildArgs(const supervisor::BenchModule& m,
+                                                 const std::string& folder,
+                                                 const std::string& exe) const {
+  std::vector<std::string> args{exe,
+                                "run",
+                                "--at-port",
+                                m.at_port,
+                                "--nmea-port",
+                                m.nmea_port,
+                                "--log-dir",
+                                folder,
+                                "--module-name",
+                                m.name,
+                                "--events",
+                                "-q",
+                                "--restart",
+                                restart_,
+                                "--runs",
+                                std::to_string(runs_)};
+  if (m.at_baud)
+    args.insert(args.end(), {"--at-baud", std::to_string(*m.at_baud)});
+  if (m.nmea_baud)
+    args.insert(args.end(), {"--nmea-baud", std::to_string(*m.nmea_baud)});
+  if (xtra_)
+    args.push_back("--xtra");
+  if (stop_when_decided_)
+    args.push_back("--stop-when-decided");
+  const std::pair<const char*, std::string> settings[] = {
+      {"--fix", fix_rule_.value_or(m.fix_rule)},
+      {"--profile", profile_.value_or(m.profile)},
+      {"--reference", reference_.value_or(m.reference)}};
+  for (const auto& [name, value] : settings)
+    if (!value.empty())
+      args.insert(args.end(), {name, value});
+  for (const auto& [name, value] : passed_)
+    if (value)
+      args.insert(args.end(), {name, *value});
+  return args;
+}
+
+int BenchCommand::Run() {
+  struct sigaction sa {};
+  sa.sa_handler = OnBenchSignal;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGHUP, &sa, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+  const auto wall_start = std::chrono::steady_clock::now();
+  // A little before now: a file system's times may be coarser than the clock's.
+  const auto files_since = fs::file_time_type::clock::now() - std::chrono::seconds(1);
+  const std::string started = IsoNow();
+
+  if (file_.empty() == (sim_ == 0))
+    return Usage("give a bench file or --sim N (not both)");
+  const bool use_sim = sim_ > 0;
+  if (!use_sim && (scale_ != 1.0 || !sim_ttff_.empty() || !sim_faults_.empty()))
+    return Usage(
+        "--time-scale and the --sim-... options are only for simulated modules (--sim N); real "
+        "modules are measured at real time");
+  if (stop_when_decided_ && !passed_["--limit-ttff"])
+    return Usage("--stop-when-decided needs a verdict; give its limit with --limit-ttff SECONDS");
+
+  std::vector<supervisor::BenchModule> modules;
+  if (use_sim) {
+    for (unsigned i = 1; i <= sim_; ++i)
+      modules.push_back({"sim" + std::to_string(i), "", "", {}, {}, "", "", ""});
+  } else {
+    supervisor::BenchFileLoad load = supervisor::LoadBenchFile(file_);
+    for (const std::string& problem : load.problems)
+      std::cerr << "zuvek-cli bench: " << problem << "\n";
+    if (!load.problems.empty())
+      return cli::kExitUsage;
+    modules = std::move(load.modules);
+  }
+
+  sim::SimOptions sim_base;
+  std::map<std::string, sim::FaultScript> named_faults;
+  std::optional<sim::FaultScript> every_faults;
+  if (use_sim && !PrepareSimOptions(sim_base, named_faults, every_faults))
+    return cli::kExitUsage;
+
+  platform::RealClock real_clock;
+  WorkingFolders folders;
+  folders.Init(real_clock);
+  for (const std::string& problem : folders.Problems())
+    std::cerr << "zuvek-cli: " << problem << "\n";
+  std::error_code ec;
+  const std::string day = fs::absolute(folders.GetDayDir(), ec).lexically_normal().string();
+  const std::string stem = FormatTimeOfDay(real_clock);
+  const std::string json_path = supervisor::UniqueBenchJsonPath(day, stem);
+  const std::string bench_stem = fs::path(json_path).filename().string().substr(
+      0, fs::path(json_path).filename().string().size() - std::string("_bench.json").size());
+
+  const std::string exe = platform::ProgramPath();
+  if (exe.empty()) {
+    std::cerr << "zuvek-cli bench: cannot find this program's own file (/proc/self/exe) to "
+                 "start the modules' tests with\n";
+    return cli::kExitFailure;
+  }
+
+  std::shared_ptr<platform::Clock> sim_clock;
+  if (use_sim) {
+    if (scale_ != 1.0)
+      sim_clock = std::make_shared<platform::ScaledClock>(scale_);
+    else
+      sim_clock = std::make_shared<platform::RealClock>();
+  }
+  std::vector<std::unique_ptr<sim::Simulator>> simulators;
+  std::vector<supervisor::ChildSpec> children;
+  for (std::size_t i = 0; i < modules.size(); ++i) {
+    supervisor::BenchModule& m = modules[i];
+    supervisor::ChildSpec spec;
+    spec.state.name = m.name;
+    spec.state.folder = day + "/" + m.name;
+    spec.state.runs = runs_;
+    spec.stderr_path = spec.state.folder + "/bench-stderr.txt";
+    fs::create_directories(spec.state.folder, ec);
+    if (use_sim) {
+      sim::SimOptions options = sim_base;
+      options.name = "zuvek-bench-" + m.name;
+      options.seed = seed_ + static_cast<std::uint32_t>(i);
+      options.truth_path = spec.state.folder + "/" + bench_stem + "_truth.jsonl";
+      if (every_faults)
+        options.script = *every_faults;
+      if (auto it = named_faults.find(m.name); it != named_faults.end())
+        options.script = it->second;
+      auto simulator = std::make_unique<sim::Simulator>(sim_clock);
+      std::string error;
+      if (!simulator->Start(options, &error)) {
+        spec.state.problem = "its simulator did not start: " + error;
+      } else {
+        m.at_port =
+            simulator->AtLinkPath().empty() ? simulator->AtDevicePath() : simulator->AtLinkPath();
+        m.nmea_port = simulator->NmeaLinkPath().empty() ? simulator->NmeaDevicePath()
+                                                        : simulator->NmeaLinkPath();
+        spec.state.truth = options.truth_path;
+      }
+      simulators.push_back(std::move(simulator));
+    }
+    spec.state.at_port = m.at_port;
+    spec.state.nmea_port = m.nmea_port;
+    if (spec.state.problem.empty()) {
+      spec.argv = ChildArgs(m, spec.state.folder, exe);
+    } else {
+      spec.argv = {};  // nothing to start: the module has failed already
+    }
+    children.push_back(std::move(spec));
+  }
+
+  std::cerr << "zuvek-cli bench: " << modules.size() << " module"
+            << (modules.size() == 1 ? "" : "s") << (use_sim ? " (simulated)" : " of " + file_)
+            << ", " << restart_ << ", " << runs_ << " run" << (runs_ == 1 ? "" : "s")
+            << " each; logs in " << day << "/NAME/\n";
+
+  std::FILE* progress = json_ ? stderr : stdout;
+  supervisor::BenchDisplay display(progress, isatty(fileno(progress)) == 1, quiet_);
+  supervisor::SuperviseOptions options;
+  options.silence_s = silence_s_;
+  supervisor::SuperviseResult result =
+      supervisor::Supervise(std::move(children), options, g_bench_interrupted, display);
+  for (auto& simulator : simulators)
+    simulator->Stop();
+
+  for (supervisor::ModuleState& m : result.modules) {
+    // A test that ended without its end event still left its files.
+    if (m.summary.empty())
+      m.summary = supervisor::NewestFile(m.folder, "_summary.json", files_since);
+    if (m.csv.empty())
+      m.csv = supervisor::NewestFile(m.folder, "_runs.csv", files_since);
+  }
+  int code = cli::kExitOk;
+  for (const supervisor::ModuleState& m : result.modules)
+    if (m.exit_code != 0)
+      code = cli::kExitFailure;
+  if (result.interrupted || g_bench_interrupted)
+    code = cli::kExitInterrupted;
+
+  supervisor::BenchInfo info;
+  info.source = use_sim ? "sim" : fs::absolute(file_, ec).lexically_normal().string();
+  info.restart = restart_;
+  info.runs = runs_;
+  info.started = started;
+  info.ended = IsoNow();
+  info.exit_code = code;
+  info.wall_s =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_start).count();
+  info.supervisor_cpu_s = platform::OwnCpuSeconds();
+  const nlohmann::json summary = supervisor::BenchJson(info, result.modules);
+  const std::string text = summary.dump(2) + "\n";
+  {
+    std::ofstream out(json_path, std::ios::binary);
+    out << text;
+    if (!out.flush()) {
+      std::cerr << "zuvek-cli bench: the bench summary " << json_path
+                << " could not be written; make the day folder writable (and free space on "
+                   "it). The modules' own logs are in their folders.\n";
+      if (code == cli::kExitOk)
+        code = cli::kExitFailure;
+    }
+  }
+  if (json_)
+    std::cout << text;
+  else
+    std::cout << supervisor::EndTable(result.modules, json_path);
+  std::cout.flush();
+  return code;
+}
+
+}  // namespace
+
+ZUVEK_REGISTER_COMMAND(BenchCommand);

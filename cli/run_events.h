@@ -1,0 +1,28 @@
+// `zuvek-cli run --events`: the test's progress as JSON lines on standard
+// output, one object per event, flushed at once, for a supervisor that runs
+// several tests (zuvek-cli bench).
+#pragma once
+
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "timeline/timeline_record.h"
+
+class RunEvents {
+ public:
+  // Writes {"event": name, ...fields} as one line. Any thread.
+  void Emit(const std::string& name, nlohmann::json fields = nlohmann::json::object());
+
+  // The engine's progress: a new run, a phase of the run, a timeline moment.
+  void Phase(unsigned run, unsigned runs, const char* phase);
+  void Timeline(unsigned run, timeline::TimelinePhase phase, std::int64_t ms);
+
+ private:
+  std::mutex mutex_;
+  unsigned run_ = 0;
+  std::string phase_;
+};
+
+// "first NMEA", "first satellite", "2D", "3D", "fix".
+const char* TimelineEventName(timeline::TimelinePhase phase);

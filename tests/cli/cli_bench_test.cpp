@@ -1,0 +1,295 @@
+// zuvek-cli bench end to end: simulated modules that each match their own
+// simulator's truth, a module that vanishes and one that hangs while the
+// others finish on time, Ctrl-C in the middle, and a bench file whose
+// modules cannot start.
+#include <signal.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/child_process.h"
+#include "tests/support/cli_in_temp_dir.h"
+#include "tests/support/local_time.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::ReadFile;
+
+// zuvek-cli in a folder of its own, its simulators' links there too.
+struct Bench {
+  testsupport::CliInTempDir cli;
+  std::vector<std::string> Env() const {
+    return {cli.StoreEnv(), "ZUVEK_SIM_DIR=" + cli.dir.file("sim-ports")};
+  }
+  std::vector<std::string> Argv(const std::vector<std::string>& args) const {
+    std::vector<std::string> argv{cli.exe, "bench"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
+  }
+  testsupport::ProgramResult Run(const std::vector<std::string>& args, int interrupt_ms = -1) {
+    return testsupport::RunProgram(Argv(args), cli.dir.path().string(), Env(), SIGINT,
+                                   interrupt_ms);
+  }
+  std::string Day() const { return cli.dir.file(testsupport::TodayFolderName()); }
+};
+
+// The rows of a runs CSV by column name.
+std::vector<std::map<std::string, std::string>> CsvRows(const std::string& path) {
+  std::ifstream in(path);
+  std::string line;
+  std::vector<std::string> header;
+  std::vector<std::map<std::string, std::string>> rows;
+  const auto split = [](const std::string& text) {
+    std::vector<std::string> fields;
+    std::stringstream s(text);
+    std::string f;
+    while (std::getline(s, f, ','))
+      fields.push_back(f);
+    return fields;
+  };
+  if (std::getline(in, line))
+    header = split(line);
+  while (std::getline(in, line)) {
+    const auto fields = split(line);
+    std::map<std::string, std::string> row;
+    for (std::size_t i = 0; i < header.size() && i < fields.size(); ++i)
+      row[header[i]] = fields[i];
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+// The TTFF (s) of each run in a simulator's truth log: as it was measured
+// ("ttff_us") or as it was drawn from the seed ("ttff_drawn_us").
+std::map<int, double> TruthTtffs(const std::string& path, const char* key = "ttff_us") {
+  std::map<int, double> out;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    const auto j = nlohmann::json::parse(line, nullptr, false);
+    if (j.is_object() && j[key].is_number())
+      out[j["run"].get<int>()] = j[key].get<double>() / 1e6;
+  }
+  return out;
+}
+
+const nlohmann::json* ModuleEntry(const nlohmann::json& bench, const std::string& name) {
+  for (const auto& m : bench["modules"])
+    if (m["name"] == name)
+      return &m;
+  return nullptr;
+}
+
+// The pid of the bench's child that tests `name` (0 while there is none).
+pid_t ChildTesting(pid_t bench, const std::string& name) {
+  std::ifstream children("/proc/" + std::to_string(bench) + "/task/" + std::to_string(bench) +
+                         "/children");
+  pid_t pid;
+  while (children >> pid) {
+    std::string cmdline = ReadFile("/proc/" + std::to_string(pid) + "/cmdline");
+    std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
+    if (cmdline.find(" --module-name " + name + " ") != std::string::npos)
+      return pid;
+  }
+  return 0;
+}
+
+TEST(CliBench, SimulatedModulesEachMatchTheirOwnSimulatorsTruth) {
+  Bench bench;
+  // TTFFs drawn from 2 to 9 s at 5 epochs a second: seeds 1, 2, 3 give
+  // each module TTFFs of its own.
+  auto r = bench.Run({"--sim", "3", "--restart", "hot", "--runs", "2", "--time-scale", "20",
+                      "--sim-ttff", "2:9", "--sim-rate", "5", "--json"});
+  ASSERT_EQ(r.code, 0) << r.err << r.out;
+  const auto j = nlohmann::json::parse(r.out);
+  const auto& b = j["bench"];
+  EXPECT_EQ(b["source"], "sim");
+  EXPECT_EQ(b["modules"], 3);
+  EXPECT_EQ(b["restart"], "hot");
+  EXPECT_EQ(b["runs"], 2);
+  EXPECT_EQ(b["exit_code"], 0);
+  EXPECT_GT(b["wall_s"].get<double>(), 0.5);
+  EXPECT_GE(b["supervisor_cpu_s"].get<double>(), 0.0);
+  EXPECT_EQ(b["started"].get<std::string>().size(), 19u);
+  EXPECT_EQ(b["ended"].get<std::string>().size(), 19u);
+  // The same JSON is beside the modules' folders.
+  const std::string day = bench.Day();
+  bool beside = false;
+  for (const auto& e : fs::directory_iterator(day))
+    if (e.path().string().ends_with("_bench.json"))
+      beside = nlohmann::json::parse(ReadFile(e.path().string())) == j;
+  EXPECT_TRUE(beside);
+
+  ASSERT_EQ(j["modules"].size(), 3u);
+  std::vector<std::vector<double>> truths, drawn;
+  for (int k = 1; k <= 3; ++k) {
+    const std::string name = "sim" + std::to_string(k);
+    SCOPED_TRACE(name);
+    const nlohmann::json* m = ModuleEntry(j, name);
+    ASSERT_NE(m, nullptr);
+    const std::string folder = day + "/" + name;
+    EXPECT_EQ((*m)["folder"], folder);
+    EXPECT_EQ((*m)["exit_code"], 0);
+    EXPECT_EQ((*m)["runs"], 2);
+    EXPECT_EQ((*m)["failures"], 0);
+    EXPECT_EQ((*m)["success_rate"], 1.0);
+    EXPECT_GT((*m)["cpu_s"].get<double>(), 0.0);
+    EXPECT_GT((*m)["wall_s"].get<double>(), 0.5);
+    EXPECT_TRUE((*m)["ttff_s"]["median"].is_number());
+    EXPECT_FALSE(m->contains("problem"));
+    const std::string csv = (*m)["csv"];
+    EXPECT_EQ(fs::path(csv).parent_path().string(), folder);
+    EXPECT_EQ(fs::path((*m)["summary"].get<std::string>()).parent_path().string(), folder);
+    EXPECT_NE((*m)["at_port"].get<std::string>().find("zuvek-bench-" + name + "-AT"),
+              std::string::npos);
+    const auto rows = CsvRows(csv);
+    ASSERT_EQ(rows.size(), 2u);
+    const auto truth = TruthTtffs((*m)["truth"]);
+    ASSERT_EQ(truth.size(), 2u);
+    std::vector<double> own;
+    for (const auto& row : rows) {
+      const int run = std::stoi(row.at("run"));
+      EXPECT_EQ(row.at("result"), "SUCC");
+      ASSERT_TRUE(truth.count(run));
+      // The precise TTFF against its own simulator's, in simulated seconds.
+      EXPECT_NEAR(std::stod(row.at("ttff_precise_s")), truth.at(run), 0.15) << "run " << run;
+      own.push_back(truth.at(run));
+    }
+    truths.push_back(own);
+    std::vector<double> draws;
+    for (const auto& [run, s] : TruthTtffs((*m)["truth"], "ttff_drawn_us"))
+      draws.push_back(s);
+    drawn.push_back(draws);
+  }
+  // Different seeds drew different TTFFs, and far enough apart that a CSV
+  // compared with another module's truth would not pass the check above.
+  for (std::size_t a = 0; a < 3; ++a) {
+    for (std::size_t b = a + 1; b < 3; ++b) {
+      SCOPED_TRACE(std::to_string(a + 1) + " against " + std::to_string(b + 1));
+      EXPECT_NE(drawn[a], drawn[b]);
+      double apart = 0;
+      for (std::size_t i = 0; i < truths[a].size() && i < truths[b].size(); ++i)
+        apart = std::max(apart, std::abs(truths[a][i] - truths[b][i]));
+      EXPECT_GT(apart, 0.3);
+    }
+  }
+}
+
+TEST(CliBench, AModuleThatVanishesOrHangsFailsAloneWhileTheOthersFinishOnTime) {
+  Bench bench;
+  testsupport::WriteFile(bench.cli.dir.file("vanish.txt"), "all: drop-at=0.5 drop-nmea=0.5\n");
+  testsupport::ChildProcess child(
+      bench.Argv({"--sim", "3", "--restart", "hot", "--runs", "2", "--time-scale", "20",
+                  "--sim-faults", "sim2=vanish.txt", "--silence", "3", "--json"}),
+      bench.cli.dir.path().string(), bench.Env());
+  // sim3's test hangs: stopped once it runs.
+  pid_t hung = 0;
+  for (int i = 0; i < 100 && hung == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    hung = ChildTesting(child.Pid(), "sim3");
+  }
+  ASSERT_NE(hung, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  kill(hung, SIGSTOP);
+  EXPECT_EQ(child.Wait(), 1) << child.Err();
+  EXPECT_LT(child.Seconds(), 20.0);
+  const auto j = nlohmann::json::parse(child.Out());
+  EXPECT_EQ(j["bench"]["exit_code"], 1);
+  const nlohmann::json* good = ModuleEntry(j, "sim1");
+  const nlohmann::json* gone = ModuleEntry(j, "sim2");
+  const nlohmann::json* hang = ModuleEntry(j, "sim3");
+  ASSERT_TRUE(good && gone && hang);
+  // The good module did all its runs, as fast as alone (2 hot runs at 20
+  // times real speed take about 3 s).
+  EXPECT_EQ((*good)["exit_code"], 0);
+  EXPECT_EQ((*good)["runs"], 2);
+  EXPECT_EQ((*good)["failures"], 0);
+  EXPECT_LT((*good)["wall_s"].get<double>(), 8.0);
+  EXPECT_EQ(CsvRows((*good)["csv"]).size(), 2u);
+  // The vanished module failed its runs and says so.
+  EXPECT_EQ((*gone)["exit_code"], 1);
+  EXPECT_GE((*gone)["failures"].get<int>(), 1);
+  // The hung one was ended and named.
+  EXPECT_EQ((*hang)["exit_code"], 128 + SIGKILL);
+  EXPECT_NE((*hang)["problem"].get<std::string>().find("said nothing for 3 s and was killed"),
+            std::string::npos)
+      << (*hang)["problem"];
+}
+
+TEST(CliBench, CtrlCEndsEveryModuleWithinTwoSecondsKeepingTheirRuns) {
+  Bench bench;
+  auto r = bench.Run({"--sim", "3", "--restart", "hot", "--runs", "50", "--time-scale", "20"},
+                     /*interrupt_ms=*/4000);
+  EXPECT_EQ(r.code, 130) << r.err;
+  EXPECT_LT(r.seconds, 4.0 + 2.0);
+  const std::string json_path = testsupport::CliInTempDir::LogPath(r.out, "_bench.json");
+  ASSERT_FALSE(json_path.empty()) << r.out;
+  const auto j = nlohmann::json::parse(ReadFile(json_path));
+  EXPECT_EQ(j["bench"]["exit_code"], 130);
+  for (const auto& m : j["modules"]) {
+    SCOPED_TRACE(m["name"].get<std::string>());
+    EXPECT_EQ(m["exit_code"], 130);  // each wrote what it had and ended itself
+    const auto rows = CsvRows(m["csv"]);
+    EXPECT_GE(rows.size(), 1u);
+    EXPECT_LT(rows.size(), 50u);
+    EXPECT_EQ(m["runs"].get<std::size_t>(), rows.size());
+    // Every run the CSV has is in the result log too.
+    const std::string csv = m["csv"];
+    const std::string log =
+        ReadFile(csv.substr(0, csv.size() - std::string("_runs.csv").size()) + "_result_log.txt");
+    EXPECT_EQ(static_cast<std::size_t>(std::count(log.begin(), log.end(), '\r') - 1), rows.size());
+  }
+  // The table names every module.
+  for (const char* name : {"\nsim1 ", "\nsim2 ", "\nsim3 "})
+    EXPECT_NE(r.out.find(name), std::string::npos) << r.out;
+}
+
+TEST(CliBench, ABenchFileIsCheckedBeforeAnythingStartsAndAModuleThatCannotStartIsNamed) {
+  Bench bench;
+  testsupport::WriteFile(bench.cli.dir.file("bad.toml"),
+                         "[[module]]\nname = \"a\"\nat_port = \"x\"\nnmea_port = \"y\"\n"
+                         "[[module]]\nname = \"a\"\nat_port = \"z\"\n");
+  auto r = bench.Run({"bad.toml"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("zuvek-cli bench: bad.toml:5: module 2 has no nmea_port"), std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("zuvek-cli bench: bad.toml:5: the name \"a\" is taken by module 1"),
+            std::string::npos)
+      << r.err;
+  EXPECT_FALSE(fs::exists(bench.Day() + "/a"));
+  EXPECT_EQ(bench.Run({}).code, 2);  // neither a file nor --sim
+
+  testsupport::WriteFile(bench.cli.dir.file("bench.toml"),
+                         "[[module]]\nname = \"one\"\nat_port = \"/nonexistent/a1\"\n"
+                         "nmea_port = \"/nonexistent/n1\"\n[[module]]\nname = \"two\"\n"
+                         "at_port = \"/nonexistent/a2\"\nnmea_port = \"/nonexistent/n2\"\n");
+  r = bench.Run({"bench.toml", "--runs", "1", "--json"});
+  EXPECT_EQ(r.code, 1) << r.err;
+  const auto j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["bench"]["source"], bench.cli.dir.file("bench.toml"));
+  for (const char* name : {"one", "two"}) {
+    SCOPED_TRACE(name);
+    const nlohmann::json* m = ModuleEntry(j, name);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ((*m)["exit_code"], 1);
+    EXPECT_NE((*m)["problem"].get<std::string>().find("does not exist"), std::string::npos)
+        << (*m)["problem"];
+    EXPECT_TRUE(fs::exists(bench.Day() + "/" + name + "/bench-stderr.txt"));
+  }
+}
+
+}  // namespace
