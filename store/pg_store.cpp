@@ -107,4 +107,21 @@ std::optional<std::string> PgStore::TestBySource(const std::string& source) {
   }
 }
 
+std::vector<Values> PgStore::Read(const std::string& sql, const Values& values) {
+  try {
+    pqxx::work w(c_->c);
+    std::vector<Values> rows;
+    for (const auto& row : Exec(w, sql, values)) {
+      Values v;
+      for (const auto& field : row)
+        v.push_back(field.is_null() ? std::nullopt : std::optional<std::string>(field.c_str()));
+      rows.push_back(std::move(v));
+    }
+    w.commit();
+    return rows;
+  } catch (const std::exception& e) {
+    throw StoreError("the results server " + name_ + " cannot be read (" + e.what() + ")");
+  }
+}
+
 }  // namespace store
