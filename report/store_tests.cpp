@@ -70,13 +70,13 @@ nlohmann::json PooledConditions(const std::vector<TestData>& tests) {
         std::all_of(list.begin(), list.end(), [&](const auto& v) { return v == list.front(); });
     const bool numbers =
         std::all_of(list.begin(), list.end(), [](const auto& v) { return v.is_number(); });
-    if (same) {
-      c[key] = list.front();
-    } else if (key == "runs_planned" && numbers) {
+    if (key == "runs_planned" && numbers) {
       double sum = 0;
       for (const auto& v : list)
         sum += v.template get<double>();
       c[key] = sum;
+    } else if (same) {
+      c[key] = list.front();
     } else if (key == "timeout_s" && numbers) {
       c[key] = *std::max_element(list.begin(), list.end());
     } else if (key == "started" &&
