@@ -1,11 +1,11 @@
 // Tests of the results store as the report takes them: `store:SELECTOR`,
 // where the selector is a test's key (or its unique start, as history
 // shows it) or filters "firmware=A,module=eg25-a,profile=P,restart=cold,
-// since=2026-11-01". The tests a selector selects are pooled into one
-// entry labelled by the selector, their runs numbered on in the order the
-// tests started, so that the report compares firmware A with B across
-// campaigns. The runs are read by column name from the store's copy of
-// each CSV row; the signal CSV from the test's folder while it is there.
+// since=2026-11-01,test=KEYSTART". The tests a selector selects are pooled
+// into one entry labelled by the selector, their runs numbered on in the
+// order the tests started, so that the report compares firmware A with B
+// across campaigns. The runs are read by column name from the store's copy
+// of each CSV row; the signal CSV from the test's folder while it is there.
 #pragma once
 
 #include <optional>
