@@ -199,4 +199,13 @@ TEST(StorePg, HistoryFiltersSelectTheirTestsNewestFirst) {
   EXPECT_EQ(list[0]["restart"], "warm");
   EXPECT_EQ(list[1]["restart"], "hot");
   EXPECT_EQ(list[1]["runs"], 1);
+#ifdef ZUVEK_HAS_REPORT
+  // The report reads the server too: TAG-a's two tests pooled, 3 + 2 runs.
+  const std::string html = cli.dir.file("pg.html");
+  const testsupport::ProgramResult report =
+      cli.Run({"report"}, {"--store", url, "store:module=" + tag + "-a", "-o", html});
+  ASSERT_EQ(report.code, 0) << report.err;
+  EXPECT_NE(testsupport::ReadFile(html).find("store:module=" + tag + "-a: 5 runs</summary>"),
+            std::string::npos);
+#endif
 }
