@@ -34,6 +34,19 @@ pqxx::result Exec(pqxx::transaction_base& w, const std::string& sql, const Value
   return w.exec_params(sql, pqxx::prepare::make_dynamic_params(params));
 }
 
+// A server's message (lines, tabs) as part of one sentence.
+std::string OneLine(const std::string& text) {
+  std::string line;
+  for (const char c : text)
+    if (c != '\n' && c != '\t')
+      line += c;
+    else if (!line.empty() && line.back() != ' ')
+      line += ' ';
+  while (!line.empty() && line.back() == ' ')
+    line.pop_back();
+  return line;
+}
+
 }  // namespace
 
 struct PgStore::Connection {
@@ -61,15 +74,7 @@ PgStore::PgStore(const std::string& url) : name_(ServerName(url)) {
   } catch (const StoreError&) {
     throw;
   } catch (const std::exception& e) {
-    std::string why;
-    for (const char c : std::string(e.what()))
-      if (c != '\n' && c != '\t')
-        why += c;
-      else if (!why.empty() && why.back() != ' ')
-        why += ' ';
-    while (!why.empty() && why.back() == ' ')
-      why.pop_back();
-    throw StoreError("the results server " + name_ + " cannot be used (" + why + ")");
+    throw StoreError("the results server " + name_ + " cannot be used (" + OneLine(e.what()) + ")");
   }
 }
 
@@ -120,7 +125,7 @@ std::vector<Values> PgStore::Read(const std::string& sql, const Values& values) 
     w.commit();
     return rows;
   } catch (const std::exception& e) {
-    throw StoreError("the results server " + name_ + " cannot be read (" + e.what() + ")");
+    throw StoreError("the results server " + name_ + " cannot be read (" + OneLine(e.what()) + ")");
   }
 }
 
