@@ -1,5 +1,7 @@
-// zuvek-cli report STEM... [-o FILE]: one self-contained HTML report of one
-// or more tests, written without a display.
+// zuvek-cli report STEM|store:SELECTOR... [-o FILE]: one self-contained HTML
+// report of one or more tests, from their files or from the results store
+// (the tests of a selector pooled into one entry), written without a
+// display.
 #include <CLI/CLI.hpp>
 #include <QGuiApplication>
 #include <cstdlib>
@@ -7,10 +9,13 @@
 #include <iostream>
 
 #include "cli/command.h"
+#include "config/side_settings.h"
 #include "platform/file_writes.h"
 #include "platform/folders.h"
 #include "report/html_report.h"
+#include "report/store_tests.h"
 #include "report/test_files.h"
+#include "store/store_location.h"
 
 namespace {
 
@@ -24,10 +29,21 @@ class ReportCommand : public Command {
         "write one HTML report of one or more tests (conditions, statistics, pictures, the "
         "comparison of their TTFFs)");
     sub->add_option("tests", tests_,
-                    "the tests: the path of any of their files, or their stem DAY/hh-mm-ss")
+                    "the tests: the path of any of their files, their stem DAY/hh-mm-ss, or "
+                    "store:SELECTOR, the tests of the results store a selector selects, pooled "
+                    "into one entry: a test's key or its start (as history shows it), or "
+                    "filters KEY=VALUE,... of module, firmware (a part of it), profile, "
+                    "restart (hot|warm|cold), since (YYYY-MM-DD)")
         ->required();
     sub->add_option("-o,--output", output_,
-                    "the HTML file (default: <stem>_report.html beside the first test)");
+                    "the HTML file (default: <stem>_report.html beside the first test, "
+                    "store_report.html for tests of the store)");
+    sub->add_option("--store", store_,
+                    "the results store of store: selectors, a SQLite file or postgresql://... "
+                    "(default: as run chooses it)");
+    sub->footer(
+        "Example: zuvek-cli report store:firmware=A store:firmware=B -o ab.html compares "
+        "the runs of every test with firmware A with those of every test with firmware B.");
     return sub;
   }
 
@@ -45,8 +61,30 @@ class ReportCommand : public Command {
     if (const std::string exe = platform::GetProgramFolder(); !exe.empty())
       dirs.push_back(exe);
     std::vector<report::TestData> tests;
+    std::unique_ptr<store::StoreReader> reader;
     for (const std::string& given : tests_) {
       std::string problem;
+      if (report::IsStoreSelector(given)) {
+        try {
+          if (!reader) {
+            for (const std::string& p : LoadSideSettings())
+              std::cerr << "zuvek-cli: " << p << "\n";
+            reader = store::OpenReader(store::ChooseStoreLocation(store_, g_side_settings.store));
+          }
+          auto test = report::ReadStoreSelector(*reader, given, problem);
+          if (!test) {
+            std::cerr << "zuvek-cli: " << problem << "\n";
+            return kExitFailure;
+          }
+          tests.push_back(std::move(*test));
+        } catch (const std::exception& e) {
+          std::cerr << "zuvek-cli: " << e.what() << "\n";
+          return kExitFailure;
+        }
+        for (const std::string& p : tests.back().problems)
+          std::cerr << "zuvek-cli: " << given << ": " << p << "\n";
+        continue;
+      }
       const auto files = report::FindTestFiles(given, dirs, problem);
       if (!files) {
         std::cerr << "zuvek-cli: " << problem << "\n";
@@ -56,7 +94,10 @@ class ReportCommand : public Command {
       for (const std::string& p : tests.back().problems)
         std::cerr << "zuvek-cli: " << files->label << ": " << p << "\n";
     }
-    const std::string path = output_.empty() ? tests.front().files.stem + "_report.html" : output_;
+    const std::string& stem = tests.front().files.stem;
+    const std::string path = !output_.empty() ? output_
+                             : stem.empty()   ? "store_report.html"
+                                              : stem + "_report.html";
     if (platform::ReplaceFile(path, report::HtmlReport(tests)) != 0) {
       std::cerr << "zuvek-cli: the report " << path
                 << " cannot be written; choose a folder you may write in with -o FILE.\n";
@@ -68,7 +109,7 @@ class ReportCommand : public Command {
 
  private:
   std::vector<std::string> tests_;
-  std::string output_;
+  std::string output_, store_;
 };
 
 }  // namespace

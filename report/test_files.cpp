@@ -95,6 +95,7 @@ class CsvTable {
     return v;
   }
   std::size_t LineNumber() const { return line_number_; }
+  void AddBadNumbers(std::size_t n) { bad_numbers_ += n; }
   void Finish() {
     if (bad_numbers_ > 0)
       problems_.push_back("The " + std::string(what_) + " has " + std::to_string(bad_numbers_) +
@@ -133,6 +134,47 @@ class CsvTable {
 
 }  // namespace
 
+std::optional<RunRow> RunFromFields(const FieldByName& field, std::size_t& bad_numbers) {
+  const auto text = [&](const char* name) { return field(name).value_or(""); };
+  const auto value = [&](const char* name) {
+    const std::string t = text(name);
+    const std::optional<double> v = Number(t);
+    if (!v && !t.empty())
+      ++bad_numbers;
+    return v;
+  };
+  RunRow r;
+  const std::optional<double> run = value("run");
+  const std::string result = text("result");
+  if (!run || *run < 0 || *run > 1e9 || (result != "SUCC" && result != "FAIL"))
+    return std::nullopt;  // a truncated last line, or a foreign one
+  r.run = static_cast<unsigned>(*run);
+  r.success = result == "SUCC";
+  r.ttff_s = value("ttff_s");
+  r.ttff_precise_s = value("ttff_precise_s");
+  r.restart_type = text("restart_type");
+  if (const auto xtra = field("xtra"))
+    r.xtra = *xtra == "1";
+  r.start_time = text("start_time");
+  r.time_scale = value("time_scale");
+  r.reason = text("reason");
+  r.fix_sentence = text("fix_sentence");
+  r.reset_suspect = text("reset_suspect");
+  r.error_m = value("error_m");
+  r.error_3d_m = value("error_3d_m");
+  r.first_nmea_ms = value("first_nmea_ms");
+  r.first_snr_ms = value("first_snr_ms");
+  r.first_2d_ms = value("first_2d_ms");
+  r.first_3d_ms = value("first_3d_ms");
+  r.fix_ms = value("fix_ms");
+  r.used_at_fix = value("used_at_fix");
+  r.snr_at_fix = text("snr_at_fix");
+  r.snr_top4_mean_at_fix = value("snr_top4_mean_at_fix");
+  if (r.success && !r.ttff_s)
+    return std::nullopt;
+  return r;
+}
+
 std::vector<RunRow> ParseRunsCsv(const std::string& text, std::vector<std::string>& problems) {
   std::vector<RunRow> rows;
   CsvTable csv(text, "runs CSV", problems);
@@ -142,47 +184,21 @@ std::vector<RunRow> ParseRunsCsv(const std::string& text, std::vector<std::strin
         "of this program, and the report shows no runs from it.");
     return rows;
   }
-  std::size_t skipped = 0;
+  std::size_t skipped = 0, bad_numbers = 0;
+  const FieldByName field = [&](const std::string& name) -> std::optional<std::string> {
+    return csv.Has(name) ? std::optional<std::string>(csv.Text(name)) : std::nullopt;
+  };
   while (csv.Next()) {
-    RunRow r;
-    const std::optional<double> run = csv.Value("run");
-    const std::string result = csv.Text("result");
-    if (!run || *run < 0 || *run > 1e9 || (result != "SUCC" && result != "FAIL")) {
-      ++skipped;  // a truncated last line, or a foreign one
-      continue;
-    }
-    r.run = static_cast<unsigned>(*run);
-    r.success = result == "SUCC";
-    r.ttff_s = csv.Value("ttff_s");
-    r.ttff_precise_s = csv.Value("ttff_precise_s");
-    r.restart_type = csv.Text("restart_type");
-    if (csv.Has("xtra"))
-      r.xtra = csv.Text("xtra") == "1";
-    r.start_time = csv.Text("start_time");
-    r.time_scale = csv.Value("time_scale");
-    r.reason = csv.Text("reason");
-    r.fix_sentence = csv.Text("fix_sentence");
-    r.reset_suspect = csv.Text("reset_suspect");
-    r.error_m = csv.Value("error_m");
-    r.error_3d_m = csv.Value("error_3d_m");
-    r.first_nmea_ms = csv.Value("first_nmea_ms");
-    r.first_snr_ms = csv.Value("first_snr_ms");
-    r.first_2d_ms = csv.Value("first_2d_ms");
-    r.first_3d_ms = csv.Value("first_3d_ms");
-    r.fix_ms = csv.Value("fix_ms");
-    r.used_at_fix = csv.Value("used_at_fix");
-    r.snr_at_fix = csv.Text("snr_at_fix");
-    r.snr_top4_mean_at_fix = csv.Value("snr_top4_mean_at_fix");
-    if (r.success && !r.ttff_s) {
+    if (std::optional<RunRow> r = RunFromFields(field, bad_numbers))
+      rows.push_back(std::move(*r));
+    else
       ++skipped;
-      continue;
-    }
-    rows.push_back(std::move(r));
   }
   if (skipped > 0)
     problems.push_back("The runs CSV has " + std::to_string(skipped) +
                        " line(s) that are no complete run (a cut-off file?); the report skips "
                        "them.");
+  csv.AddBadNumbers(bad_numbers);
   csv.Finish();
   return rows;
 }

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -57,6 +59,15 @@ std::optional<TestFiles> FindTestFiles(const std::string& given,
                                        std::string& problem);
 
 TestData ReadTest(const TestFiles& files);
+
+// A run from its fields by column name (the runs CSV's names), wherever
+// the row comes from: a line of the runs CSV, or the results store's copy
+// of it. `field` gives a column's text, none when the row lacks the column;
+// `bad_numbers` counts the texts that should be numbers and are none. None
+// when the row is no complete run (no run number or result, a success
+// without its TTFF).
+using FieldByName = std::function<std::optional<std::string>(const std::string&)>;
+std::optional<RunRow> RunFromFields(const FieldByName& field, std::size_t& bad_numbers);
 
 // The parts, for tests: rows of a CSV text read by header name.
 std::vector<RunRow> ParseRunsCsv(const std::string& text, std::vector<std::string>& problems);

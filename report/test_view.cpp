@@ -115,6 +115,13 @@ std::vector<std::pair<std::string, std::string>> Conditions(const TestData& t) {
   std::vector<std::pair<std::string, std::string>> rows;
   const nlohmann::json& s = t.summary;
   const RunRow* first = t.runs.empty() ? nullptr : &t.runs.front();
+  if (const nlohmann::json* pooled = Find(s, {"pooled"}); pooled && pooled->is_array()) {
+    std::string tests = std::to_string(pooled->size()) + " tests pooled:";
+    for (const auto& test : *pooled)
+      tests += " " + (test.is_string() ? test.get<std::string>() : test.dump()) + ";";
+    tests.pop_back();
+    rows.emplace_back("tests", tests);
+  }
   if (const nlohmann::json* module = Find(s, {"module"}); module && module->is_object())
     for (const auto& [command, reply] : module->items())
       rows.emplace_back("module " + command, reply.is_string() && !reply.get<std::string>().empty()

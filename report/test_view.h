@@ -24,7 +24,8 @@ std::vector<stats::Observation> Observations(const TestData& t);
 // The summary's "statistics", or, for a summary without them (an older
 // program's, or none), the same computed from the runs CSV.
 nlohmann::json StatisticsOf(const TestData& t);
-// The conditions of the test as (name, value) rows: module identity,
+// The conditions of the test as (name, value) rows: the tests pooled in
+// it (a store selector's), module identity,
 // profile, fix rule, restart type, XTRA, time-out, runs, time scale (when
 // not 1), tool version, host, start.
 std::vector<std::pair<std::string, std::string>> Conditions(const TestData& t);

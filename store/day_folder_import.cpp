@@ -87,9 +87,9 @@ TestRow TestFromFiles(const std::string& key, const fs::path& day, const std::st
     t.fix_rule = j.value("fix_rule", t.fix_rule);
     if (j.contains("module") && j["module"].is_object()) {
       t.identity_json = j["module"].dump();
-      for (const char* name : {"CGMR", "GMR", "ATI"})
-        if (j["module"].contains(name) && j["module"][name].is_string())
-          t.firmware = j["module"][name].get<std::string>();
+      for (const auto& [command, reply] : j["module"].items())
+        if (IsFirmwareCommand(command) && reply.is_string())
+          t.firmware = reply.get<std::string>();
     }
   }
   return t;

@@ -34,6 +34,19 @@ pqxx::result Exec(pqxx::transaction_base& w, const std::string& sql, const Value
   return w.exec_params(sql, pqxx::prepare::make_dynamic_params(params));
 }
 
+// A server's message (lines, tabs) as part of one sentence.
+std::string OneLine(const std::string& text) {
+  std::string line;
+  for (const char c : text)
+    if (c != '\n' && c != '\t')
+      line += c;
+    else if (!line.empty() && line.back() != ' ')
+      line += ' ';
+  while (!line.empty() && line.back() == ' ')
+    line.pop_back();
+  return line;
+}
+
 }  // namespace
 
 struct PgStore::Connection {
@@ -61,15 +74,7 @@ PgStore::PgStore(const std::string& url) : name_(ServerName(url)) {
   } catch (const StoreError&) {
     throw;
   } catch (const std::exception& e) {
-    std::string why;
-    for (const char c : std::string(e.what()))
-      if (c != '\n' && c != '\t')
-        why += c;
-      else if (!why.empty() && why.back() != ' ')
-        why += ' ';
-    while (!why.empty() && why.back() == ' ')
-      why.pop_back();
-    throw StoreError("the results server " + name_ + " cannot be used (" + why + ")");
+    throw StoreError("the results server " + name_ + " cannot be used (" + OneLine(e.what()) + ")");
   }
 }
 
@@ -104,6 +109,23 @@ std::optional<std::string> PgStore::TestBySource(const std::string& source) {
     return r[0][0].as<std::string>();
   } catch (const std::exception& e) {
     throw StoreError("the results server " + name_ + " cannot be read (" + e.what() + ")");
+  }
+}
+
+std::vector<Values> PgStore::Read(const std::string& sql, const Values& values) {
+  try {
+    pqxx::work w(c_->c);
+    std::vector<Values> rows;
+    for (const auto& row : Exec(w, sql, values)) {
+      Values v;
+      for (const auto& field : row)
+        v.push_back(field.is_null() ? std::nullopt : std::optional<std::string>(field.c_str()));
+      rows.push_back(std::move(v));
+    }
+    w.commit();
+    return rows;
+  } catch (const std::exception& e) {
+    throw StoreError("the results server " + name_ + " cannot be read (" + OneLine(e.what()) + ")");
   }
 }
 

@@ -4,8 +4,10 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "store/results_store.h"
+#include "store/row_values.h"
 
 namespace store {
 
@@ -22,6 +24,9 @@ class PgStore : public ResultsStore {
   void PutRun(const RunRow& run) override;
   std::optional<std::string> TestBySource(const std::string& source) override;
   std::string Where() const override { return name_; }
+  // Every row of a statement with its parameters ($1..), each column as
+  // text or null; throws StoreError.
+  std::vector<Values> Read(const std::string& sql, const Values& values);
 
  private:
   struct Connection;

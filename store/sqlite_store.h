@@ -44,11 +44,13 @@ class SqliteStore : public ResultsStore {
   TestRow ReadTest(const std::string& uuid);
   RunRow ReadRun(const std::string& uuid, unsigned run);
   void Sent(const std::string& server, const std::string& uuid, unsigned run);
+  // Every row of a statement with its parameters ($1..), each column as
+  // text or null.
+  std::vector<Values> Read(const std::string& sql, const Values& values);
 
  private:
   void Migrate(int up_to_version);
   void Write(const char* sql, const Values& values);
-  std::vector<Values> Read(const std::string& sql, const Values& values);
   void InTransaction(const std::function<void()>& writes);
   [[noreturn]] void Fail(const std::string& what) const;
 

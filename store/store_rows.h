@@ -6,6 +6,14 @@
 
 namespace store {
 
+// Whether an identity command's reply is the firmware: AT+CGMR, AT+GMR or
+// ATI, as the profile writes it or without its "AT+".
+inline bool IsFirmwareCommand(std::string command) {
+  if (command.rfind("AT+", 0) == 0)
+    command = command.substr(3);
+  return command == "CGMR" || command == "GMR" || command == "ATI";
+}
+
 struct TestRow {
   std::string test_uuid;      // the key; runs hang on it
   std::string module;         // the module's name on the bench

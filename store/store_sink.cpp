@@ -76,7 +76,7 @@ void StoreSink::OnTestStarted(const TestStartInfo& info) {
   nlohmann::json identity = nlohmann::json::object();
   for (const auto& [command, reply] : info.identity) {
     identity[command] = reply;
-    if (command == "CGMR" || command == "GMR" || command == "ATI")
+    if (IsFirmwareCommand(command))
       test_.firmware = reply;
   }
   test_.identity_json = identity.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);

@@ -2,13 +2,17 @@
 // rows it could read, never a crash), the lookup of a test from any of its
 // files or its stem, and the report of the bundled example tests: the
 // timeline columns and signal file of the current format, an older test
-// without them, and the HTML's self-containment.
+// without them, and the HTML's self-containment; the same reader on the rows
+// of the results store, and their pooling.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
+#include "engine/csv_fields.h"
 #include "report/html_report.h"
+#include "report/store_tests.h"
 #include "report/test_files.h"
 #include "report/test_view.h"
 #include "tests/report/gui_app.h"
@@ -144,6 +148,85 @@ TEST(ReportHtml, BundledTestsGiveASelfContainedReport) {
                                 0),
             0u)
       << comparison[0];
+}
+
+// A stored run is read by the runs CSV's reader, from the CSV row the
+// store keeps by column name: the same runs as from the file, timeline and
+// all; without that row, from the store's own columns. Pooled tests number
+// their runs on, their signal rows with them.
+TEST(ReportStore, StoredRunsReadAsTheirCsvAndPoolInOrder) {
+  std::vector<std::string> problems;
+  const auto read = [&](const std::string& stem, std::vector<report::RunRow>& from_file) {
+    const std::string csv = std::string(kData) + stem + "_runs.csv";
+    const std::string text = testsupport::ReadFile(csv);
+    from_file = report::ParseRunsCsv(text, problems);
+    store::TestRow test;
+    test.test_uuid = stem == "2026-12-08/10-00-00" ? "aaaaaaaa-1" : "bbbbbbbb-2";
+    test.source = csv;
+    std::vector<store::RunRow> rows;
+    std::istringstream lines(text);
+    std::string header, line;
+    std::getline(lines, header);
+    const std::vector<std::string> names = SplitCsvFields(header);
+    while (std::getline(lines, line)) {
+      const std::vector<std::string> values = SplitCsvFields(line);
+      nlohmann::json row = nlohmann::json::object();
+      for (std::size_t i = 0; i < names.size() && i < values.size(); ++i)
+        row[names[i]] = values[i];
+      store::RunRow r;
+      r.run = static_cast<unsigned>(std::stoul(values[0]));
+      r.success = values[1] == "SUCC";
+      r.details_json = nlohmann::json({{"csv", row}}).dump();
+      rows.push_back(r);
+    }
+    return report::TestFromStore(test, rows);
+  };
+  std::vector<report::RunRow> file_a, file_b;
+  const report::TestData a = read("2026-12-08/10-00-00", file_a);
+  const report::TestData b = read("2026-12-08/11-00-00", file_b);
+  EXPECT_TRUE(problems.empty());
+  EXPECT_TRUE(a.problems.empty()) << a.problems.front();
+  ASSERT_EQ(a.runs.size(), file_a.size());
+  ASSERT_EQ(b.runs.size(), file_b.size());
+  for (std::size_t i = 0; i < file_a.size(); ++i) {
+    EXPECT_EQ(a.runs[i].run, file_a[i].run);
+    EXPECT_EQ(a.runs[i].success, file_a[i].success);
+    EXPECT_EQ(a.runs[i].ttff_s, file_a[i].ttff_s);
+    EXPECT_EQ(a.runs[i].first_snr_ms, file_a[i].first_snr_ms);
+    EXPECT_EQ(a.runs[i].fix_ms, file_a[i].fix_ms);
+    EXPECT_EQ(a.runs[i].snr_at_fix, file_a[i].snr_at_fix);
+    EXPECT_EQ(a.runs[i].reset_suspect, file_a[i].reset_suspect);
+  }
+  EXPECT_EQ(a.signal.size(), 15u) << "the signal CSV beside the stored test's CSV";
+  EXPECT_TRUE(b.signal.empty());
+
+  // Without the CSV row: the store's columns.
+  store::RunRow bare;
+  bare.run = 3;
+  bare.success = true;
+  bare.ttff_s = 12.25;
+  bare.restart_type = "Hot Start";
+  bare.details_json = "{}";
+  const report::TestData c = report::TestFromStore({}, {bare});
+  ASSERT_EQ(c.runs.size(), 1u);
+  EXPECT_EQ(c.runs[0].run, 3u);
+  EXPECT_DOUBLE_EQ(*c.runs[0].ttff_s, 12.25);
+  EXPECT_EQ(c.runs[0].restart_type, "Hot Start");
+
+  const report::TestData pooled = report::PoolTests({a, b}, "store:restart=cold");
+  EXPECT_EQ(pooled.files.label, "store:restart=cold");
+  ASSERT_EQ(pooled.runs.size(), a.runs.size() + b.runs.size());
+  for (std::size_t i = 0; i < pooled.runs.size(); ++i)
+    EXPECT_EQ(pooled.runs[i].run, i + 1);
+  EXPECT_EQ(pooled.runs[a.runs.size()].ttff_s, b.runs[0].ttff_s);
+  EXPECT_EQ(pooled.signal.size(), a.signal.size());
+  const auto conditions = report::Conditions(pooled);
+  EXPECT_EQ(conditions.front().first, "tests");
+  EXPECT_EQ(conditions.front().second.rfind("2 tests pooled: store:aaaaaaaa", 0), 0u)
+      << conditions.front().second;
+  // Its statistics are the pooled runs', not one test's summary.
+  EXPECT_EQ(report::StatisticsOf(pooled)["success"]["n"], pooled.runs.size());
+  EXPECT_EQ(report::PoolTests({a}, "store:aaaa").runs.size(), a.runs.size());
 }
 
 }  // namespace

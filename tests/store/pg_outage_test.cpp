@@ -12,6 +12,8 @@
 
 #include "platform/host_name.h"
 #include "store/spooled_store.h"
+#include "store/store_query.h"
+#include "tests/store/history_cases.h"
 #include "tests/support/cli_in_temp_dir.h"
 
 using store::RunRow;
@@ -175,4 +177,35 @@ TEST(StorePg, RunAgainstTheSimulatorWritesToTheServerAndImportAddsNothing) {
   EXPECT_EQ(import.code, 0) << import.err;
   EXPECT_EQ(Psql("SELECT count(*) " + where), "3");
   EXPECT_EQ(Psql("SELECT count(*) FROM tests WHERE source = '" + csv + "'"), "1");
+}
+
+// The read side on the server: the table of filters, and zuvek-cli history
+// reading the server itself.
+TEST(StorePg, HistoryFiltersSelectTheirTestsNewestFirst) {
+  const std::string url = ServerUrl();
+  if (url.empty())
+    return;
+  store::PgStore writer(url);
+  const std::unique_ptr<store::StoreReader> reader = store::OpenReader(url);
+  std::string tag;
+  testsupport::CheckHistoryFilters(writer, *reader, tag);
+  testsupport::CliInTempDir cli;
+  const testsupport::ProgramResult history =
+      cli.Run({"history"}, {"--store", url, "--module", tag + "-b", "--json"});
+  ASSERT_EQ(history.code, 0) << history.err;
+  const nlohmann::json list = nlohmann::json::parse(history.out);
+  ASSERT_EQ(list.size(), 2u) << history.out;
+  EXPECT_EQ(list[0]["firmware"], "100%_x");
+  EXPECT_EQ(list[0]["restart"], "warm");
+  EXPECT_EQ(list[1]["restart"], "hot");
+  EXPECT_EQ(list[1]["runs"], 1);
+#ifdef ZUVEK_HAS_REPORT
+  // The report reads the server too: TAG-a's two tests pooled, 3 + 2 runs.
+  const std::string html = cli.dir.file("pg.html");
+  const testsupport::ProgramResult report =
+      cli.Run({"report"}, {"--store", url, "store:module=" + tag + "-a", "-o", html});
+  ASSERT_EQ(report.code, 0) << report.err;
+  EXPECT_NE(testsupport::ReadFile(html).find("store:module=" + tag + "-a: 5 runs</summary>"),
+            std::string::npos);
+#endif
 }

@@ -1,12 +1,16 @@
 // The SQLite results store: migration from every older schema, refusal of
-// a newer one, idempotent writes, and a file that is no store.
+// a newer one, idempotent writes, a file that is no store, and the
+// filters of history.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <random>
 
 #include "store/schema.h"
 #include "store/sqlite_store.h"
+#include "store/store_query.h"
+#include "tests/store/history_cases.h"
 #include "tests/store/store_db.h"
 #include "tests/support/temp_dir.h"
 
@@ -165,4 +169,27 @@ TEST(SqliteStore, ARunWithoutItsTestIsRefused) {
   testsupport::TempDir dir;
   SqliteStore s(dir.file("results.sqlite"));
   EXPECT_THROW(s.PutRun(ARun("nobody", 1)), StoreError);
+}
+
+// The read side: the table of filters on a SQLite store; a store file that
+// is not there yet is a sentence that says how one comes about, and the
+// reader creates no file.
+TEST(SqliteStore, HistoryFiltersSelectTheirTestsNewestFirst) {
+  testsupport::TempDir dir;
+  const std::string path = dir.file("results.sqlite");
+  try {
+    store::OpenReader(path);
+    FAIL() << "a missing store was read";
+  } catch (const StoreError& e) {
+    EXPECT_NE(std::string(e.what()).find("no results store at " + path +
+                                         " yet: run a test or import day folders (zuvek-cli "
+                                         "store import DAYFOLDER)"),
+              std::string::npos)
+        << e.what();
+  }
+  EXPECT_FALSE(std::filesystem::exists(path));
+  SqliteStore writer(path);
+  const std::unique_ptr<store::StoreReader> reader = store::OpenReader(path);
+  std::string tag;
+  testsupport::CheckHistoryFilters(writer, *reader, tag);
 }
