@@ -64,7 +64,10 @@ TEST_P(ProfileAgainstSim, EveryRestartTypeWithAndWithoutXtra) {
         EXPECT_EQ(truth[i].restart_type, own ? type : RESTART_HOT) << "start " << i + 1;
         EXPECT_EQ(truth[i].assisted, assisted) << "start " << i + 1;
         EXPECT_TRUE(out.records[i].success);
-        EXPECT_NEAR(out.records[i].ttff_precise_s, truth[i].TtffUs() / 1e6, 0.5);
+        // At 50 times real speed a loaded machine's 10 ms delay of the
+        // "OK" or the fix reads as half a second: the fix of each start
+        // within 1.5 s (30 ms real) of its truth.
+        EXPECT_NEAR(out.records[i].ttff_precise_s, truth[i].TtffUs() / 1e6, 1.5);
       }
     }
   }
