@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -198,7 +199,8 @@ TEST(CliBench, AModuleThatVanishesOrHangsFailsAloneWhileTheOthersFinishOnTime) {
   testsupport::WriteFile(bench.cli.dir.file("vanish.txt"), "all: drop-at=0.5 drop-nmea=0.5\n");
   testsupport::ChildProcess child(
       bench.Argv({"--sim", "3", "--restart", "hot", "--runs", "2", "--time-scale", "20",
-                  "--sim-faults", "sim2=vanish.txt", "--silence", "3", "--json"}),
+                  "--sim-faults", "sim2=vanish.txt", "--timeout", "60", "--silence", "3",
+                  "--json"}),
       bench.cli.dir.path().string(), bench.Env());
   // sim3's test hangs: stopped once it runs.
   pid_t hung = 0;
@@ -209,7 +211,18 @@ TEST(CliBench, AModuleThatVanishesOrHangsFailsAloneWhileTheOthersFinishOnTime) {
   ASSERT_NE(hung, 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   kill(hung, SIGSTOP);
+  // Should the bench not end the hung test, this ends it (and the checks
+  // below fail) rather than the test waiting for ever.
+  std::atomic<bool> ended{false};
+  std::thread watchdog([&] {
+    for (int i = 0; i < 300 && !ended; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (!ended)
+      kill(hung, SIGKILL);
+  });
   EXPECT_EQ(child.Wait(), 1) << child.Err();
+  ended = true;
+  watchdog.join();
   EXPECT_LT(child.Seconds(), 20.0);
   const auto j = nlohmann::json::parse(child.Out());
   EXPECT_EQ(j["bench"]["exit_code"], 1);
