@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <atomic>
@@ -180,6 +181,24 @@ TEST(CliBench, SimulatedModulesEachMatchTheirOwnSimulatorsTruth) {
       draws.push_back(s);
     drawn.push_back(draws);
   }
+  // The results store names each module's test by its module.
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(bench.cli.StorePath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr),
+            SQLITE_OK);
+  sqlite3_stmt* query = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db,
+                               "SELECT module, (SELECT count(*) FROM runs WHERE runs.test_uuid = "
+                               "tests.test_uuid) FROM tests ORDER BY module",
+                               -1, &query, nullptr),
+            SQLITE_OK)
+      << sqlite3_errmsg(db);
+  std::vector<std::string> stored;
+  while (sqlite3_step(query) == SQLITE_ROW)
+    stored.push_back(reinterpret_cast<const char*>(sqlite3_column_text(query, 0)) +
+                     std::string(":") + std::to_string(sqlite3_column_int(query, 1)));
+  sqlite3_finalize(query);
+  sqlite3_close(db);
+  EXPECT_EQ(stored, (std::vector<std::string>{"sim1:2", "sim2:2", "sim3:2"}));
   // Different seeds drew different TTFFs, and far enough apart that a CSV
   // compared with another module's truth would not pass the check above.
   for (std::size_t a = 0; a < 3; ++a) {
