@@ -2,12 +2,18 @@
 // simulator's truth, a module that vanishes and one that hangs while the
 // others finish on time, Ctrl-C in the middle, and a bench file whose
 // modules cannot start.
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -175,6 +181,24 @@ TEST(CliBench, SimulatedModulesEachMatchTheirOwnSimulatorsTruth) {
       draws.push_back(s);
     drawn.push_back(draws);
   }
+  // The results store names each module's test by its module.
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(bench.cli.StorePath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr),
+            SQLITE_OK);
+  sqlite3_stmt* query = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db,
+                               "SELECT module, (SELECT count(*) FROM runs WHERE runs.test_uuid = "
+                               "tests.test_uuid) FROM tests ORDER BY module",
+                               -1, &query, nullptr),
+            SQLITE_OK)
+      << sqlite3_errmsg(db);
+  std::vector<std::string> stored;
+  while (sqlite3_step(query) == SQLITE_ROW)
+    stored.push_back(reinterpret_cast<const char*>(sqlite3_column_text(query, 0)) +
+                     std::string(":") + std::to_string(sqlite3_column_int(query, 1)));
+  sqlite3_finalize(query);
+  sqlite3_close(db);
+  EXPECT_EQ(stored, (std::vector<std::string>{"sim1:2", "sim2:2", "sim3:2"}));
   // Different seeds drew different TTFFs, and far enough apart that a CSV
   // compared with another module's truth would not pass the check above.
   for (std::size_t a = 0; a < 3; ++a) {
@@ -194,7 +218,8 @@ TEST(CliBench, AModuleThatVanishesOrHangsFailsAloneWhileTheOthersFinishOnTime) {
   testsupport::WriteFile(bench.cli.dir.file("vanish.txt"), "all: drop-at=0.5 drop-nmea=0.5\n");
   testsupport::ChildProcess child(
       bench.Argv({"--sim", "3", "--restart", "hot", "--runs", "2", "--time-scale", "20",
-                  "--sim-faults", "sim2=vanish.txt", "--silence", "3", "--json"}),
+                  "--sim-faults", "sim2=vanish.txt", "--timeout", "60", "--silence", "3",
+                  "--json"}),
       bench.cli.dir.path().string(), bench.Env());
   // sim3's test hangs: stopped once it runs.
   pid_t hung = 0;
@@ -205,7 +230,18 @@ TEST(CliBench, AModuleThatVanishesOrHangsFailsAloneWhileTheOthersFinishOnTime) {
   ASSERT_NE(hung, 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   kill(hung, SIGSTOP);
+  // Should the bench not end the hung test, this ends it (and the checks
+  // below fail) rather than the test waiting for ever.
+  std::atomic<bool> ended{false};
+  std::thread watchdog([&] {
+    for (int i = 0; i < 300 && !ended; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (!ended)
+      kill(hung, SIGKILL);
+  });
   EXPECT_EQ(child.Wait(), 1) << child.Err();
+  ended = true;
+  watchdog.join();
   EXPECT_LT(child.Seconds(), 20.0);
   const auto j = nlohmann::json::parse(child.Out());
   EXPECT_EQ(j["bench"]["exit_code"], 1);
@@ -253,9 +289,74 @@ TEST(CliBench, CtrlCEndsEveryModuleWithinTwoSecondsKeepingTheirRuns) {
         ReadFile(csv.substr(0, csv.size() - std::string("_runs.csv").size()) + "_result_log.txt");
     EXPECT_EQ(static_cast<std::size_t>(std::count(log.begin(), log.end(), '\r') - 1), rows.size());
   }
-  // The table names every module.
+  // The table names every module; before it, not on a terminal, plain lines.
   for (const char* name : {"\nsim1 ", "\nsim2 ", "\nsim3 "})
     EXPECT_NE(r.out.find(name), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("sim2: run 1 of 50\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("sim3: run 1: fix in "), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find('\033'), std::string::npos);
+}
+
+TEST(CliBench, OnATerminalALinePerModuleAndOneForTheBenchAreRedrawnInPlace) {
+  Bench bench;
+  const int controller = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(controller, 0);
+  ASSERT_EQ(grantpt(controller), 0);
+  ASSERT_EQ(unlockpt(controller), 0);
+  char name[128] = {};
+  ASSERT_EQ(ptsname_r(controller, name, sizeof name), 0);
+  const auto argv_text =
+      bench.Argv({"--sim", "2", "--restart", "hot", "--runs", "2", "--time-scale", "50"});
+  std::vector<char*> argv;
+  for (const auto& a : argv_text)
+    argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  const auto env = bench.Env();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(bench.cli.dir.path().c_str()) != 0)
+      _exit(127);
+    for (const auto& kv : env)
+      putenv(const_cast<char*>(kv.c_str()));
+    const int terminal = open(name, O_RDWR);
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(terminal, 1);
+    dup2(null, 2);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  std::string screen;
+  char buf[4096];
+  int status = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  for (;;) {
+    pollfd p{controller, POLLIN, 0};
+    const int ready = poll(&p, 1, 200);
+    const ssize_t n = ready > 0 ? read(controller, buf, sizeof buf) : 0;
+    if (n > 0) {
+      screen.append(buf, static_cast<std::size_t>(n));
+      continue;
+    }
+    if (waitpid(pid, &status, WNOHANG) == pid)
+      break;
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      ADD_FAILURE() << "the bench did not end within 60 s";
+      break;
+    }
+    if (ready > 0)  // the terminal hung up: the bench is ending
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  close(controller);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << screen;
+  // Redrawn: up three lines (two modules and the bench), each line cleared.
+  EXPECT_NE(screen.find("\033[3A\r\033[Ksim1  run "), std::string::npos) << screen;
+  EXPECT_NE(screen.find("\r\033[Ksim2  run 2 of 2"), std::string::npos) << screen;
+  EXPECT_NE(screen.find("\r\033[Kbench  2 modules  running 0  done 2  failed 0"), std::string::npos)
+      << screen;
+  EXPECT_EQ(screen.find("sim1: run 1 of 2"), std::string::npos);  // no plain lines
+  EXPECT_NE(screen.find("bench summary: "), std::string::npos) << screen;
 }
 
 TEST(CliBench, ABenchFileIsCheckedBeforeAnythingStartsAndAModuleThatCannotStartIsNamed) {
