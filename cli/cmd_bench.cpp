@@ -338,7 +338,8 @@ int BenchCommand::Run() {
     fs::create_directories(spec.state.folder, ec);
     if (use_sim) {
       sim::SimOptions options = sim_base;
-      options.name = "zuvek-bench-" + m.name;
+      // The bench's own names: another bench on this machine has a sim1 too.
+      options.name = "zuvek-bench" + std::to_string(getpid()) + "-" + m.name;
       options.seed = seed_ + static_cast<std::uint32_t>(i);
       options.truth_path = spec.state.folder + "/" + bench_stem + "_truth.jsonl";
       if (every_faults)

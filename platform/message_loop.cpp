@@ -50,7 +50,8 @@ void MessageLoop::Run() {
   }
 }
 
-bool MessageLoop::RunUntil(const std::function<bool()>& done, DWORD real_timeout_ms) {
+bool MessageLoop::RunUntil(const std::function<bool()>& done, DWORD real_timeout_ms,
+                           DWORD check_ms) {
   using namespace std::chrono;
   const auto deadline = real_timeout_ms == INFINITE
                             ? steady_clock::time_point::max()
@@ -66,7 +67,7 @@ bool MessageLoop::RunUntil(const std::function<bool()>& done, DWORD real_timeout
     if (closed_ || steady_clock::now() >= deadline)
       break;
     if (!RunOne(lock)) {
-      auto until = std::min(deadline, steady_clock::now() + milliseconds(10));
+      auto until = std::min(deadline, steady_clock::now() + milliseconds(check_ms));
       cv_.wait_until(lock, until, [this] { return closed_ || !tasks_.empty(); });
     }
   }

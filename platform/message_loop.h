@@ -26,8 +26,9 @@ class MessageLoop final : public Dispatcher {
   // Runs tasks until Quit or Close.
   void Run();
   // Runs tasks until done() holds (checked after every task and at least
-  // every 10 ms) or real_timeout_ms passes. Returns done().
-  bool RunUntil(const std::function<bool()>& done, DWORD real_timeout_ms = INFINITE);
+  // every check_ms) or real_timeout_ms passes. Returns done().
+  bool RunUntil(const std::function<bool()>& done, DWORD real_timeout_ms = INFINITE,
+                DWORD check_ms = 10);
   // Runs the tasks queued now, without waiting. Returns how many ran.
   std::size_t ProcessPending();
   // Makes Run return after the task in progress.

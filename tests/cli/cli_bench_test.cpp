@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/csv_fields.h"
 #include "tests/support/child_process.h"
 #include "tests/support/cli_in_temp_dir.h"
 #include "tests/support/local_time.h"
@@ -59,14 +60,7 @@ std::vector<std::map<std::string, std::string>> CsvRows(const std::string& path)
   std::string line;
   std::vector<std::string> header;
   std::vector<std::map<std::string, std::string>> rows;
-  const auto split = [](const std::string& text) {
-    std::vector<std::string> fields;
-    std::stringstream s(text);
-    std::string f;
-    while (std::getline(s, f, ','))
-      fields.push_back(f);
-    return fields;
-  };
+  const auto split = SplitCsvFields;
   if (std::getline(in, line))
     header = split(line);
   while (std::getline(in, line)) {
@@ -118,9 +112,18 @@ TEST(CliBench, SimulatedModulesEachMatchTheirOwnSimulatorsTruth) {
   Bench bench;
   // TTFFs drawn from 2 to 9 s at 5 epochs a second: seeds 1, 2, 3 give
   // each module TTFFs of its own.
+  // Another bench of simulated modules on the same machine at the same
+  // time (another desk, another user's script) has simulators of the same
+  // names in the same ports folder; neither may stand in the other's way.
+  Bench other;
+  testsupport::ChildProcess neighbour(
+      other.Argv({"--sim", "2", "--restart", "hot", "--runs", "1", "--time-scale", "20", "-q"}),
+      other.cli.dir.path().string(),
+      {other.cli.StoreEnv(), "ZUVEK_SIM_DIR=" + bench.cli.dir.file("sim-ports")});
   auto r = bench.Run({"--sim", "3", "--restart", "hot", "--runs", "2", "--time-scale", "20",
                       "--sim-ttff", "2:9", "--sim-rate", "5", "--json"});
   ASSERT_EQ(r.code, 0) << r.err << r.out;
+  EXPECT_EQ(neighbour.Wait(), 0) << neighbour.Err();
   const auto j = nlohmann::json::parse(r.out);
   const auto& b = j["bench"];
   EXPECT_EQ(b["source"], "sim");
@@ -160,8 +163,7 @@ TEST(CliBench, SimulatedModulesEachMatchTheirOwnSimulatorsTruth) {
     const std::string csv = (*m)["csv"];
     EXPECT_EQ(fs::path(csv).parent_path().string(), folder);
     EXPECT_EQ(fs::path((*m)["summary"].get<std::string>()).parent_path().string(), folder);
-    EXPECT_NE((*m)["at_port"].get<std::string>().find("zuvek-bench-" + name + "-AT"),
-              std::string::npos);
+    EXPECT_NE((*m)["at_port"].get<std::string>().find("-" + name + "-AT"), std::string::npos);
     const auto rows = CsvRows(csv);
     ASSERT_EQ(rows.size(), 2u);
     const auto truth = TruthTtffs((*m)["truth"]);
