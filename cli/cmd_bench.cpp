@@ -18,6 +18,7 @@
 
 #include "app/core/working_folders.h"
 #include "cli/command.h"
+#include "cli/fix_rule_option.h"
 #include "engine/run_logs.h"
 #include "fix_rules/registry.h"
 #include "platform/child_process.h"
@@ -86,13 +87,7 @@ class BenchCommand : public cli::Command {
     sub->add_option("--fix", fix_rule_,
                     "the sentence that counts as the fix: " + fix_rules::KnownNamesText() +
                         " (wins over the bench file)")
-        ->check(CLI::Validator(
-            [](const std::string& name) {
-              return fix_rules::IsKnown(name) ? std::string()
-                                              : "unknown fix rule '" + name + "'; choose one of " +
-                                                    fix_rules::KnownNamesText();
-            },
-            "RULE"));
+        ->check(cli::FixRuleValidator());
     sub->add_option("--profile", profile_,
                     "the modules' AT dialect (wins over the bench file; with --sim the "
                     "simulators speak it)");

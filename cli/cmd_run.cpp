@@ -19,6 +19,7 @@
 #include "app/core/working_folders.h"
 #include "cli/cli_host.h"
 #include "cli/command.h"
+#include "cli/fix_rule_option.h"
 #include "cli/run_events.h"
 #include "cli/sim_form_options.h"
 #include "config/app_config.h"
@@ -111,13 +112,7 @@ class RunCommand : public cli::Command {
     sub->add_option("--fix", fix_rule_,
                     "the sentence that counts as the fix: " + fix_rules::KnownNamesText() +
                         " (default: zuvek.toml, gprmc: the first $GPRMC with status A)")
-        ->check(CLI::Validator(
-            [](const std::string& name) {
-              return fix_rules::IsKnown(name) ? std::string()
-                                              : "unknown fix rule '" + name + "'; choose one of " +
-                                                    fix_rules::KnownNamesText();
-            },
-            "RULE"));
+        ->check(cli::FixRuleValidator());
     sub->add_option("--profile", profile_,
                     "the module's AT dialect: a bundled profile (zuvek-cli profiles) or a "
                     "profile file (default: zuvek.toml, else \"default\")");
