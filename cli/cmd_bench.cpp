@@ -8,7 +8,6 @@
 #include <CLI/CLI.hpp>
 #include <atomic>
 #include <chrono>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -40,13 +39,9 @@ void OnBenchSignal(int) {
   g_bench_interrupted = true;
 }
 
-std::string IsoNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm t{};
-  localtime_r(&now, &t);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &t);
-  return text;
+// The bench's start and end, written as a test's start is in its summary.
+std::string Now() {
+  return FormatTimestamp(platform::RealClock().Now());
 }
 
 // The options of `run` that every module's test gets as they are given.
@@ -264,7 +259,7 @@ int BenchCommand::Run() {
   const auto wall_start = std::chrono::steady_clock::now();
   // A little before now: a file system's times may be coarser than the clock's.
   const auto files_since = fs::file_time_type::clock::now() - std::chrono::seconds(1);
-  const std::string started = IsoNow();
+  const std::string started = Now();
 
   if (file_.empty() == (sim_ == 0))
     return Usage("give a bench file or --sim N (not both)");
@@ -322,21 +317,21 @@ int BenchCommand::Run() {
       sim_clock = std::make_shared<platform::RealClock>();
   }
   std::vector<std::unique_ptr<sim::Simulator>> simulators;
-  std::vector<supervisor::ChildSpec> children;
+  std::vector<supervisor::ModuleLaunch> children;
   for (std::size_t i = 0; i < modules.size(); ++i) {
     supervisor::BenchModule& m = modules[i];
-    supervisor::ChildSpec spec;
-    spec.state.name = m.name;
-    spec.state.folder = day + "/" + m.name;
-    spec.state.runs = runs_;
-    spec.stderr_path = spec.state.folder + "/bench-stderr.txt";
-    fs::create_directories(spec.state.folder, ec);
+    supervisor::ModuleLaunch launch;
+    launch.state.name = m.name;
+    launch.state.folder = day + "/" + m.name;
+    launch.state.runs = runs_;
+    launch.stderr_path = launch.state.folder + "/bench-stderr.txt";
+    fs::create_directories(launch.state.folder, ec);
     if (use_sim) {
       sim::SimOptions options = sim_base;
       // The bench's own names: another bench on this machine has a sim1 too.
       options.name = "zuvek-bench" + std::to_string(getpid()) + "-" + m.name;
       options.seed = seed_ + static_cast<std::uint32_t>(i);
-      options.truth_path = spec.state.folder + "/" + bench_stem + "_truth.jsonl";
+      options.truth_path = launch.state.folder + "/" + bench_stem + "_truth.jsonl";
       if (every_faults)
         options.script = *every_faults;
       if (auto it = named_faults.find(m.name); it != named_faults.end())
@@ -344,24 +339,24 @@ int BenchCommand::Run() {
       auto simulator = std::make_unique<sim::Simulator>(sim_clock);
       std::string error;
       if (!simulator->Start(options, &error)) {
-        spec.state.problem = "its simulator did not start: " + error;
+        launch.state.problem = "its simulator did not start: " + error;
       } else {
         m.at_port =
             simulator->AtLinkPath().empty() ? simulator->AtDevicePath() : simulator->AtLinkPath();
         m.nmea_port = simulator->NmeaLinkPath().empty() ? simulator->NmeaDevicePath()
                                                         : simulator->NmeaLinkPath();
-        spec.state.truth = options.truth_path;
+        launch.state.truth = options.truth_path;
       }
       simulators.push_back(std::move(simulator));
     }
-    spec.state.at_port = m.at_port;
-    spec.state.nmea_port = m.nmea_port;
-    if (spec.state.problem.empty()) {
-      spec.argv = ChildArgs(m, spec.state.folder, exe);
+    launch.state.at_port = m.at_port;
+    launch.state.nmea_port = m.nmea_port;
+    if (launch.state.problem.empty()) {
+      launch.argv = ChildArgs(m, launch.state.folder, exe);
     } else {
-      spec.argv = {};  // nothing to start: the module has failed already
+      launch.argv = {};  // nothing to start: the module has failed already
     }
-    children.push_back(std::move(spec));
+    children.push_back(std::move(launch));
   }
 
   std::cerr << "zuvek-cli bench: " << modules.size() << " module"
@@ -397,7 +392,7 @@ int BenchCommand::Run() {
   info.restart = restart_;
   info.runs = runs_;
   info.started = started;
-  info.ended = IsoNow();
+  info.ended = Now();
   info.exit_code = code;
   info.wall_s =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_start).count();

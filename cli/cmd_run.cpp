@@ -32,8 +32,8 @@
 #include "profiles/profile_loader.h"
 #include "sim/simulator.h"
 #include "stats/statistics_output.h"
+#include "store/opening_store_sink.h"
 #include "store/store_location.h"
-#include "store/store_sink.h"
 
 namespace {
 
@@ -450,21 +450,14 @@ int RunCommand::Run() {
   env.stop_when_decided = stop_when_decided_;
   // A store that cannot be opened costs the test nothing: a sentence, and
   // the text logs as ever.
-  std::unique_ptr<store::StoreSink> sink;
-  if (const std::string where = store::ChooseStoreLocation(store_, g_side_settings.store);
-      !store::IsNoStore(where)) {
-    try {
-      auto say = [&host](const std::string& s) { host.Say(s); };
-      std::string module = module_name_;
-      if (module.empty())
-        module = use_sim ? "simulator" : at_port_;
-      sink = std::make_unique<store::StoreSink>(store::OpenStore(where, say), module, say);
-      env.result_sink = sink.get();
-    } catch (const std::exception& e) {
-      host.Say(std::string("zuvek-cli: ") + e.what() +
-               "; the test goes on with its text logs only");
-    }
-  }
+  const std::string where = store::ChooseStoreLocation(store_, g_side_settings.store);
+  std::string module = module_name_;
+  if (module.empty())
+    module = use_sim ? "simulator" : at_port_;
+  store::OpeningStoreSink sink([where] { return where; }, [module] { return module; },
+                               [&host](const std::string& s) { host.Say(s); });
+  if (!store::IsNoStore(where))
+    env.result_sink = &sink;
   TestEngine engine(std::move(env));
   engine.Start(Restart(), runs_);
   auto last_tick = std::chrono::steady_clock::now();

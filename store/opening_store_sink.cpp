@@ -17,7 +17,7 @@ void OpeningStoreSink::OnTestStarted(const TestStartInfo& info) {
   try {
     sink_ = std::make_unique<StoreSink>(OpenStore(where, tell_), module_(), tell_);
   } catch (const std::exception& e) {
-    tell_(std::string(e.what()) + "; the test goes on with its text logs only");
+    tell_(std::string("zuvek-cli: ") + e.what() + "; the test goes on with its text logs only");
     return;
   }
   sink_->OnTestStarted(info);

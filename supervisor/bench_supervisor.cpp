@@ -20,7 +20,7 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t kMaxLine = 1 << 20;  // a longer "line" is no event: dropped
 
 struct Child {
-  ChildSpec spec;
+  ModuleLaunch launch;
   platform::ChildHandle handle;
   std::string buffer;
   bool dropping = false;  // inside an overlong line
@@ -58,7 +58,7 @@ bool Drain(Child& c, BenchDisplay& display) {
         continue;
       }
       if (!c.dropping)
-        display.Tell(c.spec.state.name, ApplyEvent(c.spec.state, c.buffer));
+        display.Tell(c.launch.state.name, ApplyEvent(c.launch.state, c.buffer));
       c.buffer.clear();
       c.dropping = false;
     }
@@ -79,7 +79,7 @@ void Reaped(Child& c, const platform::ChildEnd& end, BenchDisplay& display) {
       break;
   }
   Close(c);
-  ModuleState& s = c.spec.state;
+  ModuleState& s = c.launch.state;
   s.ended = true;
   s.exit_code = end.exit_code;
   s.cpu_s = end.cpu_s;
@@ -87,11 +87,11 @@ void Reaped(Child& c, const platform::ChildEnd& end, BenchDisplay& display) {
   if (s.problem.empty()) {
     if (end.signal != 0 && !c.killed) {
       s.problem = std::string("its test died of signal ") + std::to_string(end.signal) + " (" +
-                  strsignal(end.signal) + "); see " + c.spec.stderr_path;
+                  strsignal(end.signal) + "); see " + c.launch.stderr_path;
     } else if (!s.started && end.exit_code != 0) {
-      const std::string last = LastLine(c.spec.stderr_path);
+      const std::string last = LastLine(c.launch.stderr_path);
       s.problem = last.empty() ? "its test did not start (exit " + std::to_string(end.exit_code) +
-                                     "); see " + c.spec.stderr_path
+                                     "); see " + c.launch.stderr_path
                                : last;
     }
   }
@@ -113,31 +113,31 @@ std::string LastLine(const std::string& path) {
   return last;
 }
 
-SuperviseResult Supervise(std::vector<ChildSpec> specs, const SuperviseOptions& options,
+SuperviseResult Supervise(std::vector<ModuleLaunch> launches, const SuperviseOptions& options,
                           const std::atomic<bool>& interrupted, BenchDisplay& display) {
   std::vector<Child> children;
-  children.reserve(specs.size());
-  for (ChildSpec& spec : specs) {
+  children.reserve(launches.size());
+  for (ModuleLaunch& launch : launches) {
     Child c;
-    c.spec = std::move(spec);
+    c.launch = std::move(launch);
     c.started = c.heard = Clock::now();
-    if (!c.spec.state.problem.empty()) {  // it failed before its test could start
-      c.spec.state.ended = true;
+    if (!c.launch.state.problem.empty()) {  // it failed before its test could start
+      c.launch.state.ended = true;
       children.push_back(std::move(c));
       continue;
     }
     std::string error;
-    c.handle = platform::SpawnChild(c.spec.argv, c.spec.stderr_path, &error);
+    c.handle = platform::SpawnChild(c.launch.argv, c.launch.stderr_path, &error);
     if (c.handle.pid < 0) {
-      c.spec.state.ended = true;
-      c.spec.state.problem = error;
+      c.launch.state.ended = true;
+      c.launch.state.problem = error;
     }
     children.push_back(std::move(c));
   }
   const auto states = [&children] {
     std::vector<ModuleState> out;
     for (const Child& c : children)
-      out.push_back(c.spec.state);
+      out.push_back(c.launch.state);
     return out;
   };
   SuperviseResult result;
@@ -147,7 +147,7 @@ SuperviseResult Supervise(std::vector<ChildSpec> specs, const SuperviseOptions& 
     std::vector<Child*> owners;
     bool alive = false;
     for (Child& c : children) {
-      if (c.spec.state.ended)
+      if (c.launch.state.ended)
         continue;
       alive = true;
       if (c.handle.out_fd >= 0) {
@@ -167,11 +167,11 @@ SuperviseResult Supervise(std::vector<ChildSpec> specs, const SuperviseOptions& 
       result.interrupted = true;
       interrupt_at = Clock::now();
       for (Child& c : children)
-        if (!c.spec.state.ended)
+        if (!c.launch.state.ended)
           platform::SignalChild(c.handle.pid, SIGINT);
     }
     for (Child& c : children) {
-      if (c.spec.state.ended)
+      if (c.launch.state.ended)
         continue;
       const platform::ChildEnd end = platform::ReapChild(c.handle.pid, false);
       if (end.ended) {
@@ -182,13 +182,13 @@ SuperviseResult Supervise(std::vector<ChildSpec> specs, const SuperviseOptions& 
         continue;
       if (result.interrupted && Since(interrupt_at) > options.grace_s) {
         c.killed = true;
-        c.spec.state.problem = "its test did not end within " + Number(options.grace_s) +
-                               " s of the interrupt and was killed";
+        c.launch.state.problem = "its test did not end within " + Number(options.grace_s) +
+                                 " s of the interrupt and was killed";
         platform::SignalChild(c.handle.pid, SIGKILL);
       } else if (Since(c.heard) > options.silence_s) {
         c.killed = true;
-        c.spec.state.problem = "its test said nothing for " + Number(options.silence_s) +
-                               " s and was killed; see " + c.spec.stderr_path;
+        c.launch.state.problem = "its test said nothing for " + Number(options.silence_s) +
+                                 " s and was killed; see " + c.launch.stderr_path;
         platform::SignalChild(c.handle.pid, SIGKILL);
       }
     }

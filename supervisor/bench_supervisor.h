@@ -14,7 +14,7 @@
 
 namespace supervisor {
 
-struct ChildSpec {
+struct ModuleLaunch {
   ModuleState state;  // name, folder, ports, truth
   std::vector<std::string> argv;
   std::string stderr_path;
@@ -32,7 +32,7 @@ struct SuperviseResult {
 
 // Runs every child to its end. `interrupted` is looked at all the time
 // (set it from a signal handler).
-SuperviseResult Supervise(std::vector<ChildSpec> children, const SuperviseOptions& options,
+SuperviseResult Supervise(std::vector<ModuleLaunch> children, const SuperviseOptions& options,
                           const std::atomic<bool>& interrupted, BenchDisplay& display);
 
 // The last non-empty line of a text file (a child's standard error); empty

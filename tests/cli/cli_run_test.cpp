@@ -11,6 +11,7 @@
 #include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <sstream>
@@ -62,6 +63,20 @@ TEST(CliRun, TwoHotStartsAgainstTheSimulator) {
     debug_log |= e.path().filename().string().rfind("ZUVEK_20", 0) == 0;
   }
   EXPECT_TRUE(debug_log);
+}
+
+TEST(CliRun, AStoreThatCannotBeOpenedCostsTheTestNothing) {
+  CliCopy cli;
+  std::ofstream(cli.dir.file("not-a-folder")) << "a file where the store's folder should be\n";
+  auto r = Exec(cli.exe,
+                {"run", "--restart", "hot", "--runs", "2", "--time-scale", "50", "-q", "--store",
+                 cli.dir.file("not-a-folder") + "/results.sqlite"},
+                cli.dir.path());
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.err.find("; the test goes on with its text logs only"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("runtimes = 2\nfail times = 0\n"), std::string::npos) << r.out;
+  EXPECT_NE(testsupport::ReadFile(cli.LogPath(r.out, "_runs.csv")).find("\n2,SUCC,"),
+            std::string::npos);
 }
 
 TEST(CliRun, JsonSummaryOnStandardOutput) {
