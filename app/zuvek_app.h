@@ -10,8 +10,8 @@
 #include <memory>
 #include <optional>
 
-#include "app/core/working_folders.h"
 #include "platform/clock.h"
+#include "platform/working_folders.h"
 
 struct PortRequest;
 

@@ -17,7 +17,6 @@
 
 #include "app/about_dlg.h"
 #include "app/app_icon.h"
-#include "app/core/debug_log.h"
 #include "app/core/profile_choice.h"
 #include "app/dlg_template.h"
 #include "app/options_dialog.h"
@@ -30,6 +29,7 @@
 #include "engine/results.h"
 #include "engine/run_logs.h"
 #include "engine/run_settings.h"
+#include "platform/debug_log.h"
 #include "serial/port_discovery.h"
 #include "store/store_location.h"
 

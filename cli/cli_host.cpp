@@ -4,9 +4,9 @@
 
 #include "app/core/module_hub.h"
 #include "app/core/port_reconnect.h"
-#include "app/core/working_folders.h"
 #include "cli/run_events.h"
 #include "platform/message_target.h"
+#include "platform/working_folders.h"
 
 CliHost::CliHost(ModuleHub& hub, platform::MessageTarget& target, const platform::Clock& clock,
                  unsigned runs, bool xtra, bool quiet)

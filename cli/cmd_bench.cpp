@@ -15,13 +15,13 @@
 #include <memory>
 #include <optional>
 
-#include "app/core/working_folders.h"
 #include "cli/command.h"
 #include "cli/fix_rule_option.h"
 #include "engine/run_logs.h"
 #include "fix_rules/registry.h"
 #include "platform/child_process.h"
 #include "platform/clock.h"
+#include "platform/working_folders.h"
 #include "profiles/profile_loader.h"
 #include "sim/simulator.h"
 #include "supervisor/bench_display.h"

@@ -13,10 +13,8 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
-#include "app/core/debug_log.h"
 #include "app/core/module_hub.h"
 #include "app/core/time_scale_choice.h"
-#include "app/core/working_folders.h"
 #include "cli/cli_host.h"
 #include "cli/command.h"
 #include "cli/fix_rule_option.h"
@@ -27,8 +25,10 @@
 #include "engine/module_commands.h"
 #include "engine/test_engine.h"
 #include "fix_rules/registry.h"
+#include "platform/debug_log.h"
 #include "platform/file_writes.h"
 #include "platform/message_loop.h"
+#include "platform/working_folders.h"
 #include "profiles/profile_loader.h"
 #include "sim/simulator.h"
 #include "stats/statistics_output.h"

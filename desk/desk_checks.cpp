@@ -13,9 +13,9 @@
 #include <fstream>
 #include <set>
 
-#include "app/core/working_folders.h"
 #include "config/app_config.h"
 #include "platform/folders.h"
+#include "platform/working_folders.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/core/debug_log.h"
+#include "platform/debug_log.h"
 #include "platform/file_writes.h"
 #include "platform/folders.h"
 

@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "app/core/working_folders.h"
 #include "engine/test_engine.h"
 #include "nmea/live_view.h"
 #include "nmea/nmea_line_handler.h"
 #include "platform/clock.h"
 #include "platform/message_target.h"
+#include "platform/working_folders.h"
 #include "serial/line_queue.h"
 #include "serial/open_diagnosis.h"
 #include "serial/receive_path.h"

@@ -3,8 +3,8 @@
 #include <chrono>
 #include <thread>
 
-#include "app/core/debug_log.h"
 #include "app/core/module_hub.h"
+#include "platform/debug_log.h"
 #include "platform/message_target.h"
 #include "serial/device_watch.h"
 #include "serial/posix_tty.h"

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "app/core/debug_log.h"
 #include "config/app_config.h"
 #include "engine/engine_host.h"
 #include "engine/results.h"
 #include "engine/test_engine.h"
+#include "platform/debug_log.h"
 #include "platform/message_loop.h"
 #include "platform/message_target.h"
 #include "tests/engine/fake_module.h"

@@ -15,11 +15,11 @@
 #include <memory>
 #include <string>
 
-#include "app/core/working_folders.h"
 #include "app/qt/message_box.h"
 #include "config/app_config.h"
 #include "config/side_settings.h"
 #include "platform/clock.h"
+#include "platform/working_folders.h"
 
 namespace guitest {
 

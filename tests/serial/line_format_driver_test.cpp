@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/core/debug_log.h"
+#include "platform/debug_log.h"
 #include "platform/win_errors.h"
 #include "serial/serial.h"
 #include "serial/tty_attr_seam.h"

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/core/debug_log.h"
+#include "platform/debug_log.h"
 #include "platform/message_loop.h"
 #include "serial/receive_path.h"
 #include "serial/serial_mfc.h"

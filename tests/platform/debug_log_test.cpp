@@ -1,4 +1,4 @@
-#include "app/core/debug_log.h"
+#include "platform/debug_log.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/core/debug_log.h"
+#include "platform/debug_log.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

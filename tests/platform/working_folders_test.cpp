@@ -1,4 +1,4 @@
-#include "app/core/working_folders.h"
+#include "platform/working_folders.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
