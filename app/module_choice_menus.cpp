@@ -5,12 +5,12 @@
 #include <QFileInfo>
 #include <utility>
 
-#include "app/core/profile_choice.h"
 #include "app/qt/message_box.h"
 #include "config/side_settings.h"
 #include "fix_rules/registry.h"
 #include "profiles/bundled_profiles.h"
 #include "profiles/profile_loader.h"
+#include "session/profile_choice.h"
 
 namespace {
 

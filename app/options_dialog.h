@@ -6,7 +6,7 @@
 #include <QDialog>
 #include <QLineEdit>
 
-#include "app/core/options_logic.h"
+#include "config/options_logic.h"
 
 class CDialogOptions : public QDialog {
   Q_OBJECT

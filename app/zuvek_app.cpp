@@ -4,8 +4,8 @@
 #include <cstdlib>
 
 #include <QTimer>
-#include "app/core/module_hub.h"
-#include "app/core/time_scale_choice.h"
+#include "session/module_hub.h"
+#include "session/time_scale_choice.h"
 
 #include "app/demo_driver.h"
 #include "app/qt/message_box.h"

@@ -17,7 +17,6 @@
 
 #include "app/about_dlg.h"
 #include "app/app_icon.h"
-#include "app/core/profile_choice.h"
 #include "app/dlg_template.h"
 #include "app/options_dialog.h"
 #include "app/qt/dialog_units.h"
@@ -31,6 +30,7 @@
 #include "engine/run_settings.h"
 #include "platform/debug_log.h"
 #include "serial/port_discovery.h"
+#include "session/profile_choice.h"
 #include "store/store_location.h"
 
 int g_nStatusDots = 0;

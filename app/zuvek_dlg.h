@@ -15,7 +15,6 @@
 #include <memory>
 #include <string>
 
-#include "app/core/module_hub.h"
 #include "app/module_choice_menus.h"
 #include "app/qt/qt_dispatcher.h"
 #include "app/report_menu.h"
@@ -26,6 +25,7 @@
 #include "nmea/live_view.h"
 #include "platform/message_target.h"
 #include "serial/combo_model.h"
+#include "session/module_hub.h"
 #include "store/opening_store_sink.h"
 
 class QAbstractButton;

@@ -6,11 +6,11 @@
 #include <QTimer>
 #include <array>
 
-#include "app/core/port_reconnect.h"
 #include "app/qt/message_box.h"
 #include "app/zuvek_dlg.h"
 #include "config/side_settings.h"
 #include "serial/port_discovery.h"
+#include "session/port_reconnect.h"
 
 namespace {
 

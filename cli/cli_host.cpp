@@ -2,11 +2,11 @@
 
 #include <unistd.h>
 
-#include "app/core/module_hub.h"
-#include "app/core/port_reconnect.h"
 #include "cli/run_events.h"
 #include "platform/message_target.h"
 #include "platform/working_folders.h"
+#include "session/module_hub.h"
+#include "session/port_reconnect.h"
 
 CliHost::CliHost(ModuleHub& hub, platform::MessageTarget& target, const platform::Clock& clock,
                  unsigned runs, bool xtra, bool quiet)

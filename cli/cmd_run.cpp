@@ -13,8 +13,6 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
-#include "app/core/module_hub.h"
-#include "app/core/time_scale_choice.h"
 #include "cli/cli_host.h"
 #include "cli/command.h"
 #include "cli/fix_rule_option.h"
@@ -30,6 +28,8 @@
 #include "platform/message_loop.h"
 #include "platform/working_folders.h"
 #include "profiles/profile_loader.h"
+#include "session/module_hub.h"
+#include "session/time_scale_choice.h"
 #include "sim/simulator.h"
 #include "stats/statistics_output.h"
 #include "store/opening_store_sink.h"

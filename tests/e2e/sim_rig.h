@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "app/core/module_hub.h"
 #include "config/app_config.h"
 #include "engine/test_engine.h"
 #include "platform/debug_log.h"
 #include "platform/message_loop.h"
 #include "platform/working_folders.h"
+#include "session/module_hub.h"
 #include "sim/simulator.h"
 #include "tests/support/temp_dir.h"
 

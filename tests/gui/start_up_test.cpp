@@ -7,10 +7,10 @@
 #include <fstream>
 #include <optional>
 
-#include "app/core/module_hub.h"
 #include "app/demo_driver.h"
 #include "app/zuvek_app.h"
 #include "config/side_settings.h"
+#include "session/module_hub.h"
 #include "sim/simulator.h"
 #include "tests/gui/window_fixture.h"
 

@@ -20,12 +20,12 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/core/module_hub.h"
 #include "config/app_config.h"
 #include "engine/test_engine.h"
 #include "platform/debug_log.h"
 #include "platform/message_loop.h"
 #include "platform/working_folders.h"
+#include "session/module_hub.h"
 #include "sim/simulator.h"
 
 namespace {

@@ -1,8 +1,7 @@
-#include "app/core/module_hub.h"
+#include "session/module_hub.h"
 
 #include <cstring>
 
-#include "app/core/profile_choice.h"
 #include "config/side_settings.h"
 #include "engine/engine_host.h"
 #include "engine/run_logs.h"
@@ -12,6 +11,7 @@
 #include "platform/folders.h"
 #include "serial/open_diagnosis.h"
 #include "serial/posix_tty.h"
+#include "session/profile_choice.h"
 
 ModuleHub::ModuleHub(platform::MessageTarget& target, platform::Clock& clock,
                      const WorkingFolders& folders)

@@ -2,7 +2,7 @@
 // simulator's own for the ports of a running simulator (named by link or by
 // device), real time for anything else, and what was asked and cannot be
 // given refused (CLI) or ignored with a note (window).
-#include "app/core/time_scale_choice.h"
+#include "session/time_scale_choice.h"
 
 #include <fcntl.h>
 #include <stdlib.h>

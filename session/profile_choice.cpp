@@ -1,4 +1,4 @@
-#include "app/core/profile_choice.h"
+#include "session/profile_choice.h"
 
 #include <utility>
 

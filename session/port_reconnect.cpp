@@ -1,13 +1,13 @@
-#include "app/core/port_reconnect.h"
+#include "session/port_reconnect.h"
 
 #include <chrono>
 #include <thread>
 
-#include "app/core/module_hub.h"
 #include "platform/debug_log.h"
 #include "platform/message_target.h"
 #include "serial/device_watch.h"
 #include "serial/posix_tty.h"
+#include "session/module_hub.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/core/options_logic.h"
+#include "config/options_logic.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/core/time_scale_choice.h"
+#include "session/time_scale_choice.h"
 
 #include <cstdio>
 

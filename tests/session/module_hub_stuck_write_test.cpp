@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include "app/core/module_hub.h"
 #include "config/app_config.h"
 #include "engine/engine_host.h"
 #include "engine/module_commands.h"
@@ -20,6 +19,7 @@
 #include "platform/message_loop.h"
 #include "platform/win_errors.h"
 #include "platform/working_folders.h"
+#include "session/module_hub.h"
 #include "tests/serial/pty_pair.h"
 #include "tests/support/temp_dir.h"
 
