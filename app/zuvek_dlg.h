@@ -21,7 +21,7 @@
 #include "controls/chart.h"
 #include "controls/label.h"
 #include "engine/engine_host.h"
-#include "engine/test_engine.h"
+#include "engine/ttff_engine.h"
 #include "nmea/live_view.h"
 #include "platform/message_target.h"
 #include "serial/combo_model.h"

@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "engine/csv_fields.h"
-#include "engine/test_report.h"
+#include "engine/ttff_report.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "config/app_config.h"
-#include "engine/test_engine.h"
-#include "engine/test_report.h"
+#include "engine/ttff_engine.h"
+#include "engine/ttff_report.h"
 #include "platform/debug_log.h"
 #include "platform/message_loop.h"
 #include "platform/working_folders.h"

@@ -8,7 +8,7 @@
 
 #include "cli/command.h"
 #include "config/side_settings.h"
-#include "engine/test_report.h"
+#include "engine/ttff_report.h"
 #include "store/store_location.h"
 #include "store/store_query.h"
 

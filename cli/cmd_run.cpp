@@ -21,7 +21,7 @@
 #include "config/app_config.h"
 #include "config/side_settings.h"
 #include "engine/module_commands.h"
-#include "engine/test_engine.h"
+#include "engine/ttff_engine.h"
 #include "fix_rules/registry.h"
 #include "platform/debug_log.h"
 #include "platform/file_writes.h"

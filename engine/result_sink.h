@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/test_report.h"
+#include "engine/ttff_report.h"
 
 struct TestStartInfo {
   // What the summary's "conditions" say of the test.

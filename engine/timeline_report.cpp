@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "engine/test_report.h"
+#include "engine/ttff_report.h"
 #include "fix_rules/registry.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/test_engine.h"
+#include "engine/ttff_engine.h"
 #include "nmea/live_view.h"
 #include "nmea/nmea_line_handler.h"
 #include "platform/clock.h"

@@ -12,7 +12,7 @@
 #include "config/app_config.h"
 #include "engine/engine_host.h"
 #include "engine/results.h"
-#include "engine/test_engine.h"
+#include "engine/ttff_engine.h"
 #include "platform/debug_log.h"
 #include "platform/message_loop.h"
 #include "platform/message_target.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "engine/run_settings.h"
-#include "engine/test_report.h"
+#include "engine/ttff_report.h"
 
 namespace {
 

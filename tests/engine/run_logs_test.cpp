@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "engine/csv_fields.h"
-#include "engine/test_report.h"
+#include "engine/ttff_report.h"
 #include "tests/support/local_time.h"
 #include "tests/support/temp_dir.h"
 

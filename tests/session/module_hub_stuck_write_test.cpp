@@ -14,7 +14,7 @@
 #include "config/app_config.h"
 #include "engine/engine_host.h"
 #include "engine/module_commands.h"
-#include "engine/test_engine.h"
+#include "engine/ttff_engine.h"
 #include "platform/clock.h"
 #include "platform/message_loop.h"
 #include "platform/win_errors.h"

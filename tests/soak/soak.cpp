@@ -21,7 +21,7 @@
 #include <nlohmann/json.hpp>
 
 #include "config/app_config.h"
-#include "engine/test_engine.h"
+#include "engine/ttff_engine.h"
 #include "platform/debug_log.h"
 #include "platform/message_loop.h"
 #include "platform/working_folders.h"

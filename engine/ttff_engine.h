@@ -22,7 +22,7 @@
 #include "engine/result_sink.h"
 #include "engine/results.h"
 #include "engine/run_logs.h"
-#include "engine/test_report.h"
+#include "engine/ttff_report.h"
 #include "engine/wait_context.h"
 #include "geo/position_error.h"
 #include "platform/clock.h"

@@ -1,4 +1,4 @@
-#include "engine/test_engine.h"
+#include "engine/ttff_engine.h"
 
 #include "platform/host_name.h"
 
@@ -12,7 +12,7 @@
 #include "engine/fix_detection.h"
 #include "engine/module_commands.h"
 #include "engine/space_estimate.h"
-#include "engine/test_report.h"
+#include "engine/ttff_report.h"
 #include "fix_rules/registry.h"
 #include "platform/free_space.h"
 #include "platform/host_name.h"

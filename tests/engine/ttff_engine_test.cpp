@@ -1,5 +1,5 @@
 // The worker loop in virtual time against a scripted module.
-#include "engine/test_engine.h"
+#include "engine/ttff_engine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/test_report.h"
+#include "engine/ttff_report.h"
 
 #include <algorithm>
 #include <cmath>
