@@ -23,11 +23,11 @@
 #include "app/qt/message_box.h"
 #include "app/run_clock_label.h"
 #include "config/app_config.h"
-#include "config/side_settings.h"
 #include "controls/colorref.h"
 #include "engine/results.h"
 #include "engine/run_logs.h"
 #include "engine/run_settings.h"
+#include "engine/ttff_settings.h"
 #include "platform/debug_log.h"
 #include "serial/port_discovery.h"
 #include "session/profile_choice.h"
@@ -46,6 +46,10 @@ CZUVEKDlg::CZUVEKDlg(platform::Clock& clock, const WorkingFolders& folders, QWid
       m_engine([this] {
         EngineEnvironment env = m_hub.MakeEngineEnvironment(*this);
         env.result_sink = &m_store_sink;
+        // zuvek.toml's choices until Run resolves them again.
+        if (auto resolved = ResolveTestSettings({}).settings)
+          env.test = std::move(*resolved);
+        m_hub.SetFixRule(env.test.fix_rule);
         return env;
       }()),
       m_pChart(new CChartContrl_columnar),
@@ -119,6 +123,21 @@ void CZUVEKDlg::OnInitDialog() {
   SetEnabled(1017, false);
   StyleLabels();
 
+  RestoreSelections();
+  SetEnabled(1011, false);
+  SetEnabled(1010, false);
+  for (int id : {1026, 1027, 1019, 1020})
+    SetEnabled(id, true);
+
+  QWidget* frame = Item(1028);
+  m_pChart->Create(m_client, frame->geometry(), kChartControlId);
+  m_pChart->show();
+  ConnectSession();
+  m_qt_status_timer = startTimer(kStatusPeriodMs);
+  PrepareDebugLog();
+}
+
+void CZUVEKDlg::RestoreSelections() {
   // Selections of the last session; an index outside a list selects nothing.
   const std::pair<int, int> saved[] = {{1013, g_config.m_at_port_index},
                                        {1019, g_config.m_nmea_port_index},
@@ -128,15 +147,9 @@ void CZUVEKDlg::OnInitDialog() {
     auto* combo = ItemAs<QComboBox>(id);
     combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
   }
+}
 
-  SetEnabled(1011, false);
-  SetEnabled(1010, false);
-  for (int id : {1026, 1027, 1019, 1020})
-    SetEnabled(id, true);
-
-  QWidget* frame = Item(1028);
-  m_pChart->Create(m_client, frame->geometry(), kChartControlId);
-  m_pChart->show();
+void CZUVEKDlg::ConnectSession() {
   m_hub.SetBarSink([this](const std::vector<SatelliteBar>& bars) { m_pChart->SetBars(bars); });
   m_live_observer = m_hub.View().AddObserver([this](int id, const std::string& text) {
     if (auto* label = ItemAs<CLabel>(id))
@@ -154,9 +167,6 @@ void CZUVEKDlg::OnInitDialog() {
   connect(ItemAs<QAbstractButton>(1010), &QAbstractButton::clicked, this, &CZUVEKDlg::OnStop);
   connect(ItemAs<QAbstractButton>(1021), &QAbstractButton::clicked, this,
           &CZUVEKDlg::OnHiddenClose);
-
-  m_qt_status_timer = startTimer(kStatusPeriodMs);
-  PrepareDebugLog();
 }
 
 void CZUVEKDlg::BuildMenu() {
@@ -276,18 +286,22 @@ void CZUVEKDlg::OnRun() {
       return;
     }
   }
-  // The profile is read again for each test: a file may have changed since
-  // it was chosen. One that no longer loads keeps the test from starting.
+  // The settings are resolved again for each test: a profile file may have
+  // changed since it was chosen. One that no longer loads keeps the test
+  // from starting.
   if (!m_engine.IsRunning()) {
-    const ProfileChoice choice =
-        ResolveProfileChoice(g_side_settings.profile, kTestNotStartedSentence);
-    if (!choice.profile) {
-      qtui::ShowMessageBox(QString::fromStdString(choice.refusal), this);
+    const TestSettingsResolution resolved = ResolveTestSettings({});
+    if (!resolved.settings) {
+      const std::string refusal =
+          resolved.problem.empty()
+              ? ProfileRefusal(resolved.profile_asked, resolved.profile_problems,
+                               kTestNotStartedSentence)
+              : resolved.problem;
+      qtui::ShowMessageBox(QString::fromStdString(refusal), this);
       return;
     }
-    m_engine.SetProfile(choice.profile);
-    m_engine.SetFixRule(g_side_settings.fix_rule);
-    m_store_location = store::ChooseStoreLocation("", g_side_settings.store);
+    m_store_location = store::ChooseStoreLocation(resolved.settings->store, "");
+    m_engine.SetSettings(*resolved.settings);
     m_store_module = m_hub.Request().at_name;
   }
   // Start refuses a second test while one runs; it disables the setup

@@ -83,7 +83,6 @@ class CZUVEKDlg : public QDialog, public EngineHost {
   void ClearLiveViewAfterRun() override;
   // From any thread: one box on the GUI thread, then the debug log.
   void OnStorageProblem(const std::string& sentence) override;
-  unsigned ReconnectSeconds() override;
   bool ReconnectPorts(unsigned seconds, const std::function<bool()>& cancelled) override;
   // Posted to the GUI thread: the run clock beside the status line.
   void OnStartOk(unsigned run, std::int64_t ok_stamp_us) override;
@@ -110,6 +109,11 @@ class CZUVEKDlg : public QDialog, public EngineHost {
 
  private:
   void OnInitDialog();
+  // The list selections of the last session; an index outside a list
+  // selects nothing.
+  void RestoreSelections();
+  // The live view, the chart, the worker's messages and the buttons.
+  void ConnectSession();
   void BuildMenu();
   void FillCombos();
   void StyleLabels();

@@ -8,7 +8,6 @@
 
 #include "app/qt/message_box.h"
 #include "app/zuvek_dlg.h"
-#include "config/side_settings.h"
 #include "serial/port_discovery.h"
 #include "session/port_reconnect.h"
 
@@ -59,7 +58,7 @@ void CZUVEKDlg::EnablePortControls(bool enable) {
 
 void CZUVEKDlg::OnPortLost(const std::string& text) {
   // A test that reconnects lost ports says so itself if they stay away.
-  if (ReconnectSeconds() > 0 && m_engine.IsRunning())
+  if (m_engine.IsRunning() && m_engine.Settings().reconnect_s > 0)
     return;
   // Told from inside the receive path: show the box once that has returned.
   QPointer<CZUVEKDlg> self(this);
@@ -100,10 +99,6 @@ void CZUVEKDlg::EnableSetupControls(bool enable) {
 
 void CZUVEKDlg::ShowMessage(const std::string& text) {
   qtui::ShowMessageBox(QString::fromStdString(text), this);
-}
-
-unsigned CZUVEKDlg::ReconnectSeconds() {
-  return g_side_settings.reconnect_s;
 }
 
 bool CZUVEKDlg::ReconnectPorts(unsigned seconds, const std::function<bool()>& cancelled) {

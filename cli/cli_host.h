@@ -30,7 +30,6 @@ class CliHost : public EngineHost {
   void OnPhase(unsigned run, RunPhase phase) override;
   void OnLogFailure(const std::string& path) override;
   void OnStorageProblem(const std::string& sentence) override;
-  unsigned ReconnectSeconds() override { return reconnect_s_; }
   bool ReconnectPorts(unsigned seconds, const std::function<bool()>& cancelled) override;
   // "verdict after run 3: UNDECIDED ..." after the run's line.
   void OnVerdict(unsigned run, const std::string& text) override;
@@ -38,8 +37,6 @@ class CliHost : public EngineHost {
   void OnStartOk(unsigned run, std::int64_t ok_stamp_us) override;
   void OnTimeline(unsigned run, timeline::TimelinePhase phase, std::int64_t ms) override;
 
-  // --reconnect SECONDS (0: off).
-  void SetReconnect(unsigned seconds) { reconnect_s_ = seconds; }
   // --events: progress also as JSON lines (null: none).
   void SetEvents(RunEvents* events) { events_ = events; }
 
@@ -69,7 +66,6 @@ class CliHost : public EngineHost {
   std::string last_;
   int ok_ = 0, fail_ = 0;
   bool line_open_ = false;
-  unsigned reconnect_s_ = 0;
   timeline::RunClock run_clock_;
   RunEvents* events_ = nullptr;
 };

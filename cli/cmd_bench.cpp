@@ -16,7 +16,9 @@
 #include <optional>
 
 #include "cli/command.h"
+#include "cli/end_signals.h"
 #include "cli/fix_rule_option.h"
+#include "cli/sim_choices.h"
 #include "engine/run_logs.h"
 #include "fix_rules/registry.h"
 #include "platform/child_process.h"
@@ -32,12 +34,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::atomic<bool> g_bench_interrupted{false};
-
-void OnBenchSignal(int) {
-  g_bench_interrupted = true;
-}
 
 // The bench's start and end, written as a test's start is in its summary.
 std::string Now() {
@@ -131,9 +127,38 @@ class BenchCommand : public cli::Command {
     std::cerr << "zuvek-cli bench: " << sentence << "\n";
     return cli::kExitUsage;
   }
+  // The simulators of --sim N: their common options, their fault scripts
+  // (by module name, or for every module) and, once started, themselves.
+  struct SimulatedModules {
+    sim::SimOptions base;
+    std::map<std::string, sim::FaultScript> named_faults;
+    std::optional<sim::FaultScript> every_faults;
+    std::vector<std::unique_ptr<sim::Simulator>> simulators;
+  };
+  // Where the bench writes: the day folder, its stem and its summary.
+  struct BenchDay {
+    std::string folder, stem, json_path;
+  };
+
+  bool UseSim() const { return sim_ > 0; }
+  // A usage error's exit code after telling it, or 0.
+  int CheckOptions();
+  // The modules of the file or of --sim; false after telling what is wrong.
+  bool LoadModules(std::vector<supervisor::BenchModule>& modules) const;
   // The simulated modules' settings; false after telling what is wrong.
-  bool PrepareSimOptions(sim::SimOptions& base, std::map<std::string, sim::FaultScript>& named,
-                         std::optional<sim::FaultScript>& every);
+  bool PrepareSimOptions(SimulatedModules& simulated);
+  bool LoadSimFaults(SimulatedModules& simulated);
+  BenchDay PrepareDay() const;
+  // A launch per module; with --sim, each module's simulator started.
+  std::vector<supervisor::ModuleLaunch> LaunchPlan(std::vector<supervisor::BenchModule>& modules,
+                                                   const BenchDay& day, const std::string& exe,
+                                                   SimulatedModules& simulated) const;
+  void StartSimulator(std::size_t i, supervisor::BenchModule& m, const BenchDay& day,
+                      const std::shared_ptr<platform::Clock>& clock, SimulatedModules& simulated,
+                      supervisor::ModuleState& state) const;
+  // The bench's summary file and its table or JSON; the exit code.
+  int Finish(const supervisor::SuperviseResult& result, supervisor::BenchInfo info,
+             const std::string& json_path) const;
   std::vector<std::string> ChildArgs(const supervisor::BenchModule& m, const std::string& folder,
                                      const std::string& exe) const;
 
@@ -153,18 +178,13 @@ class BenchCommand : public cli::Command {
   bool json_ = false, quiet_ = false;
 };
 
-bool BenchCommand::PrepareSimOptions(sim::SimOptions& base,
-                                     std::map<std::string, sim::FaultScript>& named,
-                                     std::optional<sim::FaultScript>& every) {
+bool BenchCommand::PrepareSimOptions(SimulatedModules& simulated) {
+  sim::SimOptions& base = simulated.base;
   base.publish = true;
   base.rate_hz = sim_rate_;
-  if (!sim_ttff_.empty()) {
-    sim::TtffRange range;
-    if (!sim::ParseTtffRange(sim_ttff_, range)) {
-      Usage("--sim-ttff takes SECONDS or MIN:MAX");
-      return false;
-    }
-    base.ttff = {range, range, range, range, range, range};
+  if (std::string error; !cli::ApplySimTtff(sim_ttff_, base, &error)) {
+    Usage(error);
+    return false;
   }
   const std::string profile = profile_.value_or("");
   if (!profile.empty()) {
@@ -178,6 +198,10 @@ bool BenchCommand::PrepareSimOptions(sim::SimOptions& base,
     base.profile = std::make_shared<const ModuleProfile>(*load.profile);
   }
   base.replay_fix_rule = fix_rule_.value_or("");
+  return LoadSimFaults(simulated);
+}
+
+bool BenchCommand::LoadSimFaults(SimulatedModules& simulated) {
   for (const std::string& entry : sim_faults_) {
     std::string name, path = entry;
     if (const auto eq = entry.find('='); eq != std::string::npos && !fs::exists(entry)) {
@@ -185,7 +209,7 @@ bool BenchCommand::PrepareSimOptions(sim::SimOptions& base,
       path = entry.substr(eq + 1);
     }
     if (!name.empty()) {
-      const bool known = name.rfind("sim", 0) == 0 && name.size() > 3 &&
+      const bool known = name.rfind("sim", 0) == 0 && name.size() > 3 && name.size() <= 6 &&
                          name.find_first_not_of("0123456789", 3) == std::string::npos &&
                          std::stoul(name.substr(3)) >= 1 && std::stoul(name.substr(3)) <= sim_;
       if (!known) {
@@ -201,9 +225,9 @@ bool BenchCommand::PrepareSimOptions(sim::SimOptions& base,
       return false;
     }
     if (name.empty())
-      every = *script;
+      simulated.every_faults = *script;
     else
-      named[name] = *script;
+      simulated.named_faults[name] = *script;
   }
   return true;
 }
@@ -249,130 +273,40 @@ std::vector<std::string> BenchCommand::ChildArgs(const supervisor::BenchModule& 
 }
 
 int BenchCommand::Run() {
-  struct sigaction sa {};
-  sa.sa_handler = OnBenchSignal;
-  sigemptyset(&sa.sa_mask);
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGTERM, &sa, nullptr);
-  sigaction(SIGHUP, &sa, nullptr);
-  signal(SIGPIPE, SIG_IGN);
+  cli::CatchEndSignals();
   const auto wall_start = std::chrono::steady_clock::now();
   // A little before now: a file system's times may be coarser than the clock's.
   const auto files_since = fs::file_time_type::clock::now() - std::chrono::seconds(1);
   const std::string started = Now();
-
-  if (file_.empty() == (sim_ == 0))
-    return Usage("give a bench file or --sim N (not both)");
-  const bool use_sim = sim_ > 0;
-  if (!use_sim && (scale_ != 1.0 || !sim_ttff_.empty() || !sim_faults_.empty()))
-    return Usage(
-        "--time-scale and the --sim-... options are only for simulated modules (--sim N); real "
-        "modules are measured at real time");
-  if (stop_when_decided_ && !passed_["--limit-ttff"])
-    return Usage("--stop-when-decided needs a verdict; give its limit with --limit-ttff SECONDS");
-
+  if (const int usage = CheckOptions(); usage != 0)
+    return usage;
   std::vector<supervisor::BenchModule> modules;
-  if (use_sim) {
-    for (unsigned i = 1; i <= sim_; ++i)
-      modules.push_back({"sim" + std::to_string(i), "", "", {}, {}, "", "", ""});
-  } else {
-    supervisor::BenchFileLoad load = supervisor::LoadBenchFile(file_);
-    for (const std::string& problem : load.problems)
-      std::cerr << "zuvek-cli bench: " << problem << "\n";
-    if (!load.problems.empty())
-      return cli::kExitUsage;
-    modules = std::move(load.modules);
-  }
-
-  sim::SimOptions sim_base;
-  std::map<std::string, sim::FaultScript> named_faults;
-  std::optional<sim::FaultScript> every_faults;
-  if (use_sim && !PrepareSimOptions(sim_base, named_faults, every_faults))
+  if (!LoadModules(modules))
     return cli::kExitUsage;
-
-  platform::RealClock real_clock;
-  WorkingFolders folders;
-  folders.Init(real_clock);
-  for (const std::string& problem : folders.Problems())
-    std::cerr << "zuvek-cli: " << problem << "\n";
-  std::error_code ec;
-  const std::string day = fs::absolute(folders.GetDayDir(), ec).lexically_normal().string();
-  const std::string stem = FormatTimeOfDay(real_clock);
-  const std::string json_path = supervisor::UniqueBenchJsonPath(day, stem);
-  const std::string bench_stem = fs::path(json_path).filename().string().substr(
-      0, fs::path(json_path).filename().string().size() - std::string("_bench.json").size());
-
+  SimulatedModules simulated;
+  if (UseSim() && !PrepareSimOptions(simulated))
+    return cli::kExitUsage;
+  const BenchDay day = PrepareDay();
   const std::string exe = platform::ProgramPath();
   if (exe.empty()) {
     std::cerr << "zuvek-cli bench: cannot find this program's own file (/proc/self/exe) to "
                  "start the modules' tests with\n";
     return cli::kExitFailure;
   }
-
-  std::shared_ptr<platform::Clock> sim_clock;
-  if (use_sim) {
-    if (scale_ != 1.0)
-      sim_clock = std::make_shared<platform::ScaledClock>(scale_);
-    else
-      sim_clock = std::make_shared<platform::RealClock>();
-  }
-  std::vector<std::unique_ptr<sim::Simulator>> simulators;
-  std::vector<supervisor::ModuleLaunch> children;
-  for (std::size_t i = 0; i < modules.size(); ++i) {
-    supervisor::BenchModule& m = modules[i];
-    supervisor::ModuleLaunch launch;
-    launch.state.name = m.name;
-    launch.state.folder = day + "/" + m.name;
-    launch.state.runs = runs_;
-    launch.stderr_path = launch.state.folder + "/bench-stderr.txt";
-    fs::create_directories(launch.state.folder, ec);
-    if (use_sim) {
-      sim::SimOptions options = sim_base;
-      // The bench's own names: another bench on this machine has a sim1 too.
-      options.name = "zuvek-bench" + std::to_string(getpid()) + "-" + m.name;
-      options.seed = seed_ + static_cast<std::uint32_t>(i);
-      options.truth_path = launch.state.folder + "/" + bench_stem + "_truth.jsonl";
-      if (every_faults)
-        options.script = *every_faults;
-      if (auto it = named_faults.find(m.name); it != named_faults.end())
-        options.script = it->second;
-      auto simulator = std::make_unique<sim::Simulator>(sim_clock);
-      std::string error;
-      if (!simulator->Start(options, &error)) {
-        launch.state.problem = "its simulator did not start: " + error;
-      } else {
-        m.at_port =
-            simulator->AtLinkPath().empty() ? simulator->AtDevicePath() : simulator->AtLinkPath();
-        m.nmea_port = simulator->NmeaLinkPath().empty() ? simulator->NmeaDevicePath()
-                                                        : simulator->NmeaLinkPath();
-        launch.state.truth = options.truth_path;
-      }
-      simulators.push_back(std::move(simulator));
-    }
-    launch.state.at_port = m.at_port;
-    launch.state.nmea_port = m.nmea_port;
-    if (launch.state.problem.empty()) {
-      launch.argv = ChildArgs(m, launch.state.folder, exe);
-    } else {
-      launch.argv = {};  // nothing to start: the module has failed already
-    }
-    children.push_back(std::move(launch));
-  }
-
+  std::vector<supervisor::ModuleLaunch> children = LaunchPlan(modules, day, exe, simulated);
   std::cerr << "zuvek-cli bench: " << modules.size() << " module"
-            << (modules.size() == 1 ? "" : "s") << (use_sim ? " (simulated)" : " of " + file_)
+            << (modules.size() == 1 ? "" : "s") << (UseSim() ? " (simulated)" : " of " + file_)
             << ", " << restart_ << ", " << runs_ << " run" << (runs_ == 1 ? "" : "s")
-            << " each; logs in " << day << "/NAME/\n";
+            << " each; logs in " << day.folder << "/NAME/\n";
 
   std::FILE* progress = json_ ? stderr : stdout;
   supervisor::BenchDisplay display(progress, isatty(fileno(progress)) == 1, quiet_);
   supervisor::SuperviseOptions options;
   options.silence_s = silence_s_;
   supervisor::SuperviseResult result =
-      supervisor::Supervise(std::move(children), options, g_bench_interrupted, display);
-  for (auto& simulator : simulators)
+      supervisor::Supervise(std::move(children), options, cli::EndRequestFlag(), display);
+  for (auto& simulator : simulated.simulators)
     simulator->Stop();
-
   for (supervisor::ModuleState& m : result.modules) {
     // A test that ended without its end event still left its files.
     if (m.summary.empty())
@@ -380,35 +314,134 @@ int BenchCommand::Run() {
     if (m.csv.empty())
       m.csv = supervisor::NewestFile(m.folder, "_runs.csv", files_since);
   }
+  supervisor::BenchInfo info;
+  info.started = started;
+  info.wall_s =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_start).count();
+  return Finish(result, info, day.json_path);
+}
+
+int BenchCommand::CheckOptions() {
+  if (file_.empty() == (sim_ == 0))
+    return Usage("give a bench file or --sim N (not both)");
+  if (!UseSim() && (scale_ != 1.0 || !sim_ttff_.empty() || !sim_faults_.empty()))
+    return Usage(
+        "--time-scale and the --sim-... options are only for simulated modules (--sim N); real "
+        "modules are measured at real time");
+  if (stop_when_decided_ && !passed_["--limit-ttff"])
+    return Usage("--stop-when-decided needs a verdict; give its limit with --limit-ttff SECONDS");
+  return 0;
+}
+
+bool BenchCommand::LoadModules(std::vector<supervisor::BenchModule>& modules) const {
+  if (UseSim()) {
+    for (unsigned i = 1; i <= sim_; ++i)
+      modules.push_back({"sim" + std::to_string(i), "", "", {}, {}, "", "", ""});
+    return true;
+  }
+  supervisor::BenchFileLoad load = supervisor::LoadBenchFile(file_);
+  for (const std::string& problem : load.problems)
+    std::cerr << "zuvek-cli bench: " << problem << "\n";
+  modules = std::move(load.modules);
+  return load.problems.empty();
+}
+
+BenchCommand::BenchDay BenchCommand::PrepareDay() const {
+  platform::RealClock real_clock;
+  WorkingFolders folders;
+  folders.Init(real_clock);
+  for (const std::string& problem : folders.Problems())
+    std::cerr << "zuvek-cli: " << problem << "\n";
+  std::error_code ec;
+  BenchDay day;
+  day.folder = fs::absolute(folders.GetDayDir(), ec).lexically_normal().string();
+  day.json_path = supervisor::UniqueBenchJsonPath(day.folder, FormatTimeOfDay(real_clock));
+  const std::string name = fs::path(day.json_path).filename().string();
+  day.stem = name.substr(0, name.size() - std::string("_bench.json").size());
+  return day;
+}
+
+std::vector<supervisor::ModuleLaunch> BenchCommand::LaunchPlan(
+    std::vector<supervisor::BenchModule>& modules, const BenchDay& day, const std::string& exe,
+    SimulatedModules& simulated) const {
+  std::shared_ptr<platform::Clock> sim_clock;
+  if (UseSim() && scale_ != 1.0)
+    sim_clock = std::make_shared<platform::ScaledClock>(scale_);
+  else if (UseSim())
+    sim_clock = std::make_shared<platform::RealClock>();
+  std::vector<supervisor::ModuleLaunch> children;
+  for (std::size_t i = 0; i < modules.size(); ++i) {
+    supervisor::BenchModule& m = modules[i];
+    supervisor::ModuleLaunch launch;
+    launch.state.name = m.name;
+    launch.state.folder = day.folder + "/" + m.name;
+    launch.state.runs = runs_;
+    launch.stderr_path = launch.state.folder + "/bench-stderr.txt";
+    std::error_code ec;
+    fs::create_directories(launch.state.folder, ec);
+    if (UseSim())
+      StartSimulator(i, m, day, sim_clock, simulated, launch.state);
+    launch.state.at_port = m.at_port;
+    launch.state.nmea_port = m.nmea_port;
+    // A module whose simulator did not start has failed already: nothing to start.
+    if (launch.state.problem.empty())
+      launch.argv = ChildArgs(m, launch.state.folder, exe);
+    children.push_back(std::move(launch));
+  }
+  return children;
+}
+
+void BenchCommand::StartSimulator(std::size_t i, supervisor::BenchModule& m, const BenchDay& day,
+                                  const std::shared_ptr<platform::Clock>& clock,
+                                  SimulatedModules& simulated,
+                                  supervisor::ModuleState& state) const {
+  sim::SimOptions options = simulated.base;
+  // The bench's own names: another bench on this machine has a sim1 too.
+  options.name = "zuvek-bench" + std::to_string(getpid()) + "-" + m.name;
+  options.seed = seed_ + static_cast<std::uint32_t>(i);
+  options.truth_path = state.folder + "/" + day.stem + "_truth.jsonl";
+  if (simulated.every_faults)
+    options.script = *simulated.every_faults;
+  if (auto it = simulated.named_faults.find(m.name); it != simulated.named_faults.end())
+    options.script = it->second;
+  auto simulator = std::make_unique<sim::Simulator>(clock);
+  std::string error;
+  if (!simulator->Start(options, &error)) {
+    state.problem = "its simulator did not start: " + error;
+  } else {
+    m.at_port =
+        simulator->AtLinkPath().empty() ? simulator->AtDevicePath() : simulator->AtLinkPath();
+    m.nmea_port =
+        simulator->NmeaLinkPath().empty() ? simulator->NmeaDevicePath() : simulator->NmeaLinkPath();
+    state.truth = options.truth_path;
+  }
+  simulated.simulators.push_back(std::move(simulator));
+}
+
+int BenchCommand::Finish(const supervisor::SuperviseResult& result, supervisor::BenchInfo info,
+                         const std::string& json_path) const {
   int code = cli::kExitOk;
   for (const supervisor::ModuleState& m : result.modules)
     if (m.exit_code != 0)
       code = cli::kExitFailure;
-  if (result.interrupted || g_bench_interrupted)
+  if (result.interrupted || cli::EndRequested())
     code = cli::kExitInterrupted;
-
-  supervisor::BenchInfo info;
-  info.source = use_sim ? "sim" : fs::absolute(file_, ec).lexically_normal().string();
+  std::error_code ec;
+  info.source = UseSim() ? "sim" : fs::absolute(file_, ec).lexically_normal().string();
   info.restart = restart_;
   info.runs = runs_;
-  info.started = started;
   info.ended = Now();
   info.exit_code = code;
-  info.wall_s =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_start).count();
   info.supervisor_cpu_s = platform::OwnCpuSeconds();
-  const nlohmann::json summary = supervisor::BenchJson(info, result.modules);
-  const std::string text = summary.dump(2) + "\n";
-  {
-    std::ofstream out(json_path, std::ios::binary);
-    out << text;
-    if (!out.flush()) {
-      std::cerr << "zuvek-cli bench: the bench summary " << json_path
-                << " could not be written; make the day folder writable (and free space on "
-                   "it). The modules' own logs are in their folders.\n";
-      if (code == cli::kExitOk)
-        code = cli::kExitFailure;
-    }
+  const std::string text = supervisor::BenchJson(info, result.modules).dump(2) + "\n";
+  std::ofstream out(json_path, std::ios::binary);
+  out << text;
+  if (!out.flush()) {
+    std::cerr << "zuvek-cli bench: the bench summary " << json_path
+              << " could not be written; make the day folder writable (and free space on "
+                 "it). The modules' own logs are in their folders.\n";
+    if (code == cli::kExitOk)
+      code = cli::kExitFailure;
   }
   if (json_)
     std::cout << text;

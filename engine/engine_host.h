@@ -56,9 +56,6 @@ class EngineHost {
   // or folder and what to do. The test goes on. Called from the thread that
   // wrote (the worker, or the host's own thread for the all-NMEA log).
   virtual void OnStorageProblem(const std::string& /*sentence*/) {}
-  // Seconds to wait for a lost port to come back; 0 (no reconnection): a
-  // lost port ends nothing early and the runs go on failing, as always.
-  virtual unsigned ReconnectSeconds() { return 0; }
   // A port was lost during a test: waits up to `seconds` for both ports to
   // come back under their names and opens them again; true when they are
   // open. cancelled() holds when the test has to end (Stop, program exit).

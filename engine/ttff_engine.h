@@ -23,6 +23,7 @@
 #include "engine/results.h"
 #include "engine/run_logs.h"
 #include "engine/ttff_report.h"
+#include "engine/ttff_settings.h"
 #include "engine/wait_context.h"
 #include "geo/position_error.h"
 #include "platform/clock.h"
@@ -49,24 +50,11 @@ struct EngineEnvironment {
   // NMEA bytes per second of the clock seen on the port so far; 0 unknown.
   std::function<double()> nmea_byte_rate;
   // Set by the host while a port is lost (null: never). Looked at only when
-  // the host asks for reconnection (EngineHost::ReconnectSeconds).
+  // the test's settings ask for reconnection (TestSettings::reconnect_s).
   const std::atomic<bool>* port_lost = nullptr;
-  // The name of the test's fix rule (fix_rules/registry.h); empty or an
-  // unknown name: the default, the first "$GPRMC" with status "A".
-  std::string fix_rule;
-  // The module's AT dialect (null: the built-in default).
-  std::shared_ptr<const ModuleProfile> profile;
-  // The reference position the errors at the fix are counted from (none:
-  // no position columns, no errors).
-  std::optional<ReferenceChoice> reference;
-  // Fixes of cold and warm starts faster than these are "reset suspect".
-  ResetThresholds reset_thresholds;
-  // The limits of the test's verdict (none: no verdict, the summary has
-  // none) and the confidence of the summary's intervals and of the verdict.
-  // With stop_when_decided the run that decides the verdict is the last.
-  std::optional<stats::VerdictLimits> verdict_limits;
-  double confidence = 0.95;
-  bool stop_when_decided = false;
+  // What the test is asked to be: profile, fix rule, reference, verdict,
+  // reconnection (resolved by ResolveTestSettings).
+  TestSettings test;
   // Gets every test and recorded run as well (null: only the text logs).
   ResultSink* result_sink = nullptr;
 };
@@ -112,26 +100,30 @@ class TestEngine {
   // 2 while a test runs, 0 otherwise.
   int RunState() const { return m_nRunState.load(); }
   TestOutcome LastOutcome() const;
-  // The fix rule of the next test (see EngineEnvironment::fix_rule); ignored
-  // while a test runs.
+  // The settings of the next test; ignored while a test runs.
+  void SetSettings(TestSettings settings) {
+    if (!running_.load())
+      env_.test = std::move(settings);
+  }
+  const TestSettings& Settings() const { return env_.test; }
+  // The fix rule and the module profile of the next test (see TestSettings);
+  // ignored while a test runs.
   void SetFixRule(const std::string& name) {
     if (!running_.load())
-      env_.fix_rule = name;
+      env_.test.fix_rule = name;
   }
-  const std::string& FixRuleName() const { return env_.fix_rule; }
-  // The module profile of the next test (null: the built-in default);
-  // ignored while a test runs.
+  const std::string& FixRuleName() const { return env_.test.fix_rule; }
   void SetProfile(std::shared_ptr<const ModuleProfile> profile) {
     if (!running_.load())
-      env_.profile = std::move(profile);
+      env_.test.profile = std::move(profile);
   }
-  const std::shared_ptr<const ModuleProfile>& Profile() const { return env_.profile; }
+  const std::shared_ptr<const ModuleProfile>& Profile() const { return env_.test.profile; }
 
   int m_nRestartType = 0;
   unsigned m_nTimes = 1;
 
  private:
-  class Run;
+  class Worker;
   void TestThreadProc();
 
   EngineEnvironment env_;

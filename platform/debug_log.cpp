@@ -85,6 +85,14 @@ std::string PrepareDebugLog() {
   return PrepareDebugLogIn(platform::GetProgramFolder(), platform::ProcessClock());
 }
 
+void OpenDebugLogIn(const std::string& folder, const platform::Clock& clock) {
+  const std::string path = folder + "/" + DebugLogName(clock.Now());
+  std::FILE* fp = std::fopen(path.c_str(), "w");
+  platform::TrackFile(fp, path);
+  CloseDebugLog();
+  SetDebugLogStream(fp);
+}
+
 void CloseDebugLog() {
   platform::CloseTrackedFile(SetDebugLogStream(nullptr));
 }

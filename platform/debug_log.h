@@ -30,5 +30,8 @@ bool IsOldDebugLogName(const std::string& name);
 std::string PrepareDebugLogIn(const std::string& program_folder, const platform::Clock& clock);
 // The same for the program's own folder.
 std::string PrepareDebugLog();
+// Opens a new debug log in `folder` (a test of its own, such as a module of
+// a bench: the other tests' debug logs of the same second stay theirs).
+void OpenDebugLogIn(const std::string& folder, const platform::Clock& clock);
 // Closes the debug log if it is open.
 void CloseDebugLog();

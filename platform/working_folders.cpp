@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/folders.h"
 
@@ -75,4 +76,12 @@ std::vector<std::string> WorkingFolders::Problems() const {
       out.push_back(std::move(text));
   }
   return out;
+}
+
+void WorkingFolders::UseTestFolder(const std::string& dir) {
+  std::error_code ec;
+  const std::string absolute = std::filesystem::absolute(dir, ec).lexically_normal().string();
+  m_strDayDir = ec ? dir : absolute;
+  m_strNmeaLogDir = m_strDayDir + "/NMEA_LOG";
+  std::filesystem::create_directories(m_strNmeaLogDir, ec);
 }

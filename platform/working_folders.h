@@ -17,6 +17,10 @@ class WorkingFolders {
   // The same with an explicit program folder (with its trailing separator).
   void InitIn(const std::string& exe_dir, const platform::Clock& clock);
 
+  // A folder of the test's own instead of the day folder (a module of a
+  // bench), with the continuous NMEA log in DIR/NMEA_LOG; created.
+  void UseTestFolder(const std::string& dir);
+
   // The folder of the program file, with its trailing separator.
   const std::string& ExeDir() const { return m_strExeDir; }
   // The folder the logs go beside: ExeDir, or the per-user data folder.

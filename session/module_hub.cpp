@@ -2,16 +2,13 @@
 
 #include <cstring>
 
-#include "config/side_settings.h"
 #include "engine/engine_host.h"
 #include "engine/run_logs.h"
 #include "fix_rules/registry.h"
-#include "geo/position_error.h"
 #include "platform/file_writes.h"
 #include "platform/folders.h"
 #include "serial/open_diagnosis.h"
 #include "serial/posix_tty.h"
-#include "session/profile_choice.h"
 
 ModuleHub::ModuleHub(platform::MessageTarget& target, platform::Clock& clock,
                      const WorkingFolders& folders)
@@ -140,16 +137,6 @@ EngineEnvironment ModuleHub::MakeEngineEnvironment(EngineHost& host) {
   env.nmea_log_dir = folders_.GetNmeaLogDir();
   env.nmea_byte_rate = [this] { return NmeaByteRate(); };
   env.port_lost = &port_lost_;
-  env.fix_rule = g_side_settings.fix_rule;
-  SetFixRule(env.fix_rule);
-  // The settings' profile; the host tells of one that fails to load when a
-  // test is to start (the window) or before it builds its engine (the CLI).
-  env.profile = ResolveProfileChoice(g_side_settings.profile, "").profile;
-  // The settings' reference position (zuvek.toml refuses a wrong one).
-  if (!g_side_settings.reference.empty())
-    env.reference = ParseReference(g_side_settings.reference, nullptr);
-  env.reset_thresholds = {static_cast<double>(g_side_settings.suspect_cold_s),
-                          static_cast<double>(g_side_settings.suspect_warm_s)};
   return env;
 }
 

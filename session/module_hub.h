@@ -79,7 +79,8 @@ class ModuleHub {
   // The live view for the test's fix rule (fix_rules/registry.h): any rule
   // but the default shows every talker's RMC and GSA. On the owner thread.
   void SetFixRule(const std::string& name);
-  // The engine's environment on this hub's queues and AT port.
+  // The engine's environment on this hub's queues and AT port; the test's
+  // settings (EngineEnvironment::test) are the caller's to give.
   EngineEnvironment MakeEngineEnvironment(EngineHost& host);
 
   // The handlers of the worker's user messages that belong to the live view.

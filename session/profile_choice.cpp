@@ -11,11 +11,16 @@ ProfileChoice ResolveProfileChoice(const std::string& name_or_file, const std::s
     choice.profile = std::make_shared<const ModuleProfile>(std::move(*load.profile));
     return choice;
   }
-  choice.refusal = "The module profile " + name_or_file + " is refused:\n";
-  for (const std::string& problem : load.problems)
-    choice.refusal += problem + "\n";
-  if (load.problems.empty())
-    choice.refusal += name_or_file + ": it does not load\n";
-  choice.refusal += then;
+  choice.refusal = ProfileRefusal(name_or_file, load.problems, then);
   return choice;
+}
+
+std::string ProfileRefusal(const std::string& name_or_file,
+                           const std::vector<std::string>& problems, const std::string& then) {
+  std::string refusal = "The module profile " + name_or_file + " is refused:\n";
+  for (const std::string& problem : problems)
+    refusal += problem + "\n";
+  if (problems.empty())
+    refusal += name_or_file + ": it does not load\n";
+  return refusal + then;
 }

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "profiles/module_profile.h"
 
@@ -17,6 +18,9 @@ struct ProfileChoice {
 
 // `then` ends a refusal: what happens now and what the user can do.
 ProfileChoice ResolveProfileChoice(const std::string& name_or_file, const std::string& then);
+// The refusal's text of a profile that did not load with these problems.
+std::string ProfileRefusal(const std::string& name_or_file,
+                           const std::vector<std::string>& problems, const std::string& then);
 
 // The ends of a refusal in the window.
 inline constexpr const char* kProfileKeptSentence =

@@ -95,8 +95,8 @@ class SimRig {
     ASSERT_TRUE(messages.empty()) << messages.front();
     EngineEnvironment env = hub->MakeEngineEnvironment(*host);
     if (tool_profile)
-      env.profile = tool_profile;
-    env.reference = reference;
+      env.test.profile = tool_profile;
+    env.test.reference = reference;
     engine = std::make_unique<TestEngine>(std::move(env));
   }
 

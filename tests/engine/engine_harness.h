@@ -90,7 +90,7 @@ class EngineHarness {
   // The engine again, speaking this profile.
   void UseProfile(const ModuleProfile& profile) {
     engine.reset();
-    env_.profile = std::make_shared<const ModuleProfile>(profile);
+    env_.test.profile = std::make_shared<const ModuleProfile>(profile);
     engine = std::make_unique<TestEngine>(env_);
   }
 

@@ -25,7 +25,6 @@ class ReconnectingHost : public RecordingHost {
   int reconnects = 0;
   std::atomic<bool> lost{false};
 
-  unsigned ReconnectSeconds() override { return seconds; }
   bool ReconnectPorts(unsigned s, const std::function<bool()>&) override {
     EXPECT_EQ(s, seconds);
     ++reconnects;
@@ -94,6 +93,7 @@ TEST(EngineReconnect, WhereTheLossFallsDecidesWhatIsRecorded) {
     env.host = &host;
     env.day_dir = h.tmp.path().string();
     env.port_lost = &host.lost;
+    env.test.reconnect_s = c.seconds;
     h.engine = std::make_unique<TestEngine>(env);
     h.RunTest(RESTART_HOT, 3);
 

@@ -1,0 +1,56 @@
+// The options of `zuvek-cli run`, and what they ask of a test.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "cli/sim_form_options.h"
+#include "engine/ttff_settings.h"
+#include "platform/win_types.h"
+
+namespace cli {
+
+struct RunOptions {
+  std::string at_port, nmea_port;
+  DWORD at_baud = 115200, nmea_baud = 115200;
+  std::string restart = "cold";
+  unsigned runs = 3;
+  bool xtra = false;
+  int timeout = 0, interval = 0;
+  unsigned uncrtn = 0;
+  std::string xtra_cmd;
+  double scale = 1.0;
+  CLI::Option* scale_option = nullptr;
+  std::uint32_t seed = 1;
+  std::string sim_ttff, sim_faults, sim_truth, sim_replay;
+  SimFormChoice sim_form;
+  std::optional<unsigned> reconnect;
+  std::optional<std::string> fix_rule;
+  std::string profile;
+  std::optional<std::string> reference;
+  std::optional<double> suspect_cold, suspect_warm;
+  std::optional<double> limit_error;
+  std::string store;
+  std::string log_dir, module_name;
+  bool events = false;
+  bool json = false, quiet = false;
+  double limit_ttff = 0, yield = 0.95, confidence = 0.95, indifference = 0;
+  CLI::Option* limit_option = nullptr;
+  bool stop_when_decided = false;
+
+  // Against the built-in simulator: no ports were given.
+  bool UseSimulator() const { return at_port.empty(); }
+  // 0 hot, 1 cold, 2 warm.
+  int RestartType() const { return restart == "cold" ? 1 : restart == "warm" ? 2 : 0; }
+};
+
+// Adds every option of `run` to its subcommand, with its help and footer.
+void AddRunOptions(CLI::App* sub, RunOptions& o);
+// A sentence for what the options cannot mean together; empty when they can.
+std::string RunOptionsProblem(const RunOptions& o);
+// What the options ask of the test, over zuvek.toml and TTFF.cfg.
+TestChoices ChoicesOf(const RunOptions& o);
+
+}  // namespace cli

@@ -1,0 +1,147 @@
+// The worker of one test: its state while the test runs, and the steps of a
+// run. Its members are written in three files: the run loop and its phases
+// (worker_loop.cpp), the exchanges with the module (worker_steps.cpp) and
+// the recording of runs and of the test's end (worker_records.cpp).
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/at_exchange.h"
+#include "engine/fix_detection.h"
+#include "engine/results.h"
+#include "engine/run_logs.h"
+#include "engine/ttff_engine.h"
+#include "engine/ttff_report.h"
+#include "engine/wait_context.h"
+#include "fix_rules/fix_rule.h"
+#include "geo/geo_position.h"
+#include "profiles/module_profile.h"
+#include "timeline/run_timeline.h"
+
+inline constexpr const char* kAtTimeoutBox = "AT command timeout!check will break";
+inline constexpr const char* kXtraTimeoutBox = "AT(XTRA) command timeout!check will break";
+inline constexpr const char* kFopenFailedBox = "fopen failed!";
+
+class TestEngine::Worker {
+ public:
+  explicit Worker(TestEngine& engine);
+
+  void Execute();
+
+ private:
+  // What a fix wait ended with.
+  struct FixWaitEnd {
+    bool fix = false;
+    double duration = 0.0;  // the run clock at the fix
+    double precise = -1.0;  // from the arrival stamps; < 0 when unknown
+    std::string sentence, line;
+    bool used_in_first_epoch = false;
+  };
+
+  // The test's files and what they are told before the first run.
+  void OpenTest();
+  TestConditions Conditions() const;
+  void StartRecording(const TestConditions& conditions);
+  // True when the test is over before run previous + 1 (all runs made, a
+  // stop, a verdict, the program ending); sets why.
+  bool TestIsOver(unsigned previous);
+
+  // Each returns false when the test has to end.
+  bool OneRun(unsigned n);
+  bool QueryAndFirstStop(unsigned n);
+  bool DeleteAndXtra(unsigned n);
+  bool Xtra();
+  bool StartGnss(unsigned n, std::int64_t* ok_stamp);
+  FixWaitEnd WaitFix(std::int64_t ok_stamp);
+  // What follows a fix wait without a fix: false when the test has to end
+  // (the run is not recorded then), true for a time-out, which is counted.
+  bool AfterNoFix(const ProfileStep& start);
+  void RecordAndCapture(unsigned n, const FixWaitEnd& end);
+  bool TidyAndStop(unsigned n);
+  // Once per test: the profile's set-up commands, then its identity ones.
+  void SetUpModule();
+  void WarnWhenSpaceIsShort();
+  void EndTest();
+  // Records the run's result in the list and the result log; its CSV row
+  // waits for FileRecord (after the capture, with the run's timeline).
+  void Record(unsigned n, bool fix, double duration, double precise, const char* reason,
+              const std::string& fix_sentence = {},
+              const std::optional<GeoPosition>& fix_position = std::nullopt,
+              const std::string& reset_suspect = {});
+  // The recorded run into the CSV and the summary, and its verdict.
+  void FileRecord(unsigned n);
+  // The timeline of run n from its start's "OK" on.
+  void BeginTimeline(unsigned n, std::int64_t ok_stamp_us);
+  void FeedTimeline(const std::string& line, std::int64_t stamp_us);
+  // A port was lost during run n: records the run when it has no result
+  // yet and, unless it was the last, brings the ports back. False when the
+  // test has to end.
+  bool RecoverLostPort(unsigned n);
+  void PublishOutcome();
+  // Only when lost ports are reconnected: a port is lost now.
+  bool Lost() const { return ctx_.PortLost(); }
+
+  void Write(const std::string& cmd) {
+    if (env_.write_at)
+      env_.write_at(cmd);
+  }
+  // One wait for the step's reply, with its time-out.
+  int WaitReply(const ProfileStep& step) {
+    return WaitAtReply(*env_.at_queue, step.timeout_s, ContainsMatcher(step.reply), at_log_, ctx_);
+  }
+  static std::string NoReplyTo(const ProfileStep& step) {
+    return "no reply to " + CommandName(step.command);
+  }
+  // A pause of the worker; ends early only when the program is ending.
+  void Pause(DWORD ms) {
+    platform::SleepUnless(*env_.clock, ms,
+                          [this] { return ctx_.ShuttingDown() || ctx_.PortLost(); });
+  }
+  bool Ending() const { return ctx_.ShuttingDown(); }
+  // Records why the test ends; returns false for the caller to pass on.
+  bool EndBecause(const std::string& why) {
+    end_reason_ = why;
+    return false;
+  }
+  void Box(const char* text) {
+    if (!Ending() && env_.host)
+      env_.host->ShowMessage(text);
+  }
+  void Phase(unsigned n, RunPhase p) {
+    if (env_.host)
+      env_.host->OnPhase(n, p);
+  }
+  std::FILE* OpenLog(const std::string& path);
+
+  TestEngine& e_;
+  EngineEnvironment& env_;
+  const ModuleProfile& p_;
+  WaitContext ctx_;
+  TtffClock ttff_;
+  TestStatistics stats_{};
+  std::vector<float> durations_;
+  int failures_ = 0;
+  unsigned recorded_ = 0;
+  std::FILE* nmea_log_ = nullptr;
+  std::FILE* at_log_ = nullptr;
+  std::FILE* result_log_ = nullptr;
+  TestLogPaths paths_;
+  TestReport report_;
+  std::string end_reason_ = "completed";
+  bool completed_ = false;
+  bool decided_ = false;        // stop_when_decided and the verdict is decided
+  bool xtra_injected_ = false;  // in the run in progress
+  unsigned recorded_run_ = 0;   // the last run with a result
+  std::string start_time_;      // of the run in progress; empty before its start
+  std::string fix_rule_name_;   // the test's rule; the default when the host named none
+  std::unique_ptr<FixRule> fix_rule_;
+  std::unique_ptr<timeline::RunTimeline> timeline_;
+  bool first_nmea_known_ = false;  // of the run in progress
+  unsigned timeline_run_ = 0;      // the run timeline_ is of
+  RunRecord pending_;              // recorded, not yet in the CSV
+};

@@ -1,0 +1,187 @@
+// The worker's exchanges with the module: the set-up and identity commands
+// of a test, and the query, stop, delete and XTRA steps of a run.
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "config/app_config.h"
+#include "engine/worker.h"
+
+namespace {
+
+constexpr unsigned kIdentityWaitS = 10;
+constexpr DWORD kPauseAfterStopMs = 10000;
+constexpr DWORD kPauseBetweenDeletesMs = 5000;
+constexpr DWORD kPauseBetweenXtraMs = 2000;
+
+// The reply to an identity command as recorded: its lines without the
+// command's echo, blank lines and the final "OK", joined by "\n".
+std::string IdentityText(const std::string& name, const std::vector<std::string>& lines) {
+  std::string text;
+  for (std::string line : lines) {
+    line = CommandName(line);
+    if (line.empty() || line == name || line == module::kReplyOk)
+      continue;
+    text += (text.empty() ? "" : "\n") + line;
+  }
+  return text;
+}
+
+}  // namespace
+
+bool TestEngine::Worker::QueryAndFirstStop(unsigned n) {
+  Phase(n, RunPhase::Query);
+  bool stop_needed = false;
+  if (p_.query.Present()) {
+    const std::string name = CommandName(p_.query.command);
+    GnssStateMatcher matcher(p_.reply_off, p_.reply_on, p_.query.reply);
+    for (int attempt = 1;; ++attempt) {
+      Write(p_.query.command);
+      if (WaitGnssState(*env_.at_queue, p_.query.timeout_s, matcher, at_log_, ctx_) == 0) {
+        // Answered only after a repeat: go on without a first stop.
+        stop_needed = attempt == 1 && matcher.m_bGnssOff == 0;
+        break;
+      }
+      if (Ending())
+        return EndBecause("program ending");
+      if (Lost())
+        return false;
+      if (attempt >= p_.query.attempts) {
+        LOG_DEBUG((name + " timeout...finnaly\n").c_str());
+        return EndBecause(NoReplyTo(p_.query));
+      }
+      LOG_DEBUG((name + " timeout...try again\n").c_str());
+    }
+  }
+
+  if (stop_needed && p_.stop.Present()) {
+    Phase(n, RunPhase::FirstStop);
+    Write(p_.stop.command);
+    if (WaitReply(p_.stop) != 0) {
+      if (Ending())
+        return EndBecause("program ending");
+      if (Lost())
+        return false;
+      Box(kAtTimeoutBox);
+      return EndBecause(NoReplyTo(p_.stop));
+    }
+    Pause(kPauseAfterStopMs);
+  }
+  if (Lost())
+    return false;
+  return !Ending() || EndBecause("program ending");
+}
+
+bool TestEngine::Worker::DeleteAndXtra(unsigned n) {
+  Phase(n, RunPhase::Delete);
+  xtra_injected_ = false;
+  const ProfileStep& del = p_.DeleteFor(e_.m_nRestartType);
+  const bool xtra = env_.host && env_.host->IsImportXtraChecked();
+  if (!del.Present()) {  // this restart type has no delete: XTRA alone
+    if (xtra) {
+      Phase(n, RunPhase::Xtra);
+      return Xtra();
+    }
+    return true;
+  }
+  for (int attempt = 0;;) {
+    Write(del.command);
+    if (WaitReply(del) == 0) {
+      if (env_.host && env_.host->IsImportXtraChecked()) {
+        Phase(n, RunPhase::Xtra);
+        if (!Xtra())
+          return false;
+      }
+      break;
+    }
+    if (Ending())
+      return EndBecause("program ending");
+    if (Lost())
+      return false;
+    if (++attempt >= del.attempts) {
+      LOG_DEBUG("at command timeout...\n");
+      break;  // go on without XTRA
+    }
+    Pause(kPauseBetweenDeletesMs);
+  }
+  return true;
+}
+
+bool TestEngine::Worker::Xtra() {
+  if (p_.clock.Present()) {
+    Write(p_.clock.command);
+    const ClockCapture capture{p_.clock_marker, p_.clock_rule == ClockRule::kCclk};
+    if (WaitClockReply(*env_.at_queue, p_.clock.timeout_s, ContainsMatcher(p_.clock.reply), at_log_,
+                       ctx_, capture) == 0 &&
+        p_.xtra_time.Present()) {
+      Write(FillXtraTime(p_.xtra_time.command, g_strXtraTime,
+                         static_cast<unsigned>(g_config.GetUncrtn())));
+      WaitReply(p_.xtra_time);  // its outcome is not used
+    }
+  }
+  const std::string data = XtraDataCommand(p_, g_config.GetImportXtraCmd());
+  if (data.empty())
+    return true;  // the profile has no XTRA data command
+  for (int attempt = 0; attempt < p_.xtra_data.attempts; ++attempt) {
+    Write(data);
+    if (WaitAtReply(*env_.at_queue, p_.xtra_data.timeout_s, ContainsMatcher(p_.xtra_data.reply),
+                    at_log_, ctx_) == 0) {
+      xtra_injected_ = true;
+      return true;
+    }
+    if (Ending())
+      return EndBecause("program ending");
+    if (Lost())
+      return false;
+    Pause(kPauseBetweenXtraMs);
+  }
+  Box(kXtraTimeoutBox);
+  return EndBecause("no reply to the XTRA data command");
+}
+
+void TestEngine::Worker::SetUpModule() {
+  for (const ProfileStep& step : p_.setup) {
+    Write(step.command);
+    if (WaitReply(step) != 0)
+      LOG_DEBUG((CommandName(step.command) + " timeout...\n").c_str());
+  }
+  std::vector<std::pair<std::string, std::string>> identity;
+  for (const std::string& cmd : p_.identity) {
+    Write(cmd);
+    std::vector<std::string> lines;
+    // Ends at "OK" or at an error reply, which is recorded as the answer.
+    const ContainsMatcher ok(module::kReplyOk), error("ERROR");
+    const bool answered = WaitReplyLines(
+                              *env_.at_queue, kIdentityWaitS,
+                              [&](const std::string& line) { return ok(line) || error(line); },
+                              at_log_, ctx_, lines) == 0;
+    const std::string name = CommandName(cmd);
+    identity.emplace_back(name, answered ? IdentityText(name, lines) : std::string());
+  }
+  report_.SetModule(identity, p_.name);
+}
+
+bool TestEngine::Worker::RecoverLostPort(unsigned n) {
+  LOG_DEBUG(("port lost in run " + std::to_string(n) + "\n").c_str());
+  if (recorded_run_ != n) {
+    ++failures_;
+    Record(n, false, 0.0, -1.0, "port lost");
+    FileRecord(n);
+  }
+  stats_.nRuntimes = static_cast<int>(n);
+  if (n >= e_.m_nTimes)
+    return true;  // that was the last run: nothing to reconnect for
+  Phase(n, RunPhase::Reconnect);
+  const bool back = env_.host && env_.host->ReconnectPorts(env_.test.reconnect_s, [this] {
+    return Ending() || bExitThread.load() != 0;
+  });
+  if (!back) {
+    if (bExitThread.load() != 0)
+      return EndBecause("stopped");
+    return EndBecause(Ending() ? "program ending" : "port lost");
+  }
+  LOG_DEBUG("ports open again\n");
+  env_.at_queue->Clear();
+  env_.nmea_queue->Clear();
+  return true;
+}
