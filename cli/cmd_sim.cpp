@@ -67,6 +67,43 @@ class SimCommand final : public cli::Command {
   }
 
   int Run() override {
+    if (const int usage = ApplyOptions(); usage != 0)
+      return usage;
+    // Signals are taken synchronously below; the simulator's threads inherit the mask.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    std::shared_ptr<platform::Clock> clock;
+    if (time_scale_ == 1.0)
+      clock = std::make_shared<platform::RealClock>();
+    else
+      clock = std::make_shared<platform::ScaledClock>(time_scale_);
+    sim::Simulator simulator(clock);
+    std::string error;
+    if (!simulator.Start(options_, &error)) {
+      std::cerr << "zuvek-cli sim: " << error << "\n";
+      return cli::kExitFailure;
+    }
+    PrintPorts(simulator);
+    timespec slice{0, 200'000'000};
+    double waited_s = 0;
+    while (duration_s_ <= 0 || waited_s < duration_s_) {
+      if (sigtimedwait(&signals, nullptr, &slice) > 0)
+        break;
+      waited_s += 0.2;
+    }
+    simulator.Stop();
+    std::cout << "Simulator stopped.\n";
+    return cli::kExitOk;
+  }
+
+ private:
+  // The options into the simulator's; a usage error's exit code after
+  // telling it, or 0.
+  int ApplyOptions() {
     options_.publish = !no_publish_;
     options_.echo = !no_echo_;
     const std::pair<const std::string*, sim::TtffRange*> ranges[] = {
@@ -88,12 +125,12 @@ class SimCommand final : public cli::Command {
         return cli::kExitUsage;
       }
     }
-    std::string error;
     if (!options_.replay_fix_rule.empty() && !fix_rules::IsKnown(options_.replay_fix_rule)) {
       std::cerr << "zuvek-cli sim: unknown fix rule '" << options_.replay_fix_rule
                 << "'; choose one of " << fix_rules::KnownNamesText() << "\n";
       return cli::kExitUsage;
     }
+    std::string error;
     if (!form_.ApplyTo(options_, &error)) {
       std::cerr << "zuvek-cli sim: " << error << "\n";
       return cli::kExitUsage;
@@ -113,23 +150,10 @@ class SimCommand final : public cli::Command {
       options_.script = *script;
     }
 
-    // Signals are taken synchronously below; the simulator's threads inherit the mask.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    return 0;
+  }
 
-    std::shared_ptr<platform::Clock> clock;
-    if (time_scale_ == 1.0)
-      clock = std::make_shared<platform::RealClock>();
-    else
-      clock = std::make_shared<platform::ScaledClock>(time_scale_);
-    sim::Simulator simulator(clock);
-    if (!simulator.Start(options_, &error)) {
-      std::cerr << "zuvek-cli sim: " << error << "\n";
-      return cli::kExitFailure;
-    }
+  void PrintPorts(const sim::Simulator& simulator) const {
     std::cout << "AT port:   " << simulator.AtDevicePath();
     if (!simulator.AtLinkPath().empty())
       std::cout << "  (" << simulator.AtLinkPath() << ")";
@@ -145,20 +169,8 @@ class SimCommand final : public cli::Command {
                             ", NMEA " + sim::NmeaVersionText(options_.nmea_form))
               << ". Ctrl-C ends.\n"
               << std::flush;
-
-    timespec slice{0, 200'000'000};
-    double waited_s = 0;
-    while (duration_s_ <= 0 || waited_s < duration_s_) {
-      if (sigtimedwait(&signals, nullptr, &slice) > 0)
-        break;
-      waited_s += 0.2;
-    }
-    simulator.Stop();
-    std::cout << "Simulator stopped.\n";
-    return cli::kExitOk;
   }
 
- private:
   static void AddRange(CLI::App* sub, const char* name, std::string& target, const char* help) {
     sub->add_option(name, target, help);
   }

@@ -204,7 +204,66 @@ nlohmann::json SeriesJson(const SeriesStatistics& s) {
   return j;
 }
 
+nlohmann::json ConditionsJson(const TestConditions& c) {
+  return {{"restart_type", c.restart_type},
+          {"xtra", c.xtra},
+          {"timeout_s", c.timeout_s},
+          {"runs_planned", c.runs_planned},
+          {"fix_rule", c.fix_rule},
+          {"profile", c.profile},
+          {"time_scale", c.time_scale},
+          {"tool_version", c.tool_version},
+          {"host", c.host},
+          {"started", c.started}};
+}
+
+nlohmann::json ResetSuspectsJson(const std::vector<RunRecord>& records) {
+  nlohmann::json suspects = nlohmann::json::array();
+  for (const auto& rec : records) {
+    if (!rec.reset_suspect.empty())
+      suspects.push_back({{"run", rec.run}, {"reason", rec.reset_suspect}});
+  }
+  return {{"count", suspects.size()}, {"runs", suspects}};
+}
+
 }  // namespace
+
+nlohmann::json TestReport::ReferenceJson() const {
+  const std::optional<GeoPosition> ref = ReferencePosition();
+  nlohmann::json r;
+  r["auto"] = reference_->automatic;
+  if (ref) {
+    r["lat"] = ref->lat_deg;
+    r["lon"] = ref->lon_deg;
+    if (ref->alt_m)
+      r["alt_m"] = *ref->alt_m;
+  }
+  return r;
+}
+
+nlohmann::json TestReport::PositionErrorJson() const {
+  const std::optional<GeoPosition> ref = ReferencePosition();
+  // Per recorded run: the horizontal and 3D errors at the fix (null when
+  // unknown), and their statistics over the runs that have one.
+  std::vector<double> horizontal, three_d;
+  nlohmann::json per_run = nlohmann::json::array();
+  for (const auto& rec : records_) {
+    nlohmann::json e = {{"run", rec.run}, {"error_m", nullptr}, {"error_3d_m", nullptr}};
+    if (rec.fix_position && ref) {
+      const PositionError pe = ErrorBetween(*rec.fix_position, *ref);
+      e["error_m"] = pe.horizontal_m;
+      horizontal.push_back(pe.horizontal_m);
+      if (pe.error_3d_m) {
+        e["error_3d_m"] = *pe.error_3d_m;
+        three_d.push_back(*pe.error_3d_m);
+      }
+    }
+    per_run.push_back(e);
+  }
+  return {{"horizontal", SeriesJson(ComputeSeries(horizontal))},
+          {"3d", SeriesJson(ComputeSeries(three_d))},
+          {"runs", per_run}};
+}
 
 std::string TestReport::SummaryJson(int failures, bool finished) const {
   std::vector<double> ttff, precise;
@@ -238,45 +297,11 @@ std::string TestReport::SummaryJson(int failures, bool finished) const {
       module[command] = reply;
     j["module"] = module;
   }
-  if (ChecksResets()) {
-    nlohmann::json suspects = nlohmann::json::array();
-    for (const auto& rec : records_) {
-      if (!rec.reset_suspect.empty())
-        suspects.push_back({{"run", rec.run}, {"reason", rec.reset_suspect}});
-    }
-    j["reset_suspects"] = {{"count", suspects.size()}, {"runs", suspects}};
-  }
+  if (ChecksResets())
+    j["reset_suspects"] = ResetSuspectsJson(records_);
   if (reference_) {
-    const std::optional<GeoPosition> ref = ReferencePosition();
-    nlohmann::json r;
-    r["auto"] = reference_->automatic;
-    if (ref) {
-      r["lat"] = ref->lat_deg;
-      r["lon"] = ref->lon_deg;
-      if (ref->alt_m)
-        r["alt_m"] = *ref->alt_m;
-    }
-    j["reference"] = r;
-    // Per recorded run: the horizontal and 3D errors at the fix (null when
-    // unknown), and their statistics over the runs that have one.
-    std::vector<double> horizontal, three_d;
-    nlohmann::json per_run = nlohmann::json::array();
-    for (const auto& rec : records_) {
-      nlohmann::json e = {{"run", rec.run}, {"error_m", nullptr}, {"error_3d_m", nullptr}};
-      if (rec.fix_position && ref) {
-        const PositionError pe = ErrorBetween(*rec.fix_position, *ref);
-        e["error_m"] = pe.horizontal_m;
-        horizontal.push_back(pe.horizontal_m);
-        if (pe.error_3d_m) {
-          e["error_3d_m"] = *pe.error_3d_m;
-          three_d.push_back(*pe.error_3d_m);
-        }
-      }
-      per_run.push_back(e);
-    }
-    j["position_error_m"] = {{"horizontal", SeriesJson(ComputeSeries(horizontal))},
-                             {"3d", SeriesJson(ComputeSeries(three_d))},
-                             {"runs", per_run}};
+    j["reference"] = ReferenceJson();
+    j["position_error_m"] = PositionErrorJson();
   }
   j["ttff_s"] = SeriesJson(ComputeSeries(ttff));
   j["ttff_precise_s"] = SeriesJson(ComputeSeries(precise));
@@ -291,19 +316,8 @@ std::string TestReport::SummaryJson(int failures, bool finished) const {
   for (const auto& rec : records_)
     timelines.push_back(rec.timeline);
   j["timeline"] = TimelineSummaryJson(timelines);
-  if (conditions_) {
-    const TestConditions& c = *conditions_;
-    j["conditions"] = {{"restart_type", c.restart_type},
-                       {"xtra", c.xtra},
-                       {"timeout_s", c.timeout_s},
-                       {"runs_planned", c.runs_planned},
-                       {"fix_rule", c.fix_rule},
-                       {"profile", c.profile},
-                       {"time_scale", c.time_scale},
-                       {"tool_version", c.tool_version},
-                       {"host", c.host},
-                       {"started", c.started}};
-  }
+  if (conditions_)
+    j["conditions"] = ConditionsJson(*conditions_);
   // Only when a log lost a write, so that a test without trouble writes the
   // same bytes as ever.
   const auto incomplete = platform::IncompleteOpenFiles();

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string>
 #include <utility>
@@ -122,6 +123,9 @@ class TestReport {
 
  private:
   bool ChecksResets() const;
+  // The summary's "reference" and "position_error_m" (with a reference).
+  nlohmann::json ReferenceJson() const;
+  nlohmann::json PositionErrorJson() const;
   // ",fix_lat,fix_lon,fix_alt_m,error_m,error_3d_m" of a run.
   static std::string PositionColumns(const RunRecord& r,
                                      const std::optional<GeoPosition>& reference);

@@ -146,30 +146,8 @@ ProfileStep Base(const ProfileStep& step) {
   return s;
 }
 
-}  // namespace
-
-ProfileLoad ParseProfile(const std::string& text, const std::string& source) {
-  ProfileLoad load;
-  toml::table root;
-  try {
-    root = toml::parse(text, source);
-  } catch (const toml::parse_error& e) {
-    load.problems.push_back(source + ":" + std::to_string(e.source().begin.line) + ": " +
-                            std::string(e.description()));
-    return load;
-  }
-  Reader r(source);
-  const ModuleProfile& d = DefaultProfile();
-  ModuleProfile p;
-  p.clock_marker = d.clock_marker;
-  r.OnlyKnown(root, "",
-              {"name", "description", "query", "stop", "delete", "clock", "xtra_time", "xtra_data",
-               "start", "setup", "identity"});
-
-  if (!r.Text(root, "name", "", p.name) && !root.get("name"))
-    r.FailAt(1, "the profile has no name (name = \"...\" at the top)");
-  r.Text(root, "description", "", p.description);
-
+// [query] and its on and off texts.
+void ReadQuery(Reader& r, const toml::table& root, const ModuleProfile& d, ModuleProfile& p) {
   if (const toml::node* n = root.get("query")) {
     if (auto s = r.Step(*n, "query", Base(d.query), {"on", "off"})) {
       p.query = *s;
@@ -183,6 +161,11 @@ ProfileLoad ParseProfile(const std::string& text, const std::string& source) {
         r.Fail(*n, "query.on and query.off must be two different texts");
     }
   }
+}
+
+// [stop] and [delete.hot], [delete.cold], [delete.warm].
+void ReadStopAndDeletes(Reader& r, const toml::table& root, const ModuleProfile& d,
+                        ModuleProfile& p) {
   if (const toml::node* n = root.get("stop")) {
     if (auto s = r.Step(*n, "stop", Base(d.stop)))
       p.stop = *s;
@@ -200,6 +183,11 @@ ProfileLoad ParseProfile(const std::string& text, const std::string& source) {
       r.Fail(*n, "delete must hold tables [delete.hot], [delete.cold], [delete.warm]");
     }
   }
+}
+
+// [clock] with its time rule, [xtra_time] and [xtra_data].
+void ReadClockAndXtra(Reader& r, const toml::table& root, const ModuleProfile& d,
+                      ModuleProfile& p) {
   if (const toml::node* n = root.get("clock")) {
     if (auto s = r.Step(*n, "clock", Base(d.clock), {"time_in", "time_rule"})) {
       p.clock = *s;
@@ -227,6 +215,10 @@ ProfileLoad ParseProfile(const std::string& text, const std::string& source) {
     if (auto s = r.Step(*n, "xtra_data", Base(d.xtra_data)))
       p.xtra_data = *s;
   }
+}
+
+// [start] and the starts of each restart type.
+void ReadStart(Reader& r, const toml::table& root, const ModuleProfile& d, ModuleProfile& p) {
   if (const toml::node* n = root.get("start")) {
     if (const toml::table* t = n->as_table()) {
       // The common start is optional when every restart type has its own.
@@ -249,6 +241,11 @@ ProfileLoad ParseProfile(const std::string& text, const std::string& source) {
       r.Fail(*n, "start must be a table ([start])");
     }
   }
+}
+
+// [[setup]] and [identity].
+void ReadSetupAndIdentity(Reader& r, const toml::table& root, const ModuleProfile& d,
+                          ModuleProfile& p) {
   if (const toml::node* n = root.get("setup")) {
     if (const toml::array* a = n->as_array(); a && a->is_array_of_tables()) {
       for (const toml::node& item : *a) {
@@ -277,7 +274,11 @@ ProfileLoad ParseProfile(const std::string& text, const std::string& source) {
       }
     }
   }
+}
 
+// What the profile needs as a whole: a start for every restart type, a
+// clock for the XTRA time.
+void CheckWhole(Reader& r, const toml::table& root, const ModuleProfile& p) {
   // Every restart type needs a start.
   for (int type = 0; type < 3; ++type) {
     if (!p.StartFor(type).Present() && r.Problems().empty()) {
@@ -289,6 +290,37 @@ ProfileLoad ParseProfile(const std::string& text, const std::string& source) {
   if (p.xtra_time.Present() && !p.clock.Present() && r.Problems().empty()) {
     r.Fail(*root.get("xtra_time"), "[xtra_time] needs a [clock] step for its {time}");
   }
+}
+
+}  // namespace
+
+ProfileLoad ParseProfile(const std::string& text, const std::string& source) {
+  ProfileLoad load;
+  toml::table root;
+  try {
+    root = toml::parse(text, source);
+  } catch (const toml::parse_error& e) {
+    load.problems.push_back(source + ":" + std::to_string(e.source().begin.line) + ": " +
+                            std::string(e.description()));
+    return load;
+  }
+  Reader r(source);
+  const ModuleProfile& d = DefaultProfile();
+  ModuleProfile p;
+  p.clock_marker = d.clock_marker;
+  r.OnlyKnown(root, "",
+              {"name", "description", "query", "stop", "delete", "clock", "xtra_time", "xtra_data",
+               "start", "setup", "identity"});
+
+  if (!r.Text(root, "name", "", p.name) && !root.get("name"))
+    r.FailAt(1, "the profile has no name (name = \"...\" at the top)");
+  r.Text(root, "description", "", p.description);
+  ReadQuery(r, root, d, p);
+  ReadStopAndDeletes(r, root, d, p);
+  ReadClockAndXtra(r, root, d, p);
+  ReadStart(r, root, d, p);
+  ReadSetupAndIdentity(r, root, d, p);
+  CheckWhole(r, root, p);
 
   load.problems = std::move(r.Problems());
   // In the order of the file.

@@ -157,6 +157,39 @@ bool HasOkLine(std::string_view bytes) {
   return ok;
 }
 
+namespace {
+
+// Listens to the open device; a port that streams NMEA is one, any other
+// gets "AT" and its reply tells.
+void ListenAndAsk(int fd, const ProbeTiming& timing, ProbeReport& report) {
+  std::string heard;
+  const auto listen_start = Steady::now();
+  ReadUntil(fd, listen_start + std::chrono::milliseconds(timing.listen_ms), &heard,
+            [](const std::string&) { return false; });
+  const double listened =
+      std::max(0.001, std::chrono::duration<double>(Steady::now() - listen_start).count());
+  const NmeaSeen seen = ScanNmea(heard);
+  if (seen.sentences > 0) {
+    // An NMEA port is never written to.
+    report.kind = ProbeKind::kNmea;
+    report.talkers = seen.talkers;
+    report.sentences_per_s = seen.sentences / listened;
+  } else if (WriteAll(fd, "AT\r\n", timing.reply_ms)) {
+    std::string reply;
+    ReadUntil(fd, Steady::now() + std::chrono::milliseconds(timing.reply_ms), &reply,
+              [](const std::string& bytes) { return HasOkLine(bytes); });
+    if (HasOkLine(reply)) {
+      report.kind = ProbeKind::kAt;
+    } else if (!reply.empty() || !heard.empty()) {
+      report.text = "no NMEA and no OK; it sent \"" + Printable(heard + reply) + "\"";
+    }
+  } else {
+    report.text = "it takes no bytes (the write did not finish in time)";
+  }
+}
+
+}  // namespace
+
 ProbeReport ProbePort(const std::string& name, const ProbeTiming& timing,
                       const DiagnosisRoots& roots) {
   ProbeReport report;
@@ -193,30 +226,7 @@ ProbeReport ProbePort(const std::string& name, const ProbeTiming& timing,
   raw.c_cc[VTIME] = 0;
   const bool changed = ::tcsetattr(fd, TCSANOW, &raw) == 0;
 
-  std::string heard;
-  const auto listen_start = Steady::now();
-  ReadUntil(fd, listen_start + std::chrono::milliseconds(timing.listen_ms), &heard,
-            [](const std::string&) { return false; });
-  const double listened =
-      std::max(0.001, std::chrono::duration<double>(Steady::now() - listen_start).count());
-  const NmeaSeen seen = ScanNmea(heard);
-  if (seen.sentences > 0) {
-    // An NMEA port is never written to.
-    report.kind = ProbeKind::kNmea;
-    report.talkers = seen.talkers;
-    report.sentences_per_s = seen.sentences / listened;
-  } else if (WriteAll(fd, "AT\r\n", timing.reply_ms)) {
-    std::string reply;
-    ReadUntil(fd, Steady::now() + std::chrono::milliseconds(timing.reply_ms), &reply,
-              [](const std::string& bytes) { return HasOkLine(bytes); });
-    if (HasOkLine(reply)) {
-      report.kind = ProbeKind::kAt;
-    } else if (!reply.empty() || !heard.empty()) {
-      report.text = "no NMEA and no OK; it sent \"" + Printable(heard + reply) + "\"";
-    }
-  } else {
-    report.text = "it takes no bytes (the write did not finish in time)";
-  }
+  ListenAndAsk(fd, timing, report);
   if (changed)
     ::tcsetattr(fd, TCSANOW, &saved);
   tty::CloseDevice(fd);

@@ -21,6 +21,49 @@ CSerial::~CSerial() {
     CSerial::Close();
 }
 
+namespace {
+
+// The epoll set of an open port: the device edge-triggered (a wake-up means
+// new bytes, not bytes still waiting) and the wake event; -1 with the error.
+int CreateEventSet(int fd, int wake_fd, DWORD* err) {
+  const int ep = ::epoll_create1(EPOLL_CLOEXEC);
+  if (ep < 0) {
+    *err = win::FromErrno(errno);
+    return -1;
+  }
+  epoll_event dev{};
+  dev.events = EPOLLIN | EPOLLRDHUP | EPOLLET;
+  dev.data.fd = fd;
+  epoll_event wk{};
+  wk.events = EPOLLIN;
+  wk.data.fd = wake_fd;
+  if (::epoll_ctl(ep, EPOLL_CTL_ADD, fd, &dev) != 0 ||
+      ::epoll_ctl(ep, EPOLL_CTL_ADD, wake_fd, &wk) != 0) {
+    *err = win::FromErrno(errno);
+    ::close(ep);
+    return -1;
+  }
+  return ep;
+}
+
+}  // namespace
+
+void CSerial::ResetOpenState(int fd, const std::string& path, bool overlapped) {
+  m_path = path;
+  m_keptLineNoted = false;
+  m_abortEvent.Reset();
+  m_aborting = false;
+  m_overlapped = overlapped;
+  m_hangupSeen = false;
+  m_eventCounters = {};
+  tty::ReadLineCounters(fd, &m_eventCounters);
+  {
+    std::lock_guard<std::mutex> lock(m_errorMutex);
+    m_errorCounters = m_eventCounters;
+  }
+  m_hFile = fd;
+}
+
 LONG CSerial::Open(const char* name, DWORD /*inQueue*/, DWORD /*outQueue*/, bool overlapped) {
   m_lastError = 0;
   if (IsOpen())
@@ -38,27 +81,12 @@ LONG CSerial::Open(const char* name, DWORD /*inQueue*/, DWORD /*outQueue*/, bool
     return SetError(err);
 
   // CreateEventA for the overlapped port; an epoll set standing for the
-  // overlapped WaitCommEvent: the device edge-triggered (a wake-up means new
-  // bytes, not bytes still waiting) and the wake event.
+  // overlapped WaitCommEvent.
   auto wake = std::make_unique<WakeEvent>();
-  const int ep = ::epoll_create1(EPOLL_CLOEXEC);
-  if (!wake->Valid() || ep < 0) {
-    err = win::FromErrno(errno);
-    if (ep >= 0)
-      ::close(ep);
-    tty::CloseDevice(fd);
-    return SetError(err);
-  }
-  epoll_event dev{};
-  dev.events = EPOLLIN | EPOLLRDHUP | EPOLLET;
-  dev.data.fd = fd;
-  epoll_event wk{};
-  wk.events = EPOLLIN;
-  wk.data.fd = wake->fd();
-  if (::epoll_ctl(ep, EPOLL_CTL_ADD, fd, &dev) != 0 ||
-      ::epoll_ctl(ep, EPOLL_CTL_ADD, wake->fd(), &wk) != 0) {
-    err = win::FromErrno(errno);
-    ::close(ep);
+  const int ep = wake->Valid() ? CreateEventSet(fd, wake->fd(), &err) : -1;
+  if (ep < 0) {
+    if (!wake->Valid())
+      err = win::FromErrno(errno);
     tty::CloseDevice(fd);
     return SetError(err);
   }
@@ -66,23 +94,9 @@ LONG CSerial::Open(const char* name, DWORD /*inQueue*/, DWORD /*outQueue*/, bool
   // The default configuration (GetDefaultCommConfig/SetCommConfig) is the
   // raw line a Win32 handle gives.
   tty::MakeRaw(fd);
-
   m_epoll = ep;
   m_hIoEvent = std::move(wake);
-  m_path = path;
-  m_keptLineNoted = false;
-  m_abortEvent.Reset();
-  m_aborting = false;
-  m_overlapped = overlapped;
-  m_hangupSeen = false;
-  m_eventCounters = {};
-  tty::ReadLineCounters(fd, &m_eventCounters);
-  {
-    std::lock_guard<std::mutex> lock(m_errorMutex);
-    m_errorCounters = m_eventCounters;
-  }
-  m_hFile = fd;
-
+  ResetOpenState(fd, path, overlapped);
   SetEventMask(kDefaultEventMask);
   const LONG mask_err = m_lastError;
   SetReadMode(ReadNonBlocking);

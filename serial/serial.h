@@ -115,6 +115,11 @@ class CSerial {
   // A Read or Write in progress, counted so that Close closes the
   // descriptor only once none uses it.
   class IoScope;
+  // One epoll wait of WaitForEvent (-1: no time limit): the device's events
+  // into *word, the wake event into *woken; an error code, or 0.
+  LONG WaitEpoll(int timeout_ms, DWORD* word, bool* woken);
+  // The state of a port just opened on fd.
+  void ResetOpenState(int fd, const std::string& path, bool overlapped);
   // A driver that kept its own line settings is noted once per open.
   void NoteKeptLine(const termios& kept, DWORD baudRate, BYTE dataBits, BYTE parity, BYTE stopBits);
 

@@ -185,6 +185,29 @@ DWORD CSerial::CounterEvents() {
   return ev;
 }
 
+LONG CSerial::WaitEpoll(int timeout_ms, DWORD* word, bool* woken) {
+  epoll_event evs[2];
+  int n;
+  do {
+    n = ::epoll_wait(m_epoll, evs, 2, timeout_ms);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0)
+    return win::FromErrno(errno);
+  if (n == 0)
+    return win::kTimeout;
+  for (int i = 0; i < n; ++i) {
+    if (evs[i].data.fd != m_hFile) {
+      *woken = true;
+      continue;
+    }
+    if (evs[i].events & (EPOLLHUP | EPOLLERR | EPOLLRDHUP))
+      m_hangupSeen = true;
+    if (evs[i].events & EPOLLIN)
+      *word |= EV_RXCHAR | CounterEvents();
+  }
+  return 0;
+}
+
 // WaitCommEvent: epoll on the device (edge-triggered, so only bytes that
 // arrive after the last wait raise EV_RXCHAR again) and the wake event that
 // SetEventMask signals. A hang-up (POLLHUP/POLLERR with reads giving 0 or
@@ -217,27 +240,10 @@ LONG CSerial::WaitForEvent(OVERLAPPED* overlapped, DWORD timeout) {
         return SetError(win::kTimeout);
       continue;
     }
-    epoll_event evs[2];
-    int n;
-    do {
-      n = ::epoll_wait(m_epoll, evs, 2, Remaining(timeout, start));
-    } while (n < 0 && errno == EINTR);
-    if (n < 0)
-      return SetError(win::FromErrno(errno));
-    if (n == 0)
-      return SetError(win::kTimeout);
     bool woken = false;
     DWORD word = 0;
-    for (int i = 0; i < n; ++i) {
-      if (evs[i].data.fd != m_hFile) {
-        woken = true;
-        continue;
-      }
-      if (evs[i].events & (EPOLLHUP | EPOLLERR | EPOLLRDHUP))
-        m_hangupSeen = true;
-      if (evs[i].events & EPOLLIN)
-        word |= EV_RXCHAR | CounterEvents();
-    }
+    if (const LONG e = WaitEpoll(Remaining(timeout, start), &word, &woken))
+      return SetError(e);
     if (woken) {
       m_hIoEvent->Reset();
       m_eventWord = 0;

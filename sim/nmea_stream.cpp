@@ -83,6 +83,46 @@ std::vector<std::int64_t> Simulator::WriteEpoch(const std::vector<std::string>& 
   return left;
 }
 
+Simulator::EpochLines Simulator::NextEpoch(ReceiverModel& model, int epoch) {
+  EpochLines e;
+  e.gap_us = PeriodUs();
+  if (replay_) {
+    const auto& epochs = replay_->Epochs();
+    if (epoch < static_cast<int>(epochs.size())) {
+      const ReplayEpoch& recorded = epochs[static_cast<std::size_t>(epoch)];
+      e.lines = recorded.lines;
+      e.fix_line = recorded.fix_line;
+      e.gap_us = recorded.gap_us;
+    }
+  } else {
+    e.lines = model.Epoch(epoch, LocalToUtc(clock_->Now(), nullptr));
+    if (model.FixedAt(epoch))
+      e.fix_line = 0;  // "$GPRMC" leads every epoch
+    e.marks = model.LastMarks();
+  }
+  return e;
+}
+
+void Simulator::RecordEpochTruth(const Session& session, int generation, int epoch,
+                                 const EpochLines& e, const std::vector<std::int64_t>& left) {
+  auto at = [&left](int line) {
+    return line >= 0 && line < static_cast<int>(left.size()) ? left[static_cast<std::size_t>(line)]
+                                                             : std::int64_t{-1};
+  };
+  std::lock_guard lock(mutex_);
+  if (session_.generation != generation || session.truth_index == SIZE_MAX)
+    return;
+  using Phase = TruthLog::Phase;
+  for (const auto& [phase, line] : {std::pair{Phase::kFirstSnr, e.marks.tracked_line},
+                                    std::pair{Phase::kFirst2d, e.marks.gsa_2d_line},
+                                    std::pair{Phase::kFirst3d, e.marks.gsa_3d_line}}) {
+    if (at(line) >= 0)
+      truth_.SetPhase(session.truth_index, phase, at(line));
+  }
+  if (at(e.fix_line) >= 0)
+    truth_.SetFix(session.truth_index, at(e.fix_line), epoch, FixPosition(e.lines, e.fix_line));
+}
+
 void Simulator::NmeaLoop() {
   ReceiverModel model(options_.seed * 2654435761u + 1, options_.nmea_form);
   int generation = -1;
@@ -125,47 +165,14 @@ void Simulator::NmeaLoop() {
       nmea_present_ = false;
       nmea_pty_.Close();  // the modem fell off the bus
     }
-    std::vector<std::string> lines;
-    int fix_line = -1;
-    ReceiverModel::Marks marks;
-    std::int64_t gap_us = PeriodUs();
-    if (replay_) {
-      const auto& epochs = replay_->Epochs();
-      if (epoch < static_cast<int>(epochs.size())) {
-        const ReplayEpoch& recorded = epochs[static_cast<std::size_t>(epoch)];
-        lines = recorded.lines;
-        fix_line = recorded.fix_line;
-        gap_us = recorded.gap_us;
-      }
-    } else {
-      lines = model.Epoch(epoch, LocalToUtc(clock_->Now(), nullptr));
-      if (model.FixedAt(epoch))
-        fix_line = 0;  // "$GPRMC" leads every epoch
-      marks = model.LastMarks();
-    }
-    if (!lines.empty()) {
-      Decorate(lines, faults);  // appends only: the marks stay true
-      const std::vector<std::int64_t> left = WriteEpoch(lines, faults.split_crlf);
-      auto at = [&left](int line) {
-        return line >= 0 && line < static_cast<int>(left.size())
-                   ? left[static_cast<std::size_t>(line)]
-                   : std::int64_t{-1};
-      };
-      std::lock_guard lock(mutex_);
-      if (session_.generation == generation && session.truth_index != SIZE_MAX) {
-        using Phase = TruthLog::Phase;
-        for (const auto& [phase, line] : {std::pair{Phase::kFirstSnr, marks.tracked_line},
-                                          std::pair{Phase::kFirst2d, marks.gsa_2d_line},
-                                          std::pair{Phase::kFirst3d, marks.gsa_3d_line}}) {
-          if (at(line) >= 0)
-            truth_.SetPhase(session.truth_index, phase, at(line));
-        }
-        if (at(fix_line) >= 0)
-          truth_.SetFix(session.truth_index, at(fix_line), epoch, FixPosition(lines, fix_line));
-      }
+    EpochLines e = NextEpoch(model, epoch);
+    if (!e.lines.empty()) {
+      Decorate(e.lines, faults);  // appends only: the marks stay true
+      const std::vector<std::int64_t> left = WriteEpoch(e.lines, faults.split_crlf);
+      RecordEpochTruth(session, generation, epoch, e, left);
     }
     ++epoch;
-    next_us += gap_us;
+    next_us += e.gap_us;
   }
 }
 

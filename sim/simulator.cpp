@@ -33,21 +33,40 @@ bool Simulator::Start(const SimOptions& options, std::string* error) {
   if (!(options.rate_hz >= 1.0 && options.rate_hz <= 10.0))
     return fail("rate must be 1 to 10 Hz");
   options_ = options;
-  replay_.reset();
-  if (!options.replay_path.empty()) {
-    if (!fix_rules::IsKnown(options.replay_fix_rule) && !options.replay_fix_rule.empty()) {
-      return fail("unknown fix rule \"" + options.replay_fix_rule +
-                  "\"; known: " + fix_rules::KnownNamesText());
-    }
-    const std::unique_ptr<FixRule> rule = fix_rules::Make(options.replay_fix_rule);
-    replay_ = ReplayCapture::Load(options.replay_path, error, rule.get());
-    if (!replay_)
-      return false;
-  }
+  if (!LoadReplay(options, error))
+    return false;
   truth_.Reset();
   if (!options.truth_path.empty() && !truth_.Open(options.truth_path)) {
     return fail("cannot write the truth file " + options.truth_path);
   }
+  if (!OpenPorts(options, error))
+    return false;
+  responder_ =
+      AtResponder(options.echo, AtDialect(options.profile ? *options.profile : DefaultProfile()));
+  ResetModule(options);
+  at_present_ = true;
+  nmea_present_ = true;
+  at_thread_ = std::thread([this] { AtLoop(); });
+  nmea_thread_ = std::thread([this] { NmeaLoop(); });
+  return true;
+}
+
+bool Simulator::LoadReplay(const SimOptions& options, std::string* error) {
+  replay_.reset();
+  if (options.replay_path.empty())
+    return true;
+  if (!fix_rules::IsKnown(options.replay_fix_rule) && !options.replay_fix_rule.empty()) {
+    if (error)
+      *error = "unknown fix rule \"" + options.replay_fix_rule +
+               "\"; known: " + fix_rules::KnownNamesText();
+    return false;
+  }
+  const std::unique_ptr<FixRule> rule = fix_rules::Make(options.replay_fix_rule);
+  replay_ = ReplayCapture::Load(options.replay_path, error, rule.get());
+  return replay_.has_value();
+}
+
+bool Simulator::OpenPorts(const SimOptions& options, std::string* error) {
   if (!at_pty_.Open(error) || !nmea_pty_.Open(error)) {
     at_pty_.Close();
     return false;
@@ -56,57 +75,52 @@ bool Simulator::Start(const SimOptions& options, std::string* error) {
   nmea_path_ = nmea_pty_.device_path();
   at_link_.clear();
   nmea_link_.clear();
-  if (options.publish) {
-    const std::string folder =
-        options.ports_folder.empty() ? platform::SimPortsFolder() : options.ports_folder;
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (!at_pty_.Publish(folder + "/" + options.name + "-AT", error) ||
-        !nmea_pty_.Publish(folder + "/" + options.name + "-NMEA", error)) {
-      at_pty_.Close();
-      nmea_pty_.Close();
-      return false;
-    }
-    at_link_ = at_pty_.link_path();
-    nmea_link_ = nmea_pty_.link_path();
-    // Beside the links: the clock's speed, for the tool that opens them.
-    scale_path_ = platform::SimScalePath(folder, options.name);
-    if (!platform::PublishSimScale(scale_path_, clock_->Scale(), error)) {
-      scale_path_.clear();
-      at_pty_.Close();
-      nmea_pty_.Close();
-      return false;
-    }
+  if (!options.publish)
+    return true;
+  const std::string folder =
+      options.ports_folder.empty() ? platform::SimPortsFolder() : options.ports_folder;
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (!at_pty_.Publish(folder + "/" + options.name + "-AT", error) ||
+      !nmea_pty_.Publish(folder + "/" + options.name + "-NMEA", error)) {
+    at_pty_.Close();
+    nmea_pty_.Close();
+    return false;
   }
-  responder_ =
-      AtResponder(options.echo, AtDialect(options.profile ? *options.profile : DefaultProfile()));
-  {
-    std::lock_guard lock(mutex_);
-    ttff_ = std::make_unique<TtffModel>(options.ttff, options.seed);
-    acquisition_rng_.seed(options.seed * 40503u + 7);
-    script_ = options.script;
-    run_ = 0;
-    run_faults_ = options.faults;
-    run_faults_.Merge(script_.ForRun(1));
-    started_in_run_ = false;
-    gnss_on_ = false;
-    next_restart_type_ = kRestartHot;
-    next_assisted_ = false;
-    session_ = Session{};
-    commands_.clear();
-    pending_.clear();
-    vanish_count_ = 0;
-    vanished_run_ = -1;
-    if (options.gnss_on)
-      StartReceiverLocked(clock_->MonotonicUs(), true);
-    stop_ = false;
-    running_ = true;
+  at_link_ = at_pty_.link_path();
+  nmea_link_ = nmea_pty_.link_path();
+  // Beside the links: the clock's speed, for the tool that opens them.
+  scale_path_ = platform::SimScalePath(folder, options.name);
+  if (!platform::PublishSimScale(scale_path_, clock_->Scale(), error)) {
+    scale_path_.clear();
+    at_pty_.Close();
+    nmea_pty_.Close();
+    return false;
   }
-  at_present_ = true;
-  nmea_present_ = true;
-  at_thread_ = std::thread([this] { AtLoop(); });
-  nmea_thread_ = std::thread([this] { NmeaLoop(); });
   return true;
+}
+
+void Simulator::ResetModule(const SimOptions& options) {
+  std::lock_guard lock(mutex_);
+  ttff_ = std::make_unique<TtffModel>(options.ttff, options.seed);
+  acquisition_rng_.seed(options.seed * 40503u + 7);
+  script_ = options.script;
+  run_ = 0;
+  run_faults_ = options.faults;
+  run_faults_.Merge(script_.ForRun(1));
+  started_in_run_ = false;
+  gnss_on_ = false;
+  next_restart_type_ = kRestartHot;
+  next_assisted_ = false;
+  session_ = Session{};
+  commands_.clear();
+  pending_.clear();
+  vanish_count_ = 0;
+  vanished_run_ = -1;
+  if (options.gnss_on)
+    StartReceiverLocked(clock_->MonotonicUs(), true);
+  stop_ = false;
+  running_ = true;
 }
 
 void Simulator::Stop() {
@@ -204,6 +218,36 @@ std::int64_t Simulator::PeriodUs() const {
   return static_cast<std::int64_t>(1e6 / std::clamp(options_.rate_hz, 1.0, 10.0));
 }
 
+bool Simulator::TakeDueReplies(std::vector<Pending>& due, int& wait_ms, bool& drop) {
+  std::lock_guard lock(mutex_);
+  if (stop_)
+    return false;
+  const std::int64_t now = clock_->MonotonicUs();
+  for (auto it = pending_.begin(); it != pending_.end();) {
+    if (it->due_us <= now) {
+      due.push_back(std::move(*it));
+      it = pending_.erase(it);
+    } else {
+      wait_ms = std::min(wait_ms, RealMsUntil(*clock_, it->due_us, 20));
+      ++it;
+    }
+  }
+  drop = at_present_ && run_faults_.drop_at_s >= 0 && started_in_run_ &&
+         now >= session_.ok_us + static_cast<std::int64_t>(run_faults_.drop_at_s * 1e6);
+  if (run_faults_.vanish_after_s >= 0 && started_in_run_ && vanished_run_ != run_ &&
+      now >= session_.ok_us + static_cast<std::int64_t>(run_faults_.vanish_after_s * 1e6)) {
+    // The module resets: its ports go, its receiver stops, what it was
+    // about to say is lost.
+    vanished_run_ = run_;
+    ++vanish_count_;
+    vanish_back_us_ = now + static_cast<std::int64_t>(run_faults_.vanish_for_s * 1e6);
+    StopReceiverLocked();
+    pending_.clear();
+    due.clear();
+  }
+  return true;
+}
+
 void Simulator::AtLoop() {
   char buffer[1024];
   int vanish_seen = 0;
@@ -212,34 +256,8 @@ void Simulator::AtLoop() {
     int wait_ms = 20;
     bool drop = false;
     std::vector<Pending> due;
-    {
-      std::lock_guard lock(mutex_);
-      if (stop_)
-        break;
-      const std::int64_t now = clock_->MonotonicUs();
-      for (auto it = pending_.begin(); it != pending_.end();) {
-        if (it->due_us <= now) {
-          due.push_back(std::move(*it));
-          it = pending_.erase(it);
-        } else {
-          wait_ms = std::min(wait_ms, RealMsUntil(*clock_, it->due_us, 20));
-          ++it;
-        }
-      }
-      drop = at_present_ && run_faults_.drop_at_s >= 0 && started_in_run_ &&
-             now >= session_.ok_us + static_cast<std::int64_t>(run_faults_.drop_at_s * 1e6);
-      if (run_faults_.vanish_after_s >= 0 && started_in_run_ && vanished_run_ != run_ &&
-          now >= session_.ok_us + static_cast<std::int64_t>(run_faults_.vanish_after_s * 1e6)) {
-        // The module resets: its ports go, its receiver stops, what it was
-        // about to say is lost.
-        vanished_run_ = run_;
-        ++vanish_count_;
-        vanish_back_us_ = now + static_cast<std::int64_t>(run_faults_.vanish_for_s * 1e6);
-        StopReceiverLocked();
-        pending_.clear();
-        due.clear();
-      }
-    }
+    if (!TakeDueReplies(due, wait_ms, drop))
+      break;
     FollowVanish(at_pty_, at_path_, at_link_, at_present_, vanish_seen, hidden);
     for (const Pending& item : due) {
       if (at_pty_.PeerOpen())

@@ -27,6 +27,7 @@
 #include "sim/faults.h"
 #include "sim/nmea_form.h"
 #include "sim/pty_pair.h"
+#include "sim/receiver_model.h"
 #include "sim/replay.h"
 #include "sim/truth_log.h"
 #include "sim/ttff_model.h"
@@ -114,7 +115,27 @@ class Simulator {
   };
 
   void AtLoop();
+  // Under the lock: the replies now due (and how long until the next), and
+  // the drop and vanish faults; false when the simulator stops.
+  bool TakeDueReplies(std::vector<Pending>& due, int& wait_ms, bool& drop);
   void NmeaLoop();
+  // The lines of the next epoch: the replay's, or the receiver model's with
+  // its phase marks.
+  struct EpochLines {
+    std::vector<std::string> lines;
+    int fix_line = -1;
+    ReceiverModel::Marks marks;
+    std::int64_t gap_us = 0;
+  };
+  EpochLines NextEpoch(ReceiverModel& model, int epoch);
+  // The phases and the fix the epoch's lines showed, at the moments they left.
+  void RecordEpochTruth(const Session& session, int generation, int epoch, const EpochLines& e,
+                        const std::vector<std::int64_t>& left);
+  bool LoadReplay(const SimOptions& options, std::string* error);
+  // The two pseudo-terminals, and their links when published.
+  bool OpenPorts(const SimOptions& options, std::string* error);
+  // The module as after power-up, under the lock.
+  void ResetModule(const SimOptions& options);
   void OnCommand(const std::string& command);
   void Apply(AtAction action, int restart_type, std::int64_t written_us);
   void StartReceiverLocked(std::int64_t ok_us, bool spontaneous);

@@ -3,6 +3,7 @@
 #include <toml++/toml.h>
 
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
@@ -78,18 +79,13 @@ bool IsGoodModuleName(const std::string& name) {
   return true;
 }
 
-BenchFileLoad ParseBenchFile(const std::string& text, const std::string& source) {
-  BenchFileLoad load;
-  auto& problems = load.problems;
-  toml::table root;
-  try {
-    root = toml::parse(text, source);
-  } catch (const toml::parse_error& e) {
-    problems.push_back(source + ":" + std::to_string(e.source().begin.line) + ": " +
-                       std::string(e.description()) + "; mend the file and start the bench again");
-    return load;
-  }
-  std::map<std::string, std::string> defaults;
+namespace {
+
+// The top level: the defaults into `defaults`; the [[module]] tables, or
+// null.
+const toml::array* ReadTop(const toml::table& root, const std::string& source,
+                           std::map<std::string, std::string>& defaults,
+                           std::vector<std::string>& problems) {
   const toml::array* modules = nullptr;
   for (const auto& [key, node] : root) {
     const std::string k(key.str());
@@ -108,6 +104,112 @@ BenchFileLoad ParseBenchFile(const std::string& text, const std::string& source)
                          kTopKeys);
     }
   }
+  return modules;
+}
+
+// One text key of a module into it; false after telling what is wrong.
+bool ReadModuleText(const std::string& source, const std::string& k, const toml::node& node,
+                    BenchModule& m, std::vector<std::string>& problems) {
+  auto v = Text(source, k, node, problems);
+  if (!v)
+    return false;
+  if (k == "name" && !IsGoodModuleName(*v)) {
+    problems.push_back(At(source, node) + "the module name \"" + *v +
+                       "\" is a folder name: give it letters, digits, '.', '_' and '-' "
+                       "only (at most 64)");
+    return false;
+  }
+  std::string* const fields[] = {&m.name,    &m.at_port,  &m.nmea_port,
+                                 &m.profile, &m.fix_rule, &m.reference};
+  const char* const names[] = {"name", "at_port", "nmea_port", "profile", "fix_rule", "reference"};
+  for (std::size_t i = 0; i < std::size(names); ++i)
+    if (k == names[i])
+      *fields[i] = *v;
+  return true;
+}
+
+// Module `number`'s table, over the defaults.
+BenchModule ReadModule(const toml::table& table, std::size_t number, const std::string& source,
+                       std::map<std::string, std::string>& defaults,
+                       std::vector<std::string>& problems) {
+  BenchModule m;
+  m.profile = defaults["profile"];
+  m.fix_rule = defaults["fix_rule"];
+  m.reference = defaults["reference"];
+  std::set<std::string> seen;
+  for (const auto& [key, node] : table) {
+    const std::string k(key.str());
+    seen.insert(k);
+    if (k == "name" || k == "at_port" || k == "nmea_port" || IsSetting(k)) {
+      ReadModuleText(source, k, node, m, problems);
+    } else if (k == "at_baud" || k == "nmea_baud") {
+      const auto v = node.value_exact<std::int64_t>();
+      if (!v || *v < 50 || *v > 4000000) {
+        problems.push_back(At(source, node) + k +
+                           " must be a whole number of bits per second from 50 to 4000000");
+        continue;
+      }
+      (k == "at_baud" ? m.at_baud : m.nmea_baud) = static_cast<unsigned>(*v);
+    } else {
+      problems.push_back(At(source, node) + "unknown key \"" + k + "\" in module " +
+                         std::to_string(number) + "; a module has " + kModuleKeys);
+    }
+  }
+  for (const char* required : {"name", "at_port", "nmea_port"}) {
+    if (!seen.count(required))
+      problems.push_back(At(source, table) + "module " + std::to_string(number) + " has no " +
+                         required + "; give every module a name, an at_port and a nmea_port");
+  }
+  return m;
+}
+
+// Names and ports taken by the modules before.
+struct Taken {
+  std::map<std::string, std::size_t> names;  // name -> module number
+  std::map<std::string, std::string> ports;  // port -> module name
+};
+
+// A name or a port that an earlier module has already.
+void CheckTaken(const BenchModule& m, std::size_t number, const toml::table& table,
+                const std::string& source, Taken& taken, std::vector<std::string>& problems) {
+  if (!m.name.empty()) {
+    if (auto it = taken.names.find(m.name); it != taken.names.end()) {
+      problems.push_back(At(source, table) + "the name \"" + m.name + "\" is taken by module " +
+                         std::to_string(it->second) + "; give every module a name of its own");
+    } else {
+      taken.names[m.name] = number;
+    }
+  }
+  for (const std::string* port : {&m.at_port, &m.nmea_port}) {
+    if (port->empty())
+      continue;
+    const std::string label = m.name.empty() ? "module " + std::to_string(number) : m.name;
+    // ttyUSB2 and /dev/ttyUSB2 are one port.
+    const std::string device = tty::DevicePath(*port);
+    if (auto it = taken.ports.find(device); it != taken.ports.end()) {
+      problems.push_back(At(source, table) + "the port " + *port + " of " + label + " is already " +
+                         it->second + "'s; every port belongs to one module only");
+    } else {
+      taken.ports[device] = label;
+    }
+  }
+}
+
+}  // namespace
+
+BenchFileLoad ParseBenchFile(const std::string& text, const std::string& source) {
+  BenchFileLoad load;
+  auto& problems = load.problems;
+  toml::table root;
+  try {
+    root = toml::parse(text, source);
+  } catch (const toml::parse_error& e) {
+    problems.push_back(source + ":" + std::to_string(e.source().begin.line) + ": " +
+                       std::string(e.description()) + "; mend the file and start the bench again");
+    return load;
+  }
+  std::map<std::string, std::string> defaults;
+  const toml::array* modules = ReadTop(root, source, defaults, problems);
   if (!modules) {
     if (problems.empty())
       problems.push_back(source +
@@ -115,83 +217,13 @@ BenchFileLoad ParseBenchFile(const std::string& text, const std::string& source)
                          "nmea_port for each module");
     return load;
   }
-  std::map<std::string, std::size_t> names;  // name -> module number
-  std::map<std::string, std::string> ports;  // port -> module name
+  Taken taken;
   std::size_t number = 0;
   for (const toml::node& entry : *modules) {
     ++number;
     const toml::table& table = *entry.as_table();
-    BenchModule m;
-    m.profile = defaults["profile"];
-    m.fix_rule = defaults["fix_rule"];
-    m.reference = defaults["reference"];
-    std::set<std::string> seen;
-    for (const auto& [key, node] : table) {
-      const std::string k(key.str());
-      seen.insert(k);
-      if (k == "name" || k == "at_port" || k == "nmea_port" || IsSetting(k)) {
-        auto v = Text(source, k, node, problems);
-        if (!v)
-          continue;
-        if (k == "name") {
-          if (!IsGoodModuleName(*v)) {
-            problems.push_back(At(source, node) + "the module name \"" + *v +
-                               "\" is a folder name: give it letters, digits, '.', '_' and '-' "
-                               "only (at most 64)");
-            continue;
-          }
-          m.name = *v;
-        } else if (k == "at_port") {
-          m.at_port = *v;
-        } else if (k == "nmea_port") {
-          m.nmea_port = *v;
-        } else if (k == "profile") {
-          m.profile = *v;
-        } else if (k == "fix_rule") {
-          m.fix_rule = *v;
-        } else {
-          m.reference = *v;
-        }
-      } else if (k == "at_baud" || k == "nmea_baud") {
-        const auto v = node.value_exact<std::int64_t>();
-        if (!v || *v < 50 || *v > 4000000) {
-          problems.push_back(At(source, node) + k +
-                             " must be a whole number of bits per second from 50 to 4000000");
-          continue;
-        }
-        (k == "at_baud" ? m.at_baud : m.nmea_baud) = static_cast<unsigned>(*v);
-      } else {
-        problems.push_back(At(source, node) + "unknown key \"" + k + "\" in module " +
-                           std::to_string(number) + "; a module has " + kModuleKeys);
-      }
-    }
-    for (const char* required : {"name", "at_port", "nmea_port"}) {
-      if (!seen.count(required))
-        problems.push_back(At(source, table) + "module " + std::to_string(number) + " has no " +
-                           required + "; give every module a name, an at_port and a nmea_port");
-    }
-    if (!m.name.empty()) {
-      if (auto it = names.find(m.name); it != names.end()) {
-        problems.push_back(At(source, table) + "the name \"" + m.name + "\" is taken by module " +
-                           std::to_string(it->second) + "; give every module a name of its own");
-      } else {
-        names[m.name] = number;
-      }
-    }
-    for (const std::string* port : {&m.at_port, &m.nmea_port}) {
-      if (port->empty())
-        continue;
-      const std::string label = m.name.empty() ? "module " + std::to_string(number) : m.name;
-      // ttyUSB2 and /dev/ttyUSB2 are one port.
-      const std::string device = tty::DevicePath(*port);
-      if (auto it = ports.find(device); it != ports.end()) {
-        problems.push_back(At(source, table) + "the port " + *port + " of " + label +
-                           " is already " + it->second +
-                           "'s; every port belongs to one module only");
-      } else {
-        ports[device] = label;
-      }
-    }
+    BenchModule m = ReadModule(table, number, source, defaults, problems);
+    CheckTaken(m, number, table, source, taken, problems);
     load.modules.push_back(std::move(m));
   }
   if (!problems.empty())

@@ -113,8 +113,11 @@ std::string LastLine(const std::string& path) {
   return last;
 }
 
-SuperviseResult Supervise(std::vector<ModuleLaunch> launches, const SuperviseOptions& options,
-                          const std::atomic<bool>& interrupted, BenchDisplay& display) {
+namespace {
+
+// Starts each module's test; a module that failed before (its simulator) or
+// whose test cannot be started has ended.
+std::vector<Child> SpawnAll(std::vector<ModuleLaunch> launches) {
   std::vector<Child> children;
   children.reserve(launches.size());
   for (ModuleLaunch& launch : launches) {
@@ -134,35 +137,77 @@ SuperviseResult Supervise(std::vector<ModuleLaunch> launches, const SuperviseOpt
     }
     children.push_back(std::move(c));
   }
-  const auto states = [&children] {
-    std::vector<ModuleState> out;
-    for (const Child& c : children)
-      out.push_back(c.launch.state);
-    return out;
-  };
+  return children;
+}
+
+// Waits up to 100 ms for output and reads it; false when no test is left.
+bool ReadOutputs(std::vector<Child>& children, BenchDisplay& display) {
+  std::vector<pollfd> fds;
+  std::vector<Child*> owners;
+  bool alive = false;
+  for (Child& c : children) {
+    if (c.launch.state.ended)
+      continue;
+    alive = true;
+    if (c.handle.out_fd >= 0) {
+      fds.push_back({c.handle.out_fd, POLLIN, 0});
+      owners.push_back(&c);
+    }
+  }
+  if (!alive)
+    return false;
+  if (poll(fds.data(), fds.size(), 100) > 0) {
+    for (std::size_t i = 0; i < fds.size(); ++i) {
+      if (fds[i].revents != 0 && !Drain(*owners[i], display))
+        Close(*owners[i]);
+    }
+  }
+  return true;
+}
+
+// Reaps the tests that ended; kills one that outlived the interrupt's grace
+// or said nothing for too long.
+void ReapOrKill(std::vector<Child>& children, const SuperviseOptions& options, bool interrupted,
+                Clock::time_point interrupt_at, BenchDisplay& display) {
+  for (Child& c : children) {
+    if (c.launch.state.ended)
+      continue;
+    const platform::ChildEnd end = platform::ReapChild(c.handle.pid, false);
+    if (end.ended) {
+      Reaped(c, end, display);
+      continue;
+    }
+    if (c.killed)
+      continue;
+    if (interrupted && Since(interrupt_at) > options.grace_s) {
+      c.killed = true;
+      c.launch.state.problem = "its test did not end within " + Number(options.grace_s) +
+                               " s of the interrupt and was killed";
+      platform::SignalChild(c.handle.pid, SIGKILL);
+    } else if (Since(c.heard) > options.silence_s) {
+      c.killed = true;
+      c.launch.state.problem = "its test said nothing for " + Number(options.silence_s) +
+                               " s and was killed; see " + c.launch.stderr_path;
+      platform::SignalChild(c.handle.pid, SIGKILL);
+    }
+  }
+}
+
+std::vector<ModuleState> States(const std::vector<Child>& children) {
+  std::vector<ModuleState> out;
+  for (const Child& c : children)
+    out.push_back(c.launch.state);
+  return out;
+}
+
+}  // namespace
+
+SuperviseResult Supervise(std::vector<ModuleLaunch> launches, const SuperviseOptions& options,
+                          const std::atomic<bool>& interrupted, BenchDisplay& display) {
+  std::vector<Child> children = SpawnAll(std::move(launches));
   SuperviseResult result;
   Clock::time_point interrupt_at{};
-  for (;;) {
-    std::vector<pollfd> fds;
-    std::vector<Child*> owners;
-    bool alive = false;
-    for (Child& c : children) {
-      if (c.launch.state.ended)
-        continue;
-      alive = true;
-      if (c.handle.out_fd >= 0) {
-        fds.push_back({c.handle.out_fd, POLLIN, 0});
-        owners.push_back(&c);
-      }
-    }
-    if (!alive)
-      break;
-    if (poll(fds.data(), fds.size(), 100) > 0) {
-      for (std::size_t i = 0; i < fds.size(); ++i) {
-        if (fds[i].revents != 0 && !Drain(*owners[i], display))
-          Close(*owners[i]);
-      }
-    }
+  while (ReadOutputs(children, display)) {
     if (interrupted && !result.interrupted) {
       result.interrupted = true;
       interrupt_at = Clock::now();
@@ -170,31 +215,10 @@ SuperviseResult Supervise(std::vector<ModuleLaunch> launches, const SuperviseOpt
         if (!c.launch.state.ended)
           platform::SignalChild(c.handle.pid, SIGINT);
     }
-    for (Child& c : children) {
-      if (c.launch.state.ended)
-        continue;
-      const platform::ChildEnd end = platform::ReapChild(c.handle.pid, false);
-      if (end.ended) {
-        Reaped(c, end, display);
-        continue;
-      }
-      if (c.killed)
-        continue;
-      if (result.interrupted && Since(interrupt_at) > options.grace_s) {
-        c.killed = true;
-        c.launch.state.problem = "its test did not end within " + Number(options.grace_s) +
-                                 " s of the interrupt and was killed";
-        platform::SignalChild(c.handle.pid, SIGKILL);
-      } else if (Since(c.heard) > options.silence_s) {
-        c.killed = true;
-        c.launch.state.problem = "its test said nothing for " + Number(options.silence_s) +
-                                 " s and was killed; see " + c.launch.stderr_path;
-        platform::SignalChild(c.handle.pid, SIGKILL);
-      }
-    }
-    display.Draw(states());
+    ReapOrKill(children, options, result.interrupted, interrupt_at, display);
+    display.Draw(States(children));
   }
-  result.modules = states();
+  result.modules = States(children);
   display.Finish(result.modules);
   return result;
 }
