@@ -15,6 +15,7 @@
 
 #include "config/app_config.h"
 #include "platform/folders.h"
+#include "platform/group_name.h"
 #include "platform/working_folders.h"
 
 namespace {
@@ -28,12 +29,6 @@ constexpr const char* kModemManagerWayOut =
 
 std::string DevicePathOf(const PortEntry& p, const DeskRoots& roots) {
   return p.simulated ? p.text : roots.diagnosis.discovery.dev + "/" + p.device;
-}
-
-std::string GroupName(gid_t gid) {
-  if (const group* g = ::getgrgid(gid))
-    return g->gr_name;
-  return std::to_string(gid);
 }
 
 bool GroupListsUser(gid_t gid, const std::string& user) {
@@ -114,7 +109,7 @@ DeskCheck CheckSerialGroup(const std::vector<PortEntry>& ports, const DeskIdenti
   }
   std::vector<std::string> missing, relogin, names;
   for (gid_t gid : gids) {
-    const std::string name = GroupName(gid);
+    const std::string name = platform::GroupName(gid);
     names.push_back(name);
     const bool in_session = std::find(who.session_groups.begin(), who.session_groups.end(), gid) !=
                             who.session_groups.end();

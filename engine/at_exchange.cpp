@@ -88,17 +88,3 @@ int WaitReplyLines(LineQueue& queue, unsigned timeout_s,
       queue, timeout_s, at_log, ctx, [&](const std::string& line) { lines.push_back(line); },
       [&](const std::string& line) { return ends(line); });
 }
-
-std::string FormatXtraTimeCommand(const std::string& time_text, unsigned uncertainty_ms) {
-  std::string cmd = "AT+WGPSXTRATIME=0,\"" + time_text + "\",1,1,";
-  cmd += std::to_string(uncertainty_ms);
-  cmd += "\r\n";
-  return cmd;
-}
-
-std::string MakeXtraDataCommand(const std::string& configured) {
-  std::string cmd = configured.empty() ? std::string(module::kDefaultXtraData) : configured;
-  if (cmd.find("\r\n") == std::string::npos)
-    cmd += "\r\n";
-  return cmd;
-}

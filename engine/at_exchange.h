@@ -46,9 +46,3 @@ std::string FormatAtLogEntry(const platform::LocalTime& t, const std::string& li
 // ("20" and the quoted date and time, without a "+" zone) when it finds one.
 bool CaptureClock(const std::string& line, std::string& time_text,
                   const ClockCapture& capture = {});
-
-// "AT+WGPSXTRATIME=0,\"<time>\",1,1,<uncertainty>\r\n".
-std::string FormatXtraTimeCommand(const std::string& time_text, unsigned uncertainty_ms);
-// The XTRA data command to send: the configured one, the default when it is
-// empty, with "\r\n" appended unless it holds one already.
-std::string MakeXtraDataCommand(const std::string& configured);

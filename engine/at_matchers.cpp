@@ -34,17 +34,6 @@ bool GnssStateMatcher::operator()(const std::string& line) {
   return Contains(line, m_done.c_str());
 }
 
-const char* DeleteCommandFor(int restart_type) {
-  switch (restart_type) {
-    case RESTART_COLD:
-      return module::kDeleteCold;
-    case RESTART_WARM:
-      return module::kDeleteWarm;
-    default:
-      return module::kDeleteHot;
-  }
-}
-
 const char* RestartTypeName(int restart_type) {
   switch (restart_type) {
     case RESTART_COLD:

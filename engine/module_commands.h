@@ -28,7 +28,5 @@ inline constexpr const char* kFixSentence = "$GPRMC";
 
 enum RestartType : int { RESTART_HOT = 0, RESTART_COLD = 1, RESTART_WARM = 2 };
 
-// The delete command of a restart type; the hot start's for unknown values.
-const char* DeleteCommandFor(int restart_type);
 // "Hot Start", "Cold Start", "Warm Start".
 const char* RestartTypeName(int restart_type);

@@ -1,21 +1,15 @@
 #include "serial/open_diagnosis.h"
 
-#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 
+#include "platform/group_name.h"
 #include "platform/win_errors.h"
 #include "serial/posix_tty.h"
 
 namespace {
-
-std::string GroupName(gid_t gid) {
-  if (const group* g = ::getgrgid(gid))
-    return g->gr_name;
-  return std::to_string(gid);
-}
 
 bool SessionInGroup(gid_t gid) {
   if (::getegid() == gid)
@@ -48,7 +42,7 @@ OpenFacts GatherOpenFacts(const std::string& path, const DiagnosisRoots& roots) 
   if (facts.exists) {
     facts.char_device = S_ISCHR(st.st_mode);
     facts.may_open = ::access(path.c_str(), R_OK | W_OK) == 0;
-    facts.group = GroupName(st.st_gid);
+    facts.group = platform::GroupName(st.st_gid);
     facts.in_group = SessionInGroup(st.st_gid);
     HolderScan scan = FindPortHolders(path, roots.proc);
     facts.holders = std::move(scan.holders);

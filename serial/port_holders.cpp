@@ -22,7 +22,7 @@ bool IsPid(const char* name) {
   return true;
 }
 
-std::string CommandName(const std::string& proc_dir) {
+std::string ProcessName(const std::string& proc_dir) {
   std::ifstream in(proc_dir + "/comm");
   std::string name;
   std::getline(in, name);
@@ -85,10 +85,10 @@ HolderScan FindPortHolders(const std::string& device_path, const std::string& pr
       return;
     switch (ProcessHolds(dir, dev.st_rdev)) {
       case Holds::kYes:
-        scan.holders.push_back({pid, CommandName(dir)});
+        scan.holders.push_back({pid, ProcessName(dir)});
         break;
       case Holds::kUnreadable:
-        scan.unreadable.push_back({pid, CommandName(dir)});
+        scan.unreadable.push_back({pid, ProcessName(dir)});
         break;
       case Holds::kNo:
         break;
@@ -102,7 +102,7 @@ HolderScan FindPortHolders(const std::string& device_path, const std::string& pr
 std::vector<PortHolder> FindProcessesNamed(const std::string& name, const std::string& proc_root) {
   std::vector<PortHolder> found;
   ForEachProcess(proc_root, [&](int pid, const std::string& dir) {
-    if (CommandName(dir) == name)
+    if (ProcessName(dir) == name)
       found.push_back({pid, name});
   });
   SortByPid(&found);

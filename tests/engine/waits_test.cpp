@@ -162,15 +162,6 @@ TEST(ClockCapture, WaitClockReplyKeepsTheLastCapture) {
   EXPECT_EQ(g_strXtraTime, "2025/02/16,09:31:01");
 }
 
-TEST(XtraCommands, TimeAndDataCommandTexts) {
-  EXPECT_EQ(FormatXtraTimeCommand("2024/01/15,08:30:00", 3500),
-            "AT+WGPSXTRATIME=0,\"2024/01/15,08:30:00\",1,1,3500\r\n");
-  EXPECT_EQ(FormatXtraTimeCommand("", 0), "AT+WGPSXTRATIME=0,\"\",1,1,0\r\n");
-  EXPECT_EQ(MakeXtraDataCommand(""), "AT+WGPSXTRADATA=\"RAM:xtra2.bin\"\r\n");
-  EXPECT_EQ(MakeXtraDataCommand("AT+X"), "AT+X\r\n");
-  EXPECT_EQ(MakeXtraDataCommand("AT+X\r\nAT+Y"), "AT+X\r\nAT+Y");  // holds one already
-}
-
 TEST(FixWait, FixMatcherCases) {
   RmcFixMatcher m;
   struct {

@@ -94,29 +94,38 @@ TEST(ProfileLoader, AStepTakesTheDefaultsTimeOutsUnlessItSetsThem) {
 }
 
 TEST(ProfileLoader, TheDefaultProfileIsTheCommandTable) {
+  // The texts the module's manual gives, written here apart from the code.
   const ModuleProfile& d = DefaultProfile();
-  EXPECT_EQ(d.query.command, module::kQueryGnss);
+  // By restart type: hot, cold, warm.
+  const char* const kDeleteCommands[] = {"AT+WGPSDEL=1\r\n", "AT+WGPSDEL=0\r\n",
+                                         "AT+WGPSDEL=2\r\n"};
+  EXPECT_EQ(d.query.command, std::string("AT+WGPS?\r\n"));
   EXPECT_EQ(d.query.attempts, 2);
-  EXPECT_EQ(d.reply_on, module::kReplyGnssOn);
-  EXPECT_EQ(d.reply_off, module::kReplyGnssOff);
-  EXPECT_EQ(d.stop.command, module::kStopGnss);
+  EXPECT_EQ(d.reply_on, std::string("+WGPS: 1"));
+  EXPECT_EQ(d.reply_off, std::string("+WGPS: 0"));
+  EXPECT_EQ(d.stop.command, std::string("AT+WGPSEND\r\n"));
   EXPECT_EQ(d.stop.attempts, 7);
   for (int type : {RESTART_HOT, RESTART_COLD, RESTART_WARM}) {
-    EXPECT_EQ(d.DeleteFor(type).command, DeleteCommandFor(type));
+    EXPECT_EQ(d.DeleteFor(type).command, kDeleteCommands[type]);
     EXPECT_EQ(d.DeleteFor(type).attempts, 11);
-    EXPECT_EQ(d.StartFor(type).command, module::kStartGnss);
+    EXPECT_EQ(d.StartFor(type).command, std::string("AT+WGPS=1\r\n"));
   }
-  EXPECT_EQ(d.clock.command, module::kQueryClock);
-  EXPECT_EQ(d.clock_marker, module::kReplyClock);
+  EXPECT_EQ(d.clock.command, std::string("AT+CCLK?\r\n"));
+  EXPECT_EQ(d.clock_marker, std::string("+CCLK:"));
   EXPECT_EQ(FillXtraTime(d.xtra_time.command, "2024/01/15,08:30:00", 3500),
-            FormatXtraTimeCommand("2024/01/15,08:30:00", 3500));
-  EXPECT_EQ(FillXtraTime(d.xtra_time.command, "", 0), FormatXtraTimeCommand("", 0));
-  for (const char* configured : {"", "AT+WGPSXTRADATA=\"RAM:xtra2.bin\"", "AT+X", "AT+X\r\nAT+Y"})
-    EXPECT_EQ(XtraDataCommand(d, configured), MakeXtraDataCommand(configured)) << configured;
+            "AT+WGPSXTRATIME=0,\"2024/01/15,08:30:00\",1,1,3500\r\n");
+  EXPECT_EQ(FillXtraTime(d.xtra_time.command, "", 0), "AT+WGPSXTRATIME=0,\"\",1,1,0\r\n");
+  const std::pair<const char*, const char*> data[] = {
+      {"", "AT+WGPSXTRADATA=\"RAM:xtra2.bin\"\r\n"},
+      {"AT+WGPSXTRADATA=\"RAM:xtra2.bin\"", "AT+WGPSXTRADATA=\"RAM:xtra2.bin\"\r\n"},
+      {"AT+X", "AT+X\r\n"},
+      {"AT+X\r\nAT+Y", "AT+X\r\nAT+Y"}};  // holds one already
+  for (const auto& [configured, sent] : data)
+    EXPECT_EQ(XtraDataCommand(d, configured), sent) << configured;
   EXPECT_EQ(d.xtra_data.timeout_s, 20u);
   EXPECT_EQ(d.xtra_data.attempts, 3);
   for (const ProfileStep* s : {&d.query, &d.stop, &d.clock, &d.xtra_time, &d.start})
-    EXPECT_EQ(s->reply, module::kReplyOk);
+    EXPECT_EQ(s->reply, std::string("OK"));
   EXPECT_TRUE(d.setup.empty());
   EXPECT_TRUE(d.identity.empty());
   // The shipped text says the same.
