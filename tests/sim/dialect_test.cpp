@@ -12,7 +12,7 @@
 
 namespace {
 
-const platform::LocalTime kLocal{2024, 1, 15, 8, 30, 0, 0};
+const platform::LocalTime kDialectTime{2024, 1, 15, 8, 30, 0, 0};
 
 ModuleProfile Load(const std::string& name) {
   const ProfileLoad load = ResolveProfile(name);
@@ -28,7 +28,7 @@ std::string Joined(const sim::AtReply& reply) {
 }
 
 sim::AtReply Ask(const sim::AtDialect& dialect, const std::string& command, bool on = false) {
-  return dialect.Answer(CommandName(command), on, kLocal, 60);
+  return dialect.Answer(CommandName(command), on, kDialectTime, 60);
 }
 
 TEST(SimDialect, EveryBundledProfileIsAnsweredInItsOwnDialect) {
