@@ -1,5 +1,5 @@
-// The timeline's part of a test's files: the last columns of every row of
-// "<stem>_runs.csv", the rows of "<stem>_signal.csv" and the summary's
+// The timeline's part of a test's files beside its runs CSV's last columns
+// (engine/run_columns.h): the rows of "<stem>_signal.csv" and the summary's
 // "timeline" object. Every moment is in integer milliseconds from the
 // arrival of the start's "OK"; an unknown one is an empty field.
 #pragma once
@@ -12,13 +12,6 @@
 
 #include "timeline/signal_sampler.h"
 #include "timeline/timeline_record.h"
-
-// ",first_nmea_ms,first_snr_ms,first_2d_ms,first_3d_ms,fix_ms,fix_gprmc_ms,
-// ...(one per known fix rule)...,used_at_fix,snr_at_fix,snr_top4_mean_at_fix,
-// lat_at_fix,lon_at_fix,alt_m_at_fix"
-std::string TimelineHeader();
-// The same columns of one run, each after a comma.
-std::string TimelineColumns(const timeline::TimelineRecord& t);
 
 inline constexpr const char* kSignalHeader = "run,ms,tracked,used,snr1,snr2,snr3,snr4";
 // "3,1200,9,5,44,42,41,39" (the S/N fields empty when fewer are tracked).

@@ -83,20 +83,28 @@ PgStore::~PgStore() = default;
 void PgStore::PutTest(const TestRow& t) {
   try {
     pqxx::work w(c_->c);
-    Exec(w, kPutTestSql, TestValues(t));
+    Exec(w, t.imported ? kPutImportedTestSql : kPutTestSql, TestValues(t));
     w.commit();
   } catch (const std::exception& e) {
     throw StoreError("the results server " + name_ + " took no test (" + e.what() + ")");
   }
 }
 
-void PgStore::PutRun(const RunRow& r) {
+void PgStore::PutRun(const StoredRun& r) {
+  Write(kPutRunSql, r);
+}
+
+void PgStore::AmendRun(const StoredRun& r) {
+  Write(kAmendRunSql, r);
+}
+
+void PgStore::Write(const char* sql, const StoredRun& r) {
   try {
     pqxx::work w(c_->c);
-    Exec(w, kPutRunSql, RunValues(r));
+    Exec(w, sql, RunValues(r));
     w.commit();
   } catch (const std::exception& e) {
-    throw StoreError("the results server " + name_ + " took no run (" + e.what() + ")");
+    throw StoreError("the results server " + name_ + " took no run (" + OneLine(e.what()) + ")");
   }
 }
 

@@ -23,7 +23,8 @@ class SpooledStore : public ResultsStore {
                std::function<void(const std::string&)> tell = {}, double retry_s = 1.0);
   ~SpooledStore() override;
   void PutTest(const TestRow& test) override;
-  void PutRun(const RunRow& run) override;
+  void PutRun(const StoredRun& run) override;
+  void AmendRun(const StoredRun& run) override;
   std::optional<std::string> TestBySource(const std::string& source) override;
   std::string Where() const override { return server_; }
 

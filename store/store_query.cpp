@@ -132,9 +132,9 @@ std::vector<ListedTest> StoreReader::Tests(const TestFilter& filter) {
   return tests;
 }
 
-std::vector<RunRow> StoreReader::Runs(const std::string& test_uuid) {
+std::vector<StoredRun> StoreReader::Runs(const std::string& test_uuid) {
   const auto [sql, values] = RunsQuery(test_uuid);
-  std::vector<RunRow> runs;
+  std::vector<StoredRun> runs;
   for (const Values& row : Query(sql, values))
     runs.push_back(RunFromValues(row));
   return runs;

@@ -10,14 +10,16 @@
 #include <sstream>
 #include <thread>
 
+#include "engine/module_commands.h"
+#include "engine/run_columns.h"
 #include "platform/host_name.h"
 #include "store/spooled_store.h"
 #include "store/store_query.h"
 #include "tests/store/history_cases.h"
 #include "tests/support/cli_in_temp_dir.h"
 
-using store::RunRow;
 using store::SpooledStore;
+using store::StoredRun;
 using store::TestRow;
 
 namespace {
@@ -80,16 +82,13 @@ void Server(const std::string& action) {
       << control << " " << action;
 }
 
-RunRow ARun(const std::string& uuid, unsigned n) {
-  RunRow r;
-  r.test_uuid = uuid;
+StoredRun ARun(const std::string& uuid, unsigned n) {
+  RunRecord r;
   r.run = n;
   r.success = true;
   r.ttff_s = 2.0 + n / 100.0;
-  r.restart_type = "Hot Start";
   r.start_time = "2026-12-08 10:00:00";
-  r.details_json = "{}";
-  return r;
+  return {uuid, FieldsOf(r, CsvLayout{}), ""};
 }
 
 }  // namespace

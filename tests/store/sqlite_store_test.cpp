@@ -7,6 +7,8 @@
 #include <fstream>
 #include <random>
 
+#include "engine/module_commands.h"
+#include "engine/run_columns.h"
 #include "store/schema.h"
 #include "store/sqlite_store.h"
 #include "store/store_query.h"
@@ -14,8 +16,8 @@
 #include "tests/store/store_db.h"
 #include "tests/support/temp_dir.h"
 
-using store::RunRow;
 using store::SqliteStore;
+using store::StoredRun;
 using store::StoreError;
 using store::TestRow;
 using testsupport::One;
@@ -39,18 +41,16 @@ TestRow ATest(const std::string& uuid) {
   return t;
 }
 
-RunRow ARun(const std::string& uuid, unsigned n) {
-  RunRow r;
-  r.test_uuid = uuid;
+StoredRun ARun(const std::string& uuid, unsigned n, const std::string& reason = "") {
+  RunRecord r;
   r.run = n;
   r.success = n % 3 != 0;
   if (r.success)
     r.ttff_s = 30.0 + n;
-  r.restart_type = "Cold Start";
+  r.restart_type = RESTART_COLD;
   r.start_time = "2026-12-08 10:00:00";
-  r.reason = r.success ? "" : "time-out";
-  r.details_json = R"({"run":)" + std::to_string(n) + "}";
-  return r;
+  r.reason = !reason.empty() ? reason : r.success ? "" : "time-out";
+  return {uuid, FieldsOf(r, CsvLayout{}), ""};
 }
 
 }  // namespace
@@ -140,10 +140,8 @@ TEST(SqliteStore, RepeatedWritesInAnyOrderLeaveEachRunOnce) {
     std::shuffle(writes.begin(), writes.end(), random);
     s.PutTest(ATest("t"));
     for (unsigned n : writes) {
-      RunRow r = ARun("t", n);
-      s.PutRun(r);
-      r.details_json = "{\"changed\":true}";  // a later copy never replaces the first
-      s.PutRun(r);
+      s.PutRun(ARun("t", n));
+      s.PutRun(ARun("t", n, "changed"));  // a later copy never replaces the first
       if (random() % 4 == 0) {
         TestRow t = ATest("t");
         t.ended_at = "2026-12-08 11:00:0" + std::to_string(n % 10);
