@@ -182,13 +182,15 @@ std::string TestReport::SummaryJson(int failures, bool finished) const {
     j["reference"] = ReferenceJson();
     j["position_error_m"] = PositionErrorJson();
   }
+  // The runs that fixed alone; the percentiles a lab quotes are the
+  // statistics' Kaplan-Meier ones, over every attempt.
   j["ttff_s"] = SeriesJson(ComputeSeries(ttff));
+  j["ttff_s"]["counts"] =
+      "the runs that fixed only: percentiles interpolated, stddev of the population; see "
+      "statistics.ttff_km_s for the percentiles over every attempt";
   j["ttff_precise_s"] = SeriesJson(ComputeSeries(precise));
   const stats::TtffStatistics statistics = Statistics();
   j["statistics"] = stats::StatisticsJson(statistics);
-  if (const SeriesStatistics plain = ComputeSeries(ttff); plain.count > 0)
-    j["statistics"]["ttff_plain_s"] = {
-        {"p50", plain.median}, {"p67", plain.p67}, {"p95", plain.p95}};
   if (statistics.verdict)
     j["verdict"] = stats::VerdictJson(statistics);
   std::vector<timeline::TimelineRecord> timelines;

@@ -27,6 +27,8 @@ void TestEngine::Worker::Execute() {
   bExitThread = 0;
   env_.target->Post(kMsgTestStarted);
   OpenTest();
+  if (env_.host)
+    env_.host->OnTestFiles(paths_.result, report_.CsvPath(), report_.SummaryPath());
   const TestConditions conditions = Conditions();
   report_.SetConditions(conditions);
   // The summary from the start: a test killed before its first run still

@@ -221,6 +221,7 @@ void TestEngine::Worker::EndTest() {
 
 void TestEngine::Worker::PublishOutcome() {
   const std::vector<std::string> incomplete = platform::IncompleteOpenFiles();
+  std::string summary = report_.SummaryJson(failures_, completed_);
   report_.Close();
   std::lock_guard<std::mutex> lock(e_.outcome_mutex_);
   TestOutcome& o = e_.outcome_;
@@ -237,4 +238,5 @@ void TestEngine::Worker::PublishOutcome() {
   o.records = report_.Records();
   o.ttff_statistics = report_.Statistics();
   o.incomplete_files = incomplete;
+  o.summary_json = std::move(summary);
 }

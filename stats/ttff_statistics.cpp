@@ -43,6 +43,8 @@ TtffStatistics ComputeTtffStatistics(const std::vector<RunOutcome>& runs,
   for (double p : kPercentiles)
     s.percentiles.push_back(km.Percentile(p, options.confidence));
   s.stddev_s = SampleStddev(fixes);
+  if (!fixes.empty())
+    s.first_fix_s = *std::min_element(fixes.begin(), fixes.end());
   return s;
 }
 

@@ -48,6 +48,7 @@ struct TtffStatistics {
   ProportionInterval success;                   // fixes of the valid runs
   std::vector<PercentileEstimate> percentiles;  // at kPercentiles
   std::optional<double> stddev_s;               // N - 1, of the fixes
+  std::optional<double> first_fix_s;            // the shortest TTFF
   std::optional<SequentialVerdict> verdict;
 };
 
