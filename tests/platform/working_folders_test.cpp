@@ -90,6 +90,23 @@ TEST(WorkingFolders, UnwritableProgramFolderMovesToTheUserDataFolder) {
   EXPECT_TRUE(platform::DirectoryExists(folders.GetNmeaLogDir()));
 }
 
+TEST(WorkingFolders, AnInstalledProgramWritesIntoTheUserDataFolderEvenAsRoot) {
+  TempDir home;
+  const char* old = std::getenv("XDG_DATA_HOME");
+  const std::string saved = old ? old : "";
+  setenv("XDG_DATA_HOME", (home.path() / "data").c_str(), 1);
+  FakeClock clock(0, LocalEpochMs(2024, 3, 1, 9, 5, 7));
+  WorkingFolders folders;
+  folders.InitIn("/usr/bin/", clock);
+  if (old)
+    setenv("XDG_DATA_HOME", saved.c_str(), 1);
+  else
+    unsetenv("XDG_DATA_HOME");
+  EXPECT_TRUE(folders.UsesUserDataFolder());
+  EXPECT_EQ(folders.GetDayDir(), (home.path() / "data" / "zuvek" / "2024-03-01").string());
+  EXPECT_FALSE(platform::DirectoryExists("/usr/bin/2024-03-01"));
+}
+
 TEST(WorkingFolders, DayFolderNameFormat) {
   platform::LocalTime t;
   t.year = 2099;
