@@ -22,6 +22,8 @@ cleanup
 
 mapfile -t debs < <(scripts/package)
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/dev/CMakeCache.txt)
+echo "== zuvek-cli needs no window toolkit"
+if dpkg-deb --field "${debs[0]}" Depends | grep -i qt; then exit 1; fi
 echo "== lintian"
 lintian --fail-on error,warning --info "build/package/zuvek_${version}_amd64.changes"
 echo "== apt-get install ${debs[*]}"
@@ -71,8 +73,8 @@ as_user 'export ZUVEK_SIM_DIR=$HOME/ports
 echo "== apt-get purge"
 apt-get purge -y -qq zuvek zuvek-cli >/dev/null
 left=0
-while read -r path; do
-  if [[ -f $path || -L $path ]]; then echo "left behind: $path"; left=1; fi
+while read -r path; do   # every path of ours holds "zuvek"; /usr/bin and the like stay
+  if [[ $path == *zuvek* ]] && [[ -e $path || -L $path ]]; then echo "left behind: $path"; left=1; fi
 done <build/package/installed-files.txt
 ((left == 0))
 echo "installed packages: every check passed"
