@@ -12,46 +12,50 @@
 
 namespace {
 
-constexpr const char* kProgram = "zuvek-cli";
-
-class CompletionCommand final : public cli::Command {
+// A command that prints a text written from the option table.
+class TableCommand : public cli::Command {
  public:
+  using Writer = std::string (*)(const std::vector<cli::CommandEntry>&, const std::string&);
+  TableCommand(const char* name, const char* description, Writer writer, bool asks_shell)
+      : name_(name), description_(description), writer_(writer), asks_shell_(asks_shell) {}
+
   CLI::App* Add(CLI::App& app) override {
     root_ = &app;
-    CLI::App* sub = app.add_subcommand("completion",
-                                       "Print the shell completion script: eval \"$(zuvek-cli "
-                                       "completion bash)\" loads it into this shell");
-    sub->add_option("shell", shell_, "the shell")->check(CLI::IsMember({"bash"}))->required();
+    CLI::App* sub = app.add_subcommand(name_, description_);
+    if (asks_shell_)
+      sub->add_option("shell", shell_, "the shell")->check(CLI::IsMember({"bash"}))->required();
+    else
+      sub->group("");  // for the build, not for users
     return sub;
   }
 
   int Run() override {
-    std::cout << cli::BashCompletionScript(cli::ReadOptionTable(*root_), kProgram);
+    std::cout << writer_(cli::ReadOptionTable(*root_), "zuvek-cli");
     return cli::kExitOk;
   }
 
  private:
+  const char* name_;
+  const char* description_;
+  Writer writer_;
+  bool asks_shell_;
   CLI::App* root_ = nullptr;
   std::string shell_;
 };
 
-class ManualCommandsCommand final : public cli::Command {
- public:
-  CLI::App* Add(CLI::App& app) override {
-    root_ = &app;
-    CLI::App* sub = app.add_subcommand(
-        "manual-commands", "the COMMANDS section of the manual page, for help2man --include");
-    sub->group("");  // for the build, not for users
-    return sub;
-  }
+struct CompletionCommand final : TableCommand {
+  CompletionCommand()
+      : TableCommand("completion",
+                     "Print the shell completion script: eval \"$(zuvek-cli completion bash)\" "
+                     "loads it into this shell",
+                     cli::BashCompletionScript, true) {}
+};
 
-  int Run() override {
-    std::cout << cli::ManualCommandsSection(cli::ReadOptionTable(*root_), kProgram);
-    return cli::kExitOk;
-  }
-
- private:
-  CLI::App* root_ = nullptr;
+struct ManualCommandsCommand final : TableCommand {
+  ManualCommandsCommand()
+      : TableCommand("manual-commands",
+                     "the COMMANDS section of the manual page, for help2man --include",
+                     cli::ManualCommandsSection, false) {}
 };
 
 }  // namespace
