@@ -18,6 +18,7 @@
 #include "cli/command.h"
 #include "cli/end_signals.h"
 #include "cli/fix_rule_option.h"
+#include "cli/profile_option.h"
 #include "cli/sim_choices.h"
 #include "engine/run_logs.h"
 #include "fix_rules/registry.h"
@@ -81,7 +82,8 @@ class BenchCommand : public cli::Command {
         ->check(cli::FixRuleValidator());
     sub->add_option("--profile", profile_,
                     "the modules' AT dialect (wins over the bench file; with --sim the "
-                    "simulators speak it)");
+                    "simulators speak it)")
+        ->check(cli::ProfileChoices(true));
     sub->add_option("--reference", reference_,
                     "the antenna's true position, LAT,LON[,ALT] or auto (wins over the bench "
                     "file)");

@@ -161,7 +161,7 @@ bool RunCommand::PrepareFolders() {
   folders_.Init(*clock_);
   if (!o_.log_dir.empty())
     folders_.UseTestFolder(o_.log_dir);
-  if (folders_.UsesUserDataFolder()) {
+  if (folders_.UsesUserDataFolder() && !IsInstalledProgramFolder(folders_.ExeDir())) {
     std::cerr << "zuvek-cli: the program's folder cannot be written; logs go to "
               << folders_.BaseDir() << "\n";
   }

@@ -1,6 +1,7 @@
 #include "cli/run_options.h"
 
 #include "cli/fix_rule_option.h"
+#include "cli/profile_option.h"
 #include "fix_rules/registry.h"
 
 namespace cli {
@@ -59,7 +60,8 @@ void AddTestOptions(CLI::App* sub, RunOptions& o) {
       ->check(FixRuleValidator());
   sub->add_option("--profile", o.profile,
                   "the module's AT dialect: a bundled profile (zuvek-cli profiles) or a "
-                  "profile file (default: zuvek.toml, else \"default\")");
+                  "profile file (default: zuvek.toml, else \"default\")")
+      ->check(ProfileChoices(true));
   sub->add_option("--reference", o.reference,
                   "the antenna's true position, LAT,LON[,ALT] in degrees and metres, or auto "
                   "(the median of the positions after the fixes): the CSV and the summary get "

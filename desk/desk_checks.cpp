@@ -200,9 +200,10 @@ DeskCheck CheckWorkingFolders(const DeskRoots& roots, const platform::Clock& clo
   const std::string exe = roots.exe_dir.empty() ? platform::GetProgramFolder() : roots.exe_dir;
   std::string base = exe;
   std::string moved;
-  if (!platform::IsDirectoryWritable(exe.empty() ? "." : exe)) {
+  if (!LogsGoBesideProgram(exe)) {
     base = platform::UserDataFolder();
-    moved = " (the program's folder " + exe + " cannot be written)";
+    moved = " (the program's folder " + exe +
+            (IsInstalledProgramFolder(exe) ? " is an installed program's)" : " cannot be written)");
     if (base.empty()) {
       c.ok = false;
       c.text = FolderWriteProblem("The program's folder", exe.empty() ? "." : exe) +
