@@ -110,7 +110,7 @@ class HistoryCommand : public Command {
     }
     for (const std::string& p : LoadSideSettings())
       std::cerr << "zuvek-cli: " << p << "\n";
-    const std::string where = store::ChooseStoreLocation(store_, g_side_settings.store);
+    const std::string where = store::ChooseStoreToRead(store_, g_side_settings.store);
     try {
       const std::unique_ptr<store::StoreReader> reader = store::OpenReader(where);
       const std::vector<store::ListedTest> tests = reader->Tests(filter_);

@@ -13,6 +13,7 @@
 #include "cli/run_outcome.h"
 #include "cli/run_session.h"
 #include "config/app_config.h"
+#include "config/config_checks.h"
 #include "config/side_settings.h"
 #include "engine/module_commands.h"
 #include "engine/ttff_settings.h"
@@ -138,6 +139,9 @@ bool RunCommand::MakeClock() {
 
 bool RunCommand::ResolveSettings() {
   LoadConfig();
+  if (const std::string damaged = DamagedConfigSentence(LastConfigLoad(), kConfigFileName);
+      !damaged.empty())
+    std::cerr << "zuvek-cli: " << damaged << "\n";
   for (const std::string& problem : LoadSideSettings())
     std::cerr << "zuvek-cli: " << problem << "\n";
   TestSettingsResolution resolved = ResolveTestSettings(cli::ChoicesOf(o_));

@@ -29,7 +29,7 @@ std::optional<report::TestData> ReadFromStore(const std::string& given, const st
     if (!reader) {
       for (const std::string& p : LoadSideSettings())
         std::cerr << "zuvek-cli: " << p << "\n";
-      reader = store::OpenReader(store::ChooseStoreLocation(store, g_side_settings.store));
+      reader = store::OpenReader(store::ChooseStoreToRead(store, g_side_settings.store));
     }
     auto test = report::ReadStoreSelector(*reader, given, problem);
     if (!test)

@@ -2,6 +2,7 @@
 
 #include "cli/fix_rule_option.h"
 #include "cli/profile_option.h"
+#include "config/config_checks.h"
 #include "fix_rules/registry.h"
 
 namespace cli {
@@ -21,12 +22,12 @@ void AddModuleOptions(CLI::App* sub, RunOptions& o) {
       ->capture_default_str();
   sub->add_flag("--xtra", o.xtra, "inject the module time and XTRA data before each start");
   sub->add_option("--timeout", o.timeout, "fix time-out in seconds (default: TTFF.cfg, 200)")
-      ->check(CLI::Range(1, 1000000));
+      ->check(CLI::Range(kTimeoutRange.min, kTimeoutRange.max));
   sub->add_option("--interval-sleep", o.interval,
                   "seconds of NMEA logging after a fix (default: TTFF.cfg, 10)")
-      ->check(CLI::Range(1, 1000000));
+      ->check(CLI::Range(kIntervalSleepRange.min, kIntervalSleepRange.max));
   sub->add_option("--uncrtn", o.uncrtn, "XTRA time uncertainty in ms (default: TTFF.cfg, 3500)")
-      ->check(CLI::Range(1u, 4294967295u));
+      ->check(CLI::Range(kUncertaintyRange.min, kUncertaintyRange.max));
   sub->add_option("--xtra-cmd", o.xtra_cmd, "XTRA data command (default: TTFF.cfg)");
 }
 

@@ -14,14 +14,12 @@
 #include <set>
 
 #include "config/app_config.h"
+#include "config/config_checks.h"
 #include "platform/folders.h"
 #include "platform/group_name.h"
 #include "platform/working_folders.h"
 
 namespace {
-
-// The members TTFF.cfg holds, in archive order.
-constexpr int kSettingsMembers = 11;
 
 constexpr const char* kModemManagerWayOut =
     "stop it (sudo systemctl stop ModemManager) or tell it to leave the module alone (a udev "
@@ -258,12 +256,17 @@ DeskCheck CheckSettingsFile(const DeskRoots& roots) {
   }
   app_config config;
   LoadConfigFromBytes(bytes, config);
-  if (config.LoadedMembers() < kSettingsMembers) {
+  if (config.LoadedMembers() < kConfigMembers) {
     c.ok = false;
     c.text = path + " is damaged: " + std::to_string(config.LoadedMembers()) + " of its " +
-             std::to_string(kSettingsMembers) +
+             std::to_string(kConfigMembers) +
              " settings could be read, the rest keep their defaults. Move it away and set the "
              "options again in the window.";
+    return c;
+  }
+  if (const auto unusable = UnusableConfigValues(config, path); !unusable.empty()) {
+    c.ok = false;
+    c.text = unusable.front() + ".";
     return c;
   }
   c.text = path + " reads whole (fix time-out " + std::to_string(config.GetTimeout()) + " s).";

@@ -9,16 +9,6 @@ namespace {
 
 constexpr std::size_t kMaxLine = 64 * 1024;
 
-std::optional<double> Number(const std::string& s) {
-  if (s.empty())
-    return std::nullopt;
-  double v = 0;
-  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (ec != std::errc() || end != s.data() + s.size() || !std::isfinite(v))
-    return std::nullopt;
-  return v;
-}
-
 }  // namespace
 
 CsvTable::CsvTable(const std::string& text, std::string what, std::vector<std::string>& problems)
@@ -57,7 +47,7 @@ std::optional<std::string> CsvTable::Field(const std::string& name) const {
 
 std::optional<double> CsvTable::Value(const std::string& name) {
   const std::string text = Text(name);
-  const std::optional<double> v = Number(text);
+  const std::optional<double> v = CsvNumber(text);
   if (!v && !text.empty())
     ++bad_numbers_;
   return v;

@@ -34,19 +34,11 @@ std::string Format(const char* format, double value) {
   return text;
 }
 
-std::optional<double> Number(const std::string& s) {
-  double v = 0;
-  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (ec != std::errc() || end != s.data() + s.size() || !std::isfinite(v))
-    return std::nullopt;
-  return v;
-}
-
 // A number column: `set` takes the value read.
 template <class Set>
 std::function<Read(RunRecord&, const std::string&)> NumberInto(Set set) {
   return [set](RunRecord& r, const std::string& text) {
-    const std::optional<double> v = Number(text);
+    const std::optional<double> v = CsvNumber(text);
     if (!v)
       return Read::kBad;
     set(r, *v);
@@ -204,7 +196,7 @@ std::vector<Column> AtFixColumns() {
        [](RunRecord& r, const std::string& text) {
          std::istringstream in(text);
          for (std::string word; in >> word;) {
-           const std::optional<double> v = Number(word);
+           const std::optional<double> v = CsvNumber(word);
            if (!v)
              return Read::kBad;
            r.timeline.snr_at_fix.push_back(static_cast<int>(*v));
@@ -295,7 +287,7 @@ CsvLayout LayoutOfHeader(const std::vector<std::string>& names) {
 
 std::optional<RunRecord> RecordOf(const FieldByName& field, std::size_t& bad_numbers) {
   RunRecord r;
-  const std::optional<double> run = Number(field("run").value_or(""));
+  const std::optional<double> run = CsvNumber(field("run").value_or(""));
   const std::string result = field("result").value_or("");
   if (!run || *run < 0 || *run > 1e9 || *run != std::floor(*run) ||
       (result != "SUCC" && result != "FAIL"))
