@@ -33,6 +33,8 @@ class PgStore : public ResultsStore {
  private:
   struct Connection;
   void Write(const char* sql, const StoredRun& run);
+  // A StoreError (a StoreTimeout when the server did not answer in time).
+  [[noreturn]] void Throw(const std::string& what, const std::exception& e, bool expired) const;
   std::string name_;
   std::unique_ptr<Connection> c_;
 };

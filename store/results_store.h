@@ -20,6 +20,13 @@ class StoreError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A server that did not answer in time (a held lock, a server that hangs):
+// trying again at once would cost the test another wait.
+class StoreTimeout : public StoreError {
+ public:
+  using StoreError::StoreError;
+};
+
 class ResultsStore {
  public:
   virtual ~ResultsStore() = default;

@@ -46,7 +46,12 @@ void SpooledStore::TrySend() {
       tell_("zuvek-cli: the results server " + server_ + " is back; the waiting runs were sent");
     told_lost_ = false;
   } catch (const StoreError& e) {
-    next_try_ = now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(retry_);
+    // A server that hangs is left alone for a while: each try costs the
+    // test a statement's time-out; one that refuses at once costs nothing.
+    const bool hangs = dynamic_cast<const StoreTimeout*>(&e) != nullptr;
+    next_try_ =
+        now + (hangs ? kHungRetry
+                     : std::chrono::duration_cast<std::chrono::steady_clock::duration>(retry_));
     if (!told_lost_ && tell_)
       tell_(std::string("zuvek-cli: ") + e.what() + "; the test goes on and its runs wait in " +
             spool_path_ + " until the server is back (or zuvek-cli store sync)");

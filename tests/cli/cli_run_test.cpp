@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "config/app_config.h"
 #include "tests/support/child_process.h"
 #include "tests/support/cli_in_temp_dir.h"
 #include "tests/support/local_time.h"
@@ -182,6 +183,53 @@ TEST(CliRun, PortsThatDoNotOpenFail) {
             std::string::npos)
       << r.err;
   EXPECT_NE(r.err.find("zuvek-cli: /nonexistent/b does not exist. "), std::string::npos) << r.err;
+}
+
+// TTFF.cfg as a test meets it: a damaged file is said when the test starts
+// (the test goes on with the defaults of what could not be read); a value no
+// test can use is refused with the file, the value and the range; a fault
+// script that is a folder is refused, not taken as "no faults".
+TEST(CliRun, ADamagedOrUnusableTtffCfgIsToldWhenTheTestStarts) {
+  const std::vector<std::string> hot = {"run", "--restart",    "hot", "--runs",
+                                        "1",   "--time-scale", "50",  "-q"};
+  {
+    CliCopy cli;
+    app_config good;
+    ASSERT_TRUE(SaveConfigTo(cli.dir.file("TTFF.cfg"), good));
+    std::string text = testsupport::ReadFile(cli.dir.file("TTFF.cfg"));
+    testsupport::WriteFile(cli.dir.file("TTFF.cfg"), text.substr(0, text.size() * 2 / 3));
+    const auto r = Exec(cli.exe, hot, cli.dir.path());
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("zuvek-cli: TTFF.cfg is damaged: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(" of its 11 settings could be read"), std::string::npos) << r.err;
+  }
+  const struct {
+    const char* legend;
+    void (*set)(app_config&);
+    const char* said;
+  } kUnusable[] = {
+      {"no time-out", [](app_config& c) { c.SetTimeout(0); },
+       "TTFF.cfg has a fix time-out of 0 s; a test can use 1 to 86400 s"},
+      {"a capture that never ends", [](app_config& c) { c.SetIntervalSleep(2147483647); },
+       "TTFF.cfg has a logging after a fix of 2147483647 s; a test can use 1 to 86400 s"},
+  };
+  for (const auto& u : kUnusable) {
+    SCOPED_TRACE(u.legend);
+    CliCopy cli;
+    app_config bad;
+    u.set(bad);
+    ASSERT_TRUE(SaveConfigTo(cli.dir.file("TTFF.cfg"), bad));
+    const auto r = Exec(cli.exe, hot, cli.dir.path());
+    EXPECT_EQ(r.code, 2) << r.err;
+    EXPECT_NE(r.err.find(std::string("zuvek-cli run: ") + u.said), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("run 1/1"), std::string::npos) << "no test starts";
+  }
+  CliCopy cli;
+  std::vector<std::string> faults = hot;
+  faults.insert(faults.end(), {"--sim-faults", cli.dir.path().string()});
+  const auto r = Exec(cli.exe, faults, cli.dir.path());
+  EXPECT_EQ(r.code, 2) << r.err;
+  EXPECT_NE(r.err.find(" is a folder; give a fault script file"), std::string::npos) << r.err;
 }
 
 using testsupport::PlainPty;

@@ -162,6 +162,33 @@ TEST(SqliteStore, RepeatedWritesInAnyOrderLeaveEachRunOnce) {
   }
 }
 
+// Two processes send one spool's outbox while its test goes on: an entry one
+// of them read is cleared only if it is still the version it sent, so the
+// test's end queued meanwhile waits for the next send; and each entry is
+// counted once, by the sender that cleared it.
+TEST(SqliteStore, AnOutboxEntryQueuedAgainAfterItWasReadIsNotLost) {
+  testsupport::TempDir dir;
+  const std::string path = dir.file("spool.sqlite");
+  SqliteStore owner(path), other(path);
+  owner.PutTestFor(ATest("t"), "pg");
+  owner.PutRunFor(ARun("t", 1), "pg", false);
+  const auto read = other.Outbox("pg");  // the other process reads what waits
+  ASSERT_EQ(read.size(), 2u);
+  TestRow ended = ATest("t");
+  ended.ended_at = "2026-12-08 12:00:00";
+  ended.end_reason = "completed";
+  owner.PutTestFor(ended, "pg");  // the test ends: its row is queued again
+  EXPECT_FALSE(other.Sent("pg", read[0])) << "the test's row changed since it was read";
+  EXPECT_TRUE(other.Sent("pg", read[1]));
+  EXPECT_FALSE(owner.Sent("pg", read[1])) << "cleared once, counted once";
+  const auto waiting = owner.Outbox("pg");
+  ASSERT_EQ(waiting.size(), 1u);
+  EXPECT_EQ(waiting[0].run, 0u);
+  EXPECT_EQ(owner.ReadTest("t").end_reason, "completed");
+  EXPECT_TRUE(owner.Sent("pg", waiting[0]));
+  EXPECT_TRUE(owner.Outbox("pg").empty());
+}
+
 // A run of a test the store does not have is refused (nothing dangling).
 TEST(SqliteStore, ARunWithoutItsTestIsRefused) {
   testsupport::TempDir dir;
