@@ -112,7 +112,7 @@ bool TestEngine::Worker::StartGnss(unsigned n, std::int64_t* ok_stamp) {
     }
   }
   *ok_stamp = ctx_.matched_stamp_us;
-  start_time_ = FormatTimestamp(env_.clock->Now());
+  start_time_ = FormatTimestamp(env_.clock->WallNow());
   ttff_.Restart();
   env_.target->Send(kMsgClearPosition);
   BeginTimeline(n, *ok_stamp);

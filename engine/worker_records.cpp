@@ -65,7 +65,7 @@ TestConditions TestEngine::Worker::Conditions() const {
   c.time_scale = env_.clock->Scale();
   c.tool_version = ZUVEK_VERSION;
   c.host = platform::HostName();
-  c.started = FormatTimestamp(env_.clock->Now());
+  c.started = FormatTimestamp(env_.clock->WallNow());
   return c;
 }
 
@@ -206,7 +206,7 @@ void TestEngine::Worker::EndTest() {
   }
   report_.WriteSummary(failures_, completed_);
   if (env_.result_sink)
-    env_.result_sink->OnTestEnded(FormatTimestamp(env_.clock->Now()), end_reason_,
+    env_.result_sink->OnTestEnded(FormatTimestamp(env_.clock->WallNow()), end_reason_,
                                   report_.SummaryJson(failures_, completed_));
   PublishOutcome();
   env_.target->Post(kMsgTestFinished);
