@@ -35,8 +35,9 @@ void TestEngine::Worker::Execute() {
   // says where and when it ran.
   report_.WriteSummary(0, false);
   env_.at_queue->Clear();
-  if (env_.test.reconnect_s > 0)
-    ctx_.port_lost = env_.port_lost;
+  // A lost port ends every wait and pause at once: the run in progress is
+  // failed as "port lost" and, without reconnection, the test ends.
+  ctx_.port_lost = env_.port_lost;
   SetUpModule();
   StartRecording(conditions);
 

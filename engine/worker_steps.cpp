@@ -168,6 +168,8 @@ bool TestEngine::Worker::RecoverLostPort(unsigned n) {
     RecordResult(n, false, 0.0, -1.0, "port lost");
   }
   stats_.nRuntimes = static_cast<int>(n);
+  if (env_.test.reconnect_s == 0)
+    return EndBecause("port lost");
   if (n >= e_.m_nTimes)
     return true;  // that was the last run: nothing to reconnect for
   Phase(n, RunPhase::Reconnect);
