@@ -161,6 +161,14 @@ void TestEngine::Worker::SetUpModule() {
   report_.SetModule(identity, p_.name);
 }
 
+void TestEngine::Worker::AccountInterruptedRun(unsigned n) {
+  if (recorded_run_ == n || (end_reason_ != "stopped" && end_reason_ != "program ending"))
+    return;
+  end_reason_ = "stopped";
+  ++failures_;
+  RecordResult(n, false, 0.0, -1.0, "stopped");
+}
+
 bool TestEngine::Worker::RecoverLostPort(unsigned n) {
   LOG_DEBUG(("port lost in run " + std::to_string(n) + "\n").c_str());
   if (recorded_run_ != n) {

@@ -128,7 +128,8 @@ TEST(EngineOverSim, StopDuringTheFixWait) {
       rig.engine->Stop();
   };
   rig.RunTest(RESTART_HOT, 3);
-  EXPECT_EQ(rig.results.size(), 1u);
+  ASSERT_EQ(rig.results.size(), 2u);  // the interrupted run: a failure
+  EXPECT_FALSE(rig.results[1].bSucc);
   EXPECT_EQ(rig.Commands().back(), "AT+WGPS=1");  // no stop command: GNSS stays on
   EXPECT_NE(rig.DebugLog().find("bExitThread = true, exit thread.\n"), std::string::npos);
 }
