@@ -72,7 +72,7 @@ TEST(EngineReconnect, WhereTheLossFallsDecidesWhatIsRecorded) {
       {"never back", 2, RunPhase::FixWait, 10, false, "SF", "-p", 1, "port lost"},
       // Without reconnection the run in progress fails and the test ends.
       {"no reconnection, fix wait", 2, RunPhase::FixWait, 0, true, "SF", "-p", 0, "port lost"},
-      {"no reconnection, query", 1, RunPhase::Query, 0, true, "F", "p", 0, "port lost"},
+      {"no reconnection, query", 2, RunPhase::Query, 0, true, "SF", "-p", 0, "port lost"},
       {"no reconnection, capture", 2, RunPhase::Capture, 0, true, "SS", "--", 0, "port lost"},
   };
   for (const Case& c : cases) {
@@ -109,8 +109,9 @@ TEST(EngineReconnect, WhereTheLossFallsDecidesWhatIsRecorded) {
     EXPECT_EQ(out.end_reason, c.end_reason);
     EXPECT_EQ(out.completed, std::string(c.end_reason) == "completed");
     // At once: the fix wait of 200 s is not waited out.
-    if (c.seconds == 0)
+    if (c.seconds == 0) {
       EXPECT_LT(h.clock->MonotonicUs() - lost_at, 30'000'000);
+    }
     const int failures = static_cast<int>(std::count(c.results, c.results + 3, 'F'));
     EXPECT_EQ(out.failures, failures);
     // The result log: one line per recorded run and the statistics.
