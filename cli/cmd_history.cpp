@@ -41,7 +41,7 @@ Percentiles Ttff(store::StoreReader& reader, const store::ListedTest& t,
       continue;
     using Kind = stats::RunOutcome::Kind;
     runs.push_back({r->run,
-                    r->success                 ? Kind::kFixed
+                    r->success                   ? Kind::kFixed
                     : EndedByTheBench(r->reason) ? Kind::kInvalid
                                                  : Kind::kTimedOut,
                     r->success ? r->ttff_s : 0.0});

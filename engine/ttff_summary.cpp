@@ -50,9 +50,9 @@ std::vector<stats::RunOutcome> RunOutcomes(const std::vector<RunRecord>& records
   std::vector<stats::RunOutcome> runs;
   for (const RunRecord& r : records) {
     using Kind = stats::RunOutcome::Kind;
-    const Kind kind = r.success                 ? Kind::kFixed
+    const Kind kind = r.success                   ? Kind::kFixed
                       : EndedByTheBench(r.reason) ? Kind::kInvalid
-                                                : Kind::kTimedOut;
+                                                  : Kind::kTimedOut;
     runs.push_back({r.run, kind, r.success ? r.ttff_s : 0.0, std::nullopt});
     if (reference && r.fix_position)
       runs.back().error_m = ErrorBetween(*r.fix_position, *reference).horizontal_m;

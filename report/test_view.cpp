@@ -108,7 +108,7 @@ nlohmann::json StatisticsOf(const TestData& t) {
     using Kind = stats::RunOutcome::Kind;
     const std::optional<double> ttff = RunTtffS(r);
     runs.push_back({r.run,
-                    ttff                      ? Kind::kFixed
+                    ttff                        ? Kind::kFixed
                     : EndedByTheBench(r.reason) ? Kind::kInvalid
                                                 : Kind::kTimedOut,
                     ttff.value_or(0.0), std::nullopt, r.timeout_s});
