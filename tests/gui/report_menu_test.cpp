@@ -10,15 +10,24 @@
 #include "tests/gui/window_fixture.h"
 #include "tests/support/temp_dir.h"
 
+namespace {
+
+// A recorded test's files, copied into dir as 10-00-00_*.
+void CopyTest(const testsupport::TempDir& dir) {
+  const std::string source = ZUVEK_SOURCE_DIR "/tests/data/report/2026-12-08/10-00-00";
+  for (const char* suffix : {"_runs.csv", "_summary.json", "_signal.csv"})
+    std::filesystem::copy_file(source + suffix, dir.file(std::string("10-00-00") + suffix));
+}
+
+}  // namespace
+
 class ReportMenuTest : public QObject {
   Q_OBJECT
 
  private slots:
   void EntryWritesTheReportOfTheLastTestAndOpensIt() {
     testsupport::TempDir dir;
-    const std::string source = ZUVEK_SOURCE_DIR "/tests/data/report/2026-12-08/10-00-00";
-    for (const char* suffix : {"_runs.csv", "_summary.json", "_signal.csv"})
-      std::filesystem::copy_file(source + suffix, dir.file(std::string("10-00-00") + suffix));
+    CopyTest(dir);
     QWidget window;
     QMenuBar bar(&window);
     std::vector<QUrl> opened;
@@ -51,9 +60,7 @@ class ReportMenuTest : public QObject {
   // No browser: said with the path; the box's button opens the folder.
   void WithoutABrowserThePathIsToldAndTheFolderOpens() {
     testsupport::TempDir dir;
-    const std::string source = ZUVEK_SOURCE_DIR "/tests/data/report/2026-12-08/10-00-00";
-    for (const char* suffix : {"_runs.csv", "_summary.json", "_signal.csv"})
-      std::filesystem::copy_file(source + suffix, dir.file(std::string("10-00-00") + suffix));
+    CopyTest(dir);
     QWidget window;
     QMenuBar bar(&window);
     std::vector<QUrl> asked;

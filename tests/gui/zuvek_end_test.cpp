@@ -24,16 +24,14 @@
 #include "sim/simulator.h"
 #include "tests/gui/window_fixture.h"
 #include "tests/store/store_db.h"
+#include "tests/support/temp_dir.h"
 
 using guitest::BoxRecorder;
 using guitest::Scratch;
 
 namespace {
 
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), {});
-}
+using testsupport::ReadFile;
 
 struct Bench {
   std::shared_ptr<platform::ScaledClock> clock = std::make_shared<platform::ScaledClock>(50);
@@ -112,10 +110,10 @@ QStringList Accounting(Bench& bench) {
     const QString duration = cells[1] == QStringLiteral("N/A") ? cells[1] : QStringLiteral("t");
     facts << cells[0] + " " + duration + " " + cells[2];
   }
-  const std::string log = Read(out.logs.result);
+  const std::string log = ReadFile(out.logs.result);
   facts << QString::fromStdString(log.substr(log.find("runtimes")).substr(0, 27));
   facts << QString::number(log.find("FAIL") == std::string::npos);
-  const std::string summary = Read(out.summary_path);
+  const std::string summary = ReadFile(out.summary_path);
   for (const char* key :
        {"\"runs\": 2", "\"failures\": 1", "\"success_rate\": 1.0", "\"stopped\": 1"})
     facts << QString::fromLatin1(key) + QString::number(summary.find(key) != std::string::npos);
@@ -200,9 +198,9 @@ class ZuvekEndTest : public QObject {
     const TestOutcome out = bench.dlg->Engine().LastOutcome();
     QCOMPARE(out.end_reason, std::string("port lost"));
     QCOMPARE(bench.Row(0), (QStringList{"2", "N/A", "FAIL"}));
-    QVERIFY(Read(out.logs.result).find("2\t\t\tFAIL\t\t\tN/A\r\n") != std::string::npos);
-    QVERIFY(Read(out.csv_path).find(",port lost") != std::string::npos);
-    QVERIFY(Read(out.summary_path).find("\"port_lost\": 1") != std::string::npos);
+    QVERIFY(ReadFile(out.logs.result).find("2\t\t\tFAIL\t\t\tN/A\r\n") != std::string::npos);
+    QVERIFY(ReadFile(out.csv_path).find(",port lost") != std::string::npos);
+    QVERIFY(ReadFile(out.summary_path).find("\"port_lost\": 1") != std::string::npos);
     const std::string store = bench.scratch.StorePath();
     QCOMPARE(testsupport::One(store, "SELECT end_reason FROM tests"), std::string("port lost"));
     QCOMPARE(testsupport::One(store, "SELECT reason FROM runs WHERE run = 2"),
