@@ -245,14 +245,14 @@ std::vector<std::string> ComparisonSentences(const std::vector<TestData>& tests)
   return sentences;
 }
 
-std::string HtmlReport(const std::vector<TestData>& tests) {
+std::string HtmlReport(const std::vector<TestData>& tests, const std::string& writer) {
   std::string title = "TTFF report";
   for (std::size_t i = 0; i < tests.size() && i < 4; ++i)
     title += (i == 0 ? " " : ", ") + tests[i].files.label;
   std::string html = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n<title>" +
                      Escape(title) + "</title>\n<style>" + kStyle + "</style></head><body>\n";
   html += "<h1>" + Escape(title) + "</h1>\n";
-  html += "<p>Written by zuvek-cli " + std::string(ZUVEK_VERSION) + " from " +
+  html += "<p>Written by " + Escape(writer) + " " + std::string(ZUVEK_VERSION) + " from " +
           std::to_string(tests.size()) + " test" + (tests.size() == 1 ? "" : "s") + ".</p>\n";
   for (const TestData& t : tests)
     for (const std::string& problem : t.problems)

@@ -15,7 +15,8 @@ namespace report {
 // ("B is slower than A; ..."); empty for a single test.
 std::vector<std::string> ComparisonSentences(const std::vector<TestData>& tests);
 
-std::string HtmlReport(const std::vector<TestData>& tests);
+// `writer`: the program named as the report's writer.
+std::string HtmlReport(const std::vector<TestData>& tests, const std::string& writer = "zuvek-cli");
 
 // "&amp;" for "&" and so on.
 std::string Escape(const std::string& text);
