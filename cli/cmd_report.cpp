@@ -31,17 +31,37 @@ class ReportCommand : public Command {
     sub->add_option("--store", store_,
                     "the results store of store: selectors, a SQLite file or postgresql://... "
                     "(default: as run chooses it)");
+    margin_option_ =
+        sub->add_option("--margin", question_.margin_s,
+                        "also say whether each test after the first is not worse than the first "
+                        "by more than SECONDS of TTFF, as compare does")
+            ->check(CLI::Range(0.0, 86400.0));
+    sub->add_option("--percentile", question_.percentile,
+                    "with --margin: the TTFF percentile compared, as a share")
+        ->check(CLI::Range(0.01, 0.99))
+        ->capture_default_str();
+    sub->add_option("--confidence", question_.confidence,
+                    "with --margin: the confidence of the intervals")
+        ->check(CLI::Range(0.5, 0.9999))
+        ->capture_default_str();
     sub->footer(
         "Example: zuvek-cli report store:firmware=A store:firmware=B -o ab.html compares "
         "the runs of every test with firmware A with those of every test with firmware B.");
     return sub;
   }
 
-  int Run() override { return RunReport({tests_, output_, store_}); }
+  int Run() override {
+    ReportRequest request{tests_, output_, store_, std::nullopt};
+    if (margin_option_->count() > 0)
+      request.margin = question_;
+    return RunReport(request);
+  }
 
  private:
   std::vector<std::string> tests_;
   std::string output_, store_;
+  CLI::Option* margin_option_ = nullptr;
+  stats::NonInferiorityQuestion question_;
 };
 
 }  // namespace
