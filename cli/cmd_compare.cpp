@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "cli/command.h"
+#include "cli/margin_options.h"
 #include "cli/tests_asked_for.h"
 #include "report/test_view.h"
 #include "stats/non_inferiority.h"
@@ -51,18 +52,11 @@ class CompareCommand : public Command {
                     "store:SELECTOR")
         ->required();
     sub->add_option("B", b_, "the test compared with it, the same way")->required();
-    sub->add_option("--margin", question_.margin_s,
-                    "how many seconds of TTFF B may be slower than A and still count as not "
-                    "worse")
-        ->required()
-        ->check(CLI::Range(0.0, 86400.0));
-    sub->add_option("--percentile", question_.percentile,
-                    "the TTFF percentile compared, as a share (0.5: the median)")
-        ->check(CLI::Range(0.01, 0.99))
-        ->capture_default_str();
-    sub->add_option("--confidence", question_.confidence, "the confidence of the intervals")
-        ->check(CLI::Range(0.5, 0.9999))
-        ->capture_default_str();
+    AddMarginOptions(sub, question_,
+                     "how many seconds of TTFF B may be slower than A and still count as not "
+                     "worse",
+                     "")
+        ->required();
     sub->add_option("--store", store_,
                     "the results store of store: selectors (default: as run chooses it)");
     sub->footer(kCompareFooter);

@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/command.h"
+#include "cli/margin_options.h"
 #include "cli/report_request.h"
 
 namespace {
@@ -31,19 +32,11 @@ class ReportCommand : public Command {
     sub->add_option("--store", store_,
                     "the results store of store: selectors, a SQLite file or postgresql://... "
                     "(default: as run chooses it)");
-    margin_option_ =
-        sub->add_option("--margin", question_.margin_s,
-                        "also say whether each test after the first is not worse than the first "
-                        "by more than SECONDS of TTFF, as compare does")
-            ->check(CLI::Range(0.0, 86400.0));
-    sub->add_option("--percentile", question_.percentile,
-                    "with --margin: the TTFF percentile compared, as a share")
-        ->check(CLI::Range(0.01, 0.99))
-        ->capture_default_str();
-    sub->add_option("--confidence", question_.confidence,
-                    "with --margin: the confidence of the intervals")
-        ->check(CLI::Range(0.5, 0.9999))
-        ->capture_default_str();
+    margin_option_ = AddMarginOptions(sub, question_,
+                                      "also say whether each test after the first is not worse "
+                                      "than the first by more than SECONDS of TTFF, as compare "
+                                      "does",
+                                      "with --margin: ");
     sub->footer(
         "Example: zuvek-cli report store:firmware=A store:firmware=B -o ab.html compares "
         "the runs of every test with firmware A with those of every test with firmware B.");
