@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/command.h"
+#include "cli/margin_options.h"
 #include "cli/report_request.h"
 
 namespace {
@@ -31,17 +32,29 @@ class ReportCommand : public Command {
     sub->add_option("--store", store_,
                     "the results store of store: selectors, a SQLite file or postgresql://... "
                     "(default: as run chooses it)");
+    margin_option_ = AddMarginOptions(sub, question_,
+                                      "also say whether each test after the first is not worse "
+                                      "than the first by more than SECONDS of TTFF, as compare "
+                                      "does",
+                                      "with --margin: ");
     sub->footer(
         "Example: zuvek-cli report store:firmware=A store:firmware=B -o ab.html compares "
         "the runs of every test with firmware A with those of every test with firmware B.");
     return sub;
   }
 
-  int Run() override { return RunReport({tests_, output_, store_}); }
+  int Run() override {
+    ReportRequest request{tests_, output_, store_, std::nullopt};
+    if (margin_option_->count() > 0)
+      request.margin = question_;
+    return RunReport(request);
+  }
 
  private:
   std::vector<std::string> tests_;
   std::string output_, store_;
+  CLI::Option* margin_option_ = nullptr;
+  stats::NonInferiorityQuestion question_;
 };
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "cli/builtin_simulator.h"
 #include "cli/command.h"
 #include "cli/end_signals.h"
+#include "cli/plan_option.h"
 #include "cli/run_options.h"
 #include "cli/run_outcome.h"
 #include "cli/run_session.h"
@@ -43,6 +44,7 @@ class RunCommand : public cli::Command {
         "Run a TTFF test. Without ports it starts the built-in module simulator and runs "
         "against it.");
     cli::AddRunOptions(sub, o_);
+    sub_ = sub;
     return sub;
   }
 
@@ -61,7 +63,12 @@ class RunCommand : public cli::Command {
   // The test's line on standard error: what runs against what.
   void Describe() const;
   int Finish(const TestOutcome& out);
+  // The test plan's options under the command line's; false after telling
+  // why the plan is refused.
+  bool ApplyPlan();
 
+  CLI::App* sub_ = nullptr;
+  std::optional<PlanLabel> plan_;
   cli::RunOptions o_;
   std::shared_ptr<platform::Clock> clock_;
   TestSettings settings_;
@@ -71,6 +78,8 @@ class RunCommand : public cli::Command {
 
 int RunCommand::Run() {
   cli::CatchEndSignals();
+  if (!ApplyPlan())
+    return cli::kExitUsage;
   if (const std::string problem = cli::RunOptionsProblem(o_); !problem.empty())
     return Usage(problem);
   if (!MakeClock())
@@ -144,7 +153,9 @@ bool RunCommand::ResolveSettings() {
     std::cerr << "zuvek-cli: " << damaged << "\n";
   for (const std::string& problem : LoadSideSettings())
     std::cerr << "zuvek-cli: " << problem << "\n";
-  TestSettingsResolution resolved = ResolveTestSettings(cli::ChoicesOf(o_));
+  TestChoices choices = cli::ChoicesOf(o_);
+  choices.plan = plan_;
+  TestSettingsResolution resolved = ResolveTestSettings(choices);
   if (!resolved.profile_problems.empty()) {
     for (const std::string& problem : resolved.profile_problems)
       std::cerr << "zuvek-cli run: " << problem << "\n";
@@ -158,6 +169,22 @@ bool RunCommand::ResolveSettings() {
     return false;
   }
   settings_ = std::move(*resolved.settings);
+  return true;
+}
+
+bool RunCommand::ApplyPlan() {
+  if (o_.plan.empty())
+    return true;
+  const cli::PlanApplied applied = cli::ApplyPlan(*sub_, o_);
+  for (const std::string& problem : applied.problems)
+    std::cerr << "zuvek-cli run: " << problem << "\n";
+  if (!applied.label) {
+    Usage("the test plan is refused; mend it or choose another (nothing was started)");
+    return false;
+  }
+  for (const std::string& note : applied.notes)
+    std::cerr << "zuvek-cli: " << note << "\n";
+  plan_ = applied.label;
   return true;
 }
 

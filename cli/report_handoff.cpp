@@ -1,5 +1,6 @@
 // zuvek-cli's side of the report: the request goes to zuvek-report, the
 // program that draws it, which takes this process's place.
+#include <cstdio>
 #include <cstring>
 #include <iostream>
 
@@ -18,6 +19,15 @@ int RunReport(const ReportRequest& request) {
     argv.insert(argv.end(), {"--output", request.output});
   if (!request.store.empty())
     argv.insert(argv.end(), {"--store", request.store});
+  if (const auto& q = request.margin) {
+    for (const auto& [option, value] : {std::pair{"--margin", q->margin_s},
+                                        {"--percentile", q->percentile},
+                                        {"--confidence", q->confidence}}) {
+      char text[64];
+      std::snprintf(text, sizeof text, "%.17g", value);
+      argv.insert(argv.end(), {option, text});
+    }
+  }
   int error = ENOENT;
   for (const std::string& path : {exe + "zuvek-report", exe + "../libexec/zuvek/zuvek-report"}) {
     argv[0] = path;

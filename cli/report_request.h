@@ -5,8 +5,11 @@
 // the build, in PREFIX/libexec/zuvek/ installed).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "stats/non_inferiority.h"
 
 namespace cli {
 
@@ -14,6 +17,9 @@ struct ReportRequest {
   std::vector<std::string> tests;  // paths, stems or store: selectors
   std::string output;              // the HTML file; empty: beside the first test
   std::string store;               // the store of the store: selectors; empty: as run chooses
+  // With a margin, each test after the first is set against the first as
+  // `compare` does.
+  std::optional<stats::NonInferiorityQuestion> margin;
 };
 
 // Writes the report and returns the exit code: in zuvek-report, drawn here;

@@ -102,6 +102,13 @@ void AddVerdictOptions(CLI::App* sub, RunOptions& o) {
                 "end the test after the run that decides the verdict (needs --limit-ttff)");
 }
 
+void AddPlanOption(CLI::App* sub, RunOptions& o) {
+  sub->add_option("--plan", o.plan,
+                  "a test plan file (TOML: name, source, and the restart type, runs, time-out, "
+                  "limits, yield, confidence and attempts a lab method fixes); an option given "
+                  "here wins over the plan's value, and a line says so");
+}
+
 void AddOutputOptions(CLI::App* sub, RunOptions& o) {
   sub->add_option("--store", o.store,
                   "the results store every test and run is written to as well: a SQLite file, "
@@ -139,6 +146,7 @@ void AddRunOptions(CLI::App* sub, RunOptions& o) {
   AddSimulatorOptions(sub, o);
   AddTestOptions(sub, o);
   AddVerdictOptions(sub, o);
+  AddPlanOption(sub, o);
   AddOutputOptions(sub, o);
   sub->footer(kRunFooter);
 }
@@ -146,7 +154,7 @@ void AddRunOptions(CLI::App* sub, RunOptions& o) {
 std::string RunOptionsProblem(const RunOptions& o) {
   if (o.at_port.empty() != o.nmea_port.empty())
     return "give both --at-port and --nmea-port, or neither for the simulator";
-  if (o.stop_when_decided && o.limit_option->count() == 0)
+  if (o.stop_when_decided && !o.HasLimit())
     return "--stop-when-decided needs a verdict; give its limit with --limit-ttff SECONDS";
   return {};
 }
@@ -170,7 +178,7 @@ TestChoices ChoicesOf(const RunOptions& o) {
     c.uncertainty_ms = o.uncrtn;
   if (!o.xtra_cmd.empty())
     c.xtra_command = o.xtra_cmd;
-  if (o.limit_option->count() > 0)
+  if (o.HasLimit())
     c.verdict_limits =
         stats::VerdictLimits{o.limit_ttff, o.yield, o.confidence, o.indifference, o.limit_error};
   c.limit_error_m = o.limit_error;

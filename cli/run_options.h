@@ -39,6 +39,11 @@ struct RunOptions {
   double limit_ttff = 0, yield = 0.95, confidence = 0.95, indifference = 0;
   CLI::Option* limit_option = nullptr;
   bool stop_when_decided = false;
+  std::string plan;              // a test plan file (plans/test_plan.h)
+  bool limit_from_plan = false;  // the plan gave the TTFF limit
+
+  // A verdict was asked for: its TTFF limit given here or by the plan.
+  bool HasLimit() const { return limit_from_plan || limit_option->count() > 0; }
 
   // Against the built-in simulator: no ports were given.
   bool UseSimulator() const { return at_port.empty(); }

@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/plan_label.h"
 #include "engine/run_columns.h"
 #include "engine/run_record.h"
 #include "geo/position_error.h"
@@ -33,6 +34,7 @@ struct TestConditions {
   std::string fix_rule, profile;
   double time_scale = 1;
   std::string tool_version, host, started;  // started: "yyyy-mm-dd hh:mm:ss"
+  std::optional<PlanLabel> plan;            // the summary's "plan", when the test follows one
 };
 
 struct SeriesStatistics {

@@ -67,6 +67,7 @@ TestSettingsResolution ResolveTestSettings(const TestChoices& c) {
                         c.suspect_warm_s.value_or(side.suspect_warm_s)};
   s.confidence = c.confidence;
   s.stop_when_decided = c.stop_when_decided;
+  s.plan = c.plan;
   s.reconnect_s = c.reconnect_s.value_or(side.reconnect_s);
   s.store = c.store.value_or(side.store);
   out.settings = std::move(s);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/plan_label.h"
 #include "engine/reset_check.h"
 #include "geo/position_error.h"
 #include "profiles/module_profile.h"
@@ -37,6 +38,8 @@ struct TestSettings {
   // Where the results store is, as given (store/store_location.h); empty:
   // the per-user default.
   std::string store;
+  // The test plan the options came from, named in the summary.
+  std::optional<PlanLabel> plan;
 };
 
 // What the user chose for one test; what is unset comes from zuvek.toml
@@ -56,6 +59,7 @@ struct TestChoices {
   std::optional<double> limit_error_m;
   double confidence = 0.95;
   bool stop_when_decided = false;
+  std::optional<PlanLabel> plan;
 };
 
 struct TestSettingsResolution {

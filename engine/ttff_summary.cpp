@@ -203,6 +203,10 @@ std::string TestReport::SummaryJson(int failures, bool finished) const {
   j["timeline"] = TimelineSummaryJson(timelines);
   if (conditions_)
     j["conditions"] = ConditionsJson(*conditions_);
+  if (conditions_ && conditions_->plan) {
+    const PlanLabel& plan = *conditions_->plan;
+    j["plan"] = {{"name", plan.name}, {"source", plan.source}, {"file", plan.file}};
+  }
   // Only when a log lost a write, so that a test without trouble writes the
   // same bytes as ever.
   std::vector<std::string> incomplete = platform::IncompleteOpenFiles();

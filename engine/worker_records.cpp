@@ -67,6 +67,7 @@ TestConditions TestEngine::Worker::Conditions() const {
   c.tool_version = ZUVEK_VERSION;
   c.host = platform::HostName();
   c.started = FormatTimestamp(env_.clock->WallNow());
+  c.plan = env_.test.plan;
   return c;
 }
 

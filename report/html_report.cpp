@@ -245,7 +245,26 @@ std::vector<std::string> ComparisonSentences(const std::vector<TestData>& tests)
   return sentences;
 }
 
-std::string HtmlReport(const std::vector<TestData>& tests, const std::string& writer) {
+std::vector<std::string> NonInferiorityParagraphs(const std::vector<TestData>& tests,
+                                                  const stats::NonInferiorityQuestion& question) {
+  std::vector<std::string> paragraphs;
+  for (std::size_t i = 1; i < tests.size(); ++i) {
+    const stats::NonInferiority n =
+        stats::CompareNonInferiority(Observations(tests[0]), Observations(tests[i]), question);
+    const std::string& a = tests[0].files.label;
+    const std::string& b = tests[i].files.label;
+    std::string sentence = stats::NonInferioritySentence(n, a, b);
+    sentence[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(sentence[0])));
+    std::string p = Escape(sentence) + ".";
+    for (const std::string& line : stats::NonInferiorityFigures(n, a, b))
+      p += "<br>" + Escape(line);
+    paragraphs.push_back(p);
+  }
+  return paragraphs;
+}
+
+std::string HtmlReport(const std::vector<TestData>& tests, const std::string& writer,
+                       const std::optional<stats::NonInferiorityQuestion>& margin) {
   std::string title = "TTFF report";
   for (std::size_t i = 0; i < tests.size() && i < 4; ++i)
     title += (i == 0 ? " " : ", ") + tests[i].files.label;
@@ -263,6 +282,9 @@ std::string HtmlReport(const std::vector<TestData>& tests, const std::string& wr
     html += "<h2>Comparison</h2>\n";
     for (const std::string& s : comparisons)
       html += "<p class=\"compare\">" + Escape(s) + "</p>\n";
+    for (const std::string& p :
+         margin ? NonInferiorityParagraphs(tests, *margin) : std::vector<std::string>())
+      html += "<p class=\"margin\">" + p + "</p>\n";
   }
   html += "<h2>Conditions</h2>\n";
   std::vector<std::vector<std::pair<std::string, std::string>>> cols;

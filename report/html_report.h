@@ -4,10 +4,12 @@
 // no external style sheet, font or picture: it opens the same offline.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "report/test_files.h"
+#include "stats/non_inferiority.h"
 
 namespace report {
 
@@ -15,8 +17,16 @@ namespace report {
 // ("B is slower than A; ..."); empty for a single test.
 std::vector<std::string> ComparisonSentences(const std::vector<TestData>& tests);
 
-// `writer`: the program named as the report's writer.
-std::string HtmlReport(const std::vector<TestData>& tests, const std::string& writer = "zuvek-cli");
+// Each test after the first set against the first as `zuvek-cli compare`
+// does: "B is not worse than A by more than 5.00 s: ..." and its figures.
+std::vector<std::string> NonInferiorityParagraphs(const std::vector<TestData>& tests,
+                                                  const stats::NonInferiorityQuestion& question);
+
+// `writer`: the program named as the report's writer. With `margin`, the
+// comparison also says whether each test after the first is not worse than
+// the first by more than the margin.
+std::string HtmlReport(const std::vector<TestData>& tests, const std::string& writer = "zuvek-cli",
+                       const std::optional<stats::NonInferiorityQuestion>& margin = std::nullopt);
 
 // "&amp;" for "&" and so on.
 std::string Escape(const std::string& text);

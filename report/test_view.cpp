@@ -160,6 +160,9 @@ std::vector<std::pair<std::string, std::string>> Conditions(const TestData& t) {
       rows.emplace_back("module " + command, reply.is_string() && !reply.get<std::string>().empty()
                                                  ? reply.get<std::string>()
                                                  : std::string("(no answer)"));
+  if (auto plan = TextAt(s, {"plan", "name"}))
+    rows.emplace_back("test plan", *plan + " (after " +
+                                       TextAt(s, {"plan", "source"}).value_or("no source") + ")");
   rows.emplace_back(
       "profile",
       TextAt(s, {"conditions", "profile"}).value_or(TextAt(s, {"profile"}).value_or("default")));

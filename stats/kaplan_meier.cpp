@@ -61,18 +61,22 @@ double KaplanMeier::Survival(double t) const {
   return s;
 }
 
-PercentileEstimate KaplanMeier::Percentile(double p, double confidence) const {
-  PercentileEstimate r;
-  r.p = p;
+std::optional<double> KaplanMeier::Estimate(double p) const {
   const double target = 1 - p;
   for (std::size_t j = 0; j < steps_.size(); ++j) {
     if (steps_[j].survival < target || Near(steps_[j].survival, target)) {
-      r.estimate = steps_[j].time_s;
       if (Near(steps_[j].survival, target) && j + 1 < steps_.size())
-        r.estimate = (steps_[j].time_s + steps_[j + 1].time_s) / 2;
-      break;
+        return (steps_[j].time_s + steps_[j + 1].time_s) / 2;
+      return steps_[j].time_s;
     }
   }
+  return std::nullopt;
+}
+
+PercentileEstimate KaplanMeier::Percentile(double p, double confidence) const {
+  PercentileEstimate r;
+  r.p = p;
+  r.estimate = Estimate(p);
   // Before the first fix: no share fixed yet, out of n.
   const auto band = [&](double fixed_share, double neff) {
     return ClopperPearson(fixed_share * neff, neff, confidence);

@@ -59,6 +59,8 @@ class KaplanMeier {
   // n_eff is n and this is the exact distribution-free interval between two
   // order statistics.
   PercentileEstimate Percentile(double p, double confidence) const;
+  // The estimate alone (Percentile's), without its interval.
+  std::optional<double> Estimate(double p) const;
 
  private:
   std::size_t n_ = 0;

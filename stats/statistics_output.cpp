@@ -22,7 +22,8 @@ std::string Fixed(double v, int decimals) {
   return text;
 }
 
-// "95 %" for 0.95, "99.9 %" for 0.999.
+}  // namespace
+
 std::string Percent(double share) {
   char text[32];
   std::snprintf(text, sizeof text, "%g %%", share * 100);
@@ -32,8 +33,6 @@ std::string Percent(double share) {
 std::string PercentileName(double p) {
   return "p" + std::to_string(static_cast<int>(p * 100 + 0.5));
 }
-
-}  // namespace
 
 nlohmann::json StatisticsJson(const TtffStatistics& s) {
   nlohmann::json j;

@@ -33,6 +33,10 @@ std::vector<std::string> StatisticsLines(const TtffStatistics& s);
 // p95 = above the time-out": the percentiles a lab quotes. A bound the data
 // cannot give reads as such ("under 41.20": below the first fix; "unbounded").
 std::string PercentilesLine(const TtffStatistics& s);
+// "95 %" for 0.95, "99.9 %" for 0.999.
+std::string Percent(double share);
+// "p50" for 0.5.
+std::string PercentileName(double p);
 // "PASS after 14 runs (yield 0.95, TTFF ≤ 30 s, confidence 0.95)"; needs limits.
 std::string VerdictLine(const TtffStatistics& s);
 
