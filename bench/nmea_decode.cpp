@@ -102,8 +102,7 @@ int main(int argc, char** argv) {
 
   LiveView view;
   std::size_t bars_seen = 0;
-  NmeaLineHandler handler(view,
-                          [&](const std::vector<SatelliteBar>& bars) { bars_seen += bars.size(); });
+  NmeaLineHandler handler(view, [&](const SkyEpoch& sky) { bars_seen += sky.bars.size(); });
   const double handler_ns = BestNsPerLine(
       lines, rounds, [&](const std::string& line) { handler.OnNmeaLine(line.c_str()); });
 
@@ -123,8 +122,7 @@ int main(int argc, char** argv) {
     line_timeline.Feed(line, stamp);
   });
   LiveView view2;
-  NmeaLineHandler handler2(
-      view2, [&](const std::vector<SatelliteBar>& bars) { bars_seen += bars.size(); });
+  NmeaLineHandler handler2(view2, [&](const SkyEpoch& sky) { bars_seen += sky.bars.size(); });
   timeline::RunTimeline both_timeline;
   std::int64_t both_stamp = 0;
   const double both_ns = BestNsPerLine(lines, rounds, [&](const std::string& line) {
