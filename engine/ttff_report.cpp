@@ -91,6 +91,7 @@ bool TestReport::Open(const std::string& base) {
   } else {
     signal_path_.clear();
   }
+  sky_.Open(base);
   return true;
 }
 
@@ -99,15 +100,17 @@ void TestReport::Close() {
   csv_ = nullptr;
   platform::CloseTrackedFile(signal_);
   signal_ = nullptr;
+  sky_.Close();
 }
 
 void TestReport::AddSignal(unsigned run, std::int64_t ms, const timeline::SkySample& sky) {
   if (signal_)
-    WriteLog(signal_, SignalRow(run, ms, sky) + "\n");
+    WriteLog(signal_, SignalRows(run, ms, sky));
 }
 
 void TestReport::Add(const RunRecord& r) {
   records_.push_back(r);
+  sky_.Add(r.run, r.timeline);
   if (csv_ || row_listener_) {
     char buf[256];
     char precise[32] = "";

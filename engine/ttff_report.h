@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/sky_file.h"
 #include "geo/position_error.h"
 #include "stats/ttff_statistics.h"
 #include "timeline/signal_sampler.h"
@@ -113,6 +114,7 @@ class TestReport {
   const std::string& CsvPath() const { return csv_path_; }
   const std::string& SummaryPath() const { return summary_path_; }
   const std::string& SignalPath() const { return signal_path_; }
+  const std::string& SkyPath() const { return sky_.Path(); }
   // Called by Add with the record, the CSV's header and the run's row
   // (without newlines) just before the row is written, CSV file or not.
   using RowListener =
@@ -132,6 +134,7 @@ class TestReport {
 
   std::FILE* csv_ = nullptr;
   std::FILE* signal_ = nullptr;
+  SkyFile sky_;  // "<stem>_sky.csv"
   std::string csv_path_, summary_path_, signal_path_;
   std::string csv_header_;
   RowListener row_listener_;
