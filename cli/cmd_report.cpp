@@ -38,6 +38,11 @@ class ReportCommand : public Command {
     sub->add_option("-o,--output", output_,
                     "the HTML file (default: <stem>_report.html beside the first test, "
                     "store_report.html for tests of the store)");
+    sub->add_option("--run", options_.run,
+                    "show the sky at the fix and the S/N per signal of this run (default: "
+                    "the skies of the first runs and the history of the run with the median "
+                    "TTFF)")
+        ->check(CLI::PositiveNumber);
     sub->add_option("--store", store_,
                     "the results store of store: selectors, a SQLite file or postgresql://... "
                     "(default: as run chooses it)");
@@ -98,7 +103,7 @@ class ReportCommand : public Command {
     const std::string path = !output_.empty() ? output_
                              : stem.empty()   ? "store_report.html"
                                               : stem + "_report.html";
-    if (platform::ReplaceFile(path, report::HtmlReport(tests)) != 0) {
+    if (platform::ReplaceFile(path, report::HtmlReport(tests, options_)) != 0) {
       std::cerr << "zuvek-cli: the report " << path
                 << " cannot be written; choose a folder you may write in with -o FILE.\n";
       return kExitFailure;
@@ -110,6 +115,7 @@ class ReportCommand : public Command {
  private:
   std::vector<std::string> tests_;
   std::string output_, store_;
+  report::ReportOptions options_;
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "report/pictures.h"
 #include "report/plot_frame.h"
+#include "report/sky_section.h"
 #include "report/svg_picture.h"
 #include "report/test_view.h"
 #include "stats/rank_tests.h"
@@ -198,12 +199,6 @@ std::string RunTable(const TestData& t) {
   return html + "</table>\n";
 }
 
-std::string Figure(const Picture& picture, const std::string& title, const std::string& id) {
-  if (picture.Empty())
-    return {};
-  return "<figure id=\"" + id + "\" style=\"margin:0\">" + ToSvg(picture, title) + "</figure>\n";
-}
-
 }  // namespace
 
 std::string Escape(const std::string& text) {
@@ -244,7 +239,7 @@ std::vector<std::string> ComparisonSentences(const std::vector<TestData>& tests)
   return sentences;
 }
 
-std::string HtmlReport(const std::vector<TestData>& tests) {
+std::string HtmlReport(const std::vector<TestData>& tests, const ReportOptions& options) {
   std::string title = "TTFF report";
   for (std::size_t i = 0; i < tests.size() && i < 4; ++i)
     title += (i == 0 ? " " : ", ") + tests[i].files.label;
@@ -276,18 +271,20 @@ std::string HtmlReport(const std::vector<TestData>& tests) {
       cols.back().push_back(std::move(row));
   }
   html += SideBySide(tests, cols);
-  html += "<h2>TTFF</h2>\n" + Figure(EcdfPicture(tests, kWide), "TTFF", "ecdf");
+  html += "<h2>TTFF</h2>\n" + SvgFigure(EcdfPicture(tests, kWide), "TTFF", "ecdf");
   const double width = tests.size() == 1 ? kWide : kNarrow;
   html += "<h2>Timeline of each run</h2>\n<div class=\"row\">";
   for (std::size_t i = 0; i < tests.size(); ++i)
-    html += Figure(TimelinePicture(tests[i], i, width), "Timeline", "timeline" + std::to_string(i));
+    html +=
+        SvgFigure(TimelinePicture(tests[i], i, width), "Timeline", "timeline" + std::to_string(i));
   html += "</div>\n";
   std::string snr;
   for (std::size_t i = 0; i < tests.size(); ++i)
-    snr += Figure(SnrPicture(tests[i], i, width), "S/N", "snr" + std::to_string(i));
+    snr += SvgFigure(SnrPicture(tests[i], i, width), "S/N", "snr" + std::to_string(i));
   if (!snr.empty())
     html += "<h2>Signal</h2>\n<div class=\"row\">" + snr + "</div>\n";
-  html += Figure(ErrorPicture(tests, kWide), "Position error", "error");
+  html += SkySection(tests, options.run, width);
+  html += SvgFigure(ErrorPicture(tests, kWide), "Position error", "error");
   html += "<h2>Runs</h2>\n";
   for (std::size_t i = 0; i < tests.size(); ++i) {
     html += "<details" + std::string(tests[i].runs.size() <= 50 ? " open" : "") + "><summary>" +

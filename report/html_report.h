@@ -15,7 +15,13 @@ namespace report {
 // ("B is slower than A; ..."); empty for a single test.
 std::vector<std::string> ComparisonSentences(const std::vector<TestData>& tests);
 
-std::string HtmlReport(const std::vector<TestData>& tests);
+struct ReportOptions {
+  // The run whose sky at the fix and S/N history the report shows (0: the
+  // skies of every run and the history of the run with the median TTFF).
+  unsigned run = 0;
+};
+
+std::string HtmlReport(const std::vector<TestData>& tests, const ReportOptions& options = {});
 
 // "&amp;" for "&" and so on.
 std::string Escape(const std::string& text);

@@ -14,12 +14,15 @@
 #include <string>
 #include <vector>
 
+#include "nmea/sky_epoch.h"
+
 namespace report {
 
 struct TestFiles {
   std::string stem;   // path without the suffix: ".../2026-12-08/09-52-35"
   std::string label;  // "2026-12-08/09-52-35"
   std::string runs_csv, summary_json, result_log, signal_csv;  // empty when missing
+  std::string sky_csv;                                         // empty when missing
 };
 
 struct RunRow {
@@ -40,13 +43,17 @@ struct SignalRow {
   double ms = 0;
   int tracked = 0, used = 0;
   std::array<std::optional<double>, 4> snr;
+  // "all" (every signal; so are the rows of files without the column), or
+  // the one signal the row counts: "GPS L5 Q".
+  std::string signal = "all";
 };
 
 struct TestData {
   TestFiles files;
   std::vector<RunRow> runs;
   std::vector<SignalRow> signal;
-  nlohmann::json summary;  // null without a readable summary
+  std::map<unsigned, std::vector<SkySatellite>> sky;  // each run's sky at its fix
+  nlohmann::json summary;                             // null without a readable summary
   std::vector<std::string> problems;
 };
 
@@ -72,5 +79,7 @@ std::optional<RunRow> RunFromFields(const FieldByName& field, std::size_t& bad_n
 // The parts, for tests: rows of a CSV text read by header name.
 std::vector<RunRow> ParseRunsCsv(const std::string& text, std::vector<std::string>& problems);
 std::vector<SignalRow> ParseSignalCsv(const std::string& text, std::vector<std::string>& problems);
+std::map<unsigned, std::vector<SkySatellite>> ParseSkyCsv(const std::string& text,
+                                                          std::vector<std::string>& problems);
 
 }  // namespace report
