@@ -30,6 +30,7 @@
 
 class QAbstractButton;
 class RunClockLabel;
+class SkyTabs;
 
 // The status animation's counter: "System is running" plus 0..5 dots. It
 // keeps counting across tests.
@@ -87,12 +88,15 @@ class CZUVEKDlg : public QDialog, public EngineHost {
   // Posted to the GUI thread: the run clock beside the status line.
   void OnStartOk(unsigned run, std::int64_t ok_stamp_us) override;
   void OnTimeline(unsigned run, timeline::TimelinePhase phase, std::int64_t ms) override;
+  // Posted to the GUI thread: the S/N history's tab.
+  void OnSignalSample(unsigned run, std::int64_t ms, const timeline::SkySample& sky) override;
 
   int RunState() const { return m_engine.RunState(); }
   ModuleHub& Hub() { return m_hub; }
   TestEngine& Engine() { return m_engine; }
   CChartContrl_columnar* Chart() const { return m_pChart.get(); }
   RunClockLabel* RunClock() const { return m_run_clock; }
+  SkyTabs* Tabs() const { return m_sky_tabs; }
   QMenuBar* MenuBar() const { return m_pMenu; }
   ReportMenu* Report() const { return m_report; }
   // The Tools menu's choice of module profile and fix rule.
@@ -145,6 +149,7 @@ class CZUVEKDlg : public QDialog, public EngineHost {
   QTableWidget* m_listResults = nullptr;
   CLabel* m_lbl_status = nullptr;
   RunClockLabel* m_run_clock = nullptr;
+  SkyTabs* m_sky_tabs = nullptr;
   LiveView::Handle m_live_observer = 0;
   int m_qt_status_timer = 0;
   bool destroyed_ = false;
