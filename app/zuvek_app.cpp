@@ -11,6 +11,7 @@
 #include "app/qt/message_box.h"
 #include "app/zuvek_dlg.h"
 #include "config/app_config.h"
+#include "config/config_checks.h"
 #include "config/side_settings.h"
 
 CZUVEKApp theApp;
@@ -40,6 +41,11 @@ void ChooseWindowClockScale(platform::AdjustableClock& clock, std::optional<doub
 
 QString ReadSideSettings() {
   QString problems;
+  if (const std::string damaged = DamagedConfigSentence(LastConfigLoad(), kConfigFileName);
+      !damaged.empty()) {
+    std::fprintf(stderr, "zuvek: %s\n", damaged.c_str());
+    problems += QString::fromStdString(damaged) + QLatin1Char('\n');
+  }
   for (const std::string& problem : LoadSideSettings()) {
     std::fprintf(stderr, "zuvek: %s\n", problem.c_str());
     problems += QString::fromStdString(problem) + QLatin1Char('\n');

@@ -43,18 +43,19 @@ int main(int argc, char** argv) {
   info.conditions.runs_planned = runs;
   info.settings_json = "{}";
   sink.OnTestStarted(info);
-  const std::string header =
-      "run,result,ttff_s,ttff_precise_s,restart_type,xtra,start_time,time_scale,reason";
   const auto start = std::chrono::steady_clock::now();
+  // As the engine files a run: at its result, and amended after its capture.
   for (unsigned n = 1; n <= runs; ++n) {
     RunRecord r;
     r.run = n;
     r.success = true;
     r.ttff_s = 31.2;
     r.ttff_precise_s = 31.187;
+    r.restart_type = 1;
     r.start_time = "2026-12-08 10:00:00";
-    sink.OnRunRecorded(
-        r, header, std::to_string(n) + ",SUCC,31.200,31.187,Cold Start,0,2026-12-08 10:00:00,1,");
+    sink.OnRunRecorded(r, FieldsOf(r, CsvLayout{}));
+    r.timeline.first_3d_ms = 33100;
+    sink.OnRunAmended(r, FieldsOf(r, CsvLayout{}));
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -147,3 +147,9 @@ void CliHost::Draw() {
   std::fflush(stderr);
   line_open_ = true;
 }
+
+void CliHost::OnTestFiles(const std::string& result_log, const std::string& csv,
+                          const std::string& summary) {
+  if (events_)
+    events_->Emit("files", {{"result_log", result_log}, {"csv", csv}, {"summary", summary}});
+}

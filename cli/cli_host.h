@@ -36,6 +36,9 @@ class CliHost : public EngineHost {
   // The run clock and phases of the progress line (terminal only).
   void OnStartOk(unsigned run, std::int64_t ok_stamp_us) override;
   void OnTimeline(unsigned run, timeline::TimelinePhase phase, std::int64_t ms) override;
+  // With --events: a "files" event, so that a bench knows this test's files.
+  void OnTestFiles(const std::string& result_log, const std::string& csv,
+                   const std::string& summary) override;
 
   // --events: progress also as JSON lines (null: none).
   void SetEvents(RunEvents* events) { events_ = events; }

@@ -18,6 +18,7 @@
 #include "cli/command.h"
 #include "cli/end_signals.h"
 #include "cli/fix_rule_option.h"
+#include "cli/profile_option.h"
 #include "cli/sim_choices.h"
 #include "engine/run_logs.h"
 #include "fix_rules/registry.h"
@@ -81,7 +82,8 @@ class BenchCommand : public cli::Command {
         ->check(cli::FixRuleValidator());
     sub->add_option("--profile", profile_,
                     "the modules' AT dialect (wins over the bench file; with --sim the "
-                    "simulators speak it)");
+                    "simulators speak it)")
+        ->check(cli::ProfileChoices(true));
     sub->add_option("--reference", reference_,
                     "the antenna's true position, LAT,LON[,ALT] or auto (wins over the bench "
                     "file)");
@@ -275,8 +277,6 @@ std::vector<std::string> BenchCommand::ChildArgs(const supervisor::BenchModule& 
 int BenchCommand::Run() {
   cli::CatchEndSignals();
   const auto wall_start = std::chrono::steady_clock::now();
-  // A little before now: a file system's times may be coarser than the clock's.
-  const auto files_since = fs::file_time_type::clock::now() - std::chrono::seconds(1);
   const std::string started = Now();
   if (const int usage = CheckOptions(); usage != 0)
     return usage;
@@ -307,13 +307,6 @@ int BenchCommand::Run() {
       supervisor::Supervise(std::move(children), options, cli::EndRequestFlag(), display);
   for (auto& simulator : simulated.simulators)
     simulator->Stop();
-  for (supervisor::ModuleState& m : result.modules) {
-    // A test that ended without its end event still left its files.
-    if (m.summary.empty())
-      m.summary = supervisor::NewestFile(m.folder, "_summary.json", files_since);
-    if (m.csv.empty())
-      m.csv = supervisor::NewestFile(m.folder, "_runs.csv", files_since);
-  }
   supervisor::BenchInfo info;
   info.started = started;
   info.wall_s =

@@ -2,12 +2,13 @@
 // view's line handler and prints one JSON object per epoch (per RMC line).
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
+#include <limits>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
+#include <vector>
 
 #include "cli/command.h"
 #include "nmea/live_view.h"
@@ -100,18 +101,23 @@ class DecodeCommand : public cli::Command {
   }
 
   int Run() override {
-    std::string data;
-    if (path_.empty() || path_ == "-") {
-      data.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    } else {
-      std::ifstream in(path_, std::ios::binary);
-      if (!in) {
+    std::ifstream file;
+    std::istream* in = &std::cin;
+    if (!path_.empty() && path_ != "-") {
+      std::error_code ec;
+      if (std::filesystem::is_directory(path_, ec)) {
+        std::cerr << "zuvek-cli decode: " << path_
+                  << " is a folder; give a file of recorded NMEA lines (or - for standard "
+                     "input)\n";
+        return cli::kExitFailure;
+      }
+      file.open(path_, std::ios::binary);
+      if (!file) {
         std::cerr << "zuvek-cli decode: cannot open '" << path_ << "'\n";
         return cli::kExitFailure;
       }
-      data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+      in = &file;
     }
-
     LiveView view;
     std::size_t epoch = 0;
     std::size_t line_no = 0;
@@ -123,16 +129,35 @@ class DecodeCommand : public cli::Command {
     });
     if (any_talker_)
       handler.SetLiveViewMode(LiveViewMode::kAnyTalker);
+    const std::size_t overlong = ReadLines(*in, line_no, handler);
+    if (overlong > 0)
+      std::cerr << "zuvek-cli decode: " << overlong
+                << " line(s) longer than 64 KiB are no NMEA sentence; they were skipped\n";
+    std::cout.flush();
+    return std::cout ? cli::kExitOk : cli::kExitFailure;
+  }
 
-    std::string line;
-    std::size_t pos = 0;
-    while (pos < data.size()) {
-      std::size_t end = data.find('\n', pos);
-      if (end == std::string::npos)
-        end = data.size();
-      line.assign(data, pos, end - pos);
-      pos = end + 1;
+ private:
+  // Hands each line to the handler as the receive path would, reading the
+  // input as a stream (a line held at 64 KiB at the most); the lines that
+  // were longer, skipped.
+  static std::size_t ReadLines(std::istream& in, std::size_t& line_no, NmeaLineHandler& handler) {
+    static constexpr std::streamsize kMaxLine = 64 * 1024;
+    std::vector<char> buffer(kMaxLine + 1);
+    std::size_t overlong = 0;
+    while (in) {
+      in.getline(buffer.data(), kMaxLine + 1);
+      if (in.fail() && !in.eof() && in.gcount() == kMaxLine) {
+        in.clear();  // longer than a line of ours: the rest of it goes unread
+        in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+        ++line_no;
+        ++overlong;
+        continue;
+      }
+      if (in.gcount() == 0 && !in)
+        break;
       ++line_no;
+      std::string line(buffer.data());
       if (!line.empty() && line.front() == '#')
         continue;
       if (!line.empty() && line.back() == '\r')
@@ -141,11 +166,9 @@ class DecodeCommand : public cli::Command {
       // The text as the receive path sends it: a NUL byte ends it.
       handler.OnNmeaLine(line.c_str());
     }
-    std::cout.flush();
-    return std::cout ? cli::kExitOk : cli::kExitFailure;
+    return overlong;
   }
 
- private:
   std::string path_;
   bool any_talker_ = false;
 };

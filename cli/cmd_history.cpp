@@ -8,7 +8,9 @@
 
 #include "cli/command.h"
 #include "config/side_settings.h"
-#include "engine/ttff_report.h"
+#include "engine/run_columns.h"
+#include "stats/kaplan_meier.h"
+#include "stats/ttff_statistics.h"
 #include "store/store_location.h"
 #include "store/store_query.h"
 
@@ -16,29 +18,48 @@ namespace {
 
 using namespace cli;
 
-// The TTFF median and p95 of a test: its summary's, else from its runs.
-std::pair<std::optional<double>, std::optional<double>> Ttff(store::StoreReader& reader,
-                                                             const store::ListedTest& t,
-                                                             const nlohmann::json& summary) {
-  if (summary.is_object() && summary.contains("ttff_s") && summary["ttff_s"].is_object()) {
-    const nlohmann::json& s = summary["ttff_s"];
-    const auto at = [&](const char* key) {
-      return s.contains(key) && s[key].is_number() ? std::optional<double>(s[key].get<double>())
-                                                   : std::nullopt;
-    };
-    return {at("median"), at("p95")};
+// The Kaplan-Meier TTFF median and p95 of a test's stored runs, every
+// timed-out run censored at the test's time-out (its summary's; 200 s
+// without one), as `run` gives them: a percentile the time-outs hide is
+// none. Also the time-out.
+struct Percentiles {
+  std::optional<double> median, p95;
+  double timeout_s = 200;
+};
+
+Percentiles Ttff(store::StoreReader& reader, const store::ListedTest& t,
+                 const nlohmann::json& summary) {
+  Percentiles out;
+  if (summary.is_object() && summary.contains("conditions") && summary["conditions"].is_object())
+    out.timeout_s = summary["conditions"].value("timeout_s", out.timeout_s);
+  std::vector<stats::RunOutcome> runs;
+  std::size_t bad = 0;
+  for (const store::StoredRun& stored : reader.Runs(t.test.test_uuid)) {
+    const std::optional<RunRecord> r = RecordOf(stored.fields, bad);
+    if (!r)
+      continue;
+    using Kind = stats::RunOutcome::Kind;
+    runs.push_back({r->run,
+                    r->success                 ? Kind::kFixed
+                    : r->reason == "port lost" ? Kind::kInvalid
+                                               : Kind::kTimedOut,
+                    r->success ? r->ttff_s : 0.0});
   }
-  std::vector<double> ttff;
-  for (const store::RunRow& r : reader.Runs(t.test.test_uuid))
-    if (r.success && r.ttff_s)
-      ttff.push_back(*r.ttff_s);
-  if (ttff.empty())
-    return {};
-  const SeriesStatistics s = ComputeSeries(ttff);
-  return {s.median, s.p95};
+  if (runs.empty())
+    return out;
+  const stats::TtffStatistics s = stats::ComputeTtffStatistics(runs, {out.timeout_s, 0.95, {}});
+  out.median = s.percentiles[0].estimate;
+  out.p95 = s.percentiles[2].estimate;
+  return out;
 }
 
-std::string Seconds(const std::optional<double>& v) {
+// "44.04", or ">200" where the time-outs hide the percentile, "-" without runs.
+std::string Seconds(const std::optional<double>& v, const store::ListedTest& t, double timeout_s) {
+  if (!v && t.runs > 0) {
+    char text[32];
+    std::snprintf(text, sizeof text, ">%g", timeout_s);
+    return text;
+  }
   if (!v)
     return "-";
   char text[32];
@@ -89,7 +110,7 @@ class HistoryCommand : public Command {
     }
     for (const std::string& p : LoadSideSettings())
       std::cerr << "zuvek-cli: " << p << "\n";
-    const std::string where = store::ChooseStoreLocation(store_, g_side_settings.store);
+    const std::string where = store::ChooseStoreToRead(store_, g_side_settings.store);
     try {
       const std::unique_ptr<store::StoreReader> reader = store::OpenReader(where);
       const std::vector<store::ListedTest> tests = reader->Tests(filter_);
@@ -115,7 +136,10 @@ class HistoryCommand : public Command {
     for (const store::ListedTest& l : tests) {
       const store::TestRow& t = l.test;
       const nlohmann::json summary = Parsed(t.summary_json);
-      const auto [median, p95] = Ttff(reader, l, summary);
+      const Percentiles ttff = Ttff(reader, l, summary);
+      const auto value = [&](const std::optional<double>& v) {
+        return v ? nlohmann::json(*v) : nlohmann::json();
+      };
       list.push_back({{"test_uuid", t.test_uuid},
                       {"module", t.module},
                       {"firmware", t.firmware},
@@ -132,8 +156,12 @@ class HistoryCommand : public Command {
                       {"runs_planned", t.runs_planned},
                       {"runs", l.runs},
                       {"failures", l.failures},
-                      {"ttff_median_s", median ? nlohmann::json(*median) : nlohmann::json()},
-                      {"ttff_p95_s", p95 ? nlohmann::json(*p95) : nlohmann::json()},
+                      {"ttff_median_s", value(ttff.median)},
+                      {"ttff_p95_s", value(ttff.p95)},
+                      {"ttff_percentiles", stats::kPercentileMethod},
+                      {"ttff_above_timeout",
+                       {{"median", l.runs > 0 && !ttff.median}, {"p95", l.runs > 0 && !ttff.p95}}},
+                      {"timeout_s", ttff.timeout_s},
                       {"source", t.source},
                       {"settings", Parsed(t.settings_json)},
                       {"summary", summary}});
@@ -147,18 +175,21 @@ class HistoryCommand : public Command {
       return;
     }
     std::vector<std::vector<std::string>> rows = {{"started", "module", "firmware", "profile",
-                                                   "restart", "runs", "failures", "TTFF median",
-                                                   "p95", "test"}};
+                                                   "restart", "runs", "failures", "TTFF p50", "p95",
+                                                   "test"}};
+    bool hidden = false;
     for (const store::ListedTest& l : tests) {
       const store::TestRow& t = l.test;
-      const auto [median, p95] = Ttff(reader, l, Parsed(t.summary_json));
+      const Percentiles ttff = Ttff(reader, l, Parsed(t.summary_json));
+      hidden = hidden || (l.runs > 0 && (!ttff.median || !ttff.p95));
       std::string firmware = t.firmware.substr(0, t.firmware.find('\n'));
       if (firmware.size() > 32)
         firmware = firmware.substr(0, 31) + "~";
       rows.push_back({t.started_at, t.module.empty() ? "-" : t.module,
                       firmware.empty() ? "-" : firmware, t.profile, RestartWord(t.restart_type),
-                      std::to_string(l.runs), std::to_string(l.failures), Seconds(median),
-                      Seconds(p95), t.test_uuid.substr(0, 8)});
+                      std::to_string(l.runs), std::to_string(l.failures),
+                      Seconds(ttff.median, l, ttff.timeout_s), Seconds(ttff.p95, l, ttff.timeout_s),
+                      t.test_uuid.substr(0, 8)});
     }
     std::vector<std::size_t> width(rows[0].size(), 0);
     for (const auto& row : rows)
@@ -171,7 +202,9 @@ class HistoryCommand : public Command {
       std::cout << line << "\n";
     }
     std::cout << tests.size() << " test" << (tests.size() == 1 ? "" : "s") << " in "
-              << reader.Where() << "\n";
+              << reader.Where()
+              << "; TTFF percentiles by Kaplan-Meier over every attempt, timed-out runs censored"
+              << (hidden ? " (>T: above the time-out T s, which hides it)" : "") << "\n";
   }
 
   std::string store_;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/command.h"
+#include "cli/profile_option.h"
 #include "profiles/bundled_profiles.h"
 #include "profiles/profile_loader.h"
 
@@ -18,10 +19,13 @@ class ProfilesCommand : public cli::Command {
                               "List the bundled module profiles (the AT dialect of a module "
                               "family); show one; check a profile file");
     show_ = sub_->add_subcommand("show", "Print a bundled profile, a starting point for your own");
-    show_->add_option("name", name_, "the profile's name (see 'zuvek-cli profiles')")->required();
+    show_->add_option("name", name_, "the profile's name (see 'zuvek-cli profiles')")
+        ->check(cli::ProfileChoices(false))
+        ->required();
     check_ =
         sub_->add_subcommand("check", "Read a profile file and tell every mistake with its line");
     check_->add_option("file", name_, "the profile: a file, or a bundled profile's name")
+        ->check(cli::ProfileChoices(true))
         ->required();
     sub_->footer(
         "Use one with 'zuvek-cli run --profile NAME|FILE' or 'profile = \"NAME|FILE\"' in\n"

@@ -13,6 +13,7 @@
 #include "cli/run_outcome.h"
 #include "cli/run_session.h"
 #include "config/app_config.h"
+#include "config/config_checks.h"
 #include "config/side_settings.h"
 #include "engine/module_commands.h"
 #include "engine/ttff_settings.h"
@@ -54,7 +55,9 @@ class RunCommand : public cli::Command {
   // TTFF.cfg, zuvek.toml and the options into the test's settings; false
   // after telling why the test is refused.
   bool ResolveSettings();
-  void PrepareFolders();
+  // The test's folders and its debug log; false after telling why the
+  // test's logs could not be written (nothing starts then).
+  bool PrepareFolders();
   // The test's line on standard error: what runs against what.
   void Describe() const;
   int Finish(const TestOutcome& out);
@@ -74,7 +77,8 @@ int RunCommand::Run() {
     return cli::kExitUsage;
   if (!ResolveSettings())
     return cli::kExitUsage;
-  PrepareFolders();
+  if (!PrepareFolders())
+    return cli::kExitFailure;
 
   simulated_ = o_.UseSimulator();
   std::string module = o_.module_name;
@@ -135,6 +139,9 @@ bool RunCommand::MakeClock() {
 
 bool RunCommand::ResolveSettings() {
   LoadConfig();
+  if (const std::string damaged = DamagedConfigSentence(LastConfigLoad(), kConfigFileName);
+      !damaged.empty())
+    std::cerr << "zuvek-cli: " << damaged << "\n";
   for (const std::string& problem : LoadSideSettings())
     std::cerr << "zuvek-cli: " << problem << "\n";
   TestSettingsResolution resolved = ResolveTestSettings(cli::ChoicesOf(o_));
@@ -154,20 +161,28 @@ bool RunCommand::ResolveSettings() {
   return true;
 }
 
-void RunCommand::PrepareFolders() {
+bool RunCommand::PrepareFolders() {
   folders_.Init(*clock_);
   if (!o_.log_dir.empty())
     folders_.UseTestFolder(o_.log_dir);
-  if (folders_.UsesUserDataFolder()) {
+  if (folders_.UsesUserDataFolder() && !IsInstalledProgramFolder(folders_.ExeDir())) {
     std::cerr << "zuvek-cli: the program's folder cannot be written; logs go to "
               << folders_.BaseDir() << "\n";
   }
   for (const std::string& problem : folders_.Problems())
     std::cerr << "zuvek-cli: " << problem << "\n";
+  // A test whose result log, CSV and summary cannot be written records
+  // nothing a lab can sign: it does not start.
+  if (!FolderWriteProblem("The day folder", folders_.GetDayDir()).empty()) {
+    std::cerr << "zuvek-cli run: the test's logs cannot be written in " << folders_.GetDayDir()
+              << "; nothing was started (free the folder, or give another with --log-dir)\n";
+    return false;
+  }
   if (o_.log_dir.empty())
     PrepareDebugLog();
   else
     OpenDebugLogIn(folders_.GetDayDir(), *clock_);
+  return true;
 }
 
 void RunCommand::Describe() const {
@@ -189,22 +204,12 @@ void RunCommand::Describe() const {
 }
 
 int RunCommand::Finish(const TestOutcome& out) {
-  const std::string summary_json = cli::ReadSummaryText(out);
-  bool summary_missing = false;
-  if (o_.json) {
-    summary_missing = summary_json.empty() || !nlohmann::json::accept(summary_json);
-    if (summary_missing) {
-      std::cerr << "zuvek-cli run: no summary to print: " << out.summary_path
-                << " could not be written or read back; make the day folder writable (and "
-                   "free space on it) and run the test again.\n";
-    } else {
-      std::cout << summary_json;
-    }
-  } else if (!o_.events) {
-    cli::PrintOutcome(out, summary_json);
-  }
+  if (o_.json)
+    std::cout << out.summary_json;  // the runs in memory, whatever the file holds
+  else if (!o_.events)
+    cli::PrintOutcome(out);
   CloseDebugLog();
-  return cli::RunExitCode(out, cli::EndRequested(), summary_missing);
+  return cli::RunExitCode(out, cli::EndRequested());
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "cli/command.h"
+#include "cli/profile_option.h"
 #include "cli/sim_form_options.h"
 #include "fix_rules/registry.h"
 #include "platform/clock.h"
@@ -46,7 +47,8 @@ class SimCommand final : public cli::Command {
                     "Fix rule of the replay's truth (default gprmc; rmc for a $GNRMC capture)");
     sub->add_option("--profile", profile_,
                     "Answer in this module profile's dialect: a bundled profile (zuvek-cli "
-                    "profiles) or a profile file (default: \"default\")");
+                    "profiles) or a profile file (default: \"default\")")
+        ->check(cli::ProfileChoices(true));
     form_.Add(sub, "--", "");
     sub->add_option("--fault", fault_words_,
                     "Fault in every run: silent, late=MS, no-delete-ack, error[=PREFIX], gnss-on, "

@@ -4,6 +4,17 @@
 
 namespace cli {
 
+namespace {
+
+std::string Names() {
+  std::string out;
+  for (const std::string& name : fix_rules::KnownNames())
+    out += (out.empty() ? "" : ",") + name;
+  return out;
+}
+
+}  // namespace
+
 CLI::Validator FixRuleValidator() {
   return CLI::Validator(
       [](const std::string& name) {
@@ -11,7 +22,8 @@ CLI::Validator FixRuleValidator() {
                                         : "unknown fix rule '" + name + "'; choose one of " +
                                               fix_rules::KnownNamesText();
       },
-      "RULE");
+      // The names, for the help and the completion script.
+      "{" + Names() + "}");
 }
 
 }  // namespace cli

@@ -7,8 +7,9 @@ void RunEvents::Emit(const std::string& name, nlohmann::json fields) {
   line.update(fields);
   const std::string text = line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
   std::lock_guard<std::mutex> lock(mutex_);
-  std::fprintf(stdout, "%s\n", text.c_str());
-  std::fflush(stdout);
+  // A reader that went away (SIGPIPE is ignored): EPIPE from now on.
+  if (std::fprintf(stdout, "%s\n", text.c_str()) < 0 || std::fflush(stdout) != 0)
+    reader_gone_ = true;
 }
 
 void RunEvents::Phase(unsigned run, unsigned runs, const char* phase) {

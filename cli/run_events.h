@@ -3,6 +3,7 @@
 // several tests (zuvek-cli bench).
 #pragma once
 
+#include <atomic>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -13,6 +14,9 @@ class RunEvents {
  public:
   // Writes {"event": name, ...fields} as one line. Any thread.
   void Emit(const std::string& name, nlohmann::json fields = nlohmann::json::object());
+  // True once a line could not be written: the reader (a bench) is gone,
+  // and the test it supervised should end, writing what it has.
+  bool ReaderGone() const { return reader_gone_.load(); }
 
   // The engine's progress: a new run, a phase of the run, a timeline moment.
   void Phase(unsigned run, unsigned runs, const char* phase);
@@ -20,6 +24,7 @@ class RunEvents {
 
  private:
   std::mutex mutex_;
+  std::atomic<bool> reader_gone_{false};
   unsigned run_ = 0;
   std::string phase_;
 };

@@ -1,6 +1,8 @@
 #include "cli/run_options.h"
 
 #include "cli/fix_rule_option.h"
+#include "cli/profile_option.h"
+#include "config/config_checks.h"
 #include "fix_rules/registry.h"
 
 namespace cli {
@@ -20,12 +22,12 @@ void AddModuleOptions(CLI::App* sub, RunOptions& o) {
       ->capture_default_str();
   sub->add_flag("--xtra", o.xtra, "inject the module time and XTRA data before each start");
   sub->add_option("--timeout", o.timeout, "fix time-out in seconds (default: TTFF.cfg, 200)")
-      ->check(CLI::Range(1, 1000000));
+      ->check(CLI::Range(kTimeoutRange.min, kTimeoutRange.max));
   sub->add_option("--interval-sleep", o.interval,
                   "seconds of NMEA logging after a fix (default: TTFF.cfg, 10)")
-      ->check(CLI::Range(1, 1000000));
+      ->check(CLI::Range(kIntervalSleepRange.min, kIntervalSleepRange.max));
   sub->add_option("--uncrtn", o.uncrtn, "XTRA time uncertainty in ms (default: TTFF.cfg, 3500)")
-      ->check(CLI::Range(1u, 4294967295u));
+      ->check(CLI::Range(kUncertaintyRange.min, kUncertaintyRange.max));
   sub->add_option("--xtra-cmd", o.xtra_cmd, "XTRA data command (default: TTFF.cfg)");
 }
 
@@ -59,7 +61,8 @@ void AddTestOptions(CLI::App* sub, RunOptions& o) {
       ->check(FixRuleValidator());
   sub->add_option("--profile", o.profile,
                   "the module's AT dialect: a bundled profile (zuvek-cli profiles) or a "
-                  "profile file (default: zuvek.toml, else \"default\")");
+                  "profile file (default: zuvek.toml, else \"default\")")
+      ->check(ProfileChoices(true));
   sub->add_option("--reference", o.reference,
                   "the antenna's true position, LAT,LON[,ALT] in degrees and metres, or auto "
                   "(the median of the positions after the fixes): the CSV and the summary get "

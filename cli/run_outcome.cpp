@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
-#include <nlohmann/json.hpp>
 
 #include "cli/command.h"
 #include "platform/file_writes.h"
@@ -29,7 +29,7 @@ std::string IncompleteNote(const TestOutcome& out) {
 }
 
 // The result log's statistics lines and the summary's percentiles.
-void PrintDurations(const TestOutcome& out, const std::string& summary_json) {
+void PrintDurations(const TestOutcome& out) {
   std::cout << "runtimes = " << out.statistics.nRuntimes << "\nfail times = " << out.failures
             << "\n";
   if (out.durations.empty())
@@ -39,16 +39,6 @@ void PrintDurations(const TestOutcome& out, const std::string& summary_json) {
                 static_cast<double>(out.statistics.fAverage),
                 static_cast<double>(out.statistics.fMax), static_cast<double>(out.statistics.fMin));
   std::cout << line;
-  try {
-    const auto j = nlohmann::json::parse(summary_json);
-    const auto& t = j.at("ttff_s");
-    std::snprintf(line, sizeof line,
-                  "median = %.2f, p67 = %.2f, p95 = %.2f, stddev = %.2f (seconds)\n",
-                  t.at("median").get<double>(), t.at("p67").get<double>(),
-                  t.at("p95").get<double>(), t.at("stddev").get<double>());
-    std::cout << line;
-  } catch (...) {
-  }
 }
 
 // "port lost in run 2, 5" and "reset suspect in run 3 ...".
@@ -66,40 +56,43 @@ void PrintFlaggedRuns(const TestOutcome& out) {
     std::cout << "reset suspect in run " << suspects << " (see the CSV's reset_suspect)\n";
 }
 
-}  // namespace
-
-std::string ReadSummaryText(const TestOutcome& out) {
-  std::string text;
-  std::FILE* fp = std::fopen(out.summary_path.c_str(), "rb");
-  if (!fp)
-    return text;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, fp)) > 0)
-    text.append(buf, n);
-  std::fclose(fp);
-  return text;
+// " (not written: ...)" for a file that is not there, " (incomplete)" for
+// one that lost a write; "" for a whole one.
+std::string FileState(const std::string& path, const TestOutcome& out) {
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec))
+    return " (not written: see the sentences above)";
+  for (const std::string& f : out.incomplete_files)
+    if (f == path)
+      return " (incomplete: it lost a write)";
+  for (const auto& f : platform::WriteFailures())
+    if (f.path == path)
+      return " (incomplete: it lost a write)";
+  return "";
 }
 
-void PrintOutcome(const TestOutcome& out, const std::string& summary_json) {
-  PrintDurations(out, summary_json);
+}  // namespace
+
+void PrintOutcome(const TestOutcome& out) {
+  PrintDurations(out);
   if (!out.records.empty())
     for (const std::string& text : stats::StatisticsLines(out.ttff_statistics))
       std::cout << text << "\n";
   PrintFlaggedRuns(out);
   std::cout << "ended: " << out.end_reason << IncompleteNote(out) << "\n";
-  std::cout << "logs: " << out.logs.result << "\n      " << out.logs.at << "\n      "
-            << out.logs.nmea << "\n      " << out.csv_path << "\n      " << out.summary_path
-            << "\n";
-  if (!out.signal_path.empty())
-    std::cout << "      " << out.signal_path << "\n";
+  const char* lead = "logs: ";
+  for (const std::string* path : {&out.logs.result, &out.logs.at, &out.logs.nmea, &out.csv_path,
+                                  &out.summary_path, &out.signal_path}) {
+    if (path->empty())
+      continue;
+    std::cout << lead << *path << FileState(*path, out) << "\n";
+    lead = "      ";
+  }
 }
 
-int RunExitCode(const TestOutcome& out, bool interrupted, bool summary_missing) {
+int RunExitCode(const TestOutcome& out, bool interrupted) {
   if (interrupted)
     return kExitInterrupted;
-  if (summary_missing)
-    return kExitFailure;
   if (!platform::WriteFailures().empty())
     return kExitFailure;  // a log or result file is incomplete
   const stats::TtffStatistics& statistics = out.ttff_statistics;

@@ -7,14 +7,14 @@
 
 namespace cli {
 
-// The summary file of the test as written, or empty when it is not there.
-std::string ReadSummaryText(const TestOutcome& out);
 // The end text on standard output: the result log's statistics lines, the
 // statistics a lab signs, the runs that lost their port or look like a
 // reset that did not take, how the test ended and its files.
-void PrintOutcome(const TestOutcome& out, const std::string& summary_json);
-// 0 every run fixed (or the verdict passed), 1 a failure, a lost write or a
-// missing summary, 3 an undecided verdict, 130 interrupted.
-int RunExitCode(const TestOutcome& out, bool interrupted, bool summary_missing);
+// Every figure comes from the runs in memory, never from a file read back;
+// a file that is not there or lost a write is said so beside its path.
+void PrintOutcome(const TestOutcome& out);
+// 0 every run fixed (or the verdict passed), 1 a failure or a lost write,
+// 3 an undecided verdict, 130 interrupted.
+int RunExitCode(const TestOutcome& out, bool interrupted);
 
 }  // namespace cli

@@ -113,6 +113,12 @@ void RunSession::LoopUntilEnd(TestEngine& engine) {
           host_.Say("zuvek-cli: interrupted; writing what the test has");
           engine.RequestShutdown();
         }
+        if (events_ && events_->ReaderGone() && !engine.ShutdownRequested()) {
+          host_.Say(
+              "zuvek-cli: the bench that started this test is gone; writing what the "
+              "test has");
+          engine.RequestShutdown();
+        }
         if (std::chrono::steady_clock::now() - last_tick > std::chrono::seconds(1)) {
           last_tick = std::chrono::steady_clock::now();
           host_.Tick();

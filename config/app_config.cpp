@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -167,8 +168,22 @@ bool SaveConfigTo(const std::string& path, const app_config& config) {
   return static_cast<bool>(out);
 }
 
+namespace {
+ConfigLoad g_last_load;
+}
+
+const ConfigLoad& LastConfigLoad() {
+  return g_last_load;
+}
+
 void LoadConfig() {
-  LoadConfigFrom(kConfigFileName, g_config);
+  g_last_load = {};
+  std::error_code ec;
+  g_last_load.found = std::filesystem::exists(kConfigFileName, ec);
+  app_config read = g_config;
+  LoadConfigFrom(kConfigFileName, read);
+  g_last_load.members = read.LoadedMembers();
+  g_config = read;
 }
 
 bool SaveConfig() {

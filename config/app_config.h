@@ -79,6 +79,16 @@ inline constexpr const char* kConfigFileName = "TTFF.cfg";
 
 extern app_config g_config;
 
+// The members TTFF.cfg holds, in archive order.
+inline constexpr int kConfigMembers = 11;
+
+// What the last LoadConfig found: the file, and how many of its members read.
+struct ConfigLoad {
+  bool found = false;
+  int members = 0;
+};
+const ConfigLoad& LastConfigLoad();
+
 // Fills g_config from TTFF.cfg in the current working directory. Never fails
 // visibly: what was read before a fault stays, the rest keeps its defaults.
 // A header that names an archive version above 10, or an object written with

@@ -14,14 +14,12 @@
 #include <set>
 
 #include "config/app_config.h"
+#include "config/config_checks.h"
 #include "platform/folders.h"
 #include "platform/group_name.h"
 #include "platform/working_folders.h"
 
 namespace {
-
-// The members TTFF.cfg holds, in archive order.
-constexpr int kSettingsMembers = 11;
 
 constexpr const char* kModemManagerWayOut =
     "stop it (sudo systemctl stop ModemManager) or tell it to leave the module alone (a udev "
@@ -200,9 +198,10 @@ DeskCheck CheckWorkingFolders(const DeskRoots& roots, const platform::Clock& clo
   const std::string exe = roots.exe_dir.empty() ? platform::GetProgramFolder() : roots.exe_dir;
   std::string base = exe;
   std::string moved;
-  if (!platform::IsDirectoryWritable(exe.empty() ? "." : exe)) {
+  if (!LogsGoBesideProgram(exe)) {
     base = platform::UserDataFolder();
-    moved = " (the program's folder " + exe + " cannot be written)";
+    moved = " (the program's folder " + exe +
+            (IsInstalledProgramFolder(exe) ? " is an installed program's)" : " cannot be written)");
     if (base.empty()) {
       c.ok = false;
       c.text = FolderWriteProblem("The program's folder", exe.empty() ? "." : exe) +
@@ -257,12 +256,17 @@ DeskCheck CheckSettingsFile(const DeskRoots& roots) {
   }
   app_config config;
   LoadConfigFromBytes(bytes, config);
-  if (config.LoadedMembers() < kSettingsMembers) {
+  if (config.LoadedMembers() < kConfigMembers) {
     c.ok = false;
     c.text = path + " is damaged: " + std::to_string(config.LoadedMembers()) + " of its " +
-             std::to_string(kSettingsMembers) +
+             std::to_string(kConfigMembers) +
              " settings could be read, the rest keep their defaults. Move it away and set the "
              "options again in the window.";
+    return c;
+  }
+  if (const auto unusable = UnusableConfigValues(config, path); !unusable.empty()) {
+    c.ok = false;
+    c.text = unusable.front() + ".";
     return c;
   }
   c.text = path + " reads whole (fix time-out " + std::to_string(config.GetTimeout()) + " s).";

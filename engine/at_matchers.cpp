@@ -44,3 +44,10 @@ const char* RestartTypeName(int restart_type) {
       return "Hot Start";
   }
 }
+
+int RestartTypeOfName(const std::string& name) {
+  for (int type : {RESTART_HOT, RESTART_COLD, RESTART_WARM})
+    if (name == RestartTypeName(type))
+      return type;
+  return -1;
+}

@@ -1,5 +1,8 @@
 #include "engine/csv_fields.h"
 
+#include <charconv>
+#include <cmath>
+
 std::string CsvField(const std::string& text) {
   if (text.find_first_of(",\"\r\n") == std::string::npos)
     return text;
@@ -32,4 +35,12 @@ std::vector<std::string> SplitCsvFields(const std::string& line) {
     }
   }
   return fields;
+}
+
+std::optional<double> CsvNumber(const std::string& s) {
+  double v = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (s.empty() || ec != std::errc() || end != s.data() + s.size() || !std::isfinite(v))
+    return std::nullopt;
+  return v;
 }

@@ -4,6 +4,7 @@
 // report, the results store) use these two.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,3 +12,5 @@
 std::string CsvField(const std::string& text);
 // One line into its fields; a "\r" ending the line is no part of the last.
 std::vector<std::string> SplitCsvFields(const std::string& line);
+// A field that is a finite number, whole (no other text); none otherwise.
+std::optional<double> CsvNumber(const std::string& field);

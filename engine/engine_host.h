@@ -63,6 +63,10 @@ class EngineHost {
   virtual bool ReconnectPorts(unsigned /*seconds*/, const std::function<bool()>& /*cancelled*/) {
     return false;
   }
+  // The test's files were named (their folder made): the result log, the
+  // runs CSV and the summary. Worker thread.
+  virtual void OnTestFiles(const std::string& /*result_log*/, const std::string& /*csv*/,
+                           const std::string& /*summary*/) {}
   // Only with the test's verdict limits: after run n was recorded, the
   // verdict so far: "UNDECIDED" or "PASS after 14 runs (yield ...)". Worker thread.
   virtual void OnVerdict(unsigned /*run*/, const std::string& /*text*/) {}

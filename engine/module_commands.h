@@ -1,6 +1,8 @@
 // What the tool sends to the module's AT port and what it waits for.
 #pragma once
 
+#include <string>
+
 namespace module {
 
 inline constexpr const char* kQueryGnss = "AT+WGPS?\r\n";
@@ -30,3 +32,5 @@ enum RestartType : int { RESTART_HOT = 0, RESTART_COLD = 1, RESTART_WARM = 2 };
 
 // "Hot Start", "Cold Start", "Warm Start".
 const char* RestartTypeName(int restart_type);
+// The restart type of such a name; -1 for any other text.
+int RestartTypeOfName(const std::string& name);

@@ -14,16 +14,6 @@ constexpr TimelinePhase kPhases[] = {TimelinePhase::kFirstNmea, TimelinePhase::k
                                      TimelinePhase::kFirst2d, TimelinePhase::kFirst3d,
                                      TimelinePhase::kFix};
 
-std::string Ms(const std::optional<std::int64_t>& ms) {
-  return ms ? std::to_string(*ms) : std::string();
-}
-
-std::string Format(const char* format, double value) {
-  char text[48];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
-}
-
 std::string SignalRow(const std::string& lead, int tracked, int used, const std::array<int, 4>& snr,
                       int snr_count, const std::string& signal) {
   std::string row = lead + std::to_string(tracked) + "," + std::to_string(used);
@@ -36,43 +26,6 @@ std::string SignalRow(const std::string& lead, int tracked, int used, const std:
 }
 
 }  // namespace
-
-std::string TimelineHeader() {
-  std::string header;
-  for (TimelinePhase phase : kPhases)
-    header += std::string(",") + timeline::TimelinePhaseKey(phase) + "_ms";
-  for (const std::string& rule : fix_rules::KnownNames())
-    header += ",fix_" + rule + "_ms";
-  return header + ",used_at_fix,snr_at_fix,snr_top4_mean_at_fix,lat_at_fix,lon_at_fix,alt_m_at_fix";
-}
-
-std::string TimelineColumns(const timeline::TimelineRecord& t) {
-  std::string row;
-  for (TimelinePhase phase : kPhases)
-    row += "," + Ms(t.Moment(phase));
-  for (std::size_t i = 0; i < fix_rules::KnownNames().size(); ++i)
-    row += "," + (i < t.rule_fix_ms.size() ? Ms(t.rule_fix_ms[i]) : std::string());
-  const bool fixed = t.fix_ms.has_value();
-  row += "," + (fixed && t.used_at_fix ? std::to_string(*t.used_at_fix) : std::string());
-  std::string snr;
-  double sum = 0;
-  for (int v : t.snr_at_fix) {
-    snr += (snr.empty() ? "" : " ") + std::to_string(v);
-    sum += v;
-  }
-  row += "," + (fixed ? snr : std::string());
-  row += "," + (fixed && !t.snr_at_fix.empty()
-                    ? Format("%.1f", sum / static_cast<double>(t.snr_at_fix.size()))
-                    : std::string());
-  const auto& p = t.position_at_fix;
-  if (fixed && p) {
-    row += "," + Format("%.7f", p->lat_deg) + "," + Format("%.7f", p->lon_deg) + "," +
-           (p->alt_m ? Format("%.1f", *p->alt_m) : std::string());
-  } else {
-    row += ",,,";
-  }
-  return row;
-}
 
 std::string SignalRows(unsigned run, std::int64_t ms, const timeline::SkySample& sky) {
   const std::string lead = std::to_string(run) + "," + std::to_string(ms) + ",";

@@ -1,8 +1,7 @@
-// The timeline's part of a test's files: the last columns of every row of
-// "<stem>_runs.csv", the rows of "<stem>_signal.csv" and the summary's
-// "timeline" object. Every moment is in integer
-// milliseconds from the arrival of the start's "OK"; an unknown one is an
-// empty field.
+// The timeline's part of a test's files beside its runs CSV's last columns
+// (engine/run_columns.h): the rows of "<stem>_signal.csv" and the summary's
+// "timeline" object. Every moment is in integer milliseconds from the
+// arrival of the start's "OK"; an unknown one is an empty field.
 #pragma once
 
 #include <cstdint>
@@ -14,13 +13,6 @@
 #include "timeline/signal_sampler.h"
 #include "timeline/timeline_record.h"
 
-// ",first_nmea_ms,first_snr_ms,first_2d_ms,first_3d_ms,fix_ms,fix_gprmc_ms,
-// ...(one per known fix rule)...,used_at_fix,snr_at_fix,snr_top4_mean_at_fix,
-// lat_at_fix,lon_at_fix,alt_m_at_fix"
-std::string TimelineHeader();
-// The same columns of one run, each after a comma.
-std::string TimelineColumns(const timeline::TimelineRecord& t);
-
 inline constexpr const char* kSignalHeader = "run,ms,tracked,used,snr1,snr2,snr3,snr4,signal";
 // The rows of one epoch, each ending in "\n": every signal together first,
 // then one row per signal the receiver named, each counting the satellites
@@ -30,6 +22,7 @@ inline constexpr const char* kSignalHeader = "run,ms,tracked,used,snr1,snr2,snr3
 //   "3,1200,3,2,40,38,31,,GPS L5 Q"
 std::string SignalRows(unsigned run, std::int64_t ms, const timeline::SkySample& sky);
 inline constexpr const char* kAllSignals = "all";
+
 // Per phase ("first_nmea", ..., "fix", "fix_<rule>"): {"count", "median_ms",
 // "p95_ms"} over the runs that reached it (null values when none did).
 nlohmann::json TimelineSummaryJson(const std::vector<timeline::TimelineRecord>& runs);

@@ -76,6 +76,9 @@ struct TestOutcome {
   stats::TtffStatistics ttff_statistics;
   // The open logs that lost a write by the end of the test.
   std::vector<std::string> incomplete_files;
+  // The summary as the runs in memory give it (also when its file could
+  // not be written).
+  std::string summary_json;
 };
 
 class TestEngine {

@@ -1,6 +1,13 @@
 // Beside the three logs of a test: a CSV file with one row per recorded run
 // and a JSON summary with the series' statistics, both named with the
 // test's stem ("hh-mm-ss_runs.csv", "hh-mm-ss_summary.json").
+//
+// A run is filed the moment its result is known (Add): its store row (the
+// listener), its CSV row and the summary's counts. What the capture after a
+// fix adds (the 3D moment, the other rules' fixes, an altitude, positions
+// for an "auto" reference) amends it (Amend). The CSV and the summary are
+// each rewritten whole and renamed over the old copy, so that a kill at any
+// moment leaves every filed run in them once and no row half-written.
 #pragma once
 
 #include <cstdio>
@@ -11,32 +18,12 @@
 #include <utility>
 #include <vector>
 
+#include "engine/run_columns.h"
+#include "engine/run_record.h"
 #include "engine/sky_file.h"
 #include "geo/position_error.h"
 #include "stats/ttff_statistics.h"
 #include "timeline/signal_sampler.h"
-#include "timeline/timeline_record.h"
-
-struct RunRecord {
-  unsigned run = 0;
-  bool success = false;
-  double ttff_s = 0.0;         // as the result log has it (100-ms polls)
-  double ttff_precise_s = -1;  // from the arrival stamps; < 0 when unknown
-  int restart_type = 0;
-  bool xtra = false;
-  std::string start_time;  // local time of the GNSS start, "yyyy-mm-dd hh:mm:ss"
-  // Why a run without a fix failed ("time-out", "port lost"); empty for a fix.
-  std::string reason;
-  // The address of the sentence that made the fix ("GNRMC"); empty without one.
-  std::string fix_sentence;
-  // The position the fix reported (none: a fix line without one, or no fix);
-  // an altitude only when the fix line gave one.
-  std::optional<GeoPosition> fix_position;
-  // Why the reset looks as if it did not take; empty when it took.
-  std::string reset_suspect;
-  // The moments of the run after its start's "OK" (the last CSV columns).
-  timeline::TimelineRecord timeline;
-};
 
 // The conditions of a test, in the summary's "conditions" (always).
 struct TestConditions {
@@ -60,8 +47,9 @@ SeriesStatistics ComputeSeries(std::vector<double> values);
 
 class TestReport {
  public:
-  // Opens "<base>_runs.csv" and writes its header; base is the log path
-  // stem (day folder + "/" + hh-mm-ss). Returns false when it cannot.
+  // Names "<base>_runs.csv" and the summary and writes the CSV's header;
+  // base is the log path stem (day folder + "/" + hh-mm-ss). False when the
+  // CSV cannot be written.
   bool Open(const std::string& base);
   void Close();
   // The clock's time scale of the test (1 at real speed; more only against
@@ -92,21 +80,24 @@ class TestReport {
   void SetStatisticsOptions(const stats::StatisticsOptions& options) { stats_options_ = options; }
   stats::TtffStatistics Statistics() const;
   void SetConditions(TestConditions conditions) { conditions_ = std::move(conditions); }
-  // Appends the run's CSV row (flushed) and rewrites the summary.
-  void Add(const RunRecord& record);
+
+  // Files a run whose result is known: the listener, the CSV and the summary.
+  void Add(RunRecord record);
+  // Files the last run again with what its capture added, and the
+  // positions the receiver reported after its fix (for an "auto"
+  // reference; the first altitude is the fix's when its line had none),
+  // and writes the run's sky at its fix to "<stem>_sky.csv".
+  void Amend(RunRecord record, const std::vector<GeoPosition>& positions);
   // One epoch of run n's sky, ms after its start's "OK": a row of
   // "<stem>_signal.csv" (flushed).
   void AddSignal(unsigned run, std::int64_t ms, const timeline::SkySample& sky);
-  // What the receiver reported after the fix of the last run added: its
-  // positions (for an "auto" reference) and the first altitude, which the
-  // fix takes when its line had none. Rewrites the summary.
-  void AddCapture(const std::vector<GeoPosition>& positions);
   // The reference the errors are counted from: the given one, or the
   // median of every capture so far; none before there is one.
   std::optional<GeoPosition> ReferencePosition() const;
-  // Rewrites the JSON summary (also done by Add); failures = runs whose fix
-  // wait ended without a fix, including one interrupted by a stop. The old
-  // summary stays when the new one cannot be written whole (false).
+  // Rewrites the JSON summary (also done by Add and Amend); failures = runs
+  // whose fix wait ended without a fix, including one interrupted by a
+  // stop. The old summary stays when the new one cannot be written whole
+  // (false).
   bool WriteSummary(int failures, bool finished);
 
   const std::vector<RunRecord>& Records() const { return records_; }
@@ -115,31 +106,37 @@ class TestReport {
   const std::string& SummaryPath() const { return summary_path_; }
   const std::string& SignalPath() const { return signal_path_; }
   const std::string& SkyPath() const { return sky_.Path(); }
-  // Called by Add with the record, the CSV's header and the run's row
-  // (without newlines) just before the row is written, CSV file or not.
-  using RowListener =
-      std::function<void(const RunRecord&, const std::string& header, const std::string& row)>;
-  void SetRowListener(RowListener listener) { row_listener_ = std::move(listener); }
-  // With "incomplete_files" when an open log lost a write.
+  const CsvLayout& Layout() const { return layout_; }
+  // Told of every filed run (amended: its second filing) with its fields
+  // by column name, before its CSV row is written, CSV file or not.
+  using RunListener = std::function<void(const RunRecord&, const RunFields& fields, bool amended)>;
+  void SetRunListener(RunListener listener) { run_listener_ = std::move(listener); }
+  // With "incomplete_files" when an open log lost a write or the CSV could
+  // not be rewritten.
   std::string SummaryJson(int failures, bool finished) const;
 
  private:
   bool ChecksResets() const;
+  // The record as filed: the test's time scale, the errors from a given
+  // reference.
+  void Complete(RunRecord& record) const;
+  void File(bool amended);
+  // Writes the CSV whole; false when the new copy could not be written.
+  bool WriteCsv();
+  int Failures() const;
   // The summary's "reference" and "position_error_m" (with a reference).
   nlohmann::json ReferenceJson() const;
   nlohmann::json PositionErrorJson() const;
-  // ",fix_lat,fix_lon,fix_alt_m,error_m,error_3d_m" of a run.
-  static std::string PositionColumns(const RunRecord& r,
-                                     const std::optional<GeoPosition>& reference);
 
-  std::FILE* csv_ = nullptr;
   std::FILE* signal_ = nullptr;
   SkyFile sky_;  // "<stem>_sky.csv"
   std::string csv_path_, summary_path_, signal_path_;
-  std::string csv_header_;
-  RowListener row_listener_;
+  CsvLayout layout_;
+  std::string csv_text_;                 // the header and every filed run's row
+  std::vector<std::size_t> row_starts_;  // where each run's row begins in csv_text_
+  bool csv_incomplete_ = false;          // the last rewrite of the CSV failed
+  RunListener run_listener_;
   std::vector<RunRecord> records_;
-  int failures_ = 0;
   double time_scale_ = 1.0;
   std::string fix_rule_;
   std::vector<std::pair<std::string, std::string>> identity_;

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "config/app_config.h"
+#include "config/config_checks.h"
 #include "config/options_logic.h"
 #include "config/side_settings.h"
 #include "profiles/profile_loader.h"
@@ -58,6 +59,10 @@ TestSettingsResolution ResolveTestSettings(const TestChoices& c) {
     s.verdict_limits->error_m = c.limit_error_m;
   if (out.problem = ApplyConfigChoices(c); !out.problem.empty())
     return out;
+  if (const auto unusable = UnusableConfigValues(g_config, kConfigFileName); !unusable.empty()) {
+    out.problem = unusable.front();
+    return out;
+  }
   s.reset_thresholds = {c.suspect_cold_s.value_or(side.suspect_cold_s),
                         c.suspect_warm_s.value_or(side.suspect_warm_s)};
   s.confidence = c.confidence;

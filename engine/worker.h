@@ -67,14 +67,23 @@ class TestEngine::Worker {
   void SetUpModule();
   void WarnWhenSpaceIsShort();
   void EndTest();
-  // Records the run's result in the list and the result log; its CSV row
-  // waits for FileRecord (after the capture, with the run's timeline).
-  void Record(unsigned n, bool fix, double duration, double precise, const char* reason,
-              const std::string& fix_sentence = {},
-              const std::optional<GeoPosition>& fix_position = std::nullopt,
-              const std::string& reset_suspect = {});
-  // The recorded run into the CSV and the summary, and its verdict.
-  void FileRecord(unsigned n);
+  // Files run n the moment its result is known: the results store, the
+  // CSV and the summary first, then the list (the posted result) and the
+  // result log's line, so that the result log never names a run the
+  // others lack. Without a fix its timeline is complete; with one, the
+  // capture that follows amends it (AmendAfterCapture).
+  void RecordResult(unsigned n, bool fix, double duration, double precise, const char* reason,
+                    const std::string& fix_sentence = {},
+                    const std::optional<GeoPosition>& fix_position = std::nullopt,
+                    const std::string& reset_suspect = {});
+  // Files run n again with what its capture added: the rest of its
+  // timeline, the positions after the fix.
+  void AmendAfterCapture(unsigned n, const std::vector<GeoPosition>& positions);
+  // Run n's timeline so far into the pending record (finished: the run's
+  // NMEA is over).
+  void TakeTimeline(unsigned n, bool finished);
+  // With verdict limits: the verdict after run n, to the host.
+  void TellVerdict(unsigned n);
   // The timeline of run n from its start's "OK" on.
   void BeginTimeline(unsigned n, std::int64_t ok_stamp_us);
   void FeedTimeline(const std::string& line, std::int64_t stamp_us);
@@ -131,6 +140,7 @@ class TestEngine::Worker {
   std::FILE* at_log_ = nullptr;
   std::FILE* result_log_ = nullptr;
   TestLogPaths paths_;
+  std::string stem_path_;  // the logs' path without "_result_log.txt"
   TestReport report_;
   std::string end_reason_ = "completed";
   bool completed_ = false;
@@ -143,5 +153,5 @@ class TestEngine::Worker {
   std::unique_ptr<timeline::RunTimeline> timeline_;
   bool first_nmea_known_ = false;  // of the run in progress
   unsigned timeline_run_ = 0;      // the run timeline_ is of
-  RunRecord pending_;              // recorded, not yet in the CSV
+  RunRecord pending_;              // the last run filed
 };

@@ -27,8 +27,13 @@ void TestEngine::Worker::Execute() {
   bExitThread = 0;
   env_.target->Post(kMsgTestStarted);
   OpenTest();
+  if (env_.host)
+    env_.host->OnTestFiles(paths_.result, report_.CsvPath(), report_.SummaryPath());
   const TestConditions conditions = Conditions();
   report_.SetConditions(conditions);
+  // The summary from the start: a test killed before its first run still
+  // says where and when it ran.
+  report_.WriteSummary(0, false);
   env_.at_queue->Clear();
   if (env_.test.reconnect_s > 0)
     ctx_.port_lost = env_.port_lost;
@@ -153,12 +158,10 @@ void TestEngine::Worker::RecordAndCapture(unsigned n, const FixWaitEnd& end) {
                                              end.used_in_first_epoch, env_.test.reset_thresholds);
   if (!suspect.empty())
     LOG_DEBUG(("run " + std::to_string(n) + ": reset suspect, " + suspect + "\n").c_str());
-  Record(n, end.fix, end.duration, end.precise, end.fix ? "" : "time-out", end.sentence,
-         end.fix ? PositionOfSentence(end.line) : std::nullopt, suspect);
-  if (!end.fix) {
-    FileRecord(n);
+  RecordResult(n, end.fix, end.duration, end.precise, end.fix ? "" : "time-out", end.sentence,
+               end.fix ? PositionOfSentence(end.line) : std::nullopt, suspect);
+  if (!end.fix)
     return;
-  }
   Phase(n, RunPhase::Capture);
   std::vector<GeoPosition> positions;
   const bool keep_positions = env_.test.reference.has_value();
@@ -170,9 +173,7 @@ void TestEngine::Worker::RecordAndCapture(unsigned n, const FixWaitEnd& end) {
                 if (auto p = PositionOfSentence(line))
                   positions.push_back(*p);
               });
-  FileRecord(n);
-  if (env_.test.reference)
-    report_.AddCapture(positions);
+  AmendAfterCapture(n, positions);
 }
 
 bool TestEngine::Worker::TidyAndStop(unsigned n) {

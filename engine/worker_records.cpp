@@ -9,6 +9,7 @@
 
 #include "config/app_config.h"
 #include "engine/space_estimate.h"
+#include "engine/ttff_key.h"
 #include "engine/worker.h"
 #include "fix_rules/registry.h"
 #include "platform/free_space.h"
@@ -34,7 +35,8 @@ void TestEngine::Worker::OpenTest() {
   at_log_ = OpenLog(paths_.at);
   result_log_ = OpenLog(paths_.result);
   WriteLog(result_log_, kResultLogHeader);
-  const std::string base = paths_.result.substr(0, paths_.result.size() - 15);  // "_result_log.txt"
+  stem_path_ = paths_.result.substr(0, paths_.result.size() - 15);  // "_result_log.txt"
+  const std::string& base = stem_path_;
   fix_rule_name_ =
       fix_rules::IsKnown(env_.test.fix_rule) ? env_.test.fix_rule : fix_rules::kDefaultRule;
   fix_rule_ = fix_rules::Make(fix_rule_name_);
@@ -70,7 +72,12 @@ TestConditions TestEngine::Worker::Conditions() const {
 void TestEngine::Worker::StartRecording(const TestConditions& conditions) {
   if (!env_.result_sink)
     return;
-  TestStartInfo info{conditions, e_.m_nRestartType, report_.CsvPath(), report_.Identity(), ""};
+  TestStartInfo info{TestKeyOf(conditions.host, stem_path_),
+                     conditions,
+                     e_.m_nRestartType,
+                     report_.CsvPath(),
+                     report_.Identity(),
+                     ""};
   nlohmann::json settings = {
       {"timeout_s", g_config.GetTimeout()},     {"interval_sleep_s", g_config.GetIntervalSleep()},
       {"uncertainty_ms", g_config.GetUncrtn()}, {"xtra_command", g_config.GetImportXtraCmd()},
@@ -82,23 +89,19 @@ void TestEngine::Worker::StartRecording(const TestConditions& conditions) {
     settings["limit_ttff_s"] = env_.test.verdict_limits->ttff_s;
   info.settings_json = settings.dump();
   env_.result_sink->OnTestStarted(info);
-  report_.SetRowListener(
-      [sink = env_.result_sink](const RunRecord& r, const std::string& header,
-                                const std::string& row) { sink->OnRunRecorded(r, header, row); });
+  report_.SetRunListener(
+      [sink = env_.result_sink](const RunRecord& r, const RunFields& fields, bool amended) {
+        if (amended)
+          sink->OnRunAmended(r, fields);
+        else
+          sink->OnRunRecorded(r, fields);
+      });
 }
 
-void TestEngine::Worker::Record(unsigned n, bool fix, double duration, double precise,
-                                const char* reason, const std::string& fix_sentence,
-                                const std::optional<GeoPosition>& fix_position,
-                                const std::string& reset_suspect) {
-  auto* result = new TestResult{fix, fix ? duration : 0.0, n, reset_suspect};
-  if (fix)
-    durations_.push_back(static_cast<float>(duration));
-  env_.target->Post(kMsgTestResult, reinterpret_cast<WPARAM>(result), 0,
-                    [result] { delete result; });
-  WriteResultLine(fix ? 1 : 0, static_cast<int>(n), duration, result_log_);
-  ++recorded_;
-  recorded_run_ = n;
+void TestEngine::Worker::RecordResult(unsigned n, bool fix, double duration, double precise,
+                                      const char* reason, const std::string& fix_sentence,
+                                      const std::optional<GeoPosition>& fix_position,
+                                      const std::string& reset_suspect) {
   RunRecord& record = pending_;
   record = RunRecord{};
   record.run = n;
@@ -112,23 +115,42 @@ void TestEngine::Worker::Record(unsigned n, bool fix, double duration, double pr
   record.fix_sentence = fix ? fix_sentence : "";
   record.fix_position = fix_position;
   record.reset_suspect = reset_suspect;
+  TakeTimeline(n, !fix);
+  report_.Add(record);
+  auto* result = new TestResult{fix, fix ? duration : 0.0, n, reset_suspect};
+  if (fix)
+    durations_.push_back(static_cast<float>(duration));
+  env_.target->Post(kMsgTestResult, reinterpret_cast<WPARAM>(result), 0,
+                    [result] { delete result; });
+  WriteResultLine(fix ? 1 : 0, static_cast<int>(n), duration, result_log_);
+  ++recorded_;
+  recorded_run_ = n;
+  TellVerdict(n);
 }
 
-void TestEngine::Worker::FileRecord(unsigned n) {
-  if (timeline_ && timeline_run_ == n) {
-    if (!first_nmea_known_)
-      timeline_->SetFirstNmeaStamp(env_.nmea_queue->FirstWatchedStamp());
+void TestEngine::Worker::AmendAfterCapture(unsigned n, const std::vector<GeoPosition>& positions) {
+  TakeTimeline(n, true);
+  report_.Amend(pending_, positions);
+}
+
+void TestEngine::Worker::TakeTimeline(unsigned n, bool finished) {
+  if (!timeline_ || timeline_run_ != n)
+    return;
+  if (!first_nmea_known_)
+    timeline_->SetFirstNmeaStamp(env_.nmea_queue->FirstWatchedStamp());
+  if (finished)
     timeline_->Finish();
-    pending_.timeline = timeline_->Record();
-  }
-  report_.Add(pending_);
-  if (env_.test.verdict_limits) {
-    const stats::TtffStatistics s = report_.Statistics();
-    const bool decided = s.verdict && s.verdict->Current() != stats::Verdict::kUndecided;
-    decided_ = decided_ || (env_.test.stop_when_decided && decided);
-    if (env_.host)
-      env_.host->OnVerdict(n, decided ? stats::VerdictLine(s) : std::string("UNDECIDED"));
-  }
+  pending_.timeline = timeline_->Record();
+}
+
+void TestEngine::Worker::TellVerdict(unsigned n) {
+  if (!env_.test.verdict_limits)
+    return;
+  const stats::TtffStatistics s = report_.Statistics();
+  const bool decided = s.verdict && s.verdict->Current() != stats::Verdict::kUndecided;
+  decided_ = decided_ || (env_.test.stop_when_decided && decided);
+  if (env_.host)
+    env_.host->OnVerdict(n, decided ? stats::VerdictLine(s) : std::string("UNDECIDED"));
 }
 
 void TestEngine::Worker::BeginTimeline(unsigned n, std::int64_t ok_stamp_us) {
@@ -201,6 +223,7 @@ void TestEngine::Worker::EndTest() {
 
 void TestEngine::Worker::PublishOutcome() {
   const std::vector<std::string> incomplete = platform::IncompleteOpenFiles();
+  std::string summary = report_.SummaryJson(failures_, completed_);
   report_.Close();
   std::lock_guard<std::mutex> lock(e_.outcome_mutex_);
   TestOutcome& o = e_.outcome_;
@@ -217,4 +240,5 @@ void TestEngine::Worker::PublishOutcome() {
   o.records = report_.Records();
   o.ttff_statistics = report_.Statistics();
   o.incomplete_files = incomplete;
+  o.summary_json = std::move(summary);
 }

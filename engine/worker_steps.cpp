@@ -165,8 +165,7 @@ bool TestEngine::Worker::RecoverLostPort(unsigned n) {
   LOG_DEBUG(("port lost in run " + std::to_string(n) + "\n").c_str());
   if (recorded_run_ != n) {
     ++failures_;
-    Record(n, false, 0.0, -1.0, "port lost");
-    FileRecord(n);
+    RecordResult(n, false, 0.0, -1.0, "port lost");
   }
   stats_.nRuntimes = static_cast<int>(n);
   if (n >= e_.m_nTimes)

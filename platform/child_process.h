@@ -39,3 +39,11 @@ double OwnCpuSeconds();
 std::string ProgramPath();
 
 }  // namespace platform
+
+namespace platform {
+
+// Replaces this process by the program argv[0] (a path) with argv, keeping
+// its standard streams; returns only when that failed, with the errno.
+int ReplaceProcess(const std::vector<std::string>& argv);
+
+}  // namespace platform

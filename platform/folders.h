@@ -29,5 +29,8 @@ int DirectoryWriteError(const std::string& path);
 // ~/.local/share/zuvek), with its trailing separator; created (with its
 // parents) when missing. Empty when no such folder can be made.
 std::string UserDataFolder();
+// The same folder's path without making it (a reader that finds nothing
+// there leaves nothing behind).
+std::string UserDataFolderPath();
 
 }  // namespace platform

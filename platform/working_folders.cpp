@@ -17,13 +17,21 @@ void WorkingFolders::Init(const platform::Clock& clock) {
   InitIn(platform::GetProgramFolder(), clock);
 }
 
+bool IsInstalledProgramFolder(const std::string& exe_dir) {
+  return exe_dir.rfind("/usr/", 0) == 0;
+}
+
+bool LogsGoBesideProgram(const std::string& exe_dir) {
+  // An empty program folder means "relative to the working directory".
+  if (exe_dir.empty())
+    return platform::IsDirectoryWritable(".");
+  return !IsInstalledProgramFolder(exe_dir) && platform::IsDirectoryWritable(exe_dir);
+}
+
 void WorkingFolders::InitIn(const std::string& exe_dir, const platform::Clock& clock) {
   m_strExeDir = exe_dir;
   base_dir_ = exe_dir;
-  // An empty program folder means "relative to the working directory".
-  const bool writable =
-      exe_dir.empty() ? platform::IsDirectoryWritable(".") : platform::IsDirectoryWritable(exe_dir);
-  if (!writable) {
+  if (!LogsGoBesideProgram(exe_dir)) {
     std::string user = platform::UserDataFolder();
     if (!user.empty())
       base_dir_ = user;

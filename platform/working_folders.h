@@ -11,7 +11,7 @@ class WorkingFolders {
  public:
   // Computes the folders from the program folder and the clock's local date,
   // and creates those that are missing. When the program folder cannot be
-  // written (an installed program in /usr/bin, say), the per-user data
+  // written, or is an installed program's (under /usr), the per-user data
   // folder takes its place so that no log is lost.
   void Init(const platform::Clock& clock);
   // The same with an explicit program folder (with its trailing separator).
@@ -40,6 +40,15 @@ class WorkingFolders {
  private:
   std::string base_dir_;
 };
+
+// A program that a package installed (under /usr: /usr/bin, /usr/local/bin)
+// keeps its logs out of the system's folders, also when root, who may write
+// there, runs it: what the package manager does not know of, it cannot remove.
+bool IsInstalledProgramFolder(const std::string& exe_dir);
+// True when the logs go beside the program: its folder (with its trailing
+// separator; empty for the working directory) can be written and is not an
+// installed program's.
+bool LogsGoBesideProgram(const std::string& exe_dir);
 
 // The sentence for a folder that cannot be written, `what` naming it ("The
 // day folder"); empty when files can be created in it.

@@ -98,6 +98,15 @@ class Reader {
                           "unknown key \"" + key + "\" in [" + where + "] (known: " + list + ")");
                    });
     ProfileStep step = base;
+    // Every key is checked, also when the command is wrong.
+    std::string reply;
+    if (Text(*table, "reply", where + ".", reply)) {
+      if (reply.empty())
+        Fail(*table->get("reply"), where + ".reply is empty (every line would match)");
+      step.reply = reply;
+    }
+    Whole(*table, "timeout", where + ".", 1, kMaxTimeoutS, step.timeout_s);
+    Whole(*table, "attempts", where + ".", 1, kMaxAttempts, step.attempts);
     std::string command;
     if (!Text(*table, "command", where + ".", command)) {
       if (!table->get("command"))
@@ -109,14 +118,6 @@ class Reader {
       return std::nullopt;
     }
     step.command = CommandLine(command);
-    std::string reply;
-    if (Text(*table, "reply", where + ".", reply)) {
-      if (reply.empty())
-        Fail(*table->get("reply"), where + ".reply is empty (every line would match)");
-      step.reply = reply;
-    }
-    Whole(*table, "timeout", where + ".", 1, kMaxTimeoutS, step.timeout_s);
-    Whole(*table, "attempts", where + ".", 1, kMaxAttempts, step.attempts);
     return step;
   }
 

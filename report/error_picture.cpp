@@ -9,7 +9,7 @@ Picture ErrorPicture(const std::vector<TestData>& tests, double width) {
   Picture picture;
   double y_max = 0, runs = 1;
   for (const TestData& t : tests)
-    for (const RunRow& r : t.runs)
+    for (const RunRecord& r : t.runs)
       if (r.error_m) {
         y_max = std::max(y_max, *r.error_m);
         runs = std::max(runs, static_cast<double>(r.run));
@@ -25,7 +25,7 @@ Picture ErrorPicture(const std::vector<TestData>& tests, double width) {
     for (std::size_t i = 0; i < tests.size(); ++i) {
       p.setPen(Qt::NoPen);
       p.setBrush(SeriesColor(i));
-      for (const RunRow& r : tests[i].runs)
+      for (const RunRecord& r : tests[i].runs)
         if (r.error_m)
           p.drawEllipse(frame.At(r.run, *r.error_m), 3, 3);
     }

@@ -79,7 +79,7 @@ std::vector<std::pair<std::string, std::string>> StatisticsRows(const TestData& 
                                      success.value("method", std::string()) + ")");
   } else {
     unsigned fixes = 0;
-    for (const RunRow& r : t.runs)
+    for (const RunRecord& r : t.runs)
       fixes += r.success ? 1 : 0;
     rows.emplace_back("success", std::to_string(fixes) + " of " + std::to_string(t.runs.size()));
   }
@@ -181,20 +181,21 @@ std::string RunTable(const TestData& t) {
       "<table><tr><th>run</th><th>result</th><th>TTFF (s)</th><th>precise (s)</th>"
       "<th>first satellite</th><th>2D</th><th>3D</th><th>used</th><th>S/N at fix</th>"
       "<th>error (m)</th><th>start</th><th>reason</th><th>reset suspect</th></tr>\n";
-  for (const RunRow& r : t.runs) {
+  for (const RunRecord& r : t.runs) {
+    const auto& tl = r.timeline;
     const char* css = !r.reset_suspect.empty() ? " class=\"suspect\""
                       : !r.success             ? " class=\"fail\""
                                                : "";
     html += "<tr" + std::string(css) + "><td class=\"num\">" + std::to_string(r.run) + "</td><td>" +
-            (r.success ? "SUCC" : "FAIL") + "</td><td class=\"num\">" + Optional(r.ttff_s, 3) +
-            "</td><td class=\"num\">" + Optional(r.ttff_precise_s, 3) + "</td><td class=\"num\">" +
-            Optional(r.first_snr_ms, 1, 0.001) + "</td><td class=\"num\">" +
-            Optional(r.first_2d_ms, 1, 0.001) + "</td><td class=\"num\">" +
-            Optional(r.first_3d_ms, 1, 0.001) + "</td><td class=\"num\">" +
-            Optional(r.used_at_fix, 0) + "</td><td>" + Escape(r.snr_at_fix) +
-            "</td><td class=\"num\">" + Optional(r.error_m, 1) + "</td><td>" +
-            Escape(r.start_time) + "</td><td>" + Escape(r.reason) + "</td><td>" +
-            Escape(r.reset_suspect) + "</td></tr>\n";
+            (r.success ? "SUCC" : "FAIL") + "</td><td class=\"num\">" + Optional(RunTtffS(r), 3) +
+            "</td><td class=\"num\">" + Optional(PreciseTtffS(r), 3) + "</td><td class=\"num\">" +
+            Optional(MomentMs(tl.first_snr_ms), 1, 0.001) + "</td><td class=\"num\">" +
+            Optional(MomentMs(tl.first_2d_ms), 1, 0.001) + "</td><td class=\"num\">" +
+            Optional(MomentMs(tl.first_3d_ms), 1, 0.001) + "</td><td class=\"num\">" +
+            Optional(tl.used_at_fix ? std::optional<double>(*tl.used_at_fix) : std::nullopt, 0) +
+            "</td><td>" + Escape(SnrAtFixText(r)) + "</td><td class=\"num\">" +
+            Optional(r.error_m, 1) + "</td><td>" + Escape(r.start_time) + "</td><td>" +
+            Escape(r.reason) + "</td><td>" + Escape(r.reset_suspect) + "</td></tr>\n";
   }
   return html + "</table>\n";
 }

@@ -49,7 +49,7 @@ QColor ConstellationColor(int system);
 struct PhaseMoments {
   std::optional<double> first_snr_ms, first_2d_ms, first_3d_ms, fix_ms;
 };
-PhaseMoments MomentsOf(const RunRow& r);
+PhaseMoments MomentsOf(const RunRecord& r);
 // The S/N of the strongest satellites per signal over one run (its rows of
 // the signal file), with the start and the phases marked
 // (signal_history_picture.cpp). The window's history of the run in

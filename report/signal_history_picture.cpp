@@ -12,6 +12,7 @@
 #include "nmea/signal_ids.h"
 #include "report/pictures.h"
 #include "report/plot_frame.h"
+#include "report/test_view.h"
 
 namespace report {
 
@@ -164,8 +165,10 @@ std::vector<QPointF> LegendPlaces(const std::vector<Series>& series, const QFont
 
 }  // namespace
 
-PhaseMoments MomentsOf(const RunRow& r) {
-  return {r.first_snr_ms, r.first_2d_ms, r.first_3d_ms, r.fix_ms};
+PhaseMoments MomentsOf(const RunRecord& r) {
+  const timeline::TimelineRecord& t = r.timeline;
+  return {MomentMs(t.first_snr_ms), MomentMs(t.first_2d_ms), MomentMs(t.first_3d_ms),
+          MomentMs(t.fix_ms)};
 }
 
 Picture SignalHistoryPicture(std::vector<SignalRow> rows, PhaseMoments moments,

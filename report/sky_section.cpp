@@ -22,9 +22,9 @@ std::vector<SignalRow> RowsOf(const TestData& t, unsigned run) {
   return rows;
 }
 
-const RunRow* FindRun(const TestData& t, unsigned run) {
+const RunRecord* FindRun(const TestData& t, unsigned run) {
   const auto it =
-      std::find_if(t.runs.begin(), t.runs.end(), [run](const RunRow& r) { return r.run == run; });
+      std::find_if(t.runs.begin(), t.runs.end(), [run](const RunRecord& r) { return r.run == run; });
   return it == t.runs.end() ? nullptr : &*it;
 }
 
@@ -63,7 +63,7 @@ unsigned ChosenRun(const TestData& test, unsigned run) {
   if (run != 0 && (FindRun(test, run) || !RowsOf(test, run).empty()))
     return run;
   std::vector<std::pair<double, unsigned>> fixed;
-  for (const RunRow& r : test.runs)
+  for (const RunRecord& r : test.runs)
     if (const auto ttff = RunTtffS(r))
       fixed.emplace_back(*ttff, r.run);
   if (!fixed.empty()) {
@@ -88,7 +88,7 @@ std::string SkySection(const std::vector<TestData>& tests, unsigned run, double 
     std::vector<SignalRow> rows = RowsOf(t, chosen);
     if (rows.empty())
       continue;
-    const RunRow* r = FindRun(t, chosen);
+    const RunRecord* r = FindRun(t, chosen);
     const QString title = QStringLiteral("S/N per signal over run %1, %2")
                               .arg(chosen)
                               .arg(QString::fromStdString(t.files.label));

@@ -12,36 +12,6 @@ namespace report {
 
 namespace {
 
-std::string Text(const std::optional<double>& v) {
-  if (!v)
-    return "";
-  char text[40];
-  std::snprintf(text, sizeof text, "%.17g", *v);
-  return text;
-}
-
-// The runs CSV's columns of a stored run: the store's own columns, and
-// over them the CSV row the run was recorded with.
-std::map<std::string, std::string> Fields(const store::RunRow& r) {
-  std::map<std::string, std::string> f = {{"run", std::to_string(r.run)},
-                                          {"result", r.success ? "SUCC" : "FAIL"},
-                                          {"ttff_s", Text(r.ttff_s)},
-                                          {"ttff_precise_s", Text(r.ttff_precise_s)},
-                                          {"restart_type", r.restart_type},
-                                          {"xtra", r.xtra ? "1" : "0"},
-                                          {"start_time", r.start_time},
-                                          {"time_scale", Text(r.time_scale)},
-                                          {"reason", r.reason},
-                                          {"fix_sentence", r.fix_sentence},
-                                          {"reset_suspect", r.reset_suspect}};
-  const nlohmann::json details = nlohmann::json::parse(r.details_json, nullptr, false);
-  if (details.is_object() && details.contains("csv") && details["csv"].is_object())
-    for (const auto& [name, value] : details["csv"].items())
-      if (value.is_string())
-        f[name] = value.get<std::string>();
-  return f;
-}
-
 std::string SourceStem(const std::string& source) {
   for (const std::string suffix : {"_runs.csv", "_result_log.txt"})
     if (source.size() > suffix.size() && source.ends_with(suffix))
@@ -145,17 +115,12 @@ std::optional<store::TestFilter> ParseStoreSelector(const std::string& given,
   return f;
 }
 
-TestData TestFromStore(const store::TestRow& test, const std::vector<store::RunRow>& runs) {
+TestData TestFromStore(const store::TestRow& test, const std::vector<store::StoredRun>& runs) {
   TestData d;
   d.files.label = "store:" + Short(test.test_uuid);
   std::size_t bad_numbers = 0, incomplete = 0;
-  for (const store::RunRow& r : runs) {
-    const std::map<std::string, std::string> f = Fields(r);
-    const FieldByName field = [&](const std::string& name) -> std::optional<std::string> {
-      const auto it = f.find(name);
-      return it == f.end() ? std::nullopt : std::optional<std::string>(it->second);
-    };
-    if (std::optional<RunRow> run = RunFromFields(field, bad_numbers))
+  for (const store::StoredRun& r : runs) {
+    if (std::optional<RunRecord> run = RecordOf(r.fields, bad_numbers))
       d.runs.push_back(std::move(*run));
     else
       ++incomplete;
@@ -204,9 +169,12 @@ TestData PoolTests(const std::vector<TestData>& tests, const std::string& label)
   unsigned next = 0;
   for (const TestData& t : tests) {
     std::map<unsigned, unsigned> renumbered;
-    for (RunRow r : t.runs) {
+    const double timeout = TimeoutS(t);
+    for (RunRecord r : t.runs) {
       renumbered[r.run] = ++next;
       r.run = next;
+      // Each run is censored at its own test's time-out.
+      r.timeout_s = r.timeout_s.value_or(timeout);
       pooled.runs.push_back(std::move(r));
     }
     for (SignalRow s : t.signal)

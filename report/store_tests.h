@@ -25,7 +25,7 @@ bool IsStoreSelector(const std::string& given);
 std::optional<store::TestFilter> ParseStoreSelector(const std::string& given, std::string& problem);
 
 // One test of the store with its runs.
-TestData TestFromStore(const store::TestRow& test, const std::vector<store::RunRow>& runs);
+TestData TestFromStore(const store::TestRow& test, const std::vector<store::StoredRun>& runs);
 // Tests as one entry (a single test stays as it is, its summary with it).
 TestData PoolTests(const std::vector<TestData>& tests, const std::string& label);
 

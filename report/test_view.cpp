@@ -1,7 +1,9 @@
 #include "report/test_view.h"
 
+#include <algorithm>
 #include <cstdio>
 
+#include "engine/module_commands.h"
 #include "stats/statistics_output.h"
 #include "stats/ttff_statistics.h"
 
@@ -61,22 +63,38 @@ std::optional<double> LimitTtffS(const TestData& t) {
   return NumberAt(t.summary, {"verdict", "limit_ttff_s"});
 }
 
-std::optional<double> RunTtffS(const RunRow& r) {
+std::optional<double> RunTtffS(const RunRecord& r) {
   if (!r.success)
     return std::nullopt;
-  return r.ttff_s ? r.ttff_s : r.ttff_precise_s;
+  return r.ttff_s;
+}
+
+std::optional<double> MomentMs(const std::optional<std::int64_t>& ms) {
+  return ms ? std::optional<double>(static_cast<double>(*ms)) : std::nullopt;
+}
+
+std::optional<double> PreciseTtffS(const RunRecord& r) {
+  return r.success && r.ttff_precise_s >= 0 ? std::optional<double>(r.ttff_precise_s)
+                                            : std::nullopt;
+}
+
+std::string SnrAtFixText(const RunRecord& r) {
+  std::string text;
+  for (int v : r.timeline.snr_at_fix)
+    text += (text.empty() ? "" : " ") + std::to_string(v);
+  return text;
 }
 
 std::vector<stats::Observation> Observations(const TestData& t) {
   std::vector<stats::Observation> obs;
   const double timeout = TimeoutS(t);
-  for (const RunRow& r : t.runs) {
+  for (const RunRecord& r : t.runs) {
     if (r.reason == "port lost")
       continue;
     if (const auto ttff = RunTtffS(r))
       obs.push_back({*ttff, true});
     else
-      obs.push_back({timeout, false});
+      obs.push_back({r.timeout_s.value_or(timeout), false});
   }
   return obs;
 }
@@ -85,14 +103,14 @@ nlohmann::json StatisticsOf(const TestData& t) {
   if (const nlohmann::json* s = Find(t.summary, {"statistics", "success"}); s && s->is_object())
     return t.summary["statistics"];
   std::vector<stats::RunOutcome> runs;
-  for (const RunRow& r : t.runs) {
+  for (const RunRecord& r : t.runs) {
     using Kind = stats::RunOutcome::Kind;
     const std::optional<double> ttff = RunTtffS(r);
     runs.push_back({r.run,
                     ttff                      ? Kind::kFixed
                     : r.reason == "port lost" ? Kind::kInvalid
                                               : Kind::kTimedOut,
-                    ttff.value_or(0.0)});
+                    ttff.value_or(0.0), std::nullopt, r.timeout_s});
   }
   return stats::StatisticsJson(stats::ComputeTtffStatistics(runs, {TimeoutS(t), 0.95, {}}));
 }
@@ -100,6 +118,20 @@ nlohmann::json StatisticsOf(const TestData& t) {
 namespace {
 
 // "Cold Start" (the CSV's name) as the summary's "cold".
+// "200 s", or for tests pooled with different time-outs "30 to 200 s,
+// each run censored at its own test's".
+std::string TimeoutText(const TestData& t) {
+  double low = TimeoutS(t), high = low;
+  for (const RunRecord& r : t.runs)
+    if (r.timeout_s) {
+      low = std::min(low, *r.timeout_s);
+      high = std::max(high, *r.timeout_s);
+    }
+  if (low == high)
+    return Compact(high) + " s";
+  return Compact(low) + " to " + Compact(high) + " s, each run censored at its own test's";
+}
+
 std::string RestartName(std::string text) {
   for (const char* name : {"Hot", "Cold", "Warm"})
     if (text == std::string(name) + " Start") {
@@ -114,7 +146,7 @@ std::string RestartName(std::string text) {
 std::vector<std::pair<std::string, std::string>> Conditions(const TestData& t) {
   std::vector<std::pair<std::string, std::string>> rows;
   const nlohmann::json& s = t.summary;
-  const RunRow* first = t.runs.empty() ? nullptr : &t.runs.front();
+  const RunRecord* first = t.runs.empty() ? nullptr : &t.runs.front();
   if (const nlohmann::json* pooled = Find(s, {"pooled"}); pooled && pooled->is_array()) {
     std::string tests = std::to_string(pooled->size()) + " tests pooled:";
     for (const auto& test : *pooled)
@@ -135,13 +167,13 @@ std::vector<std::pair<std::string, std::string>> Conditions(const TestData& t) {
       TextAt(s, {"conditions", "fix_rule"}).value_or(TextAt(s, {"fix_rule"}).value_or("gprmc")));
   std::string restart = TextAt(s, {"conditions", "restart_type"}).value_or("");
   if (restart.empty() && first)
-    restart = RestartName(first->restart_type);
+    restart = RestartName(RestartTypeName(first->restart_type));
   rows.emplace_back("restart type", restart.empty() ? "unknown" : restart);
   std::optional<std::string> xtra = TextAt(s, {"conditions", "xtra"});
-  if (!xtra && first && first->xtra)
-    xtra = *first->xtra ? "yes" : "no";
+  if (!xtra && first)
+    xtra = first->xtra ? "yes" : "no";
   rows.emplace_back("XTRA", xtra.value_or("unknown"));
-  rows.emplace_back("time-out", Compact(TimeoutS(t)) + " s");
+  rows.emplace_back("time-out", TimeoutText(t));
   std::string runs = std::to_string(t.runs.size()) + " recorded";
   if (auto planned = NumberAt(s, {"conditions", "runs_planned"}))
     runs += " of " + Compact(*planned) + " planned";

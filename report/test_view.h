@@ -17,9 +17,16 @@ double TimeoutS(const TestData& t);
 // The verdict's TTFF limit, when the test had one.
 std::optional<double> LimitTtffS(const TestData& t);
 // The TTFF of a run as the statistics take it (the result log's), or none.
-std::optional<double> RunTtffS(const RunRow& r);
-// The runs as attempts of the receiver: a fix, or censored at the time-out;
-// a lost port is no attempt and left out.
+std::optional<double> RunTtffS(const RunRecord& r);
+// A moment of a run's timeline in milliseconds, as a number.
+std::optional<double> MomentMs(const std::optional<std::int64_t>& ms);
+// The precise TTFF of a fix, when known.
+std::optional<double> PreciseTtffS(const RunRecord& r);
+// "44 42 41 39": the strongest S/N at the fix.
+std::string SnrAtFixText(const RunRecord& r);
+// The runs as attempts of the receiver: a fix, or censored at its time-out
+// (its own test's, when tests with other time-outs are pooled); a lost port
+// is no attempt and left out.
 std::vector<stats::Observation> Observations(const TestData& t);
 // The summary's "statistics", or, for a summary without them (an older
 // program's, or none), the same computed from the runs CSV.

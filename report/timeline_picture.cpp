@@ -15,10 +15,14 @@ Picture TimelinePicture(const TestData& test, std::size_t series, double width) 
   picture.paint = [&test, series, width, height, row](QPainter& p) {
     const double timeout = TimeoutS(test);
     double x_max = 1;
-    for (const RunRow& r : test.runs) {
-      const double end = r.fix_ms ? *r.fix_ms / 1000 : RunTtffS(r).value_or(timeout);
+    for (const RunRecord& r : test.runs) {
+      const std::optional<double> fix_ms = MomentMs(r.timeline.fix_ms);
+      const double end =
+          fix_ms ? *fix_ms / 1000 : RunTtffS(r).value_or(r.timeout_s.value_or(timeout));
       x_max = std::max(x_max, end);
-      for (const std::optional<double>& m : {r.first_snr_ms, r.first_2d_ms, r.first_3d_ms})
+      for (const std::optional<double>& m :
+           {MomentMs(r.timeline.first_snr_ms), MomentMs(r.timeline.first_2d_ms),
+            MomentMs(r.timeline.first_3d_ms)})
         x_max = std::max(x_max, m.value_or(0) / 1000);
     }
     const double rows = static_cast<double>(std::max<std::size_t>(test.runs.size(), 1));
@@ -29,16 +33,19 @@ Picture TimelinePicture(const TestData& test, std::size_t series, double width) 
     const auto& kMarks = PhaseMarks();
     const QColor bar = SeriesColor(series).lighter(170);
     for (std::size_t i = 0; i < test.runs.size(); ++i) {
-      const RunRow& r = test.runs[i];
+      const RunRecord& r = test.runs[i];
+      const std::optional<double> fix_ms = MomentMs(r.timeline.fix_ms);
       const double y = frame.Y(static_cast<double>(i + 1));
       const std::optional<double> fix =
-          r.fix_ms ? std::optional<double>(*r.fix_ms / 1000) : RunTtffS(r);
-      const double end = fix.value_or(r.reason == "port lost" ? 0 : timeout);
+          fix_ms ? std::optional<double>(*fix_ms / 1000) : RunTtffS(r);
+      const double end = fix.value_or(r.reason == "port lost" ? 0 : r.timeout_s.value_or(timeout));
       p.fillRect(QRectF(frame.X(0), y - row * 0.4, frame.X(end) - frame.X(0), row * 0.8),
                  fix ? bar : QColor(0xdd, 0xdd, 0xdd));
       if (!r.reset_suspect.empty())
         p.fillRect(QRectF(frame.X(0) - 6, y - row * 0.4, 4, row * 0.8), QColor(0xc0, 0, 0));
-      const std::optional<double> moments[] = {r.first_snr_ms, r.first_2d_ms, r.first_3d_ms};
+      const std::optional<double> moments[] = {MomentMs(r.timeline.first_snr_ms),
+                                               MomentMs(r.timeline.first_2d_ms),
+                                               MomentMs(r.timeline.first_3d_ms)};
       for (int m = 0; m < 3; ++m) {
         if (!moments[m])
           continue;

@@ -7,7 +7,7 @@
 
 namespace {
 
-std::string Number(double value) {
+std::string ScaleNumber(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%g", value);
   return text;
@@ -41,15 +41,15 @@ TimeScaleChoice ChooseRunTimeScale(std::optional<double> asked, const std::strin
     const platform::SimPort& port = *sim.at;
     if (asked && *asked != port.scale) {
       choice.refused = true;
-      choice.note = "zuvek-cli run: --time-scale " + Number(*asked) + " does not match the " +
+      choice.note = "zuvek-cli run: --time-scale " + ScaleNumber(*asked) + " does not match the " +
                     "simulator \"" + port.name + "\" of these ports, which runs at time scale " +
-                    Number(port.scale) + " (" + port.scale_path + "): give --time-scale " +
-                    Number(port.scale) + " or leave it out.";
+                    ScaleNumber(port.scale) + " (" + port.scale_path + "): give --time-scale " +
+                    ScaleNumber(port.scale) + " or leave it out.";
       return choice;
     }
     choice.scale = port.scale;
     if (!asked && port.scale != 1.0) {
-      choice.note = "zuvek-cli: time scale " + Number(port.scale) +
+      choice.note = "zuvek-cli: time scale " + ScaleNumber(port.scale) +
                     ", taken from the simulator \"" + port.name + "\" of these ports (" +
                     port.scale_path + ")";
     }
@@ -57,10 +57,11 @@ TimeScaleChoice ChooseRunTimeScale(std::optional<double> asked, const std::strin
   }
   if (asked && *asked != 1.0) {
     choice.refused = true;
-    choice.note = "zuvek-cli run: --time-scale " + Number(*asked) +
+    choice.note = "zuvek-cli run: --time-scale " + ScaleNumber(*asked) +
                   " is only for the simulator: " + sim.Why(at_path, nmea_path, "`zuvek-cli sim`") +
                   ", and against a real module a scaled clock would make every TTFF " +
-                  Number(*asked) + " times too long and every time-out " + Number(*asked) +
+                  ScaleNumber(*asked) + " times too long and every time-out " +
+                  ScaleNumber(*asked) +
                   " times too short. Leave --time-scale out to measure at real time.";
   }
   return choice;
@@ -75,17 +76,17 @@ TimeScaleChoice ChooseWindowTimeScale(std::optional<double> asked, const std::st
     const platform::SimPort& port = *sim.at;
     choice.scale = port.scale;
     if (asked && *asked != port.scale) {
-      choice.note = "zuvek: ignoring ZUVEK_TIME_SCALE=" + Number(*asked) + ": the simulator \"" +
-                    port.name + "\" of these ports runs at time scale " + Number(port.scale) +
-                    ", and the window's clock follows it.";
+      choice.note = "zuvek: ignoring ZUVEK_TIME_SCALE=" + ScaleNumber(*asked) +
+                    ": the simulator \"" + port.name + "\" of these ports runs at time scale " +
+                    ScaleNumber(port.scale) + ", and the window's clock follows it.";
     } else if (!asked && port.scale != 1.0) {
-      choice.note = "zuvek: time scale " + Number(port.scale) + ", taken from the simulator \"" +
-                    port.name + "\" of these ports.";
+      choice.note = "zuvek: time scale " + ScaleNumber(port.scale) +
+                    ", taken from the simulator \"" + port.name + "\" of these ports.";
     }
     return choice;
   }
   if (asked && *asked != 1.0) {
-    choice.note = "zuvek: ignoring ZUVEK_TIME_SCALE=" + Number(*asked) + ": " +
+    choice.note = "zuvek: ignoring ZUVEK_TIME_SCALE=" + ScaleNumber(*asked) + ": " +
                   sim.Why(at_path, nmea_path, "simulator") +
                   ", and a real module is measured at real time.";
   }

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -139,6 +140,12 @@ std::optional<FaultScript> FaultScript::Parse(const std::string& text, std::stri
 }
 
 std::optional<FaultScript> FaultScript::Load(const std::string& path, std::string* error) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    if (error)
+      *error = path + " is a folder; give a fault script file (lines like \"run 2: no-fix\")";
+    return std::nullopt;
+  }
   std::ifstream file(path);
   if (!file) {
     if (error)

@@ -28,6 +28,11 @@ nlohmann::json VerdictJson(const TtffStatistics& s);
 // the censored percentiles, the standard deviation with "L of M", and,
 // with limits, the verdict line.
 std::vector<std::string> StatisticsLines(const TtffStatistics& s);
+// "TTFF percentiles, Kaplan–Meier over every attempt (1 timed-out run
+// censored at 200 s), 95 % CI: p50 = 44.04 s [41.20, 47.90], p67 = ...,
+// p95 = above the time-out": the percentiles a lab quotes. A bound the data
+// cannot give reads as such ("under 41.20": below the first fix; "unbounded").
+std::string PercentilesLine(const TtffStatistics& s);
 // "PASS after 14 runs (yield 0.95, TTFF ≤ 30 s, confidence 0.95)"; needs limits.
 std::string VerdictLine(const TtffStatistics& s);
 

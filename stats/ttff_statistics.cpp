@@ -1,5 +1,7 @@
 #include "stats/ttff_statistics.h"
 
+#include <algorithm>
+
 #include "stats/sample_stddev.h"
 
 namespace stats {
@@ -23,11 +25,15 @@ TtffStatistics ComputeTtffStatistics(const std::vector<RunOutcome>& runs,
     if (r.kind == RunOutcome::Kind::kInvalid)
       continue;
     const bool fixed = r.kind == RunOutcome::Kind::kFixed;
-    observations.push_back({fixed ? r.ttff_s : options.timeout_s, fixed});
-    if (fixed)
+    const double censored_at = r.censored_at_s.value_or(options.timeout_s);
+    observations.push_back({fixed ? r.ttff_s : censored_at, fixed});
+    if (fixed) {
       fixes.push_back(r.ttff_s);
-    else
+    } else {
+      s.censored_min_s = s.censored == 0 ? censored_at : std::min(s.censored_min_s, censored_at);
+      s.censored_max_s = std::max(s.censored_max_s, censored_at);
       ++s.censored;
+    }
     if (s.verdict)
       s.verdict->Add(IsGood(r, *options.limits), r.run);
   }
@@ -37,6 +43,8 @@ TtffStatistics ComputeTtffStatistics(const std::vector<RunOutcome>& runs,
   for (double p : kPercentiles)
     s.percentiles.push_back(km.Percentile(p, options.confidence));
   s.stddev_s = SampleStddev(fixes);
+  if (!fixes.empty())
+    s.first_fix_s = *std::min_element(fixes.begin(), fixes.end());
   return s;
 }
 

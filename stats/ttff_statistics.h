@@ -25,6 +25,9 @@ struct RunOutcome {
   double ttff_s = 0;  // of a fix
   // The horizontal position error of the fix in metres, when known.
   std::optional<double> error_m = std::nullopt;
+  // Where a timed-out run is censored when not at the options' time-out:
+  // its own test's, among tests pooled with other time-outs.
+  std::optional<double> censored_at_s = std::nullopt;
 };
 
 struct StatisticsOptions {
@@ -37,11 +40,15 @@ inline constexpr double kPercentiles[] = {0.50, 0.67, 0.95};
 
 struct TtffStatistics {
   StatisticsOptions options;
-  unsigned valid = 0, recorded = 0;             // L of M
-  unsigned censored = 0;                        // timed-out runs
+  unsigned valid = 0, recorded = 0;  // L of M
+  unsigned censored = 0;             // timed-out runs
+  // The least and the largest time at which they are censored (equal but
+  // for tests pooled with different time-outs).
+  double censored_min_s = 0, censored_max_s = 0;
   ProportionInterval success;                   // fixes of the valid runs
   std::vector<PercentileEstimate> percentiles;  // at kPercentiles
   std::optional<double> stddev_s;               // N - 1, of the fixes
+  std::optional<double> first_fix_s;            // the shortest TTFF
   std::optional<SequentialVerdict> verdict;
 };
 

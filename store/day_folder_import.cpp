@@ -3,13 +3,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <vector>
 
-#include "engine/csv_fields.h"
+#include "engine/module_commands.h"
+#include "engine/runs_csv.h"
+#include "engine/ttff_key.h"
 
 namespace store {
 
@@ -17,88 +19,167 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> Split(const std::string& line, char sep) {
-  std::vector<std::string> fields;
-  std::string field;
-  std::stringstream in(line);
-  while (std::getline(in, field, sep))
-    fields.push_back(field);
-  if (!line.empty() && line.back() == sep)
-    fields.emplace_back();
-  return fields;
+constexpr std::uintmax_t kMaxFile = 512ull * 1024 * 1024;
+
+// The files of a folder, or none with a sentence: a folder that cannot be
+// read, an entry behind a link loop, is left out and the rest goes on.
+std::vector<fs::directory_entry> Entries(const fs::path& dir, const ProblemSink& problem) {
+  std::vector<fs::directory_entry> entries;
+  std::error_code ec;
+  fs::directory_iterator it(dir, fs::directory_options::skip_permission_denied, ec);
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec))
+    entries.push_back(*it);
+  if (ec)
+    problem("cannot read the folder " + dir.string() + " (" + ec.message() + "); it is left out");
+  return entries;
 }
 
-// A key that names the same test on every import: a UUID-shaped hash of its path.
-std::string ImportKey(const std::string& source) {
-  std::uint64_t a = 1469598103934665603ull, b = 1099511628211ull * 7;
-  for (unsigned char c : source) {
-    a = (a ^ c) * 1099511628211ull;
-    b = (b ^ c) * 1181783497276652981ull + 11;
-  }
-  char text[40];
-  std::snprintf(text, sizeof text, "%08x-%04x-%04x-%04x-%012llx", static_cast<unsigned>(a >> 32),
-                static_cast<unsigned>((a >> 16) & 0xffff),
-                static_cast<unsigned>(a & 0xfff) | 0x8000, static_cast<unsigned>(b >> 48),
-                static_cast<unsigned long long>(b & 0xffffffffffffull));
-  return text;
-}
-
-std::optional<double> Number(const std::string& text) {
-  if (text.empty())
+std::optional<std::string> ReadFile(const fs::path& path, const ProblemSink& problem) {
+  std::error_code ec;
+  const std::uintmax_t size = fs::file_size(path, ec);
+  if (ec || size > kMaxFile) {
+    problem("cannot read " + path.string() + " (" + (ec ? ec.message() : "over 512 MB") +
+            "); it is left out");
     return std::nullopt;
-  char* end = nullptr;
-  const double v = std::strtod(text.c_str(), &end);
-  return end && *end == '\0' ? std::optional<double>(v) : std::nullopt;
-}
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// The test's row from its files: the start from the day folder's name and
-// the stem, the rest from the summary when there is one.
-TestRow TestFromFiles(const std::string& key, const fs::path& day, const std::string& stem,
-                      const std::string& module, const std::string& source,
-                      const std::string& restart_type, std::size_t runs) {
-  TestRow t;
-  t.test_uuid = key;
-  t.module = module;
-  t.identity_json = "{}";
-  t.profile = "default";
-  t.fix_rule = "gprmc";
-  t.restart_type = restart_type;
-  t.settings_json = "{}";
-  std::string time = stem;
-  for (char& c : time)
-    c = c == '-' ? ':' : c;
-  t.started_at = day.filename().string() + " " + time;
-  t.end_reason = "imported";
-  t.runs_planned = static_cast<unsigned>(runs);
-  t.source = source;
-  const fs::path summary = day / module / (stem + "_summary.json");
-  const std::string text = fs::exists(summary) ? ReadAll(summary) : "";
-  if (nlohmann::json::accept(text)) {
-    const auto j = nlohmann::json::parse(text);
-    t.summary_json = text;
-    t.profile = j.value("profile", t.profile);
-    t.fix_rule = j.value("fix_rule", t.fix_rule);
-    if (j.contains("module") && j["module"].is_object()) {
-      t.identity_json = j["module"].dump();
-      for (const auto& [command, reply] : j["module"].items())
-        if (IsFirmwareCommand(command) && reply.is_string())
-          t.firmware = reply.get<std::string>();
-    }
   }
-  return t;
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  if (!in && !in.eof()) {
+    problem("cannot read " + path.string() + "; it is left out");
+    return std::nullopt;
+  }
+  return text.str();
+}
+
+// The runs of a result log's lines "N\t\t\tSUCC\t\t\tD"; other lines are
+// the statistics or are told as skipped.
+std::vector<RunsCsvRow> ResultLogRuns(const std::string& text, std::size_t& skipped) {
+  std::vector<RunsCsvRow> rows;
+  std::set<unsigned> seen;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r')
+      line.pop_back();
+    std::vector<std::string> words;
+    std::istringstream fields(line);
+    for (std::string w; fields >> w;)
+      words.push_back(w);
+    if (words.size() != 3 || (words[1] != "SUCC" && words[1] != "FAIL")) {
+      skipped +=
+          !line.empty() && line.rfind("Times", 0) != 0 && line.find(" = ") == std::string::npos;
+      continue;
+    }
+    std::size_t bad = 0;
+    const RunFields given = {
+        {"run", words[0]}, {"result", words[1]}, {"ttff_s", words[1] == "SUCC" ? words[2] : ""}};
+    std::optional<RunRecord> r = RecordOf(given, bad);
+    if (!r || bad > 0 || !seen.insert(r->run).second) {
+      ++skipped;
+      continue;
+    }
+    rows.push_back({*r, FieldsOf(*r, CsvLayout{})});
+  }
+  return rows;
 }
 
 }  // namespace
 
+TestRow ImportedTestRow(const std::string& key, const ImportedTest& t) {
+  TestRow row;
+  row.test_uuid = key;
+  row.imported = true;
+  row.module = t.module;
+  row.identity_json = "{}";
+  row.profile = "default";
+  row.fix_rule = "gprmc";
+  row.restart_type = t.restart_type;
+  row.settings_json = "{}";
+  row.started_at = t.started_at;
+  row.end_reason = "imported";
+  row.runs_planned = t.runs_planned;
+  row.source = t.source;
+  if (!t.summary.is_object())
+    return row;
+  const nlohmann::json& j = t.summary;
+  row.summary_json = j.dump(2) + "\n";
+  row.profile = j.value("profile", row.profile);
+  row.fix_rule = j.value("fix_rule", row.fix_rule);
+  if (j.contains("conditions") && j["conditions"].is_object()) {
+    const nlohmann::json& c = j["conditions"];
+    row.host = c.value("host", "");
+    row.tool_version = c.value("tool_version", "");
+    row.xtra = c.value("xtra", false);
+  }
+  if (j.contains("module") && j["module"].is_object()) {
+    row.identity_json = j["module"].dump();
+    for (const auto& [command, reply] : j["module"].items())
+      if (IsFirmwareCommand(command) && reply.is_string())
+        row.firmware = reply.get<std::string>();
+  }
+  return row;
+}
+
+std::optional<ImportedTest> ReadImportedTest(const fs::path& day, const std::string& module,
+                                             const std::string& stem, const ProblemSink& problem) {
+  const fs::path dir = module.empty() ? day : day / module;
+  ImportedTest t;
+  t.module = module;
+  t.stem_path = (dir / stem).string();
+  std::string time = stem.substr(0, 8);
+  for (char& c : time)
+    c = c == '-' ? ':' : c;
+  t.started_at = day.filename().string() + " " + time;
+  const fs::path csv = dir / (stem + "_runs.csv"), log = dir / (stem + "_result_log.txt");
+  std::error_code ec;
+  std::size_t log_runs = 0, log_skipped = 0;
+  if (fs::is_regular_file(log, ec))
+    if (const auto text = ReadFile(log, [](const std::string&) {}))
+      log_runs = ResultLogRuns(*text, log_skipped).size();
+  if (fs::is_regular_file(csv, ec)) {
+    const auto text = ReadFile(csv, problem);
+    if (!text)
+      return std::nullopt;
+    RunsCsv read = ReadRunsCsv(*text, csv.string());
+    for (const std::string& p : read.problems)
+      problem(p);
+    t.rows = std::move(read.rows);
+    t.source = csv.string();
+  } else {
+    const auto text = ReadFile(log, problem);
+    if (!text)
+      return std::nullopt;
+    t.rows = ResultLogRuns(*text, log_skipped);
+    if (log_skipped > 0)
+      problem(log.string() + " has " + std::to_string(log_skipped) +
+              " line(s) that are no run; they are skipped");
+    t.source = log.string();
+  }
+  if (t.rows.size() < log_runs)
+    problem(t.source + " holds " + std::to_string(t.rows.size()) + " run(s), fewer than the " +
+            std::to_string(log_runs) +
+            " its result log names; the others are lost from the "
+            "files (their results store, if any, may hold them)");
+  const fs::path summary = dir / (stem + "_summary.json");
+  if (fs::is_regular_file(summary, ec))
+    if (const auto text = ReadFile(summary, problem))
+      t.summary = nlohmann::json::parse(*text, nullptr, false);
+  if (t.summary.is_discarded())
+    t.summary = nullptr;
+  t.restart_type = t.rows.empty() ? "" : RestartTypeName(t.rows.front().record.restart_type);
+  t.runs_planned = static_cast<unsigned>(t.rows.size());
+  if (t.summary.is_object() && t.summary.contains("conditions") &&
+      t.summary["conditions"].is_object())
+    t.runs_planned = t.summary["conditions"].value("runs_planned", t.runs_planned);
+  t.host = t.summary.is_object() && t.summary.contains("conditions") &&
+                   t.summary["conditions"].is_object()
+               ? t.summary["conditions"].value("host", "")
+               : "";
+  return t;
+}
+
 ImportCount ImportDayFolder(ResultsStore& store, const std::string& folder,
-                            const std::function<void(const std::string&)>& problem) {
+                            const ProblemSink& problem) {
   ImportCount count;
   std::error_code ec;
   const fs::path day = fs::absolute(folder, ec);
@@ -108,84 +189,41 @@ ImportCount ImportDayFolder(ResultsStore& store, const std::string& folder,
   }
   // The day folder and its module folders (a bench's DAY/NAME/).
   std::vector<std::string> modules = {""};
-  for (const auto& entry : fs::directory_iterator(day, ec))
-    if (entry.is_directory())
+  for (const auto& entry : Entries(day, problem))
+    if (entry.is_directory(ec) && !ec)
       modules.push_back(entry.path().filename().string());
   for (const std::string& module : modules) {
-    const fs::path dir = module.empty() ? day : day / module;
-    for (const auto& entry : fs::directory_iterator(dir, ec)) {
+    for (const auto& entry : Entries(module.empty() ? day : day / module, problem)) {
       const std::string name = entry.path().filename().string();
       const bool csv = name.size() > 9 && name.ends_with("_runs.csv");
       const bool result = name.size() > 15 && name.ends_with("_result_log.txt");
       const std::string stem = name.substr(0, name.size() - (csv ? 9 : result ? 15 : 0));
-      if (!csv && !(result && !fs::exists(dir / (stem + "_runs.csv"))))
+      if (!csv && !(result && !fs::exists(entry.path().parent_path() / (stem + "_runs.csv"), ec)))
         continue;
-      std::ifstream in(entry.path());
-      std::string header;
-      if (!std::getline(in, header)) {
-        problem("cannot read " + entry.path().string() + "; it is left out");
+      const std::optional<ImportedTest> test = ReadImportedTest(day, module, stem, problem);
+      if (!test)
         continue;
-      }
-      // The rows as column name -> text.
-      std::vector<std::map<std::string, std::string>> rows;
-      if (csv) {
-        const std::vector<std::string> names = SplitCsvFields(header);
-        std::string line;
-        while (std::getline(in, line)) {
-          if (in.eof() && !line.empty())
-            break;  // a row without its newline was cut short when written
-          const std::vector<std::string> values = SplitCsvFields(line);
-          std::map<std::string, std::string> row;
-          for (std::size_t i = 0; i < names.size() && i < values.size(); ++i)
-            row[names[i]] = values[i];
-          if (!row["run"].empty())
-            rows.push_back(row);
-        }
-      } else {
-        std::string line;
-        while (std::getline(in, line)) {
-          const std::vector<std::string> f = Split(line, '\t');
-          std::vector<std::string> words;
-          for (const std::string& w : f)
-            if (!w.empty())
-              words.push_back(w);
-          if (words.size() >= 3 && (words[1] == "SUCC" || words[1] == "FAIL") && Number(words[0]))
-            rows.push_back(
-                {{"run", words[0]},
-                 {"result", words[1]},
-                 {"ttff_s", words[1] == "SUCC" ? words[2].substr(0, words[2].find('\r')) : ""}});
-        }
-      }
-      const std::string source = entry.path().string();
-      const std::string restart = rows.empty() ? "" : rows[0]["restart_type"];
-      const std::optional<std::string> known = store.TestBySource(source);
-      const std::string key = known ? *known : ImportKey(source);
-      if (!known)
-        store.PutTest(TestFromFiles(key, day, stem, module, source, restart, rows.size()));
-      ++count.tests;
-      for (auto& row : rows) {
-        RunRow r;
-        r.test_uuid = key;
-        r.run = static_cast<unsigned>(Number(row["run"]).value_or(0));
-        r.success = row["result"] == "SUCC";
-        r.ttff_s = r.success ? Number(row["ttff_s"]) : std::nullopt;
-        r.ttff_precise_s = r.success ? Number(row["ttff_precise_s"]) : std::nullopt;
-        r.restart_type = row["restart_type"];
-        r.xtra = row["xtra"] == "1";
-        r.start_time = row["start_time"];
-        r.time_scale = Number(row["time_scale"]).value_or(1.0);
-        r.reason = row["reason"];
-        r.fix_sentence = row["fix_sentence"];
-        r.fix_lat = Number(row["fix_lat"]);
-        r.fix_lon = Number(row["fix_lon"]);
-        r.fix_alt_m = Number(row["fix_alt_m"]);
-        r.reset_suspect = row["reset_suspect"];
-        nlohmann::json d = {{"csv", row}, {"imported_from", source}};
-        r.details_json = d.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-        store.PutRun(r);
-        ++count.runs;
-      }
+      count += PutImportedTest(store, *test);
     }
+  }
+  return count;
+}
+
+ImportCount PutImportedTest(ResultsStore& store, const ImportedTest& t) {
+  ImportCount count;
+  // A test an older tool recorded live has a key of chance: found by its
+  // CSV's path. Every other test's key comes from the test itself.
+  std::error_code ec;
+  const std::string canonical = fs::weakly_canonical(t.source, ec).string();
+  std::optional<std::string> known = store.TestBySource(t.source);
+  if (!known && !ec && canonical != t.source)
+    known = store.TestBySource(canonical);
+  const std::string key = known ? *known : TestKeyOf(t.host, t.stem_path);
+  store.PutTest(ImportedTestRow(key, t));
+  ++count.tests;
+  for (const RunsCsvRow& row : t.rows) {
+    store.PutRun({key, row.fields, t.source});
+    ++count.runs;
   }
   return count;
 }

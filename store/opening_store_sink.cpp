@@ -23,10 +23,14 @@ void OpeningStoreSink::OnTestStarted(const TestStartInfo& info) {
   sink_->OnTestStarted(info);
 }
 
-void OpeningStoreSink::OnRunRecorded(const RunRecord& record, const std::string& csv_header,
-                                     const std::string& csv_row) {
+void OpeningStoreSink::OnRunRecorded(const RunRecord& record, const RunFields& fields) {
   if (sink_)
-    sink_->OnRunRecorded(record, csv_header, csv_row);
+    sink_->OnRunRecorded(record, fields);
+}
+
+void OpeningStoreSink::OnRunAmended(const RunRecord& record, const RunFields& fields) {
+  if (sink_)
+    sink_->OnRunAmended(record, fields);
 }
 
 void OpeningStoreSink::OnTestEnded(const std::string& ended_at, const std::string& end_reason,

@@ -21,8 +21,8 @@ class OpeningStoreSink : public ResultSink {
   OpeningStoreSink(std::function<std::string()> location, std::function<std::string()> module,
                    std::function<void(const std::string&)> tell);
   void OnTestStarted(const TestStartInfo& info) override;
-  void OnRunRecorded(const RunRecord& record, const std::string& csv_header,
-                     const std::string& csv_row) override;
+  void OnRunRecorded(const RunRecord& record, const RunFields& fields) override;
+  void OnRunAmended(const RunRecord& record, const RunFields& fields) override;
   void OnTestEnded(const std::string& ended_at, const std::string& end_reason,
                    const std::string& summary_json) override;
   // The sink of the test under way or last ended; null without a store.

@@ -5,6 +5,7 @@
 #include "store/row_values.h"
 #include "store/schema.h"
 #include "store/sql_texts.h"
+#include "store/statement_deadline.h"
 
 namespace store {
 
@@ -21,10 +22,18 @@ std::string ServerName(const std::string& url) {
 
 namespace {
 
+// How long a statement may take: the server ends it (a held lock) and, for a
+// server that cannot (a frozen one), this side cuts the connection a little
+// later.
+constexpr int kStatementMs = 5000;
+constexpr std::chrono::milliseconds kStatementCut{kStatementMs + 1000};
+
 // Bounded waits: a server that went away fails a write within seconds.
 std::string WithTimeouts(const std::string& url) {
   return url + (url.find('?') == std::string::npos ? "?" : "&") +
-         "connect_timeout=3&tcp_user_timeout=5000&keepalives_idle=5&keepalives_interval=2";
+         "connect_timeout=3&tcp_user_timeout=5000&keepalives_idle=5&keepalives_interval=2"
+         "&options=-c%20statement_timeout%3D" +
+         std::to_string(kStatementMs) + "%20-c%20lock_timeout%3D" + std::to_string(kStatementMs);
 }
 
 pqxx::result Exec(pqxx::transaction_base& w, const std::string& sql, const Values& values) {
@@ -47,16 +56,27 @@ std::string OneLine(const std::string& text) {
   return line;
 }
 
+// What went wrong, in one line; a connection cut by its deadline says so.
+std::string Why(const std::exception& e, bool expired) {
+  if (expired)
+    return "no answer within " + std::to_string(kStatementCut.count() / 1000) +
+           " s: a held lock, or a server that hangs";
+  return OneLine(e.what());
+}
+
 }  // namespace
 
 struct PgStore::Connection {
   explicit Connection(const std::string& conninfo) : c(conninfo) {}
   pqxx::connection c;
+  // A deadline for the statement about to be sent.
+  StatementDeadline Deadline() { return StatementDeadline(c.sock(), kStatementCut); }
 };
 
 PgStore::PgStore(const std::string& url) : name_(ServerName(url)) {
   try {
     c_ = std::make_unique<Connection>(WithTimeouts(url));
+    const StatementDeadline deadline = c_->Deadline();
     pqxx::work w(c_->c);
     w.exec("SELECT pg_advisory_xact_lock(1420661)");  // one tool migrates at a time
     w.exec("CREATE TABLE IF NOT EXISTS zuvek_schema (version INTEGER NOT NULL)");
@@ -74,34 +94,55 @@ PgStore::PgStore(const std::string& url) : name_(ServerName(url)) {
   } catch (const StoreError&) {
     throw;
   } catch (const std::exception& e) {
-    throw StoreError("the results server " + name_ + " cannot be used (" + OneLine(e.what()) + ")");
+    Throw("cannot be used", e, false);
   }
+}
+
+void PgStore::Throw(const std::string& what, const std::exception& e, bool expired) const {
+  const std::string text =
+      "the results server " + name_ + " " + what + " (" + Why(e, expired) + ")";
+  // The server's own time-outs and ours: the connection's, a statement's.
+  const std::string message = e.what();
+  if (expired || message.find("timeout") != std::string::npos)
+    throw StoreTimeout(text);
+  throw StoreError(text);
 }
 
 PgStore::~PgStore() = default;
 
 void PgStore::PutTest(const TestRow& t) {
+  const StatementDeadline deadline = c_->Deadline();
   try {
     pqxx::work w(c_->c);
-    Exec(w, kPutTestSql, TestValues(t));
+    Exec(w, t.imported ? kPutImportedTestSql : kPutTestSql, TestValues(t));
     w.commit();
   } catch (const std::exception& e) {
-    throw StoreError("the results server " + name_ + " took no test (" + e.what() + ")");
+    Throw("took no test", e, deadline.Expired());
   }
 }
 
-void PgStore::PutRun(const RunRow& r) {
+void PgStore::PutRun(const StoredRun& r) {
+  Write(kPutRunSql, r);
+}
+
+void PgStore::AmendRun(const StoredRun& r) {
+  Write(kAmendRunSql, r);
+}
+
+void PgStore::Write(const char* sql, const StoredRun& r) {
+  const StatementDeadline deadline = c_->Deadline();
   try {
     pqxx::work w(c_->c);
-    Exec(w, kPutRunSql, RunValues(r));
+    Exec(w, sql, RunValues(r));
     w.commit();
   } catch (const std::exception& e) {
-    throw StoreError("the results server " + name_ + " took no run (" + e.what() + ")");
+    Throw("took no run", e, deadline.Expired());
   }
 }
 
 std::optional<std::string> PgStore::TestBySource(const std::string& source) {
   try {
+    const StatementDeadline deadline = c_->Deadline();
     pqxx::work w(c_->c);
     const pqxx::result r = Exec(w, "SELECT test_uuid FROM tests WHERE source = $1", {source});
     if (r.empty())
@@ -114,6 +155,7 @@ std::optional<std::string> PgStore::TestBySource(const std::string& source) {
 
 std::vector<Values> PgStore::Read(const std::string& sql, const Values& values) {
   try {
+    const StatementDeadline deadline = c_->Deadline();
     pqxx::work w(c_->c);
     std::vector<Values> rows;
     for (const auto& row : Exec(w, sql, values)) {

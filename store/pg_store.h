@@ -21,7 +21,9 @@ class PgStore : public ResultsStore {
   explicit PgStore(const std::string& url);
   ~PgStore() override;
   void PutTest(const TestRow& test) override;
-  void PutRun(const RunRow& run) override;
+  void PutRun(const StoredRun& run) override;
+  // Also how a spool sends a run on: its latest copy.
+  void AmendRun(const StoredRun& run) override;
   std::optional<std::string> TestBySource(const std::string& source) override;
   std::string Where() const override { return name_; }
   // Every row of a statement with its parameters ($1..), each column as
@@ -30,6 +32,9 @@ class PgStore : public ResultsStore {
 
  private:
   struct Connection;
+  void Write(const char* sql, const StoredRun& run);
+  // A StoreError (a StoreTimeout when the server did not answer in time).
+  [[noreturn]] void Throw(const std::string& what, const std::exception& e, bool expired) const;
   std::string name_;
   std::unique_ptr<Connection> c_;
 };

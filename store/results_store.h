@@ -20,11 +20,21 @@ class StoreError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A server that did not answer in time (a held lock, a server that hangs):
+// trying again at once would cost the test another wait.
+class StoreTimeout : public StoreError {
+ public:
+  using StoreError::StoreError;
+};
+
 class ResultsStore {
  public:
   virtual ~ResultsStore() = default;
   virtual void PutTest(const TestRow& test) = 0;
-  virtual void PutRun(const RunRow& run) = 0;
+  // A run at its result: written once, never over a copy the store has.
+  virtual void PutRun(const StoredRun& run) = 0;
+  // The run again with what its capture added: its copy brought up to date.
+  virtual void AmendRun(const StoredRun& run) = 0;
   // The key of the test whose CSV is `source`, if the store has it.
   virtual std::optional<std::string> TestBySource(const std::string& source) = 0;
   // What the user knows the store by (a path, a server without password).

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <nlohmann/json.hpp>
 
 namespace store {
 
@@ -23,6 +24,14 @@ std::optional<double> Real(const Values& v, std::size_t i) {
   if (i >= v.size() || !v[i] || v[i]->empty())
     return std::nullopt;
   return std::strtod(v[i]->c_str(), nullptr);
+}
+
+// A field's text as the run's fields have it ("" without the field).
+std::string Field(const StoredRun& r, const char* name) {
+  for (const auto& [n, text] : r.fields)
+    if (n == name)
+      return text;
+  return "";
 }
 
 long Whole(const Values& v, std::size_t i) {
@@ -51,23 +60,32 @@ Values TestValues(const TestRow& t) {
           t.summary_json};
 }
 
-Values RunValues(const RunRow& r) {
+Values RunValues(const StoredRun& r) {
+  std::size_t bad = 0;
+  const RunRecord rec = RecordOf(r.fields, bad).value_or(RunRecord{});
+  nlohmann::ordered_json csv = nlohmann::ordered_json::object();
+  for (const auto& [name, text] : r.fields)
+    csv[name] = text;
+  nlohmann::ordered_json details = {{"csv", csv}};
+  if (!r.imported_from.empty())
+    details["imported_from"] = r.imported_from;
+  const auto& p = rec.fix_position;
   return {r.test_uuid,
-          std::to_string(r.run),
-          std::string(r.success ? "1" : "0"),
-          Number(r.ttff_s),
-          Number(r.ttff_precise_s),
-          r.restart_type,
-          std::string(r.xtra ? "1" : "0"),
-          r.start_time,
-          Number(r.time_scale),
-          r.reason,
-          r.fix_sentence,
-          Number(r.fix_lat),
-          Number(r.fix_lon),
-          Number(r.fix_alt_m),
-          r.reset_suspect,
-          r.details_json};
+          std::to_string(rec.run),
+          std::string(rec.success ? "1" : "0"),
+          rec.success ? Number(rec.ttff_s) : std::nullopt,
+          rec.success && rec.ttff_precise_s >= 0 ? Number(rec.ttff_precise_s) : std::nullopt,
+          Field(r, "restart_type"),
+          std::string(rec.xtra ? "1" : "0"),
+          rec.start_time,
+          Number(rec.time_scale),
+          rec.reason,
+          rec.fix_sentence,
+          p ? Number(p->lat_deg) : std::nullopt,
+          p ? Number(p->lon_deg) : std::nullopt,
+          p && p->alt_m ? Number(*p->alt_m) : std::nullopt,
+          rec.reset_suspect,
+          details.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)};
 }
 
 TestRow TestFromValues(const Values& v) {
@@ -89,28 +107,53 @@ TestRow TestFromValues(const Values& v) {
   t.runs_planned = static_cast<unsigned>(Whole(v, 14));
   t.source = Text(v, 15);
   t.summary_json = Text(v, 16);
+  // A test read back from its files says so in its end; sent on from a
+  // spool, it still never writes over the copy a server has.
+  t.imported = t.end_reason == "imported";
   return t;
 }
 
-RunRow RunFromValues(const Values& v) {
-  RunRow r;
+StoredRun RunFromValues(const Values& v) {
+  StoredRun r;
   r.test_uuid = Text(v, 0);
-  r.run = static_cast<unsigned>(Whole(v, 1));
-  r.success = Whole(v, 2) != 0;
-  r.ttff_s = Real(v, 3);
-  r.ttff_precise_s = Real(v, 4);
-  r.restart_type = Text(v, 5);
-  r.xtra = Whole(v, 6) != 0;
-  r.start_time = Text(v, 7);
-  r.time_scale = Real(v, 8).value_or(1.0);
-  r.reason = Text(v, 9);
-  r.fix_sentence = Text(v, 10);
-  r.fix_lat = Real(v, 11);
-  r.fix_lon = Real(v, 12);
-  r.fix_alt_m = Real(v, 13);
-  r.reset_suspect = Text(v, 14);
-  r.details_json = Text(v, 15);
+  const nlohmann::ordered_json details = nlohmann::ordered_json::parse(Text(v, 15), nullptr, false);
+  if (details.is_object() && details.contains("csv") && details["csv"].is_object()) {
+    for (const auto& [name, value] : details["csv"].items())
+      r.fields.emplace_back(name, value.is_string() ? value.get<std::string>() : value.dump());
+    if (details.contains("imported_from") && details["imported_from"].is_string())
+      r.imported_from = details["imported_from"].get<std::string>();
+    return r;
+  }
+  const bool success = Whole(v, 2) != 0;
+  const auto number = [&](std::size_t i, const char* format) {
+    const std::optional<double> x = Real(v, i);
+    char text[40] = "";
+    if (x)
+      std::snprintf(text, sizeof text, format, *x);
+    return std::string(text);
+  };
+  r.fields = {{"run", Text(v, 1)},
+              {"result", success ? "SUCC" : "FAIL"},
+              {"ttff_s", number(3, "%.3f")},
+              {"ttff_precise_s", number(4, "%.3f")},
+              {"restart_type", Text(v, 5)},
+              {"xtra", Whole(v, 6) != 0 ? "1" : "0"},
+              {"start_time", Text(v, 7)},
+              {"time_scale", number(8, "%g")},
+              {"reason", Text(v, 9)},
+              {"fix_sentence", Text(v, 10)},
+              {"fix_lat", number(11, "%.7f")},
+              {"fix_lon", number(12, "%.7f")},
+              {"fix_alt_m", number(13, "%.1f")},
+              {"reset_suspect", Text(v, 14)}};
   return r;
+}
+
+unsigned StoredRun::Run() const {
+  for (const auto& [name, text] : fields)
+    if (name == "run")
+      return static_cast<unsigned>(std::strtoul(text.c_str(), nullptr, 10));
+  return 0;
 }
 
 }  // namespace store

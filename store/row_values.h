@@ -13,9 +13,13 @@ namespace store {
 using Values = std::vector<std::optional<std::string>>;
 
 Values TestValues(const TestRow& t);
-Values RunValues(const RunRow& r);
+// The run's typed columns come from its fields (as the CSV reads back), and
+// its details hold the fields themselves: {"csv": {name: text, ...}}.
+Values RunValues(const StoredRun& r);
 TestRow TestFromValues(const Values& v);
-RunRow RunFromValues(const Values& v);
+// A run read back: its fields from its details, or, from a row whose
+// details hold none, from the typed columns.
+StoredRun RunFromValues(const Values& v);
 
 // The column lists in the order of the values (for reading rows back).
 inline constexpr const char* kTestColumns =

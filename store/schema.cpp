@@ -26,6 +26,9 @@ const std::vector<std::vector<std::string>>& SchemaSteps() {
        // Rows a server has not confirmed yet (run 0: the test's row).
        "CREATE TABLE outbox (server TEXT NOT NULL, test_uuid TEXT NOT NULL, run INTEGER NOT "
        "NULL, PRIMARY KEY (server, test_uuid, run))"},
+      // 3: an outbox entry's version, raised each time its row is queued
+      // again, so that a sender clears only the version it sent.
+      {"ALTER TABLE outbox ADD COLUMN version INTEGER NOT NULL DEFAULT 0"},
   };
   return steps;
 }

@@ -18,14 +18,15 @@ std::size_t SpooledStore::Sync() {
     pg_ = std::make_unique<PgStore>(url_);
   std::size_t sent = 0;
   try {
-    for (const auto& [uuid, run] : spool_.Outbox(server_)) {
-      if (run == 0)
-        pg_->PutTest(spool_.ReadTest(uuid));
+    for (const SqliteStore::OutboxEntry& e : spool_.Outbox(server_)) {
+      if (e.run == 0)
+        pg_->PutTest(spool_.ReadTest(e.test_uuid));
       else
-        pg_->PutRun(spool_.ReadRun(uuid, run));
+        pg_->AmendRun(spool_.ReadRun(e.test_uuid, e.run));
       // Sent twice when the program ends right here: the key keeps one.
-      spool_.Sent(server_, uuid, run);
-      ++sent;
+      // Another process sharing the spool may have sent it already.
+      if (spool_.Sent(server_, e))
+        ++sent;
     }
   } catch (...) {
     pg_.reset();
@@ -45,7 +46,12 @@ void SpooledStore::TrySend() {
       tell_("zuvek-cli: the results server " + server_ + " is back; the waiting runs were sent");
     told_lost_ = false;
   } catch (const StoreError& e) {
-    next_try_ = now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(retry_);
+    // A server that hangs is left alone for a while: each try costs the
+    // test a statement's time-out; one that refuses at once costs nothing.
+    const bool hangs = dynamic_cast<const StoreTimeout*>(&e) != nullptr;
+    next_try_ =
+        now + (hangs ? kHungRetry
+                     : std::chrono::duration_cast<std::chrono::steady_clock::duration>(retry_));
     if (!told_lost_ && tell_)
       tell_(std::string("zuvek-cli: ") + e.what() + "; the test goes on and its runs wait in " +
             spool_path_ + " until the server is back (or zuvek-cli store sync)");
@@ -58,8 +64,13 @@ void SpooledStore::PutTest(const TestRow& t) {
   TrySend();
 }
 
-void SpooledStore::PutRun(const RunRow& r) {
-  spool_.PutRunFor(r, server_);
+void SpooledStore::PutRun(const StoredRun& r) {
+  spool_.PutRunFor(r, server_, false);
+  TrySend();
+}
+
+void SpooledStore::AmendRun(const StoredRun& r) {
+  spool_.PutRunFor(r, server_, true);
   TrySend();
 }
 

@@ -18,12 +18,16 @@ namespace store {
 
 class SpooledStore : public ResultsStore {
  public:
+  // How long a server that did not answer in time is left alone.
+  static constexpr std::chrono::seconds kHungRetry{60};
+
   // tell: one sentence when the server is lost and one when it is back.
   SpooledStore(const std::string& url, const std::string& spool_path,
                std::function<void(const std::string&)> tell = {}, double retry_s = 1.0);
   ~SpooledStore() override;
   void PutTest(const TestRow& test) override;
-  void PutRun(const RunRow& run) override;
+  void PutRun(const StoredRun& run) override;
+  void AmendRun(const StoredRun& run) override;
   std::optional<std::string> TestBySource(const std::string& source) override;
   std::string Where() const override { return server_; }
 

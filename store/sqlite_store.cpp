@@ -159,16 +159,21 @@ std::vector<Values> SqliteStore::Read(const std::string& sql, const Values& valu
 }
 
 void SqliteStore::PutTest(const TestRow& t) {
-  Write(kPutTestSql, TestValues(t));
+  Write(t.imported ? kPutImportedTestSql : kPutTestSql, TestValues(t));
 }
 
-void SqliteStore::PutRun(const RunRow& r) {
+void SqliteStore::PutRun(const StoredRun& r) {
   Write(kPutRunSql, RunValues(r));
+}
+
+void SqliteStore::AmendRun(const StoredRun& r) {
+  Write(kAmendRunSql, RunValues(r));
 }
 
 namespace {
 constexpr const char* kOutboxSql =
-    "INSERT INTO outbox (server, test_uuid, run) VALUES ($1, $2, $3) ON CONFLICT DO NOTHING";
+    "INSERT INTO outbox (server, test_uuid, run) VALUES ($1, $2, $3) ON CONFLICT (server, "
+    "test_uuid, run) DO UPDATE SET version = outbox.version + 1";
 }
 
 void SqliteStore::InTransaction(const std::function<void()>& writes) {
@@ -189,20 +194,23 @@ void SqliteStore::PutTestFor(const TestRow& t, const std::string& server) {
   });
 }
 
-void SqliteStore::PutRunFor(const RunRow& r, const std::string& server) {
+void SqliteStore::PutRunFor(const StoredRun& r, const std::string& server, bool amended) {
   InTransaction([&] {
-    PutRun(r);
-    Write(kOutboxSql, {server, r.test_uuid, std::to_string(r.run)});
+    if (amended)
+      AmendRun(r);
+    else
+      PutRun(r);
+    Write(kOutboxSql, {server, r.test_uuid, std::to_string(r.Run())});
   });
 }
 
-std::vector<std::pair<std::string, unsigned>> SqliteStore::Outbox(const std::string& server) {
-  std::vector<std::pair<std::string, unsigned>> entries;
+std::vector<SqliteStore::OutboxEntry> SqliteStore::Outbox(const std::string& server) {
+  std::vector<OutboxEntry> entries;
   // Tests before runs: a server takes no run of a test it lacks.
-  for (const Values& row : Read("SELECT test_uuid, run FROM outbox WHERE server = $1 ORDER BY run "
-                                "<> 0, rowid",
+  for (const Values& row : Read("SELECT test_uuid, run, version FROM outbox WHERE server = $1 "
+                                "ORDER BY run <> 0, rowid",
                                 {server}))
-    entries.emplace_back(*row[0], static_cast<unsigned>(std::stoul(*row[1])));
+    entries.push_back({*row[0], static_cast<unsigned>(std::stoul(*row[1])), std::stoll(*row[2])});
   return entries;
 }
 
@@ -214,7 +222,7 @@ TestRow SqliteStore::ReadTest(const std::string& uuid) {
   return TestFromValues(rows[0]);
 }
 
-RunRow SqliteStore::ReadRun(const std::string& uuid, unsigned run) {
+StoredRun SqliteStore::ReadRun(const std::string& uuid, unsigned run) {
   const auto rows =
       Read(std::string("SELECT ") + kRunColumns + " FROM runs WHERE test_uuid = $1 AND run = $2",
            {uuid, std::to_string(run)});
@@ -223,9 +231,10 @@ RunRow SqliteStore::ReadRun(const std::string& uuid, unsigned run) {
   return RunFromValues(rows[0]);
 }
 
-void SqliteStore::Sent(const std::string& server, const std::string& uuid, unsigned run) {
-  Write("DELETE FROM outbox WHERE server = $1 AND test_uuid = $2 AND run = $3",
-        {server, uuid, std::to_string(run)});
+bool SqliteStore::Sent(const std::string& server, const OutboxEntry& e) {
+  Write("DELETE FROM outbox WHERE server = $1 AND test_uuid = $2 AND run = $3 AND version = $4",
+        {server, e.test_uuid, std::to_string(e.run), std::to_string(e.version)});
+  return sqlite3_changes(db_) > 0;
 }
 
 std::optional<std::string> SqliteStore::TestBySource(const std::string& source) {

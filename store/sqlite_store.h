@@ -27,7 +27,8 @@ class SqliteStore : public ResultsStore {
   SqliteStore& operator=(const SqliteStore&) = delete;
 
   void PutTest(const TestRow& test) override;
-  void PutRun(const RunRow& run) override;
+  void PutRun(const StoredRun& run) override;
+  void AmendRun(const StoredRun& run) override;
   std::optional<std::string> TestBySource(const std::string& source) override;
   std::string Where() const override { return path_; }
 
@@ -39,11 +40,18 @@ class SqliteStore : public ResultsStore {
   // The spool of a server: a row and its outbox entry in one transaction;
   // the entries waiting (tests first), the rows back, an entry sent.
   void PutTestFor(const TestRow& test, const std::string& server);
-  void PutRunFor(const RunRow& run, const std::string& server);
-  std::vector<std::pair<std::string, unsigned>> Outbox(const std::string& server);
+  void PutRunFor(const StoredRun& run, const std::string& server, bool amended);
+  struct OutboxEntry {
+    std::string test_uuid;
+    unsigned run = 0;  // 0: the test's row
+    long long version = 0;
+  };
+  std::vector<OutboxEntry> Outbox(const std::string& server);
   TestRow ReadTest(const std::string& uuid);
-  RunRow ReadRun(const std::string& uuid, unsigned run);
-  void Sent(const std::string& server, const std::string& uuid, unsigned run);
+  StoredRun ReadRun(const std::string& uuid, unsigned run);
+  // Clears an entry if it is still the version that was sent (a row queued
+  // again meanwhile stays for the next send); true when it cleared it.
+  bool Sent(const std::string& server, const OutboxEntry& entry);
   // Every row of a statement with its parameters ($1..), each column as
   // text or null.
   std::vector<Values> Read(const std::string& sql, const Values& values);

@@ -19,6 +19,15 @@ std::string ChooseStoreLocation(const std::string& option, const std::string& se
   return DefaultStorePath();
 }
 
+std::string ChooseStoreToRead(const std::string& option, const std::string& setting) {
+  if (!option.empty())
+    return option;
+  if (!setting.empty())
+    return setting;
+  const std::string folder = platform::UserDataFolderPath();
+  return folder.empty() ? "" : folder + "results.sqlite";
+}
+
 bool IsNoStore(const std::string& location) {
   return location == "none";
 }

@@ -16,6 +16,8 @@ namespace store {
 std::string DefaultStorePath();
 // The location a command uses: the option, else the setting, else the default.
 std::string ChooseStoreLocation(const std::string& option, const std::string& setting);
+// The same for reading only: the per-user folder is not made for it.
+std::string ChooseStoreToRead(const std::string& option, const std::string& setting);
 bool IsNoStore(const std::string& location);
 bool IsServerLocation(const std::string& location);
 // Opens the store at a location (not "none"); throws StoreError. A server

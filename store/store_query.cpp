@@ -1,5 +1,7 @@
 #include "store/store_query.h"
 
+#include <chrono>
+
 #include <cctype>
 #include <filesystem>
 
@@ -28,8 +30,10 @@ bool IsDate(const std::string& s) {
   for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
     if (!std::isdigit(static_cast<unsigned char>(s[i])))
       return false;
-  const int month = std::stoi(s.substr(5, 2)), day = std::stoi(s.substr(8, 2));
-  return month >= 1 && month <= 12 && day >= 1 && day <= 31;
+  const std::chrono::year_month_day date{std::chrono::year{std::stoi(s.substr(0, 4))},
+                                         std::chrono::month{unsigned(std::stoi(s.substr(5, 2)))},
+                                         std::chrono::day{unsigned(std::stoi(s.substr(8, 2)))}};
+  return date.ok();  // 2026-02-31 is no day
 }
 
 class SqliteReader : public StoreReader {
@@ -132,9 +136,9 @@ std::vector<ListedTest> StoreReader::Tests(const TestFilter& filter) {
   return tests;
 }
 
-std::vector<RunRow> StoreReader::Runs(const std::string& test_uuid) {
+std::vector<StoredRun> StoreReader::Runs(const std::string& test_uuid) {
   const auto [sql, values] = RunsQuery(test_uuid);
-  std::vector<RunRow> runs;
+  std::vector<StoredRun> runs;
   for (const Values& row : Query(sql, values))
     runs.push_back(RunFromValues(row));
   return runs;

@@ -44,7 +44,7 @@ class StoreReader {
   virtual ~StoreReader() = default;
   // Throws StoreError with a sentence when the store cannot be read.
   std::vector<ListedTest> Tests(const TestFilter& filter);
-  std::vector<RunRow> Runs(const std::string& test_uuid);
+  std::vector<StoredRun> Runs(const std::string& test_uuid);
   virtual std::string Where() const = 0;
 
  protected:

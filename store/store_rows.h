@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "engine/run_columns.h"
+
 namespace store {
 
 // Whether an identity command's reply is the firmware: AT+CGMR, AT+GMR or
@@ -27,23 +29,20 @@ struct TestRow {
   unsigned runs_planned = 0;
   std::string source;        // the test's CSV path (unique): a later import finds the test
   std::string summary_json;  // the summary at the end; empty before
+  // Read back from a day folder: a test the store has already (recorded
+  // live, or imported before) is never written over.
+  bool imported = false;
 };
 
-struct RunRow {
+// A run as a results store keeps it: its test's key and its fields by
+// column name, those of its CSV row (engine/run_columns.h). The runs
+// table's typed columns are read from these fields through the one column
+// table, so that what the CSV holds, the store has.
+struct StoredRun {
   std::string test_uuid;
-  unsigned run = 0;
-  bool success = false;
-  std::optional<double> ttff_s, ttff_precise_s;
-  std::string restart_type;
-  bool xtra = false;
-  std::string start_time;
-  double time_scale = 1.0;
-  std::string reason, fix_sentence;
-  std::optional<double> fix_lat, fix_lon, fix_alt_m;
-  std::string reset_suspect;
-  // The whole run record as JSON, with its CSV row by column name, so that
-  // fields added to the record later are kept without a schema change.
-  std::string details_json;
+  RunFields fields;
+  std::string imported_from;  // the CSV an imported run came from; empty for one recorded live
+  unsigned Run() const;       // the "run" field's number (0 without one)
 };
 
 }  // namespace store

@@ -8,50 +8,6 @@
 
 namespace store {
 
-RunRow MakeRunRow(const std::string& test_uuid, const RunRecord& r, double time_scale,
-                  const std::string& csv_header, const std::string& csv_row) {
-  RunRow row;
-  row.test_uuid = test_uuid;
-  row.run = r.run;
-  row.success = r.success;
-  if (r.success) {
-    row.ttff_s = r.ttff_s;
-    if (r.ttff_precise_s >= 0)
-      row.ttff_precise_s = r.ttff_precise_s;
-  }
-  row.restart_type = RestartTypeName(r.restart_type);
-  row.xtra = r.xtra;
-  row.start_time = r.start_time;
-  row.time_scale = time_scale;
-  row.reason = r.reason;
-  row.fix_sentence = r.fix_sentence;
-  if (r.fix_position) {
-    row.fix_lat = r.fix_position->lat_deg;
-    row.fix_lon = r.fix_position->lon_deg;
-    if (r.fix_position->alt_m)
-      row.fix_alt_m = *r.fix_position->alt_m;
-  }
-  row.reset_suspect = r.reset_suspect;
-  nlohmann::json d = {{"run", r.run},
-                      {"success", r.success},
-                      {"ttff_s", r.ttff_s},
-                      {"ttff_precise_s", r.ttff_precise_s},
-                      {"restart_type", row.restart_type},
-                      {"xtra", r.xtra},
-                      {"start_time", r.start_time},
-                      {"reason", r.reason},
-                      {"fix_sentence", r.fix_sentence},
-                      {"reset_suspect", r.reset_suspect}};
-  nlohmann::json csv = nlohmann::json::object();
-  const std::vector<std::string> names = SplitCsvFields(csv_header),
-                                 values = SplitCsvFields(csv_row);
-  for (std::size_t i = 0; i < names.size() && i < values.size(); ++i)
-    csv[names[i]] = values[i];
-  d["csv"] = csv;
-  row.details_json = d.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-  return row;
-}
-
 StoreSink::StoreSink(std::unique_ptr<ResultsStore> store, std::string module,
                      std::function<void(const std::string&)> tell)
     : store_(std::move(store)), tell_(std::move(tell)) {
@@ -72,7 +28,7 @@ void StoreSink::Guarded(Write write) {
 }
 
 void StoreSink::OnTestStarted(const TestStartInfo& info) {
-  test_.test_uuid = platform::RandomUuid();
+  test_.test_uuid = info.test_key.empty() ? platform::RandomUuid() : info.test_key;
   nlohmann::json identity = nlohmann::json::object();
   for (const auto& [command, reply] : info.identity) {
     identity[command] = reply;
@@ -91,15 +47,15 @@ void StoreSink::OnTestStarted(const TestStartInfo& info) {
   test_.started_at = c.started;
   test_.runs_planned = c.runs_planned;
   test_.source = info.csv_path;
-  time_scale_ = c.time_scale;
   Guarded([&] { store_->PutTest(test_); });
 }
 
-void StoreSink::OnRunRecorded(const RunRecord& record, const std::string& csv_header,
-                              const std::string& csv_row) {
-  Guarded([&] {
-    store_->PutRun(MakeRunRow(test_.test_uuid, record, time_scale_, csv_header, csv_row));
-  });
+void StoreSink::OnRunRecorded(const RunRecord&, const RunFields& fields) {
+  Guarded([&] { store_->PutRun({test_.test_uuid, fields, ""}); });
+}
+
+void StoreSink::OnRunAmended(const RunRecord&, const RunFields& fields) {
+  Guarded([&] { store_->AmendRun({test_.test_uuid, fields, ""}); });
 }
 
 void StoreSink::OnTestEnded(const std::string& ended_at, const std::string& end_reason,

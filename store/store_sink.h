@@ -12,18 +12,13 @@
 
 namespace store {
 
-// The run's row: its fields, and details holding them all with the CSV row
-// by column name.
-RunRow MakeRunRow(const std::string& test_uuid, const RunRecord& record, double time_scale,
-                  const std::string& csv_header, const std::string& csv_row);
-
 class StoreSink : public ResultSink {
  public:
   StoreSink(std::unique_ptr<ResultsStore> store, std::string module,
             std::function<void(const std::string&)> tell);
   void OnTestStarted(const TestStartInfo& info) override;
-  void OnRunRecorded(const RunRecord& record, const std::string& csv_header,
-                     const std::string& csv_row) override;
+  void OnRunRecorded(const RunRecord& record, const RunFields& fields) override;
+  void OnRunAmended(const RunRecord& record, const RunFields& fields) override;
   void OnTestEnded(const std::string& ended_at, const std::string& end_reason,
                    const std::string& summary_json) override;
   const TestRow& Test() const { return test_; }
@@ -36,7 +31,6 @@ class StoreSink : public ResultSink {
   std::unique_ptr<ResultsStore> store_;
   std::function<void(const std::string&)> tell_;
   TestRow test_;
-  double time_scale_ = 1.0;
   bool failed_ = false;
 };
 

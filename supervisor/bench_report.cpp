@@ -18,36 +18,17 @@ std::optional<double> Number(const nlohmann::json& j, const char* key) {
   return std::nullopt;
 }
 
-std::string Figure(const std::optional<double>& value) {
-  if (!value)
-    return "-";
-  char text[32];
-  std::snprintf(text, sizeof text, "%.2f", *value);
+// "44.04", ">200" above the time-out, "-" unknown.
+std::string Figure(const std::optional<double>& value, bool above, double timeout_s) {
+  char text[32] = "-";
+  if (value)
+    std::snprintf(text, sizeof text, "%.2f", *value);
+  else if (above)
+    std::snprintf(text, sizeof text, ">%g", timeout_s);
   return text;
 }
 
 }  // namespace
-
-std::string NewestFile(const std::string& folder, const std::string& suffix,
-                       fs::file_time_type since) {
-  std::error_code ec;
-  std::string best;
-  fs::file_time_type best_time{};
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (name.size() < suffix.size() ||
-        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
-      continue;
-    const auto time = it->last_write_time(ec);
-    if (ec || time < since)
-      continue;
-    if (best.empty() || time > best_time || (time == best_time && it->path().string() > best)) {
-      best = it->path().string();
-      best_time = time;
-    }
-  }
-  return best;
-}
 
 ModuleFigures ReadFigures(const ModuleState& state) {
   ModuleFigures f;
@@ -66,11 +47,20 @@ ModuleFigures ReadFigures(const ModuleState& state) {
     f.failures = static_cast<unsigned>(*v);
   if (const auto v = Number(j, "success_rate"))
     f.success_rate = *v;
-  if (j.contains("ttff_s")) {
-    f.median = Number(j["ttff_s"], "median");
-    f.p67 = Number(j["ttff_s"], "p67");
-    f.p95 = Number(j["ttff_s"], "p95");
-  }
+  const nlohmann::json km = j.contains("statistics") && j["statistics"].is_object()
+                                ? j["statistics"].value("ttff_km_s", nlohmann::json())
+                                : nlohmann::json();
+  if (const auto t = Number(km, "censored_at"))
+    f.timeout_s = *t;
+  const auto percentile = [&km](const char* key, std::optional<double>& value, bool& above) {
+    if (!km.is_object() || !km.contains(key) || !km[key].is_object())
+      return;
+    value = Number(km[key], "estimate");
+    above = km[key].value("above_timeout", false);
+  };
+  percentile("p50", f.median, f.median_above);
+  percentile("p67", f.p67, f.p67_above);
+  percentile("p95", f.p95, f.p95_above);
   return f;
 }
 
@@ -100,7 +90,13 @@ nlohmann::json BenchJson(const BenchInfo& info, const std::vector<ModuleState>& 
         {"runs", f.runs},
         {"failures", f.failures},
         {"success_rate", f.success_rate},
-        {"ttff_s", {{"median", value(f.median)}, {"p67", value(f.p67)}, {"p95", value(f.p95)}}},
+        {"ttff_s",
+         {{"median", value(f.median)},
+          {"p67", value(f.p67)},
+          {"p95", value(f.p95)},
+          {"above_timeout",
+           {{"median", f.median_above}, {"p67", f.p67_above}, {"p95", f.p95_above}}},
+          {"percentiles", "Kaplan-Meier over every attempt, timed-out runs censored"}}},
         {"summary", m.summary},
         {"csv", m.csv},
         {"cpu_s", m.cpu_s},
@@ -122,25 +118,32 @@ std::string EndTable(const std::vector<ModuleState>& modules, const std::string&
   std::ostringstream out;
   char line[256];
   std::snprintf(line, sizeof line, "%-*s  %5s  %8s  %8s  %8s  %8s  %8s  %4s\n",
-                static_cast<int>(width), "module", "runs", "failures", "success", "median", "p67",
+                static_cast<int>(width), "module", "runs", "failures", "success", "p50", "p67",
                 "p95", "exit");
   out << line;
   for (const ModuleState& m : modules) {
     const ModuleFigures f = ReadFigures(m);
-    char rate[16];
-    std::snprintf(rate, sizeof rate, "%.1f %%", 100.0 * f.success_rate);
+    char rate[16] = "no runs";
+    if (f.runs > 0)
+      std::snprintf(rate, sizeof rate, "%.1f %%", 100.0 * f.success_rate);
     std::snprintf(line, sizeof line, "%-*s  %5u  %8u  %8s  %8s  %8s  %8s  %4d\n",
                   static_cast<int>(width), m.name.c_str(), f.runs, f.failures, rate,
-                  Figure(f.median).c_str(), Figure(f.p67).c_str(), Figure(f.p95).c_str(),
-                  m.exit_code);
+                  Figure(f.median, f.median_above, f.timeout_s).c_str(),
+                  Figure(f.p67, f.p67_above, f.timeout_s).c_str(),
+                  Figure(f.p95, f.p95_above, f.timeout_s).c_str(), m.exit_code);
     out << line;
     if (!m.problem.empty())
       out << "  " << m.name << ": " << m.problem << "\n";
+    else if (m.exit_code != 0 && f.runs == 0)
+      out << "  " << m.name << ": exit " << m.exit_code << ", no runs"
+          << (m.end_reason.empty() ? "" : "; ended: " + m.end_reason) << "\n";
     else if (m.exit_code != 0)
       out << "  " << m.name << ": exit " << m.exit_code << ", " << f.failures << " of " << f.runs
           << " runs failed" << (m.end_reason.empty() ? "" : "; ended: " + m.end_reason) << "\n";
   }
-  out << "TTFF in seconds.\nbench summary: " << json_path << "\n";
+  out << "TTFF in seconds: Kaplan-Meier percentiles over every attempt, timed-out runs censored "
+         "(>T: above the time-out T, which hides it).\nbench summary: "
+      << json_path << "\n";
   return out.str();
 }
 

@@ -20,19 +20,18 @@ struct BenchInfo {
   double wall_s = 0, supervisor_cpu_s = 0;
 };
 
-// A module's figures, from its test's summary JSON (or, without one, from
-// the results its events told).
+// A module's figures, from the summary its test named in its own events (or,
+// without one, from the results its events told): the TTFF percentiles are
+// its Kaplan-Meier ones over every attempt, none where the time-outs hide
+// them (above_timeout) or without runs.
 struct ModuleFigures {
   unsigned runs = 0, failures = 0;
   double success_rate = 0;
   std::optional<double> median, p67, p95;
+  bool median_above = false, p67_above = false, p95_above = false;
+  double timeout_s = 200;
 };
 ModuleFigures ReadFigures(const ModuleState& state);
-
-// The newest file in folder whose name ends with suffix ("_summary.json")
-// and that was written since `since`; empty when there is none.
-std::string NewestFile(const std::string& folder, const std::string& suffix,
-                       std::filesystem::file_time_type since);
 
 // {"bench": {...}, "modules": [...]}.
 nlohmann::json BenchJson(const BenchInfo& info, const std::vector<ModuleState>& modules);

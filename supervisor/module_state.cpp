@@ -55,6 +55,11 @@ std::string ApplyEvent(ModuleState& state, const std::string& line) {
     state.last_failed = true;
     return "run " + std::to_string(run) + ": FAIL";
   }
+  if (event == "files") {
+    state.summary = text("summary");
+    state.csv = text("csv");
+    return {};
+  }
   if (event == "end") {
     if (const std::string s = text("summary"); !s.empty())
       state.summary = s;

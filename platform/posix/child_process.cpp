@@ -111,3 +111,16 @@ std::string ProgramPath() {
 }
 
 }  // namespace platform
+
+namespace platform {
+
+int ReplaceProcess(const std::vector<std::string>& argv) {
+  std::vector<char*> args;
+  for (const std::string& a : argv)
+    args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  ::execv(args[0], args.data());
+  return errno;
+}
+
+}  // namespace platform

@@ -96,6 +96,13 @@ bool MakeDirs(const std::string& path) {
 }  // namespace
 
 std::string UserDataFolder() {
+  const std::string folder = UserDataFolderPath();
+  if (folder.empty() || !MakeDirs(folder.substr(0, folder.size() - 1)))
+    return {};
+  return folder;
+}
+
+std::string UserDataFolderPath() {
   std::string base;
   if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == kPathSeparator) {
     base = xdg;
@@ -106,10 +113,7 @@ std::string UserDataFolder() {
   }
   while (base.size() > 1 && base.back() == kPathSeparator)
     base.pop_back();
-  std::string folder = base + "/zuvek";
-  if (!MakeDirs(folder))
-    return {};
-  return folder + kPathSeparator;
+  return base + "/zuvek" + kPathSeparator;
 }
 
 }  // namespace platform

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
+#include <sstream>
 
 #include "tests/support/temp_dir.h"
 
@@ -160,3 +162,27 @@ TEST(SideSettings, FixRuleIsOneOfTheKnownNames) {
 }
 
 }  // namespace
+
+// The manual page zuvek.toml(5) is written by hand: every key the program
+// writes into a new file has its entry (".TP" then ".B key") under KEYS, and
+// the page describes no key the program does not know.
+TEST(SideSettings, TheManualPageNamesEveryKeyAndNoOther) {
+  std::set<std::string> written;
+  std::istringstream file(FormatSideSettings(SideSettings{}));
+  for (std::string line; std::getline(file, line);) {
+    if (const size_t eq = line.find(" = "); !line.empty() && line[0] != '#' && eq != line.npos)
+      written.insert(line.substr(0, eq));
+  }
+  std::set<std::string> described;
+  std::istringstream page(ReadFile(ZUVEK_SOURCE_DIR "/packaging/man/zuvek.toml.5"));
+  bool keys = false;
+  std::string previous;
+  for (std::string line; std::getline(page, line); previous = line) {
+    if (line.rfind(".SH", 0) == 0)
+      keys = line == ".SH KEYS";
+    else if (keys && previous == ".TP" && line.rfind(".B ", 0) == 0)
+      described.insert(line.substr(3));
+  }
+  EXPECT_EQ(written.size(), 7u);
+  EXPECT_EQ(described, written);
+}

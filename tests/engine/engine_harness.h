@@ -87,6 +87,13 @@ class EngineHarness {
     engine = std::make_unique<TestEngine>(env);
   }
 
+  // The engine again, with its per-test logs in `dir`.
+  void UseDayDir(const std::string& dir) {
+    engine.reset();
+    env_.day_dir = dir;
+    engine = std::make_unique<TestEngine>(env_);
+  }
+
   // The engine again, speaking this profile.
   void UseProfile(const ModuleProfile& profile) {
     engine.reset();

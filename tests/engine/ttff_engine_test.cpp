@@ -2,6 +2,7 @@
 #include "engine/ttff_engine.h"
 
 #include <gtest/gtest.h>
+#include <fstream>
 
 #include <future>
 
@@ -177,6 +178,19 @@ TEST(TestEngine, StartNotAcknowledgedEndsTheTestWithABox) {
   EXPECT_EQ(h.host.messages, (Texts{"AT command timeout!check will break"}));
   EXPECT_EQ(Count(h.module.CommandTexts(), "AT+WGPS=1\r\n"), 1);
   EXPECT_TRUE(h.results.empty());
+}
+
+// A per-test log that cannot be created is told with the "fopen failed!"
+// box, once per log, and the test goes on with the others.
+TEST(TestEngine, LogsThatCannotBeCreatedAreToldAndTheTestGoesOn) {
+  EngineHarness h;
+  const std::string taken = h.tmp.file("taken");
+  std::ofstream(taken) << "a file where the day folder goes";
+  h.UseDayDir(taken);
+  h.RunTest(RESTART_HOT, 2);
+  EXPECT_EQ(h.host.messages, (Texts{"fopen failed!", "fopen failed!", "fopen failed!"}));
+  ASSERT_EQ(h.results.size(), 2u);
+  EXPECT_TRUE(h.results[1].bSucc);
 }
 
 TEST(TestEngine, EveryRunFailingLeavesNoStatisticsBlock) {

@@ -122,6 +122,26 @@ TEST(DecodeGolden, MissingFileFails) {
   EXPECT_EQ(code, 1);
 }
 
+// A folder is refused with a sentence; a line far longer than any sentence
+// is skipped and said, and the input is read as a stream (the lines after
+// it are decoded as ever).
+TEST(DecodeGolden, AFolderIsRefusedAndAnOverlongLineIsSkipped) {
+  const auto folder = testsupport::RunShell(std::string(ZUVEK_CLI_PATH) + " decode /tmp 2>&1");
+  EXPECT_EQ(folder.code, 1);
+  EXPECT_NE(folder.out.find("/tmp is a folder; give a file of recorded NMEA lines"),
+            std::string::npos)
+      << folder.out;
+  const auto r = testsupport::RunShell(
+      "(head -c 300000 /dev/zero | tr '\\0' x; printf '\\n$GPGSV,1,1,01,07,10,100,41*00\\n"
+      "$GNRMC,,V,,,,,,,,,,N*53\\n') | " +
+      std::string(ZUVEK_CLI_PATH) + " decode - 2>&1");
+  EXPECT_EQ(r.code, 0) << r.out;
+  EXPECT_NE(r.out.find("1 line(s) longer than 64 KiB are no NMEA sentence"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("{\"bars\":[{\"letter\":\"G\",\"prn\":7,\"snr\":41"), std::string::npos)
+      << r.out;
+}
+
 TEST(DecodeGolden, StandardInputAndCommentsAndLfLineEnds) {
   const std::string cmd =
       "printf '# header, with, commas\\n"

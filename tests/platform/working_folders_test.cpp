@@ -17,6 +17,23 @@ using testsupport::TempDir;
 
 using testsupport::LocalEpochMs;
 
+// The folders of a program in exe_dir, made with XDG_DATA_HOME set to
+// data_home for the call (and put back after it).
+WorkingFolders FoldersWithDataHome(const std::string& exe_dir,
+                                   const std::filesystem::path& data_home) {
+  const char* old = std::getenv("XDG_DATA_HOME");
+  const std::string saved = old ? old : "";
+  setenv("XDG_DATA_HOME", data_home.c_str(), 1);
+  FakeClock clock(0, LocalEpochMs(2024, 3, 1, 9, 5, 7));
+  WorkingFolders folders;
+  folders.InitIn(exe_dir, clock);
+  if (old)
+    setenv("XDG_DATA_HOME", saved.c_str(), 1);
+  else
+    unsetenv("XDG_DATA_HOME");
+  return folders;
+}
+
 TEST(WorkingFolders, CreatesDayAndNmeaFoldersBesideTheProgram) {
   TempDir tmp;
   FakeClock clock(0, LocalEpochMs(2024, 3, 1, 9, 5, 7));
@@ -58,16 +75,7 @@ TEST(WorkingFolders, UnwritableProgramFolderMovesToTheUserDataFolder) {
     // Root writes anywhere; a read-only bind is not at hand, so use a folder
     // that even root cannot create entries in.
     TempDir home;
-    const char* old = std::getenv("XDG_DATA_HOME");
-    std::string saved = old ? old : "";
-    setenv("XDG_DATA_HOME", (home.path() / "data").c_str(), 1);
-    FakeClock clock(0, LocalEpochMs(2024, 3, 1, 9, 5, 7));
-    WorkingFolders folders;
-    folders.InitIn("/proc/", clock);
-    if (old)
-      setenv("XDG_DATA_HOME", saved.c_str(), 1);
-    else
-      unsetenv("XDG_DATA_HOME");
+    const WorkingFolders folders = FoldersWithDataHome("/proc/", home.path() / "data");
     EXPECT_TRUE(folders.UsesUserDataFolder());
     EXPECT_EQ(folders.ExeDir(), "/proc/");
     EXPECT_EQ(folders.GetDayDir(), (home.path() / "data" / "zuvek" / "2024-03-01").string());
@@ -76,18 +84,17 @@ TEST(WorkingFolders, UnwritableProgramFolderMovesToTheUserDataFolder) {
   }
   TempDir tmp, home;
   chmod(tmp.path().c_str(), 0555);
-  const char* old = std::getenv("XDG_DATA_HOME");
-  std::string saved = old ? old : "";
-  setenv("XDG_DATA_HOME", (home.path() / "data").c_str(), 1);
-  FakeClock clock(0, LocalEpochMs(2024, 3, 1, 9, 5, 7));
-  WorkingFolders folders;
-  folders.InitIn(tmp.dir(), clock);
-  if (old)
-    setenv("XDG_DATA_HOME", saved.c_str(), 1);
-  else
-    unsetenv("XDG_DATA_HOME");
+  const WorkingFolders folders = FoldersWithDataHome(tmp.dir(), home.path() / "data");
   EXPECT_TRUE(folders.UsesUserDataFolder());
   EXPECT_TRUE(platform::DirectoryExists(folders.GetNmeaLogDir()));
+}
+
+TEST(WorkingFolders, AnInstalledProgramWritesIntoTheUserDataFolderEvenAsRoot) {
+  TempDir home;
+  const WorkingFolders folders = FoldersWithDataHome("/usr/bin/", home.path() / "data");
+  EXPECT_TRUE(folders.UsesUserDataFolder());
+  EXPECT_EQ(folders.GetDayDir(), (home.path() / "data" / "zuvek" / "2024-03-01").string());
+  EXPECT_FALSE(platform::DirectoryExists("/usr/bin/2024-03-01"));
 }
 
 TEST(WorkingFolders, DayFolderNameFormat) {

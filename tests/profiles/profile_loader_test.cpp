@@ -62,6 +62,12 @@ TEST(ProfileLoader, RefusesMistakesWithFileLineAndWhat) {
     EXPECT_EQ(first.rfind("mine.toml:" + std::to_string(c.line) + ": ", 0), 0u) << first;
     EXPECT_NE(first.find(c.what), std::string::npos) << first;
   }
+  // Every key of a step is checked, also after an empty command.
+  const ProfileLoad both =
+      ParseProfile("name = \"m\"\n[start]\ncommand = \"\"\ntimeout = -5\n", "m");
+  ASSERT_EQ(both.problems.size(), 2u);
+  EXPECT_EQ(both.problems[0], "m:3: start.command is empty");
+  EXPECT_EQ(both.problems[1], "m:4: start.timeout must be a whole number from 1 to 3600");
 }
 
 TEST(ProfileLoader, AStepTakesTheDefaultsTimeOutsUnlessItSetsThem) {

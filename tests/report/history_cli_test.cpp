@@ -152,3 +152,21 @@ TEST(CliHistory, FiltersListTheRightTestsAndTheReportPoolsThem) {
 }
 
 }  // namespace
+
+namespace {
+
+// A day that does not exist is refused; reading a store that is not there
+// says so and makes no folder for it.
+TEST(CliHistory, ADayThatDoesNotExistIsRefusedAndNoStoreIsMadeToReadFrom) {
+  testsupport::CliInTempDir cli;
+  const auto day = cli.Run({"history"}, {"--since", "2026-02-31"});
+  EXPECT_EQ(day.code, 2) << day.err;
+  EXPECT_NE(day.err.find("\"2026-02-31\" is no date"), std::string::npos) << day.err;
+  const auto none = cli.Run({"history"}, {});
+  EXPECT_EQ(none.code, 1) << none.err;
+  EXPECT_NE(none.err.find("no results store at " + cli.StorePath() + " yet"), std::string::npos)
+      << none.err;
+  EXPECT_FALSE(fs::exists(fs::path(cli.StorePath()).parent_path()));
+}
+
+}  // namespace

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "engine/csv_fields.h"
+#include "engine/module_commands.h"
 #include "report/html_report.h"
 #include "report/store_tests.h"
 #include "report/test_files.h"
@@ -51,10 +52,17 @@ TEST(ReportReader, HostileRunsFilesGiveSentencesAndTheGoodRows) {
       {"a negative run and infinity", header + "-1,SUCC,1,1,c,0\n2,SUCC,inf,1,c,0\n", 0,
        "no complete run"},
       {"CRLF line ends", "run,result,ttff_s\r\n1,SUCC,12.5\r\n", 1, ""},
+      {"words and a negative number are no runs", header + "hello world\n-3\n1,FAIL,,,c,0\n", 1,
+       "no complete run"},
+      {"a fraction is no run number", header + "1.5,FAIL,,,c,0\n", 0, "no complete run"},
+      {"a run given twice is kept once, and said", header + "1,FAIL,,,c,0\n1,SUCC,3,3,c,0\n", 1,
+       "a second time"},
+      {"only overlong lines, the header too", std::string(10 << 20, 'r') + "\n", 0,
+       "no line of ours"},
   };
   for (const auto& c : kCases) {
     std::vector<std::string> problems;
-    const std::vector<report::RunRow> rows = report::ParseRunsCsv(c.text, problems);
+    const std::vector<RunRecord> rows = report::ParseRunsCsv(c.text, problems);
     EXPECT_EQ(rows.size(), c.rows) << c.legend;
     if (*c.problem)
       EXPECT_TRUE(Mentions(problems, c.problem)) << c.legend;
@@ -65,7 +73,7 @@ TEST(ReportReader, HostileRunsFilesGiveSentencesAndTheGoodRows) {
   const auto rows = report::ParseRunsCsv("result,run,ttff_s\nSUCC,7,12.5\r\n", problems);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].run, 7u);
-  EXPECT_DOUBLE_EQ(*rows[0].ttff_s, 12.5);
+  EXPECT_DOUBLE_EQ(rows[0].ttff_s, 12.5);
 }
 
 TEST(ReportReader, HostileSignalAndSummaryFiles) {
@@ -114,8 +122,8 @@ TEST(ReportHtml, BundledTestsGiveASelfContainedReport) {
   for (const char* stem : {"2026-12-08/10-00-00", "2026-12-08/11-00-00"})
     tests.push_back(report::ReadTest(*report::FindTestFiles(stem, {kData}, problem)));
   ASSERT_EQ(tests[0].runs.size(), 4u);
-  EXPECT_DOUBLE_EQ(*tests[0].runs[0].first_snr_ms, 5100);
-  EXPECT_EQ(tests[0].runs[0].snr_at_fix, "45 43 41 40");
+  EXPECT_EQ(tests[0].runs[0].timeline.first_snr_ms, 5100);
+  EXPECT_EQ(report::SnrAtFixText(tests[0].runs[0]), "45 43 41 40");
   EXPECT_EQ(tests[0].signal.size(), 15u);
   EXPECT_TRUE(tests[0].problems.empty());
 
@@ -156,32 +164,28 @@ TEST(ReportHtml, BundledTestsGiveASelfContainedReport) {
 // their runs on, their signal rows with them.
 TEST(ReportStore, StoredRunsReadAsTheirCsvAndPoolInOrder) {
   std::vector<std::string> problems;
-  const auto read = [&](const std::string& stem, std::vector<report::RunRow>& from_file) {
+  const auto read = [&](const std::string& stem, std::vector<RunRecord>& from_file) {
     const std::string csv = std::string(kData) + stem + "_runs.csv";
     const std::string text = testsupport::ReadFile(csv);
     from_file = report::ParseRunsCsv(text, problems);
     store::TestRow test;
     test.test_uuid = stem == "2026-12-08/10-00-00" ? "aaaaaaaa-1" : "bbbbbbbb-2";
     test.source = csv;
-    std::vector<store::RunRow> rows;
+    std::vector<store::StoredRun> rows;
     std::istringstream lines(text);
     std::string header, line;
     std::getline(lines, header);
     const std::vector<std::string> names = SplitCsvFields(header);
     while (std::getline(lines, line)) {
       const std::vector<std::string> values = SplitCsvFields(line);
-      nlohmann::json row = nlohmann::json::object();
+      store::StoredRun r{test.test_uuid, {}, ""};
       for (std::size_t i = 0; i < names.size() && i < values.size(); ++i)
-        row[names[i]] = values[i];
-      store::RunRow r;
-      r.run = static_cast<unsigned>(std::stoul(values[0]));
-      r.success = values[1] == "SUCC";
-      r.details_json = nlohmann::json({{"csv", row}}).dump();
+        r.fields.emplace_back(names[i], values[i]);
       rows.push_back(r);
     }
     return report::TestFromStore(test, rows);
   };
-  std::vector<report::RunRow> file_a, file_b;
+  std::vector<RunRecord> file_a, file_b;
   const report::TestData a = read("2026-12-08/10-00-00", file_a);
   const report::TestData b = read("2026-12-08/11-00-00", file_b);
   EXPECT_TRUE(problems.empty());
@@ -192,26 +196,26 @@ TEST(ReportStore, StoredRunsReadAsTheirCsvAndPoolInOrder) {
     EXPECT_EQ(a.runs[i].run, file_a[i].run);
     EXPECT_EQ(a.runs[i].success, file_a[i].success);
     EXPECT_EQ(a.runs[i].ttff_s, file_a[i].ttff_s);
-    EXPECT_EQ(a.runs[i].first_snr_ms, file_a[i].first_snr_ms);
-    EXPECT_EQ(a.runs[i].fix_ms, file_a[i].fix_ms);
-    EXPECT_EQ(a.runs[i].snr_at_fix, file_a[i].snr_at_fix);
+    EXPECT_EQ(a.runs[i].timeline.first_snr_ms, file_a[i].timeline.first_snr_ms);
+    EXPECT_EQ(a.runs[i].timeline.fix_ms, file_a[i].timeline.fix_ms);
+    EXPECT_EQ(a.runs[i].timeline.snr_at_fix, file_a[i].timeline.snr_at_fix);
     EXPECT_EQ(a.runs[i].reset_suspect, file_a[i].reset_suspect);
   }
   EXPECT_EQ(a.signal.size(), 15u) << "the signal CSV beside the stored test's CSV";
   EXPECT_TRUE(b.signal.empty());
 
-  // Without the CSV row: the store's columns.
-  store::RunRow bare;
-  bare.run = 3;
-  bare.success = true;
-  bare.ttff_s = 12.25;
-  bare.restart_type = "Hot Start";
-  bare.details_json = "{}";
-  const report::TestData c = report::TestFromStore({}, {bare});
+  // Without the CSV row in its details: the store's typed columns.
+  const store::Values bare = {std::string("c"),     std::string("3"), std::string("1"),
+                              std::string("12.25"), std::nullopt,     std::string("Hot Start"),
+                              std::string("0"),     std::string(""),  std::string("1"),
+                              std::string(""),      std::string(""),  std::nullopt,
+                              std::nullopt,         std::nullopt,     std::string(""),
+                              std::string("{}")};
+  const report::TestData c = report::TestFromStore({}, {store::RunFromValues(bare)});
   ASSERT_EQ(c.runs.size(), 1u);
   EXPECT_EQ(c.runs[0].run, 3u);
-  EXPECT_DOUBLE_EQ(*c.runs[0].ttff_s, 12.25);
-  EXPECT_EQ(c.runs[0].restart_type, "Hot Start");
+  EXPECT_DOUBLE_EQ(c.runs[0].ttff_s, 12.25);
+  EXPECT_EQ(c.runs[0].restart_type, RESTART_HOT);
 
   const report::TestData pooled = report::PoolTests({a, b}, "store:restart=cold");
   EXPECT_EQ(pooled.files.label, "store:restart=cold");

@@ -200,11 +200,11 @@ report::TestData ThreeRuns() {
   report::TestData t;
   t.files.label = "2026-12-09/10-00-00";
   for (unsigned run = 1; run <= 3; ++run) {
-    report::RunRow r;
+    RunRecord r;
     r.run = run;
     r.success = true;
     r.ttff_s = run == 1 ? 30 : run == 2 ? 10 : 20;  // the median is run 3
-    r.fix_ms = *r.ttff_s * 1000;
+    r.timeline.fix_ms = static_cast<std::int64_t>(r.ttff_s * 1000);
     t.runs.push_back(r);
     for (int s = 0; s <= 40; s += 5)
       t.signal.push_back([&] {

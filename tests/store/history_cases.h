@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/module_commands.h"
+#include "engine/run_columns.h"
 #include "platform/host_name.h"
 #include "store/results_store.h"
 #include "store/store_query.h"
@@ -63,16 +65,15 @@ inline void CheckHistoryFilters(store::ResultsStore& writer, store::StoreReader&
     t.source = "/logs/" + t.test_uuid + "_runs.csv";
     writer.PutTest(t);
     for (unsigned n = 1; n <= w.runs; ++n) {
-      store::RunRow r;
-      r.test_uuid = t.test_uuid;
+      RunRecord r;
       r.run = n;
       r.success = n > w.failures;
       if (r.success)
         r.ttff_s = 20.0 + n;
-      r.restart_type = w.restart;
+      r.restart_type = RestartTypeOfName(w.restart);
       r.start_time = w.started;
-      r.details_json = R"({"csv":{"run":")" + std::to_string(n) + R"(","first_3d_ms":"1234"}})";
-      writer.PutRun(r);
+      r.timeline.first_3d_ms = 1234;
+      writer.PutRun({t.test_uuid, FieldsOf(r, CsvLayout{}), ""});
     }
     uuids.push_back(t.test_uuid);
   }
@@ -121,13 +122,16 @@ inline void CheckHistoryFilters(store::ResultsStore& writer, store::StoreReader&
   EXPECT_EQ(one[0].failures, 1u);
   EXPECT_EQ(one[0].test.firmware, kTests[0].firmware);
   EXPECT_EQ(one[0].test.module, a);
-  const std::vector<store::RunRow> runs = reader.Runs(uuids[0]);
+  const std::vector<store::StoredRun> runs = reader.Runs(uuids[0]);
   ASSERT_EQ(runs.size(), 3u);
   for (unsigned n = 1; n <= 3; ++n) {
-    EXPECT_EQ(runs[n - 1].run, n);
-    EXPECT_EQ(runs[n - 1].success, n > 1);
-    EXPECT_EQ(runs[n - 1].ttff_s.has_value(), n > 1);
-    EXPECT_NE(runs[n - 1].details_json.find("\"first_3d_ms\":\"1234\""), std::string::npos);
+    std::size_t bad = 0;
+    const std::optional<RunRecord> r = RecordOf(runs[n - 1].fields, bad);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->run, n);
+    EXPECT_EQ(r->success, n > 1);
+    EXPECT_EQ(r->ttff_s, n > 1 ? 20.0 + n : 0.0);
+    EXPECT_EQ(r->timeline.first_3d_ms, 1234);
   }
   EXPECT_TRUE(reader.Runs(uuids[3]).empty());
   // Values that can select nothing are refused with a sentence.

@@ -10,14 +10,16 @@
 #include <sstream>
 #include <thread>
 
+#include "engine/module_commands.h"
+#include "engine/run_columns.h"
 #include "platform/host_name.h"
 #include "store/spooled_store.h"
 #include "store/store_query.h"
 #include "tests/store/history_cases.h"
 #include "tests/support/cli_in_temp_dir.h"
 
-using store::RunRow;
 using store::SpooledStore;
+using store::StoredRun;
 using store::TestRow;
 
 namespace {
@@ -80,16 +82,13 @@ void Server(const std::string& action) {
       << control << " " << action;
 }
 
-RunRow ARun(const std::string& uuid, unsigned n) {
-  RunRow r;
-  r.test_uuid = uuid;
+StoredRun ARun(const std::string& uuid, unsigned n) {
+  RunRecord r;
   r.run = n;
   r.success = true;
   r.ttff_s = 2.0 + n / 100.0;
-  r.restart_type = "Hot Start";
   r.start_time = "2026-12-08 10:00:00";
-  r.details_json = "{}";
-  return r;
+  return {uuid, FieldsOf(r, CsvLayout{}), ""};
 }
 
 }  // namespace
@@ -177,6 +176,22 @@ TEST(StorePg, RunAgainstTheSimulatorWritesToTheServerAndImportAddsNothing) {
   EXPECT_EQ(import.code, 0) << import.err;
   EXPECT_EQ(Psql("SELECT count(*) " + where), "3");
   EXPECT_EQ(Psql("SELECT count(*) FROM tests WHERE source = '" + csv + "'"), "1");
+  // A second desk, with a spool of its own, imports a copy of the folder:
+  // the server keeps one test, the one recorded live.
+  const std::string uuid = Psql("SELECT test_uuid FROM tests WHERE source = '" + csv + "'");
+  testsupport::TempDir desk;
+  const std::string copy = desk.file(std::filesystem::path(day).filename().string());
+  std::filesystem::copy(day, copy, std::filesystem::copy_options::recursive);
+  const testsupport::ProgramResult second =
+      testsupport::RunProgram({cli.exe, "store", "import", copy, "--store", url},
+                              desk.path().string(), {"XDG_DATA_HOME=" + desk.file("share")});
+  EXPECT_EQ(second.code, 0) << second.err;
+  EXPECT_EQ(Psql("SELECT count(*) FROM runs WHERE test_uuid = '" + uuid + "'"), "3");
+  EXPECT_EQ(Psql("SELECT count(*) FROM tests WHERE test_uuid = '" + uuid + "'"), "1");
+  EXPECT_EQ(Psql("SELECT count(*) FROM tests WHERE source LIKE '" + desk.path().string() + "%'"),
+            "0")
+      << "no second copy of the test";
+  EXPECT_EQ(Psql("SELECT end_reason FROM tests WHERE test_uuid = '" + uuid + "'"), "completed");
 }
 
 // The read side on the server: the table of filters, and zuvek-cli history
@@ -208,4 +223,75 @@ TEST(StorePg, HistoryFiltersSelectTheirTestsNewestFirst) {
   EXPECT_NE(testsupport::ReadFile(html).find("store:module=" + tag + "-a: 5 runs</summary>"),
             std::string::npos);
 #endif
+}
+
+namespace {
+
+// The processes of the cluster on $PGPORT: its postmaster and its children.
+std::string ClusterPids() {
+  std::stringstream lines(Shell("pg_lsclusters -h"));
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::stringstream f(line);
+    std::string version, name, port, status, owner, data;
+    f >> version >> name >> port >> status >> owner >> data;
+    if (port == Env("PGPORT")) {
+      const std::string pid = Shell("head -1 " + data + "/postmaster.pid");
+      return pid + " " + Shell("pgrep -P " + pid + " | tr '\\n' ' '");
+    }
+  }
+  return "";
+}
+
+}  // namespace
+
+// A server that holds a lock on the runs, then one whose processes are
+// frozen, stall a test no longer than a statement's time-out: its runs go
+// to the local spool with one sentence, and they arrive once the server
+// answers again.
+TEST(StorePg, AServerThatHangsCostsTheTestOneStatementsTimeOut) {
+  const std::string url = ServerUrl();
+  if (url.empty())
+    return;
+  testsupport::CliInTempDir cli;
+  const std::vector<std::string> hot = {"--restart", "hot", "--runs",  "3", "--time-scale",
+                                        "100",       "-q",  "--store", url};
+  // The server's tables first (a test migrates them), so that a lock can be held.
+  ASSERT_EQ(cli.Run({"store", "sync"}, {"--store", url}).code, 0);
+  for (const char* how : {"a held lock", "frozen processes"}) {
+    SCOPED_TRACE(how);
+    const bool freeze = std::string(how) == "frozen processes";
+    testsupport::ChildProcess holder({"/usr/bin/psql", "-Xqc",
+                                      "BEGIN; LOCK TABLE runs IN ACCESS EXCLUSIVE MODE; SELECT "
+                                      "pg_sleep(40);"},
+                                     cli.dir.path().string());
+    for (int i = 0; i < 100 && Psql("SELECT count(*) FROM pg_locks WHERE mode = "
+                                    "'AccessExclusiveLock' AND relation = 'runs'::regclass") != "1";
+         ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const std::string pids = freeze ? ClusterPids() : "";
+    const std::string release =
+        "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE query LIKE "
+        "'%pg_sleep(40)%' AND pid <> pg_backend_pid()";
+    if (freeze) {
+      Psql(release);
+      holder.Wait();
+      ASSERT_FALSE(pids.empty());
+      Shell("kill -STOP " + pids);
+    }
+    const testsupport::ProgramResult run = cli.Run({"run"}, hot);
+    if (freeze)
+      Shell("kill -CONT " + pids);
+    Psql(release);
+    holder.Wait();
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_LT(run.seconds, 25.0) << "the test waited for the server";
+    EXPECT_NE(run.err.find("the test goes on and its runs wait in"), std::string::npos) << run.err;
+    const testsupport::ProgramResult sync = cli.Run({"store", "sync"}, {"--store", url});
+    EXPECT_EQ(sync.code, 0) << sync.err;
+    const std::string csv = testsupport::CliInTempDir::LogPath(run.out, "_runs.csv");
+    EXPECT_EQ(
+        Psql("SELECT count(*) FROM runs JOIN tests USING (test_uuid) WHERE source = '" + csv + "'"),
+        "3");
+  }
 }

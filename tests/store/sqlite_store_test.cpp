@@ -7,6 +7,8 @@
 #include <fstream>
 #include <random>
 
+#include "engine/module_commands.h"
+#include "engine/run_columns.h"
 #include "store/schema.h"
 #include "store/sqlite_store.h"
 #include "store/store_query.h"
@@ -14,8 +16,8 @@
 #include "tests/store/store_db.h"
 #include "tests/support/temp_dir.h"
 
-using store::RunRow;
 using store::SqliteStore;
+using store::StoredRun;
 using store::StoreError;
 using store::TestRow;
 using testsupport::One;
@@ -39,18 +41,16 @@ TestRow ATest(const std::string& uuid) {
   return t;
 }
 
-RunRow ARun(const std::string& uuid, unsigned n) {
-  RunRow r;
-  r.test_uuid = uuid;
+StoredRun ARun(const std::string& uuid, unsigned n, const std::string& reason = "") {
+  RunRecord r;
   r.run = n;
   r.success = n % 3 != 0;
   if (r.success)
     r.ttff_s = 30.0 + n;
-  r.restart_type = "Cold Start";
+  r.restart_type = RESTART_COLD;
   r.start_time = "2026-12-08 10:00:00";
-  r.reason = r.success ? "" : "time-out";
-  r.details_json = R"({"run":)" + std::to_string(n) + "}";
-  return r;
+  r.reason = !reason.empty() ? reason : r.success ? "" : "time-out";
+  return {uuid, FieldsOf(r, CsvLayout{}), ""};
 }
 
 }  // namespace
@@ -140,10 +140,8 @@ TEST(SqliteStore, RepeatedWritesInAnyOrderLeaveEachRunOnce) {
     std::shuffle(writes.begin(), writes.end(), random);
     s.PutTest(ATest("t"));
     for (unsigned n : writes) {
-      RunRow r = ARun("t", n);
-      s.PutRun(r);
-      r.details_json = "{\"changed\":true}";  // a later copy never replaces the first
-      s.PutRun(r);
+      s.PutRun(ARun("t", n));
+      s.PutRun(ARun("t", n, "changed"));  // a later copy never replaces the first
       if (random() % 4 == 0) {
         TestRow t = ATest("t");
         t.ended_at = "2026-12-08 11:00:0" + std::to_string(n % 10);
@@ -162,6 +160,33 @@ TEST(SqliteStore, RepeatedWritesInAnyOrderLeaveEachRunOnce) {
     EXPECT_EQ(One(path, "SELECT ended_at FROM tests"), "2026-12-08 12:00:00");
     EXPECT_EQ(One(path, "SELECT started_at FROM tests"), "2026-12-08 10:00:00");
   }
+}
+
+// Two processes send one spool's outbox while its test goes on: an entry one
+// of them read is cleared only if it is still the version it sent, so the
+// test's end queued meanwhile waits for the next send; and each entry is
+// counted once, by the sender that cleared it.
+TEST(SqliteStore, AnOutboxEntryQueuedAgainAfterItWasReadIsNotLost) {
+  testsupport::TempDir dir;
+  const std::string path = dir.file("spool.sqlite");
+  SqliteStore owner(path), other(path);
+  owner.PutTestFor(ATest("t"), "pg");
+  owner.PutRunFor(ARun("t", 1), "pg", false);
+  const auto read = other.Outbox("pg");  // the other process reads what waits
+  ASSERT_EQ(read.size(), 2u);
+  TestRow ended = ATest("t");
+  ended.ended_at = "2026-12-08 12:00:00";
+  ended.end_reason = "completed";
+  owner.PutTestFor(ended, "pg");  // the test ends: its row is queued again
+  EXPECT_FALSE(other.Sent("pg", read[0])) << "the test's row changed since it was read";
+  EXPECT_TRUE(other.Sent("pg", read[1]));
+  EXPECT_FALSE(owner.Sent("pg", read[1])) << "cleared once, counted once";
+  const auto waiting = owner.Outbox("pg");
+  ASSERT_EQ(waiting.size(), 1u);
+  EXPECT_EQ(waiting[0].run, 0u);
+  EXPECT_EQ(owner.ReadTest("t").end_reason, "completed");
+  EXPECT_TRUE(owner.Sent("pg", waiting[0]));
+  EXPECT_TRUE(owner.Outbox("pg").empty());
 }
 
 // A run of a test the store does not have is refused (nothing dangling).

@@ -52,3 +52,58 @@ TEST(StoreImport, ImportsTheSimulatorsFilesOnceAndKnowsLiveTests) {
   }
   EXPECT_EQ(One(other, "PRAGMA integrity_check"), "ok");
 }
+
+// A test is one test however its folder is spelled (./DAY, a path through a
+// link, a copy elsewhere), and recorded live it is the same test too. Lines
+// that are no run are said and skipped, never made into runs; a link loop
+// is skipped with a sentence and the rest imported; the planned runs are
+// the summary's, not the rows found.
+TEST(StoreImport, OneTestByAnySpellingAndNoRunInvented) {
+  testsupport::CliInTempDir cli;
+  const std::string lab = cli.dir.file("lab.sqlite");
+  const auto live = cli.Run(
+      {"run"}, {"--restart", "hot", "--runs", "3", "--time-scale", "100", "-q", "--store", lab});
+  ASSERT_EQ(live.code, 0) << live.err;
+  const std::filesystem::path csv = testsupport::CliInTempDir::LogPath(live.out, "_runs.csv");
+  const std::filesystem::path day = csv.parent_path();
+  std::filesystem::create_symlink(day, cli.dir.file("via-link"));
+  std::filesystem::create_directories(cli.dir.file("copy"));
+  std::filesystem::copy(day, cli.dir.file("copy") + "/" + day.filename().string(),
+                        std::filesystem::copy_options::recursive);
+  for (const std::string& spelling :
+       {day.string(), "./" + day.filename().string(), cli.dir.file("via-link"),
+        cli.dir.file("copy") + "/" + day.filename().string(), day.string() + "/"}) {
+    SCOPED_TRACE(spelling);
+    const auto import = cli.Run({"store", "import"}, {spelling, "--store", lab});
+    EXPECT_EQ(import.code, 0) << import.err;
+    EXPECT_EQ(One(lab, "SELECT count(*) FROM tests"), "1");
+    EXPECT_EQ(One(lab, "SELECT count(*) FROM runs"), "3");
+    EXPECT_EQ(One(lab, "SELECT end_reason FROM tests"), "completed") << "the live row stays";
+  }
+
+  // A folder of a test whose CSV holds lines that are no runs, a run given
+  // twice, a link that loops; its summary plans five runs.
+  const std::filesystem::path junk = cli.dir.path() / "junk" / "2026-11-30";
+  std::filesystem::create_directories(junk);
+  const std::string header = testsupport::ReadFile(csv.string())
+                                 .substr(0, testsupport::ReadFile(csv.string()).find('\n') + 1);
+  testsupport::WriteFile((junk / "09-00-00_runs.csv").string(),
+                         header + "hello world\n-3,FAIL\n" + std::string(10 << 20, 'z') +
+                             "\n1,FAIL,,,Hot Start,0,2026-11-30 09:00:05,1,time-out\n"
+                             "2,SUCC,31.200,31.187,Hot Start,0,2026-11-30 09:04:05,1,\n"
+                             "2,FAIL,,,Hot Start,0,2026-11-30 09:04:05,1,time-out\n");
+  testsupport::WriteFile((junk / "09-00-00_summary.json").string(),
+                         R"({"conditions": {"runs_planned": 5, "host": "bench-pc"}})");
+  std::filesystem::create_symlink("loop", junk / "loop");
+  const auto import = cli.Run({"store", "import"}, {junk.string(), "--store", lab});
+  EXPECT_EQ(import.code, 1) << "what it skipped is said";
+  EXPECT_NE(import.err.find("2 line(s) that are no complete run"), std::string::npos) << import.err;
+  EXPECT_NE(import.err.find("overlong line(s)"), std::string::npos) << import.err;
+  EXPECT_NE(import.err.find("names 1 run(s) a second time"), std::string::npos) << import.err;
+  const std::string test = "(SELECT test_uuid FROM tests WHERE source LIKE '%2026-11-30%')";
+  EXPECT_EQ(One(lab, "SELECT count(*) FROM runs WHERE test_uuid = " + test), "2");
+  EXPECT_EQ(One(lab, "SELECT group_concat(run) FROM runs WHERE test_uuid = " + test), "1,2");
+  EXPECT_EQ(One(lab, "SELECT runs_planned || '|' || host FROM tests WHERE test_uuid = " + test),
+            "5|bench-pc");
+  EXPECT_EQ(One(lab, "SELECT max(length(details)) < 2000 FROM runs"), "1");
+}

@@ -1,10 +1,15 @@
-// zuvek-cli run killed (SIGKILL) at random moments, again and again, into
-// one store: afterwards every run the CSV files hold is in the store, with
-// the same result, and the store is whole (no half-written row).
+// zuvek-cli run killed (SIGKILL) at random moments of every phase of a run,
+// again and again, into one store. After each kill the result log, the CSV
+// and the store hold the same runs, none twice, but for the one run whose
+// result was being filed in the instant of the kill: a run goes to the store
+// first, then to the CSV, then to the result log, so each holds every run of
+// the next and at most that one more. Importing the day folder then adds
+// nothing. The files are read here with parsers of this test's own.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <set>
 #include <sstream>
@@ -18,79 +23,149 @@ using testsupport::Rows;
 
 namespace {
 
-struct CsvRun {
-  std::string csv;
-  std::string run, result;
-};
+namespace fs = std::filesystem;
 
-std::vector<CsvRun> CsvRuns(const std::filesystem::path& folder) {
-  std::vector<CsvRun> runs;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-    const std::string path = entry.path().string();
-    if (path.size() < 9 || path.substr(path.size() - 9) != "_runs.csv")
-      continue;
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);  // the header
-    while (std::getline(in, line)) {
-      // A row the kill cut short has no newline yet: getline still gives
-      // it, but the tool had not finished writing it, so it need not be
-      // in the store; a whole row ends with the time scale and reason.
-      std::stringstream fields(line);
-      std::string run, result;
-      std::getline(fields, run, ',');
-      std::getline(fields, result, ',');
-      if (!in.eof())
-        runs.push_back({path, run, result});
-    }
+std::vector<std::string> Lines(const std::string& path) {
+  std::ifstream in(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line);
+  return lines;
+}
+
+// The result log's runs: "N\t\t\tSUCC\t\t\tD" lines, run -> result.
+std::map<int, std::string> ResultLogRuns(const std::string& path) {
+  std::map<int, std::string> runs;
+  for (const std::string& line : Lines(path)) {
+    std::istringstream in(line);
+    int run = 0;
+    std::string result;
+    if (in >> run >> result && (result == "SUCC" || result == "FAIL"))
+      runs[run] = result;
   }
   return runs;
 }
 
+// The CSV's runs, run -> result; every line must be whole (as many fields as
+// the header: a hot test's rows quote nothing) and no run may come twice.
+std::map<int, std::string> CsvRuns(const std::string& path) {
+  const std::vector<std::string> lines = Lines(path);
+  std::map<int, std::string> runs;
+  if (lines.empty())
+    return runs;
+  const auto fields = [](const std::string& line) {
+    std::vector<std::string> f;
+    std::stringstream in(line);
+    for (std::string field; std::getline(in, field, ',');)
+      f.push_back(field);
+    if (!line.empty() && line.back() == ',')
+      f.emplace_back();
+    return f;
+  };
+  const std::size_t width = fields(lines[0]).size();
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    const std::vector<std::string> f = fields(lines[i]);
+    EXPECT_EQ(f.size(), width) << path << " line " << i + 1 << " is not whole: " << lines[i];
+    if (f.size() < 2)
+      continue;
+    EXPECT_TRUE(runs.emplace(std::stoi(f[0]), f[1]).second)
+        << path << " has run " << f[0] << " twice";
+  }
+  return runs;
+}
+
+std::map<int, std::string> StoreRuns(const std::string& db, const std::string& csv) {
+  std::map<int, std::string> runs;
+  for (const auto& row :
+       Rows(db,
+            "SELECT r.run, r.success FROM runs r JOIN tests t USING (test_uuid) WHERE "
+            "t.source = '" +
+                csv + "'"))
+    runs[std::stoi(row[0])] = row[1] == "1" ? "SUCC" : "FAIL";
+  return runs;
+}
+
+// Waits until the child's event stream shows `phase` of a run from the
+// second on; false when the child ended or 20 s passed first.
+bool AwaitPhase(testsupport::ChildProcess& child, const std::string& phase) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (std::chrono::steady_clock::now() < deadline) {
+    std::istringstream out(child.Out());
+    for (std::string line; std::getline(out, line);) {
+      const nlohmann::json e = nlohmann::json::parse(line, nullptr, false);
+      if (e.is_object() && e.value("phase", "") == phase && e.value("run", 0) >= 2)
+        return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return false;
+}
+
 }  // namespace
 
-TEST(StoreKill, EveryRunOfTheCsvFilesIsInTheStoreAfterRandomKills) {
+TEST(StoreKill, ResultLogCsvAndStoreHoldTheSameRunsAfterKillsInEveryPhase) {
   testsupport::CliInTempDir cli;
   std::mt19937 random(2026);
-  int kills = 0;
-  for (int round = 0; round < 8; ++round) {
-    testsupport::ChildProcess child({cli.exe, "run", "--restart", "hot", "--runs", "1000",
-                                     "--time-scale", "200", "--sim-ttff", "1:3", "-q"},
-                                    cli.dir.path().string(), {cli.StoreEnv()});
-    std::this_thread::sleep_for(std::chrono::milliseconds(300 + random() % 2500));
-    child.Signal(SIGKILL);
-    kills += child.Wait() == 128 + SIGKILL ? 1 : 0;
-    // The logs are named by the second of the start: one test per second.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-  }
-  EXPECT_EQ(kills, 8) << "each writer was killed while it ran";
-
   const std::string db = cli.StorePath();
-  ASSERT_TRUE(std::filesystem::exists(db));
+  // The phases of a run at a time scale of 20, and how long each lasts (ms).
+  const struct {
+    const char* phase;
+    int span_ms;
+  } kPhases[] = {{"fix wait", 100}, {"record", 2},          {"capture", 450},
+                 {"stop", 20},      {"closing pause", 450}, {"pause", 250}};
+  int kills = 0;
+  for (int round = 0; round < 2; ++round) {
+    for (const auto& p : kPhases) {
+      SCOPED_TRACE(std::string(p.phase) + ", round " + std::to_string(round));
+      testsupport::ChildProcess child(
+          {cli.exe, "run", "--restart", "hot", "--runs", "50", "--time-scale", "20", "--sim-ttff",
+           "1:3", "--sim-seed", std::to_string(round * 10 + kills), "--events"},
+          cli.dir.path().string(), {cli.StoreEnv()});
+      ASSERT_TRUE(AwaitPhase(child, p.phase)) << child.Err();
+      std::this_thread::sleep_for(std::chrono::milliseconds(random() % p.span_ms));
+      child.Signal(SIGKILL);
+      ASSERT_EQ(child.Wait(), 128 + SIGKILL) << "killed while it ran";
+      ++kills;
+    }
+  }
+  // Every test it started, checked file by file.
+  std::set<std::string> csvs;
+  for (const auto& entry : fs::recursive_directory_iterator(cli.dir.path()))
+    if (entry.path().string().ends_with("_runs.csv"))
+      csvs.insert(entry.path().string());
+  ASSERT_EQ(csvs.size(), static_cast<std::size_t>(kills));
+  for (const std::string& csv : csvs) {
+    SCOPED_TRACE(csv);
+    const std::string stem = csv.substr(0, csv.size() - 9);
+    const auto log = ResultLogRuns(stem + "_result_log.txt");
+    const auto rows = CsvRuns(csv);
+    const auto stored = StoreRuns(db, csv);
+    EXPECT_GE(log.size(), 1u) << "each test was killed in its second run or later";
+    // Each holds every run of the next, with the same result, and at most
+    // the run after the last one the next holds.
+    const auto holds = [](const std::map<int, std::string>& more,
+                          const std::map<int, std::string>& fewer, const char* what) {
+      for (const auto& [run, result] : fewer) {
+        ASSERT_TRUE(more.count(run)) << what << ": run " << run << " is missing";
+        EXPECT_EQ(more.at(run), result) << what << ": run " << run;
+      }
+      EXPECT_LE(more.size(), fewer.size() + 1) << what;
+      if (more.size() > fewer.size()) {
+        EXPECT_EQ(more.rbegin()->first, static_cast<int>(fewer.size()) + 1) << what;
+      }
+    };
+    holds(stored, rows, "the store against the CSV");
+    holds(rows, log, "the CSV against the result log");
+  }
   EXPECT_EQ(One(db, "PRAGMA integrity_check"), "ok");
   EXPECT_EQ(One(db, "PRAGMA foreign_key_check"), "");
-  const std::vector<CsvRun> csv = CsvRuns(cli.dir.path());
-  ASSERT_GT(csv.size(), 8u) << "the writers recorded runs before they were killed";
-  // Every test with a run on disk is in the store; a writer killed before
-  // its test began (a slow start on a loaded machine) left none of either.
-  std::set<std::string> tests_on_disk;
-  for (const CsvRun& r : csv)
-    tests_on_disk.insert(r.csv);
-  const long tests = std::stol(One(db, "SELECT count(*) FROM tests"));
-  EXPECT_GE(tests, static_cast<long>(tests_on_disk.size()));
-  EXPECT_LE(tests, 8);
-  for (const CsvRun& r : csv) {
-    const auto rows = Rows(db,
-                           "SELECT r.success, r.details FROM runs r JOIN tests t USING (test_uuid) "
-                           "WHERE t.source = '" +
-                               r.csv + "' AND r.run = " + r.run);
-    ASSERT_EQ(rows.size(), 1u) << r.csv << " run " << r.run << " is not in the store";
-    EXPECT_EQ(rows[0][0], r.result == "SUCC" ? "1" : "0") << r.csv << " run " << r.run;
-    EXPECT_NE(rows[0][1].find("\"run\":\"" + r.run + "\""), std::string::npos) << rows[0][1];
-  }
-  // Nothing in the store that the CSV files do not have whole, but the one
-  // row per kill whose CSV line was cut short (the store may be ahead).
-  const long stored = std::stol(One(db, "SELECT count(*) FROM runs"));
-  EXPECT_GE(stored, static_cast<long>(csv.size()));
-  EXPECT_LE(stored, static_cast<long>(csv.size()) + 8);
+
+  // Importing the folder of these tests adds no test and no run.
+  const std::string tests = One(db, "SELECT count(*) FROM tests");
+  const std::string runs = One(db, "SELECT count(*) FROM runs");
+  const fs::path day = fs::path(*csvs.begin()).parent_path();
+  const auto import = cli.Run({"store", "import"}, {day.string()});
+  ASSERT_EQ(import.code, 0) << import.err;
+  EXPECT_EQ(One(db, "SELECT count(*) FROM tests"), tests);
+  EXPECT_EQ(One(db, "SELECT count(*) FROM runs"), runs);
 }

@@ -18,7 +18,13 @@ namespace testsupport {
 struct CliInTempDir {
   TempDir dir;
   std::string exe = dir.file("zuvek-cli");
-  CliInTempDir() { std::filesystem::copy_file(ZUVEK_CLI_PATH, exe); }
+  // zuvek-cli, and beside it the program that draws its report (when built).
+  CliInTempDir() {
+    std::filesystem::copy_file(ZUVEK_CLI_PATH, exe);
+    const auto report = std::filesystem::path(ZUVEK_CLI_PATH).parent_path() / "zuvek-report";
+    if (std::filesystem::exists(report))
+      std::filesystem::copy_file(report, dir.file("zuvek-report"));
+  }
   // The per-user data folder of the runs (their results store) is here too.
   std::string StoreEnv() const { return "XDG_DATA_HOME=" + dir.file("share"); }
   std::string StorePath() const { return dir.file("share") + "/zuvek/results.sqlite"; }

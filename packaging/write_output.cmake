@@ -1,0 +1,17 @@
+# cmake -DOUTPUT=FILE -P write_output.cmake -- PROGRAM ARGS...: runs the
+# program and writes its standard output into FILE; fails when it fails.
+set(command "")
+set(seen_dashes OFF)
+math(EXPR last "${CMAKE_ARGC} - 1")
+foreach(i RANGE ${last})
+  if(seen_dashes)
+    list(APPEND command "${CMAKE_ARGV${i}}")
+  elseif("${CMAKE_ARGV${i}}" STREQUAL "--")
+    set(seen_dashes ON)
+  endif()
+endforeach()
+execute_process(COMMAND ${command} OUTPUT_FILE ${OUTPUT} RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  file(REMOVE ${OUTPUT})
+  message(FATAL_ERROR "${command} failed: ${status}")
+endif()
