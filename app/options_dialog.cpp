@@ -66,6 +66,7 @@ void CDialogOptions::OnInitDialog() {
   Edit(1025)->setText(QString::fromStdString(fields.interval_sleep));
   Edit(1026)->setText(QString::fromStdString(fields.uncrtn));
   Edit(1038)->setText(QString::fromStdString(fields.import_xtra));
+  SayTheBounds();
 }
 
 void CDialogOptions::OnSave() {
@@ -78,6 +79,30 @@ void CDialogOptions::OnSave() {
   values_ = outcome.values;
   for (const std::string& text : outcome.messages)
     qtui::ShowMessageBox(QString::fromStdString(text), this);
-  if (outcome.stored)
+  if (outcome.stored) {
     accept();
+    return;
+  }
+  // The dialog stays open on the field to correct, its text selected.
+  if (QLineEdit* edit = Edit(outcome.focus)) {
+    edit->setFocus(Qt::OtherFocusReason);
+    edit->selectAll();
+  }
+}
+
+void CDialogOptions::SayTheBounds() {
+  // Each number box says its range when pointed at, and is wide enough for
+  // the largest value it takes.
+  for (const OptionsField& f : kOptionsFields) {
+    QLineEdit* edit = Edit(f.id);
+    if (f.max == 0) {
+      edit->setToolTip(QStringLiteral("At most 99 characters."));
+      continue;
+    }
+    edit->setToolTip(QStringLiteral("1 to %1 %2").arg(f.max).arg(QString::fromLatin1(f.unit)));
+    const int needed = edit->fontMetrics().horizontalAdvance(QString::number(f.max)) +
+                       edit->textMargins().left() + edit->textMargins().right() + 12;
+    if (edit->width() < needed)
+      edit->resize(needed, edit->height());
+  }
 }

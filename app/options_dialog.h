@@ -23,6 +23,7 @@ class CDialogOptions : public QDialog {
  private:
   void OnInitDialog();
   QLineEdit* Edit(int id) const;
+  void SayTheBounds();
 
   OptionsValues values_;  // m_nTimeout, m_nIntervalSleep, m_nUncrtn
 };

@@ -1,7 +1,10 @@
 #include "app/report_menu.h"
 
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 
 #include "app/qt/message_box.h"
 #include "platform/file_writes.h"
@@ -34,7 +37,8 @@ void ReportMenu::WriteAndOpen() {
     return;
   }
   const std::string path = files->stem + "_report.html";
-  if (platform::ReplaceFile(path, report::HtmlReport({report::ReadTest(*files)})) != 0) {
+  if (platform::ReplaceFile(path, report::HtmlReport({report::ReadTest(*files)}, {0, "zuvek"})) !=
+      0) {
     qtui::ShowMessageBox(QStringLiteral("The report %1 cannot be written; make its folder "
                                         "writable and try again.")
                              .arg(QString::fromStdString(path)),
@@ -42,9 +46,29 @@ void ReportMenu::WriteAndOpen() {
     return;
   }
   last_report_ = path;
-  if (!opener_(QUrl::fromLocalFile(QString::fromStdString(path))))
-    qtui::ShowMessageBox(QStringLiteral("The report is written to %1, but no browser could "
-                                        "open it; open the file yourself.")
-                             .arg(QString::fromStdString(path)),
-                         window_);
+  const bool opened = opener_(QUrl::fromLocalFile(QString::fromStdString(path)));
+  TellWhereItIs(QString::fromStdString(path), opened);
+}
+
+void ReportMenu::TellWhereItIs(const QString& path, bool opened) {
+  // Every time: a browser that was asked may still show nothing.
+  const QString text =
+      opened ? QStringLiteral(
+                   "The report is written to %1 and your browser was asked to open "
+                   "it. If no browser shows it, open the file or its folder yourself.")
+                   .arg(path)
+             : QStringLiteral(
+                   "The report is written to %1, but no browser could open it; open "
+                   "the file yourself.")
+                   .arg(path);
+  QMessageBox box(QMessageBox::Information, QStringLiteral("ZUVEK"), text, QMessageBox::Ok,
+                  window_);
+  box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+  QPushButton* folder = box.addButton(QStringLiteral("Open folder"), QMessageBox::ActionRole);
+  folder->setObjectName(QStringLiteral("openReportFolder"));
+  if (auto& hook = qtui::MessageBoxTestHook())
+    hook(box);
+  box.exec();
+  if (box.clickedButton() == folder)
+    opener_(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
 }

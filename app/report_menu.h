@@ -1,5 +1,6 @@
 // The window's "Report" menu: its entry writes the HTML report of the last
-// test beside that test's files and opens it in the desktop's browser.
+// test beside that test's files, asks the desktop's browser to open it and
+// says where it is, with a button that opens its folder.
 // Disabled until a test has ended.
 #pragma once
 
@@ -27,6 +28,8 @@ class ReportMenu : public QObject {
 
  private:
   void WriteAndOpen();
+  // A box with the report's path and a button that opens its folder.
+  void TellWhereItIs(const QString& path, bool opened);
 
   QWidget* window_;
   QAction* entry_;

@@ -9,7 +9,7 @@ constexpr int kTabFontPixels = 11;
 }  // namespace
 
 SkyTabs::SkyTabs(QWidget* client, const QRect& chart_rect, QWidget* chart)
-    : QObject(client), chart_(chart), bar_(new QTabBar(client)) {
+    : QObject(client), client_(client), chart_(chart), bar_(new QTabBar(client)) {
   sky_panel_ = new PicturePanel(
       [this](QSize size) {
         return report::SkyPicture(sky_, QStringLiteral("Sky of the last epoch"), size);
@@ -24,11 +24,8 @@ SkyTabs::SkyTabs(QWidget* client, const QRect& chart_rect, QWidget* chart)
       client);
   sky_panel_->setObjectName(QStringLiteral("sky_plot"));
   history_panel_->setObjectName(QStringLiteral("signal_history"));
-  for (QWidget* panel :
-       {static_cast<QWidget*>(sky_panel_), static_cast<QWidget*>(history_panel_)}) {
-    panel->setGeometry(chart_rect);
-    panel->hide();
-  }
+  sky_panel_->hide();
+  history_panel_->hide();
   bar_->setObjectName(QStringLiteral("sky_tabs"));
   bar_->setShape(QTabBar::RoundedSouth);
   bar_->setDrawBase(false);
@@ -39,11 +36,18 @@ SkyTabs::SkyTabs(QWidget* client, const QRect& chart_rect, QWidget* chart)
   bar_->addTab(QStringLiteral("Signal"));
   bar_->addTab(QStringLiteral("Sky"));
   bar_->addTab(QStringLiteral("S/N history"));
+  Place(chart_rect);
+  connect(bar_, &QTabBar::currentChanged, this, &SkyTabs::Show);
+}
+
+void SkyTabs::Place(const QRect& chart_rect) {
+  sky_panel_->setGeometry(chart_rect);
+  history_panel_->setGeometry(chart_rect);
   // Under the chart's left edge, in the margin below it.
   const int height =
-      std::min(bar_->sizeHint().height(), client->height() - chart_rect.bottom() - 1);
+      std::min(bar_->sizeHint().height(),
+               std::max(client_->height(), client_->minimumHeight()) - chart_rect.bottom() - 1);
   bar_->setGeometry(chart_rect.left(), chart_rect.bottom() + 1, bar_->sizeHint().width(), height);
-  connect(bar_, &QTabBar::currentChanged, this, &SkyTabs::Show);
 }
 
 void SkyTabs::Show(int tab) {

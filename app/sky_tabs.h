@@ -24,6 +24,9 @@ class SkyTabs : public QObject {
 
   // The panels take `chart_rect` (in `client`'s coordinates), where `chart` is.
   SkyTabs(QWidget* client, const QRect& chart_rect, QWidget* chart);
+  // The chart's place changed (the window was resized): the panels take it,
+  // the tabs stay under its left edge.
+  void Place(const QRect& chart_rect);
 
   // The satellites of the latest epoch.
   void SetSky(std::vector<SkySatellite> sky);
@@ -41,6 +44,7 @@ class SkyTabs : public QObject {
  private:
   void Show(int tab);
 
+  QWidget* client_;
   QWidget* chart_;
   QTabBar* bar_;
   PicturePanel* sky_panel_;

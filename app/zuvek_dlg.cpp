@@ -18,6 +18,7 @@
 #include "app/about_dlg.h"
 #include "app/app_icon.h"
 #include "app/dlg_template.h"
+#include "app/end_status.h"
 #include "app/options_dialog.h"
 #include "app/qt/dialog_units.h"
 #include "app/qt/message_box.h"
@@ -37,6 +38,9 @@
 #include "store/store_location.h"
 
 int g_nStatusDots = 0;
+const char* const kStopTestToClose =
+    "A test is running. Stop it and close the window? The run in progress is counted as "
+    "stopped, as Stop does.";
 CZUVEKDlg* g_pMainDlg = nullptr;
 
 CZUVEKDlg::CZUVEKDlg(platform::Clock& clock, const WorkingFolders& folders, QWidget* parent)
@@ -95,19 +99,15 @@ void CZUVEKDlg::OnInitDialog() {
   setWindowTitle(QStringLiteral("ZUVEK_V1.3"));
   setWindowIcon(m_hIcon);
   // A main window with a minimise box (a tool left running for days must be
-  // minimisable) and a close box; its size is fixed, so no maximise box.
+  // minimisable), a maximise box and a close box: it opens at the
+  // template's size and grows and shrinks from there.
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                 Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                 Qt::WindowCloseButtonHint);
   setFont(qtui::DialogFont());
   BuildMenu();
 
-  m_client = new QWidget(this);
-  const QRect client =
-      qtui::DialogRectToPixels(0, 0, zuvek_dlg::kDialogWidthDlu, zuvek_dlg::kDialogHeightDlu);
-  const int menu_height = m_pMenu->sizeHint().height();
-  m_pMenu->setGeometry(0, 0, client.width(), menu_height);
-  m_client->setGeometry(0, menu_height, client.width(), client.height());
-  setFixedSize(client.width(), client.height() + menu_height);
+  m_client = new QWidget;
   m_items = zuvek_dlg::BuildControls(m_client, zuvek_dlg::MainDialogControls());
   for (auto& [id, w] : m_items) {
     if (auto* button = qobject_cast<QPushButton*>(w))
@@ -115,9 +115,8 @@ void CZUVEKDlg::OnInitDialog() {
   }
   m_listResults = ItemAs<QTableWidget>(1025);
   m_lbl_status = ItemAs<CLabel>(1023);
-  // Right of the status frame, where the template leaves room.
-  m_run_clock = new RunClockLabel(m_clock, m_client);
-  m_run_clock->setGeometry(qtui::DialogRectToPixels(606, 14, 124, 46));
+  m_run_clock = new RunClockLabel(m_clock, nullptr);
+  LayOutWindow();
 
   FillCombos();
   ItemAs<QAbstractButton>(1000)->click();  // "Hot Start"
@@ -136,6 +135,8 @@ void CZUVEKDlg::OnInitDialog() {
   m_pChart->Create(m_client, frame->geometry(), kChartControlId);
   m_pChart->show();
   m_sky_tabs = new SkyTabs(m_client, frame->geometry(), m_pChart.get());
+  KeepTemplatePlaces();
+  ShowModuleChoice();
   ConnectSession();
   m_qt_status_timer = startTimer(kStatusPeriodMs);
   PrepareDebugLog();
@@ -151,6 +152,13 @@ void CZUVEKDlg::RestoreSelections() {
     auto* combo = ItemAs<QComboBox>(id);
     combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
   }
+  // Without a TTFF.cfg both lists would name one port, which cannot be
+  // both: the NMEA list takes the next one where there is one.
+  auto* at = ItemAs<QComboBox>(1013);
+  auto* nmea = ItemAs<QComboBox>(1019);
+  if (g_config.LoadedMembers() == 0 && nmea->count() > 1 &&
+      nmea->currentIndex() == at->currentIndex() && at->currentIndex() >= 0)
+    nmea->setCurrentIndex((at->currentIndex() + 1) % nmea->count());
 }
 
 void CZUVEKDlg::ConnectSession() {
@@ -186,10 +194,12 @@ void CZUVEKDlg::BuildMenu() {
   m_choice = new ModuleChoiceMenus(tools, this,
                                    {[this](std::shared_ptr<const ModuleProfile> profile) {
                                       m_engine.SetProfile(std::move(profile));
+                                      ShowModuleChoice();
                                     },
                                     [this](const std::string& rule) {
                                       m_engine.SetFixRule(rule);
                                       m_hub.SetFixRule(rule);
+                                      ShowModuleChoice();
                                     }});
   m_report = new ReportMenu(m_pMenu, this);
   // The window system's own menu is out of reach here: the About box lives
@@ -259,7 +269,7 @@ void CZUVEKDlg::OnTimer(int id) {
   if (RunState() == 0)
     m_hub.NmeaQueue().Clear();
   if (RunState() != 2) {
-    m_lbl_status->SetText(QString());
+    m_lbl_status->SetText(m_end_status);
     return;
   }
   m_lbl_status->SetText(QString::fromStdString(m_strStatus) + QString(g_nStatusDots, '.'));
@@ -307,9 +317,17 @@ void CZUVEKDlg::OnRun() {
       qtui::ShowMessageBox(QString::fromStdString(refusal), this);
       return;
     }
+    // A port that is not open would only let the test wait out its
+    // time-outs: say which one, and start nothing.
+    if (const std::string why = m_hub.PortsNotReady(); !why.empty()) {
+      SetEndStatus(QStringLiteral("Not started: ") + QString::fromStdString(why));
+      return;
+    }
     m_store_location = store::ChooseStoreLocation(resolved.settings->store, "");
     m_engine.SetSettings(*resolved.settings);
+    ShowModuleChoice();
     m_store_module = m_hub.Request().at_name;
+    SetEndStatus(QString());
   }
   // Start refuses a second test while one runs; it disables the setup
   // controls itself once the worker is on its way.
@@ -375,8 +393,17 @@ LRESULT CZUVEKDlg::OnTestFinished(WPARAM, LPARAM) {
   // Run needs open ports: a test that ends after Close leaves it off.
   SetEnabled(1011, m_hub.PortsOpen());
   SetEnabled(1010, false);
-  m_report->SetLastTest(m_engine.LastOutcome().csv_path);
+  const TestOutcome outcome = m_engine.LastOutcome();
+  m_report->SetLastTest(outcome.csv_path);
+  SetEndStatus(QString::fromStdString(EndStatusText(outcome)));
   return 1;
+}
+
+void CZUVEKDlg::SetEndStatus(const QString& text) {
+  m_end_status = text;
+  m_lbl_status->setToolTip(text);
+  if (RunState() != 2)
+    m_lbl_status->SetText(text);
 }
 
 void CZUVEKDlg::OnHiddenClose() {
@@ -398,9 +425,22 @@ void CZUVEKDlg::OnAbout() {
 }
 
 void CZUVEKDlg::done(int result) {
+  if (!destroyed_ && !MayCloseWhileTesting())
+    return;
   if (!destroyed_)
     OnDestroy();
   QDialog::done(result);
+}
+
+bool CZUVEKDlg::MayCloseWhileTesting() {
+  if (!m_engine.IsRunning())
+    return true;
+  if (!qtui::AskYesNo(QString::fromUtf8(kStopTestToClose), this))
+    return false;
+  // Closing stops the test as Stop does: the run in progress is accounted
+  // for the same way.
+  m_engine.Stop();
+  return true;
 }
 
 void CZUVEKDlg::StopEngineForExit() {

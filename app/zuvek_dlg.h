@@ -29,12 +29,16 @@
 #include "store/opening_store_sink.h"
 
 class QAbstractButton;
+class QLabel;
+class QScrollArea;
 class RunClockLabel;
 class SkyTabs;
 
 // The status animation's counter: "System is running" plus 0..5 dots. It
 // keeps counting across tests.
 extern int g_nStatusDots;
+// The question closing the window asks while a test runs.
+extern const char* const kStopTestToClose;
 
 class CZUVEKDlg : public QDialog, public EngineHost {
   Q_OBJECT
@@ -92,6 +96,11 @@ class CZUVEKDlg : public QDialog, public EngineHost {
   void OnSignalSample(unsigned run, std::int64_t ms, const timeline::SkySample& sky) override;
 
   int RunState() const { return m_engine.RunState(); }
+  // The status line's sentence between tests (how the last one ended, or
+  // why Run started none); empty after Open and Run.
+  const QString& EndStatus() const { return m_end_status; }
+  QScrollArea* ClientScroll() const { return m_scroll; }
+  QLabel* ModuleChoiceLabel() const { return m_module_label; }
   ModuleHub& Hub() { return m_hub; }
   TestEngine& Engine() { return m_engine; }
   CChartContrl_columnar* Chart() const { return m_pChart.get(); }
@@ -110,9 +119,23 @@ class CZUVEKDlg : public QDialog, public EngineHost {
 
  protected:
   void timerEvent(QTimerEvent* event) override;
+  // The client's resizes: the chart and the result list take the room.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void OnInitDialog();
+  // The frame around the template (zuvek_dlg_layout.cpp): the scrolling
+  // client, the strip with the run clock and the module choice below it.
+  void LayOutWindow();
+  void KeepTemplatePlaces();
+  void ShowModuleChoice();
+  // Empties the position fields, the satellite lists and the chart.
+  void ClearLiveView();
+  // The status line's sentence between tests.
+  void SetEndStatus(const QString& text);
+  // Closing while a test runs: asks once; true to go on closing (the test
+  // is then stopped).
+  bool MayCloseWhileTesting();
   // The list selections of the last session; an index outside a list
   // selects nothing.
   void RestoreSelections();
@@ -150,6 +173,10 @@ class CZUVEKDlg : public QDialog, public EngineHost {
   CLabel* m_lbl_status = nullptr;
   RunClockLabel* m_run_clock = nullptr;
   SkyTabs* m_sky_tabs = nullptr;
+  QScrollArea* m_scroll = nullptr;
+  QLabel* m_module_label = nullptr;
+  std::map<int, QRect> m_template_rects;
+  QString m_end_status;
   LiveView::Handle m_live_observer = 0;
   int m_qt_status_timer = 0;
   bool destroyed_ = false;

@@ -26,8 +26,19 @@ void CZUVEKDlg::OnOpenPorts() {
   request.at_name = ItemAs<QComboBox>(1013)->currentText().toStdString();
   request.nmea_name = ItemAs<QComboBox>(1019)->currentText().toStdString();
   request.auto_start_gps = IsChecked(1029);
+  // Both lists naming one port would open it twice: the second open would
+  // find the window itself holding it.
+  if (!request.at_name.empty() && request.at_name == request.nmea_name) {
+    qtui::ShowMessageBox(
+        QStringLiteral("The AT and NMEA lists both name %1. Choose the module's NMEA port in the "
+                       "NMEA list (zuvek-cli ports --probe tells which is which), then Open.")
+            .arg(QString::fromStdString(request.at_name)),
+        this);
+    return;
+  }
   if (m_before_open_ports)
     m_before_open_ports(request);
+  SetEndStatus(QString());
   // A failing step does not stop the next: each failure is its own box, and
   // the window goes into the open state whatever happened.
   for (const std::string& text : m_hub.OpenPorts(request))
@@ -45,6 +56,7 @@ void CZUVEKDlg::OnClosePorts() {
   SetEnabled(1011, false);
   SetEnabled(1010, false);
   EnablePortControls(true);
+  ClearLiveView();
   // With the ports gone and Stop disabled, a running test could only wait
   // out its time-outs: ask it to end.
   if (m_engine.IsRunning())
@@ -56,15 +68,24 @@ void CZUVEKDlg::EnablePortControls(bool enable) {
     SetEnabled(id, enable);
 }
 
+void CZUVEKDlg::ClearLiveView() {
+  m_hub.OnTestStarted();  // the position fields
+  m_hub.Nmea().OnClearSatellites();
+  m_pChart->SetBars({});
+}
+
 void CZUVEKDlg::OnPortLost(const std::string& text) {
   // A test that reconnects lost ports says so itself if they stay away.
   if (m_engine.IsRunning() && m_engine.Settings().reconnect_s > 0)
     return;
-  // Told from inside the receive path: show the box once that has returned.
+  // Told from inside the receive path: once that has returned, the view
+  // empties (nothing more comes from the module) and the box shows.
   QPointer<CZUVEKDlg> self(this);
   QTimer::singleShot(0, this, [self, text] {
-    if (self)
-      qtui::ShowMessageBox(QString::fromStdString(text), self);
+    if (!self)
+      return;
+    self->ClearLiveView();
+    qtui::ShowMessageBox(QString::fromStdString(text), self);
   });
 }
 

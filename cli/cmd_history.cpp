@@ -9,6 +9,7 @@
 #include "cli/command.h"
 #include "config/side_settings.h"
 #include "engine/run_columns.h"
+#include "engine/run_record.h"
 #include "stats/kaplan_meier.h"
 #include "stats/ttff_statistics.h"
 #include "store/store_location.h"
@@ -40,9 +41,9 @@ Percentiles Ttff(store::StoreReader& reader, const store::ListedTest& t,
       continue;
     using Kind = stats::RunOutcome::Kind;
     runs.push_back({r->run,
-                    r->success                 ? Kind::kFixed
-                    : r->reason == "port lost" ? Kind::kInvalid
-                                               : Kind::kTimedOut,
+                    r->success                   ? Kind::kFixed
+                    : EndedByTheBench(r->reason) ? Kind::kInvalid
+                                                 : Kind::kTimedOut,
                     r->success ? r->ttff_s : 0.0});
   }
   if (runs.empty())

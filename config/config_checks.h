@@ -13,11 +13,13 @@ struct ConfigRange {
   long long min, max;
   const char* unit;  // "s"
 };
-// A fix time-out and the logging after a fix of at most a day; an XTRA time
-// uncertainty of at most a day.
+// A fix wait or a capture longer than a day tells nothing a day does not,
+// and the waits count milliseconds in 32 bits (49 days); an XTRA time more
+// than an hour uncertain helps no receiver, and the record keeps the
+// uncertainty as a signed 32-bit value.
 inline constexpr ConfigRange kTimeoutRange{"fix time-out", 1, 86400, "s"};
 inline constexpr ConfigRange kIntervalSleepRange{"logging after a fix", 1, 86400, "s"};
-inline constexpr ConfigRange kUncertaintyRange{"XTRA time uncertainty", 1, 86400000, "ms"};
+inline constexpr ConfigRange kUncertaintyRange{"XTRA time uncertainty", 1, 3600000, "ms"};
 
 // One sentence per value of the record that no test can use, naming
 // `source` (the file, or "the options"), the value and the range.

@@ -53,31 +53,62 @@ OptionsFields FieldsFromConfig(const app_config& config) {
   return f;
 }
 
+const OptionsField& OptionsFieldOf(int id) {
+  for (const OptionsField& f : kOptionsFields)
+    if (f.id == id)
+      return f;
+  return kOptionsFields[0];
+}
+
+namespace {
+
+// The box for field `id`: the message, then the field on a line of its own.
+SaveOutcome Refused(SaveOutcome out, int id, const std::string& message) {
+  out.messages.push_back(message + "\nField: " + OptionsFieldOf(id).name);
+  out.focus = id;
+  return out;
+}
+
+std::string AtMost(int id) {
+  const OptionsField& f = OptionsFieldOf(id);
+  return std::string(f.name) + " can be at most " + std::to_string(f.max) + " " + f.unit + ".";
+}
+
+}  // namespace
+
 SaveOutcome SaveOptions(const OptionsFields& fields, OptionsValues current, app_config& config) {
   SaveOutcome out;
-  // The data exchange: field by field, in the order 1024, 1025, 1026.
-  if (!ParseSigned(fields.timeout, current.timeout))
-    out.messages.push_back(kEnterAnInteger);
-  if (!ParseSigned(fields.interval_sleep, current.interval_sleep)) {
-    out.messages.push_back(kEnterAnInteger);
-  }
-  if (!ParseUnsigned(fields.uncrtn, current.uncrtn))
-    out.messages.push_back(kEnterAPositiveInteger);
   out.values = current;
+  // The data exchange, field by field; the first that fails ends it.
+  if (!ParseSigned(fields.timeout, out.values.timeout))
+    return Refused(out, kTimeoutField, kEnterAnInteger);
+  if (!ParseSigned(fields.interval_sleep, out.values.interval_sleep))
+    return Refused(out, kIntervalSleepField, kEnterAnInteger);
+  if (!ParseUnsigned(fields.uncrtn, out.values.uncrtn))
+    return Refused(out, kUncrtnField, kEnterAPositiveInteger);
+  const OptionsValues& v = out.values;
 
   // The command is checked before the numbers.
-  if (fields.import_xtra.size() >= 100) {
-    out.messages.push_back(kXtraCommandTooLong);
-    return out;
-  }
-  if (current.interval_sleep > 0 && current.timeout > 0 && current.uncrtn != 0) {
-    config.SetIntervalSleep(current.interval_sleep);
-    config.SetTimeout(current.timeout);
-    config.SetUncrtn(static_cast<std::int32_t>(current.uncrtn));
-    config.SetImportXtraCmd(fields.import_xtra);
-    out.stored = true;
-    return out;
-  }
-  out.messages.push_back(kTimeSettingsNotPositive);
+  if (fields.import_xtra.size() >= 100)
+    return Refused(out, kImportXtraField, kXtraCommandTooLong);
+  const std::string not_positive =
+      std::string(kTimeSettingsNotPositive) + "\n" + kTimeSettingsNotPositiveEnglish;
+  if (v.timeout <= 0)
+    return Refused(out, kTimeoutField, not_positive);
+  if (v.interval_sleep <= 0)
+    return Refused(out, kIntervalSleepField, not_positive);
+  if (v.uncrtn == 0)
+    return Refused(out, kUncrtnField, not_positive);
+  if (v.timeout > kMaxTimeoutS)
+    return Refused(out, kTimeoutField, AtMost(kTimeoutField));
+  if (v.interval_sleep > kMaxIntervalSleepS)
+    return Refused(out, kIntervalSleepField, AtMost(kIntervalSleepField));
+  if (v.uncrtn > kMaxUncrtnMs)
+    return Refused(out, kUncrtnField, AtMost(kUncrtnField));
+  config.SetIntervalSleep(v.interval_sleep);
+  config.SetTimeout(v.timeout);
+  config.SetUncrtn(static_cast<std::int32_t>(v.uncrtn));
+  config.SetImportXtraCmd(fields.import_xtra);
+  out.stored = true;
   return out;
 }

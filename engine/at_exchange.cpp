@@ -19,7 +19,7 @@ int WaitLoop(LineQueue& queue, unsigned timeout_s, std::FILE* at_log, WaitContex
       [&](const std::string& line) {
         per_line(line);
         if (at_log)
-          WriteLog(at_log, FormatAtLogEntry(ctx.clock.Now(), line));
+          WriteLog(at_log, FormatAtLogEntry(ctx.clock.WallNow(), line));
         return match(line);
       });
 }

@@ -8,7 +8,7 @@
 #include "platform/folders.h"
 
 std::string FormatTimeOfDay(const platform::Clock& clock) {
-  const platform::LocalTime t = clock.Now();
+  const platform::LocalTime t = clock.WallNow();
   char buf[32];
   std::snprintf(buf, sizeof buf, "%02d-%02d-%02d", t.hour, t.minute, t.second);
   return buf;
@@ -26,7 +26,7 @@ std::string FormatTimestamp(const platform::LocalTime& t) {
 }
 
 void LogDebug(const char* message, int line) {
-  const std::string stamp = FormatTimestamp(platform::ProcessClock().Now());
+  const std::string stamp = FormatTimestamp(platform::ProcessClock().WallNow());
   char prefix[96];
   std::snprintf(prefix, sizeof prefix, "[%s] line:%d\t\t", stamp.c_str(), line);
   // The entry is built whole, so a long message is neither cut nor split

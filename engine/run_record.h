@@ -19,7 +19,8 @@ struct RunRecord {
   bool xtra = false;
   std::string start_time;   // local time of the GNSS start, "yyyy-mm-dd hh:mm:ss"
   double time_scale = 1.0;  // the clock's speed during the test
-  // Why a run without a fix failed ("time-out", "port lost"); empty for a fix.
+  // Why a run without a fix failed ("time-out", "port lost", "stopped");
+  // empty for a fix.
   std::string reason;
   // The address of the sentence that made the fix ("GNRMC"); empty without one.
   std::string fix_sentence;
@@ -38,3 +39,11 @@ struct RunRecord {
   // store's readers set it when they pool tests with other time-outs.
   std::optional<double> timeout_s;
 };
+
+// A run that the bench ended, not the receiver: its port was lost, or the
+// test was stopped (Stop, or the window closed) before the run had its
+// result. It is no attempt of the receiver: the statistics and the success
+// rate leave it out, and count it only in M of "L of M" valid runs.
+inline bool EndedByTheBench(const std::string& reason) {
+  return reason == "port lost" || reason == "stopped";
+}

@@ -49,8 +49,10 @@ struct EngineEnvironment {
   std::string nmea_log_dir;
   // NMEA bytes per second of the clock seen on the port so far; 0 unknown.
   std::function<double()> nmea_byte_rate;
-  // Set by the host while a port is lost (null: never). Looked at only when
-  // the test's settings ask for reconnection (TestSettings::reconnect_s).
+  // Set by the host while a port is lost (null: never). A lost port fails
+  // the run in progress at once ("port lost"); the test then ends, or waits
+  // for the ports when its settings ask for reconnection
+  // (TestSettings::reconnect_s).
   const std::atomic<bool>* port_lost = nullptr;
   // What the test is asked to be: profile, fix rule, reference, verdict,
   // reconnection (resolved by ResolveTestSettings).

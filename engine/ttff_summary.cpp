@@ -43,16 +43,16 @@ SeriesStatistics ComputeSeries(std::vector<double> values) {
 namespace {
 
 // The runs as the statistics see them: a fix, a time-out (censored) or,
-// with a lost port, no attempt of the receiver; with a reference, each fix's
+// with a lost port or a stop, no attempt of the receiver; with a reference, each fix's
 // horizontal error.
 std::vector<stats::RunOutcome> RunOutcomes(const std::vector<RunRecord>& records,
                                            const std::optional<GeoPosition>& reference) {
   std::vector<stats::RunOutcome> runs;
   for (const RunRecord& r : records) {
     using Kind = stats::RunOutcome::Kind;
-    const Kind kind = r.success                 ? Kind::kFixed
-                      : r.reason == "port lost" ? Kind::kInvalid
-                                                : Kind::kTimedOut;
+    const Kind kind = r.success                   ? Kind::kFixed
+                      : EndedByTheBench(r.reason) ? Kind::kInvalid
+                                                  : Kind::kTimedOut;
     runs.push_back({r.run, kind, r.success ? r.ttff_s : 0.0, std::nullopt});
     if (reference && r.fix_position)
       runs.back().error_m = ErrorBetween(*r.fix_position, *reference).horizontal_m;
@@ -157,14 +157,18 @@ std::string TestReport::SummaryJson(int failures, bool finished) const {
   j["runs"] = records_.size();
   j["failures"] = failures;
   j["successes"] = ttff.size();
-  // A run interrupted by Stop counts as a failure without a record.
-  const double attempted = static_cast<double>(ttff.size()) + failures;
+  // "failures" as the result log's "fail times"; the rate over the
+  // attempts of the receiver, as the statistics count them.
+  std::size_t port_lost = 0, stopped = 0;
+  for (const auto& r : records_) {
+    port_lost += r.reason == "port lost" ? 1 : 0;
+    stopped += r.reason == "stopped" ? 1 : 0;
+  }
+  const double attempted = static_cast<double>(records_.size() - port_lost - stopped);
   j["success_rate"] = attempted > 0 ? static_cast<double>(ttff.size()) / attempted : 0.0;
   j["finished"] = finished;
-  std::size_t port_lost = 0;
-  for (const auto& r : records_)
-    port_lost += r.reason == "port lost" ? 1 : 0;
   j["port_lost"] = port_lost;
+  j["stopped"] = stopped;
   j["time_scale"] = time_scale_;
   if (!fix_rules::IsDefault(fix_rule_))
     j["fix_rule"] = fix_rule_;

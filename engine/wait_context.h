@@ -20,8 +20,8 @@ struct WaitContext {
   // Set when the program is ending: every wait and pause returns at its next
   // poll as if its time ran out.
   const std::atomic<bool>* shutdown = nullptr;
-  // Set while a port is lost (only when lost ports are reconnected): every
-  // wait and pause returns at its next poll as if its time ran out.
+  // Set while a port is lost: every wait and pause returns at its next poll
+  // as if its time ran out.
   const std::atomic<bool>* port_lost = nullptr;
   // Filled with the arrival stamp (monotonic us) of the line that ended a
   // wait successfully; 0 when unknown.

@@ -88,11 +88,17 @@ class TestEngine::Worker {
   void BeginTimeline(unsigned n, std::int64_t ok_stamp_us);
   void FeedTimeline(const std::string& line, std::int64_t stamp_us);
   // A port was lost during run n: records the run when it has no result
-  // yet and, unless it was the last, brings the ports back. False when the
-  // test has to end.
+  // yet; with reconnection and unless it was the last, brings the ports
+  // back. False when the test has to end.
   bool RecoverLostPort(unsigned n);
+  // The test was stopped (Stop, or the window closing, which stops first)
+  // in run n before its result: the run is filed as a failure "stopped" in
+  // the list, the CSV, the summary and the store, and counted in the result
+  // log's "fail times" without a line of its own, as a Stop in the fix wait
+  // always was. The statistics take it for no attempt of the receiver.
+  void AccountInterruptedRun(unsigned n);
   void PublishOutcome();
-  // Only when lost ports are reconnected: a port is lost now.
+  // A port is lost now.
   bool Lost() const { return ctx_.PortLost(); }
 
   void Write(const std::string& cmd) {

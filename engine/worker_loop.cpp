@@ -35,8 +35,9 @@ void TestEngine::Worker::Execute() {
   // says where and when it ran.
   report_.WriteSummary(0, false);
   env_.at_queue->Clear();
-  if (env_.test.reconnect_s > 0)
-    ctx_.port_lost = env_.port_lost;
+  // A lost port ends every wait and pause at once: the run in progress is
+  // failed as "port lost" and, without reconnection, the test ends.
+  ctx_.port_lost = env_.port_lost;
   SetUpModule();
   StartRecording(conditions);
 
@@ -44,8 +45,11 @@ void TestEngine::Worker::Execute() {
     const unsigned previous = counter++;
     if (TestIsOver(previous))
       break;
-    if (!OneRun(counter) && !(!Ending() && Lost() && RecoverLostPort(counter)))
-      break;
+    if (OneRun(counter) || (!Ending() && Lost() && RecoverLostPort(counter)))
+      continue;
+    if (bExitThread.load() != 0)
+      AccountInterruptedRun(counter);
+    break;
   }
   EndTest();
 }
@@ -83,7 +87,9 @@ bool TestEngine::Worker::OneRun(unsigned n) {
   const FixWaitEnd end = WaitFix(ok_stamp);
   if (!end.fix && !AfterNoFix(p_.StartFor(e_.m_nRestartType)))
     return false;
-  if (bExitThread.load() != 0) {
+  // A fix found as Stop came is kept: the Stop then ends its capture, and
+  // the test ends before the next run.
+  if (!end.fix && bExitThread.load() != 0) {
     LOG_DEBUG("bExitThread = true, exit thread.\n");
     return EndBecause("stopped");
   }
@@ -112,7 +118,7 @@ bool TestEngine::Worker::StartGnss(unsigned n, std::int64_t* ok_stamp) {
     }
   }
   *ok_stamp = ctx_.matched_stamp_us;
-  start_time_ = FormatTimestamp(env_.clock->Now());
+  start_time_ = FormatTimestamp(env_.clock->WallNow());
   ttff_.Restart();
   env_.target->Send(kMsgClearPosition);
   BeginTimeline(n, *ok_stamp);
@@ -147,8 +153,9 @@ bool TestEngine::Worker::AfterNoFix(const ProfileStep& start) {
     return EndBecause("program ending");  // not a failure of the receiver: the program is closing
   if (Lost())
     return false;  // recorded as "port lost"
-  ++failures_;
   LOG_DEBUG((CommandName(start.command) + " timeout...\n").c_str());
+  if (bExitThread.load() == 0)
+    ++failures_;  // a stopped run is counted when it is accounted for
   return true;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include <nlohmann/json.hpp>
@@ -65,7 +66,7 @@ TestConditions TestEngine::Worker::Conditions() const {
   c.time_scale = env_.clock->Scale();
   c.tool_version = ZUVEK_VERSION;
   c.host = platform::HostName();
-  c.started = FormatTimestamp(env_.clock->Now());
+  c.started = FormatTimestamp(env_.clock->WallNow());
   return c;
 }
 
@@ -122,7 +123,9 @@ void TestEngine::Worker::RecordResult(unsigned n, bool fix, double duration, dou
     durations_.push_back(static_cast<float>(duration));
   env_.target->Post(kMsgTestResult, reinterpret_cast<WPARAM>(result), 0,
                     [result] { delete result; });
-  WriteResultLine(fix ? 1 : 0, static_cast<int>(n), duration, result_log_);
+  // A stopped run has no line: the result log counts it in "fail times".
+  if (std::string_view(reason) != "stopped")
+    WriteResultLine(fix ? 1 : 0, static_cast<int>(n), duration, result_log_);
   ++recorded_;
   recorded_run_ = n;
   TellVerdict(n);
@@ -208,7 +211,7 @@ void TestEngine::Worker::EndTest() {
   }
   report_.WriteSummary(failures_, completed_);
   if (env_.result_sink)
-    env_.result_sink->OnTestEnded(FormatTimestamp(env_.clock->Now()), end_reason_,
+    env_.result_sink->OnTestEnded(FormatTimestamp(env_.clock->WallNow()), end_reason_,
                                   report_.SummaryJson(failures_, completed_));
   PublishOutcome();
   env_.target->Post(kMsgTestFinished);

@@ -161,6 +161,14 @@ void TestEngine::Worker::SetUpModule() {
   report_.SetModule(identity, p_.name);
 }
 
+void TestEngine::Worker::AccountInterruptedRun(unsigned n) {
+  if (recorded_run_ == n || (end_reason_ != "stopped" && end_reason_ != "program ending"))
+    return;
+  end_reason_ = "stopped";
+  ++failures_;
+  RecordResult(n, false, 0.0, -1.0, "stopped");
+}
+
 bool TestEngine::Worker::RecoverLostPort(unsigned n) {
   LOG_DEBUG(("port lost in run " + std::to_string(n) + "\n").c_str());
   if (recorded_run_ != n) {
@@ -168,6 +176,8 @@ bool TestEngine::Worker::RecoverLostPort(unsigned n) {
     RecordResult(n, false, 0.0, -1.0, "port lost");
   }
   stats_.nRuntimes = static_cast<int>(n);
+  if (env_.test.reconnect_s == 0)
+    return EndBecause("port lost");
   if (n >= e_.m_nTimes)
     return true;  // that was the last run: nothing to reconnect for
   Phase(n, RunPhase::Reconnect);

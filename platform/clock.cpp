@@ -109,6 +109,14 @@ std::int64_t AdjustableClock::MonotonicUs() const {
   return MonotonicAt(Current());
 }
 
+LocalTime ScaledClock::WallNow() const {
+  return ToLocalTime(RealWallMs());
+}
+
+LocalTime AdjustableClock::WallNow() const {
+  return ToLocalTime(RealWallMs());
+}
+
 LocalTime AdjustableClock::Now() const {
   const Origin o = Current();
   return ToLocalTime(o.wall_ms + (MonotonicAt(o) - o.mono_us) / 1000);

@@ -44,8 +44,12 @@ class Clock {
   // Monotonic time in microseconds of this clock (scaled where the clock is).
   virtual std::int64_t MonotonicUs() const = 0;
   std::int64_t MonotonicMs() const { return MonotonicUs() / 1000; }
-  // Local wall time as this clock sees it.
+  // Local wall time as this clock sees it (a scaled clock's runs faster).
   virtual LocalTime Now() const = 0;
+  // The local time that names and stamps what a test writes: the real wall
+  // clock's, also on a scaled clock (only durations are scaled), so that the
+  // tests of one day are named in the order they ran. A fake clock's own.
+  virtual LocalTime WallNow() const { return Now(); }
   // How many of this clock's milliseconds pass per real millisecond.
   virtual double Scale() const { return 1.0; }
 };
@@ -67,6 +71,7 @@ class ScaledClock final : public Clock {
   void Sleep(DWORD ms) override;
   std::int64_t MonotonicUs() const override;
   LocalTime Now() const override;
+  LocalTime WallNow() const override;
   double Scale() const override { return scale_; }
 
  private:
@@ -88,6 +93,7 @@ class AdjustableClock final : public Clock {
   void Sleep(DWORD ms) override;
   std::int64_t MonotonicUs() const override;
   LocalTime Now() const override;
+  LocalTime WallNow() const override;
   double Scale() const override;
 
  private:

@@ -247,7 +247,7 @@ std::string HtmlReport(const std::vector<TestData>& tests, const ReportOptions& 
   std::string html = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n<title>" +
                      Escape(title) + "</title>\n<style>" + kStyle + "</style></head><body>\n";
   html += "<h1>" + Escape(title) + "</h1>\n";
-  html += "<p>Written by zuvek-cli " + std::string(ZUVEK_VERSION) + " from " +
+  html += "<p>Written by " + Escape(options.writer) + " " + std::string(ZUVEK_VERSION) + " from " +
           std::to_string(tests.size()) + " test" + (tests.size() == 1 ? "" : "s") + ".</p>\n";
   for (const TestData& t : tests)
     for (const std::string& problem : t.problems)

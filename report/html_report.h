@@ -19,6 +19,8 @@ struct ReportOptions {
   // The run whose sky at the fix and S/N history the report shows (0: the
   // skies of every run and the history of the run with the median TTFF).
   unsigned run = 0;
+  // The program named as the report's writer.
+  std::string writer = "zuvek-cli";
 };
 
 std::string HtmlReport(const std::vector<TestData>& tests, const ReportOptions& options = {});

@@ -23,8 +23,8 @@ std::vector<SignalRow> RowsOf(const TestData& t, unsigned run) {
 }
 
 const RunRecord* FindRun(const TestData& t, unsigned run) {
-  const auto it =
-      std::find_if(t.runs.begin(), t.runs.end(), [run](const RunRecord& r) { return r.run == run; });
+  const auto it = std::find_if(t.runs.begin(), t.runs.end(),
+                               [run](const RunRecord& r) { return r.run == run; });
   return it == t.runs.end() ? nullptr : &*it;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "engine/module_commands.h"
+#include "engine/run_record.h"
 #include "stats/statistics_output.h"
 #include "stats/ttff_statistics.h"
 
@@ -89,7 +90,7 @@ std::vector<stats::Observation> Observations(const TestData& t) {
   std::vector<stats::Observation> obs;
   const double timeout = TimeoutS(t);
   for (const RunRecord& r : t.runs) {
-    if (r.reason == "port lost")
+    if (EndedByTheBench(r.reason))
       continue;
     if (const auto ttff = RunTtffS(r))
       obs.push_back({*ttff, true});
@@ -107,9 +108,9 @@ nlohmann::json StatisticsOf(const TestData& t) {
     using Kind = stats::RunOutcome::Kind;
     const std::optional<double> ttff = RunTtffS(r);
     runs.push_back({r.run,
-                    ttff                      ? Kind::kFixed
-                    : r.reason == "port lost" ? Kind::kInvalid
-                                              : Kind::kTimedOut,
+                    ttff                        ? Kind::kFixed
+                    : EndedByTheBench(r.reason) ? Kind::kInvalid
+                                                : Kind::kTimedOut,
                     ttff.value_or(0.0), std::nullopt, r.timeout_s});
   }
   return stats::StatisticsJson(stats::ComputeTtffStatistics(runs, {TimeoutS(t), 0.95, {}}));

@@ -113,6 +113,22 @@ std::vector<std::string> ModuleHub::OpenPorts(const PortRequest& request) {
   return messages;
 }
 
+std::string ModuleHub::PortsNotReady() {
+  if (!ports_open_)
+    return "the ports are not open; press Open";
+  const char* names[] = {"AT", "NMEA"};
+  CSerialMFC* ports[] = {&m_serial_at, &m_serial_nmea};
+  const std::string* asked[] = {&request_.at_name, &request_.nmea_name};
+  for (int i = 0; i < 2; ++i) {
+    const std::string port = std::string("the ") + names[i] + " port " + *asked[i];
+    if (lost_[i])
+      return port + " is gone; close the ports, check the module and open them again";
+    if (!ports[i]->IsOpen())
+      return port + " is not open (Open failed); close the ports, check it and open them again";
+  }
+  return {};
+}
+
 void ModuleHub::ClosePorts() {
   SuspendPorts();
   if (g_fp_nmea_all) {

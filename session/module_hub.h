@@ -53,6 +53,9 @@ class ModuleHub {
   // Stops the listeners, closes the ports and the all-NMEA log.
   void ClosePorts();
   bool PortsOpen() const { return ports_open_; }
+  // Why a test on these ports would fail at once: "the NMEA port ttyUSB1 is
+  // not open (Open failed)" or "... is gone"; empty when both are open.
+  std::string PortsNotReady();
 
   // Where the open path looks for other holders of a port and for the ports
   // that exist (/proc and the system's device folders; fakes in tests).

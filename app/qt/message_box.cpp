@@ -68,6 +68,15 @@ std::function<void(QMessageBox&)>& MessageBoxTestHook() {
   return hook;
 }
 
+bool AskYesNo(const QString& text, QWidget* parent) {
+  QMessageBox box(QMessageBox::Question, QStringLiteral("ZUVEK"), text,
+                  QMessageBox::Yes | QMessageBox::No, parent);
+  box.setDefaultButton(QMessageBox::No);
+  if (auto& hook = MessageBoxTestHook())
+    hook(box);
+  return box.exec() == QMessageBox::Yes;
+}
+
 bool ShowMessageBox(const QString& text, QWidget* parent) {
   QCoreApplication* app = QCoreApplication::instance();
   if (app == nullptr)

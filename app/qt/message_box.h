@@ -14,6 +14,9 @@ namespace qtui {
 // could not be shown: no application, or the application quit first.
 bool ShowMessageBox(const QString& text, QWidget* parent = nullptr);
 
+// A question with Yes and No, on the GUI thread only; true for Yes.
+bool AskYesNo(const QString& text, QWidget* parent = nullptr);
+
 // Test hook: when set, it is called on the GUI thread with each box just
 // before the box runs, so that an offscreen test can answer it (for instance
 // by scheduling a click on its OK button).

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/store/store_db.h"
 #include "tests/support/child_process.h"
 #include "tests/support/local_time.h"
 #include "tests/support/run_shell.h"
@@ -76,8 +77,15 @@ struct FullDiskRun {
   TempDir dir;
   std::string day = dir.file(Today());
   TempDir kept;
+  // The results store, outside the full day folder.
+  std::string store = dir.file("results.sqlite");
   Result r;
   FullDiskRun() { fs::create_directory(day); }
+  std::vector<std::string> Args() const {
+    std::vector<std::string> args = kRun;
+    args.insert(args.end(), {"--store", store});
+    return args;
+  }
 
   // A real file system that fills up: a 64 KiB tmpfs on the day folder, in
   // a mount namespace of its own so that nothing leaks. False when no tmpfs
@@ -94,7 +102,7 @@ struct FullDiskRun {
     fs::copy_file(ZUVEK_CLI_PATH, dir.file("zuvek-cli"));
     std::string cmd =
         "mount -t tmpfs -o size=64k tmpfs " + day + " && cd " + dir.dir() + " && ./zuvek-cli";
-    for (const auto& a : kRun)
+    for (const auto& a : Args())
       cmd += " " + a;
     cmd += " >" + kept.file("out") + " 2>" + kept.file("err") + "; echo $? >" + kept.file("rc") +
            "; cp -a " + day + "/. " + kept.dir();
@@ -114,13 +122,15 @@ struct FullDiskRun {
     const std::string exe = dir.file("zuvek-cli-full-disk");
     fs::copy_file(ZUVEK_CLI_FULL_DISK_PATH, exe);
     std::vector<std::string> argv{exe};
-    argv.insert(argv.end(), kRun.begin(), kRun.end());
+    const auto args = Args();
+    argv.insert(argv.end(), args.begin(), args.end());
     r = Spawn(argv, dir.path(), {"ZUVEK_TEST_FULL_DIR=" + day, "ZUVEK_TEST_FULL_BYTES=49152"});
     for (const auto& e : fs::directory_iterator(day))
       fs::copy(e.path(), kept.path() / e.path().filename());
   }
 
   void Check() const;
+  void CheckListingAndStore(std::size_t csv_runs) const;
 };
 
 TEST(CliFullDisk, OnASmallTmpfsTheUserIsToldExitIsOneAndEveryCompleteRecordStays) {
@@ -172,6 +182,42 @@ void FullDiskRun::Check() const {
   // The result log keeps its header and its lines.
   const std::string result = ReadFile(FindFile(kept.path(), "_result_log.txt"));
   EXPECT_EQ(result.rfind("Times\t\t\tResult\t\t\tDuration\r\n1\t\t\tSUCC\t\t\t", 0), 0u) << result;
+  CheckListingAndStore(csv.size() - 1);
+}
+
+// What the terminal lists and counts against the folder and the store: a
+// file that lost a write is listed as such, the figures are those of every
+// run (from memory, not from the files the disk cut short), and the store,
+// which is not on the full disk, keeps every run with the CSV's results.
+void FullDiskRun::CheckListingAndStore(std::size_t csv_runs) const {
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(r.out, m, std::regex("logs: ([\\s\\S]*)$"))) << r.out;
+  for (const std::string& line : Lines(m[1].str())) {
+    std::smatch f;
+    ASSERT_TRUE(std::regex_search(
+        line, f,
+        std::regex(
+            "(/\\S+)( \\((incomplete: it lost a write|not written: see the sentences above)\\))?")))
+        << line;
+    const bool there = fs::exists(kept.path() / fs::path(f[1].str()).filename());
+    if (!f[2].matched || f[3] == "incomplete: it lost a write") {
+      EXPECT_TRUE(there) << line << " is listed as written but is not there";
+    } else {
+      EXPECT_FALSE(there) << line;
+    }
+  }
+  EXPECT_NE(r.out.find("(incomplete: it lost a write)"), std::string::npos) << r.out;
+  ASSERT_TRUE(std::regex_search(r.out, m, std::regex("runtimes = (\\d+)"))) << r.out;
+  const std::size_t runs = std::stoul(m[1].str());
+  EXPECT_EQ(runs, 8u) << "the end of the test counts the runs in memory";
+  EXPECT_NE(r.out.find("success " + std::to_string(runs) + " of " + std::to_string(runs)),
+            std::string::npos)
+      << r.out;
+  const auto stored = testsupport::Rows(store, "SELECT run, success FROM runs ORDER BY run");
+  ASSERT_EQ(stored.size(), runs) << "the store lost runs the text logs could not take";
+  for (std::size_t i = 0; i < stored.size(); ++i)
+    EXPECT_EQ(stored[i], (std::vector<std::string>{std::to_string(i + 1), "1"}));
+  EXPECT_LT(csv_runs, runs) << "the disk filled too late to test anything";
 }
 
 TEST(CliFullDisk, AHangUpEndsTheTestAndKeepsItsStatistics) {

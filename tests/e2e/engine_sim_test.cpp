@@ -128,7 +128,8 @@ TEST(EngineOverSim, StopDuringTheFixWait) {
       rig.engine->Stop();
   };
   rig.RunTest(RESTART_HOT, 3);
-  EXPECT_EQ(rig.results.size(), 1u);
+  ASSERT_EQ(rig.results.size(), 2u);  // the interrupted run: a failure
+  EXPECT_FALSE(rig.results[1].bSucc);
   EXPECT_EQ(rig.Commands().back(), "AT+WGPS=1");  // no stop command: GNSS stays on
   EXPECT_NE(rig.DebugLog().find("bExitThread = true, exit thread.\n"), std::string::npos);
 }
@@ -179,7 +180,7 @@ TEST(EngineOverSim, SeveralRunsFormatTheResultLogAndAgreeWithTheCsv) {
   }
 }
 
-TEST(EngineOverSim, NmeaPortVanishingMidRunIsReportedAndTheTestGoesOn) {
+TEST(EngineOverSim, NmeaPortVanishingMidRunFailsTheRunAsPortLostAndEndsTheTest) {
   SimRig rig;
   g_config.SetTimeout(6);
   rig.options.script.Set(1, Faults("no-fix drop-nmea=1"));
@@ -187,11 +188,13 @@ TEST(EngineOverSim, NmeaPortVanishingMidRunIsReportedAndTheTestGoesOn) {
   rig.RunTest(RESTART_HOT, 2);
   ASSERT_EQ(rig.lost, std::vector<int>{1});  // told once, about the NMEA port
   EXPECT_NE(rig.lost_texts[0].find("NMEA port is gone"), std::string::npos);
-  ASSERT_EQ(rig.results.size(), 2u);
+  // Without reconnection the run fails at once as "port lost" and the test ends.
+  ASSERT_EQ(rig.results.size(), 1u);
   EXPECT_FALSE(rig.results[0].bSucc);
-  EXPECT_FALSE(rig.results[1].bSucc);  // no NMEA any more: the second run fails too
+  EXPECT_EQ(rig.engine->LastOutcome().end_reason, "port lost");
+  EXPECT_EQ(rig.engine->LastOutcome().records[0].reason, "port lost");
   // The logs are intact and closed; the ports close cleanly and can open again.
-  EXPECT_NE(rig.ResultLog().find("2\t\t\tFAIL\t\t\tN/A\r\n"), std::string::npos);
+  EXPECT_NE(rig.ResultLog().find("1\t\t\tFAIL\t\t\tN/A\r\n"), std::string::npos);
   rig.hub->ClosePorts();
   auto again = rig.hub->OpenPorts({rig.simulator.AtDevicePath(), 115200,
                                    rig.simulator.AtDevicePath() + "-gone", 115200, false});
@@ -203,15 +206,16 @@ TEST(EngineOverSim, NmeaPortVanishingMidRunIsReportedAndTheTestGoesOn) {
   rig.hub->ClosePorts();
 }
 
-TEST(EngineOverSim, AtPortVanishingEndsTheTestAtTheNextUnansweredCommand) {
+TEST(EngineOverSim, AtPortVanishingFailsTheRunAsPortLostAndEndsTheTest) {
   SimRig rig;
   rig.options.script.Set(1, Faults("drop-at=0.5"));
   rig.Open();
   rig.RunTest(RESTART_HOT, 3);
   ASSERT_EQ(rig.lost, std::vector<int>{0});
-  // Run 1 still finds its fix (NMEA is fine); the stop after it goes unanswered.
+  // Run 1 fails at once as "port lost", and the test ends there.
   ASSERT_EQ(rig.results.size(), 1u);
-  EXPECT_EQ(rig.engine->LastOutcome().end_reason, "no reply to AT+WGPSEND");
+  EXPECT_FALSE(rig.results[0].bSucc);
+  EXPECT_EQ(rig.engine->LastOutcome().end_reason, "port lost");
 }
 
 TEST(EngineOverSim, FaultyNmeaStreamStillGivesTheFix) {

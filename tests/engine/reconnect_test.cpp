@@ -2,8 +2,8 @@
 // lost ports: where in a run the loss falls decides what is recorded (a
 // run without a result yet fails with the reason "port lost"; a run with
 // its result keeps it), the last run needs no reconnection, a reconnection
-// that fails ends the test with what it has, and a host that does not
-// reconnect sees the test it always saw.
+// that fails ends the test with what it has, and without reconnection a
+// lost port fails the run in progress at once and ends the test.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -70,8 +70,10 @@ TEST(EngineReconnect, WhereTheLossFallsDecidesWhatIsRecorded) {
       {"capture of the last run", 3, RunPhase::Capture, 10, true, "SSS", "---", 0, "completed"},
       {"fix wait of the last run", 3, RunPhase::FixWait, 10, true, "SSF", "--p", 0, "completed"},
       {"never back", 2, RunPhase::FixWait, 10, false, "SF", "-p", 1, "port lost"},
-      // Without reconnection the flag means nothing to the engine.
-      {"host does not reconnect", 2, RunPhase::FixWait, 0, true, "SSS", "---", 0, "completed"},
+      // Without reconnection the run in progress fails and the test ends.
+      {"no reconnection, fix wait", 2, RunPhase::FixWait, 0, true, "SF", "-p", 0, "port lost"},
+      {"no reconnection, query", 2, RunPhase::Query, 0, true, "SF", "-p", 0, "port lost"},
+      {"no reconnection, capture", 2, RunPhase::Capture, 0, true, "SS", "--", 0, "port lost"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -80,9 +82,12 @@ TEST(EngineReconnect, WhereTheLossFallsDecidesWhatIsRecorded) {
     ReconnectingHost host;
     host.seconds = c.seconds;
     host.comes_back = c.comes_back;
+    std::int64_t lost_at = 0;
     host.on_phase = [&](unsigned run, RunPhase phase) {
-      if (run == c.lost_run && phase == c.lost_phase)
+      if (run == c.lost_run && phase == c.lost_phase && !host.lost) {
         host.lost = true;
+        lost_at = h.clock->MonotonicUs();
+      }
     };
     EngineEnvironment env;
     env.clock = h.clock.get();
@@ -103,6 +108,10 @@ TEST(EngineReconnect, WhereTheLossFallsDecidesWhatIsRecorded) {
     EXPECT_EQ(host.reconnects, c.reconnects);
     EXPECT_EQ(out.end_reason, c.end_reason);
     EXPECT_EQ(out.completed, std::string(c.end_reason) == "completed");
+    // At once: the fix wait of 200 s is not waited out.
+    if (c.seconds == 0) {
+      EXPECT_LT(h.clock->MonotonicUs() - lost_at, 30'000'000);
+    }
     const int failures = static_cast<int>(std::count(c.results, c.results + 3, 'F'));
     EXPECT_EQ(out.failures, failures);
     // The result log: one line per recorded run and the statistics.

@@ -246,7 +246,7 @@ TEST(TestEngine, FourRunExampleResultLogByteForByte) {
   EXPECT_NE(summary.find("\"failures\": 1"), std::string::npos);
 }
 
-TEST(TestEngine, StopDuringTheFixWaitEndsWithoutRecordOrStopCommand) {
+TEST(TestEngine, StopDuringTheFixWaitEndsWithoutResultLineOrStopCommand) {
   EngineHarness h;
   h.module.ttff_ms = [](int start) -> std::int64_t { return start == 1 ? 5000 : -1; };
   h.host.on_phase = [&](unsigned run, RunPhase phase) {
@@ -254,7 +254,9 @@ TEST(TestEngine, StopDuringTheFixWaitEndsWithoutRecordOrStopCommand) {
       h.engine->Stop();
   };
   h.RunTest(RESTART_HOT, 5);
-  ASSERT_EQ(h.results.size(), 1u);  // no row for the interrupted run
+  ASSERT_EQ(h.results.size(), 2u);  // the interrupted run's row: a failure
+  EXPECT_FALSE(h.results[1].bSucc);
+  EXPECT_EQ(h.ResultLog().find("2\t\t\tFAIL"), std::string::npos);  // but no result line
   const Texts cmds = h.module.CommandTexts();
   EXPECT_EQ(cmds.back(), "AT+WGPS=1\r\n");  // GNSS stays on
   const std::string debug = h.DebugLog();
@@ -267,6 +269,58 @@ TEST(TestEngine, StopDuringTheFixWaitEndsWithoutRecordOrStopCommand) {
   const std::string log = h.ResultLog();
   EXPECT_NE(log.find("runtimes = 1\nfail times = 1\n"), std::string::npos);
   EXPECT_EQ(h.engine->LastOutcome().end_reason, "stopped");
+}
+
+// A run interrupted before its result is accounted for the same way
+// whether Stop was pressed or the window closed (which stops the test, then
+// ends every wait at once), wherever the run was: a failure "stopped" in
+// the list, the records (CSV, store) and the summary's "failures"; counted
+// in the result log's "fail times" without a line; no attempt of the
+// receiver for the success rate and the statistics.
+TEST(TestEngine, AnInterruptedRunIsAccountedAlikeByStopAndByClosing) {
+  struct Case {
+    const char* legend;
+    RunPhase phase;
+    bool closing;
+  };
+  const Case cases[] = {
+      {"Stop in the fix wait", RunPhase::FixWait, false},
+      {"Stop in the query", RunPhase::Query, false},
+      {"closing in the fix wait", RunPhase::FixWait, true},
+      {"closing in the query", RunPhase::Query, true},
+      {"closing in the delete", RunPhase::Delete, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.legend);
+    EngineHarness h;
+    h.module.ttff_ms = [](int start) -> std::int64_t { return start == 1 ? 5000 : 60000; };
+    h.host.on_phase = [&](unsigned run, RunPhase phase) {
+      if (run != 2 || phase != c.phase)
+        return;
+      h.engine->Stop();
+      if (c.closing)
+        h.engine->RequestShutdown();
+    };
+    h.RunTest(RESTART_HOT, 5);
+    const TestOutcome out = h.engine->LastOutcome();
+    ASSERT_EQ(h.results.size(), 2u);
+    EXPECT_FALSE(h.results[1].bSucc);
+    EXPECT_EQ(h.results[1].nTimes, 2u);
+    ASSERT_EQ(out.records.size(), 2u);
+    EXPECT_EQ(out.records[1].reason, "stopped");
+    EXPECT_EQ(out.end_reason, "stopped");
+    EXPECT_EQ(out.failures, 1);
+    const std::string log = h.ResultLog();
+    EXPECT_EQ(log.rfind(std::string(kResultLogHeader) + "1\t\t\tSUCC\t\t\t", 0), 0u) << log;
+    EXPECT_EQ(log.find("FAIL"), std::string::npos) << log;
+    EXPECT_NE(log.find("\r\nruntimes = 1\nfail times = 1\naverage = "), std::string::npos) << log;
+    const std::string summary = testsupport::ReadFile(out.summary_path);
+    for (const char* key : {"\"runs\": 2", "\"failures\": 1", "\"success_rate\": 1.0",
+                            "\"stopped\": 1", "\"port_lost\": 0"})
+      EXPECT_NE(summary.find(key), std::string::npos) << key << "\n" << summary;
+    EXPECT_EQ(out.ttff_statistics.success.k, 1u);
+    EXPECT_EQ(out.ttff_statistics.success.n, 1u);
+  }
 }
 
 TEST(TestEngine, StopDuringTheClosingPauseEndsBeforeTheNextRun) {
@@ -424,7 +478,7 @@ TEST(TestEngine, EndReasonAndFinishedAgreeWhereverStopLands) {
   const Case cases[] = {
       {"last run's capture", 2, RunPhase::Capture, true, "completed", 2},
       {"last run's closing pause", 2, RunPhase::ClosingPause, true, "completed", 2},
-      {"last run's fix wait", 2, RunPhase::FixWait, false, "stopped", 1},
+      {"last run's fix wait", 2, RunPhase::FixWait, false, "stopped", 2},
       {"first run's closing pause", 1, RunPhase::ClosingPause, false, "stopped", 1},
   };
   for (const Case& c : cases) {

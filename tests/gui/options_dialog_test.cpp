@@ -15,7 +15,13 @@ using guitest::BoxRecorder;
 namespace {
 
 const QString kTooLong = QStringLiteral("ImportXTRA Command too long, please fix it!");
-const QString kNotPositive = QString::fromUtf8("时间设置不能小于等于0");
+const QString kNotPositive =
+    QString::fromUtf8("时间设置不能小于等于0\nThe time settings must be greater than 0.");
+
+// The box of a refused field: the message, then the field on a line of its own.
+QString Box(const QString& message, const char* field) {
+  return message + QStringLiteral("\nField: ") + QString::fromLatin1(field);
+}
 
 struct Entry {
   const char* legend;
@@ -72,14 +78,58 @@ class OptionsDialogTest : public QObject {
          "AT+WGPSXTRADATA=\"RAM:xtra2.bin\"",
          true,
          {}},
-        {"a time-out of 0 is refused", "0", "10", "3000", "AT", false, {kNotPositive}},
-        {"an interval sleep of -1 is refused", "200", "-1", "3000", "AT", false, {kNotPositive}},
-        {"an uncertainty of 0 is refused", "200", "10", "0", "AT", false, {kNotPositive}},
+        {"a time-out of 0 is refused",
+         "0",
+         "10",
+         "3000",
+         "AT",
+         false,
+         {Box(kNotPositive, "Timeout")}},
+        {"an interval sleep of -1 is refused",
+         "200",
+         "-1",
+         "3000",
+         "AT",
+         false,
+         {Box(kNotPositive, "Interval sleep")}},
+        {"an uncertainty of 0 is refused",
+         "200",
+         "10",
+         "0",
+         "AT",
+         false,
+         {Box(kNotPositive, "UNCRTN")}},
         {"an uncertainty of 1 is enough", "5", "6", "1", "AT", true, {}},
         {"a command of 99 characters is stored whole", "200", "10", "3000", c99, true, {}},
-        {"a command of 100 characters is refused", "200", "10", "3000", c100, false, {kTooLong}},
-        {"the command is checked first: one message only", "0", "0", "0", c100, false, {kTooLong}},
+        {"a command of 100 characters is refused",
+         "200",
+         "10",
+         "3000",
+         c100,
+         false,
+         {Box(kTooLong, "Import XTRA")}},
+        {"the command is checked first: one message only",
+         "0",
+         "0",
+         "0",
+         c100,
+         false,
+         {Box(kTooLong, "Import XTRA")}},
         {"an empty command is accepted", "200", "10", "3000", "", true, {}},
+        {"a time-out beyond a day",
+         "2147483647",
+         "10",
+         "3000",
+         "AT",
+         false,
+         {Box(QStringLiteral("Timeout can be at most 86400 s."), "Timeout")}},
+        {"an uncertainty beyond an hour",
+         "200",
+         "10",
+         "3000000000",
+         "AT",
+         false,
+         {Box(QStringLiteral("UNCRTN can be at most 3600000 ms."), "UNCRTN")}},
     };
     for (const Entry& e : entries) {
       init();
@@ -133,15 +183,41 @@ class OptionsDialogTest : public QObject {
     }
   }
 
-  void ANumberThatDoesNotParseKeepsItsValue() {
+  // A typo keeps the dialog open on its field, names the field and stores
+  // nothing, not even the fields that were right; corrected, all is stored.
+  void ATypoKeepsTheDialogOpenOnItsField() {
     CDialogOptions dlg;
     dlg.show();
-    Fill(dlg, {"", "abc", "7", "9", "AT", true, {}});
+    Fill(dlg, {"", "150", "1O", "9", "AT+Y", true, {}});
     BoxRecorder boxes;
     dlg.findChild<QPushButton*>("1")->click();
-    QCOMPARE(boxes.texts, QStringList{QStringLiteral("Please enter an integer.")});
-    QCOMPARE(g_config.GetTimeout(), 200);  // the value the dialog opened with
-    QCOMPARE(g_config.GetIntervalSleep(), 7);
+    QCOMPARE(boxes.texts,
+             QStringList{Box(QStringLiteral("Please enter an integer."), "Interval sleep")});
+    QVERIFY(dlg.isVisible());
+    QCOMPARE(dlg.focusWidget(), dlg.findChild<QLineEdit*>("1025"));
+    QCOMPARE(g_config.GetTimeout(), 200);
+    QCOMPARE(g_config.GetIntervalSleep(), 10);
+    QCOMPARE(g_config.GetUncrtn(), 3000);
+    dlg.findChild<QLineEdit*>("1025")->setText(QStringLiteral("10"));
+    dlg.findChild<QPushButton*>("1")->click();
+    QVERIFY(!dlg.isVisible());
+    QCOMPARE(g_config.GetTimeout(), 150);
+    QCOMPARE(g_config.GetUncrtn(), 9);
+    QCOMPARE(g_config.GetImportXtraCmd(), std::string("AT+Y"));
+  }
+
+  // Each box is wide enough for its largest value and says its range.
+  void TheBoundsFit() {
+    CDialogOptions dlg;
+    const std::pair<const char*, int> largest[] = {
+        {"1024", 86400}, {"1025", 86400}, {"1026", 3600000}};
+    for (auto [id, value] : largest) {
+      QLineEdit* edit = dlg.findChild<QLineEdit*>(id);
+      edit->setText(QString::number(value));
+      const int text = edit->fontMetrics().horizontalAdvance(edit->text());
+      QVERIFY2(edit->width() >= text + 8, id);  // the frame and margins beside the digits
+      QVERIFY2(edit->toolTip().contains(QString::number(value)), id);
+    }
   }
 };
 

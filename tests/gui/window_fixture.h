@@ -23,18 +23,22 @@
 
 namespace guitest {
 
-// Records each box and presses its OK button once it runs.
+// Records each box and presses its OK button once it runs (a question:
+// Yes, or No when answer_yes is false).
 class BoxRecorder {
  public:
   BoxRecorder() {
     qtui::MessageBoxTestHook() = [this](QMessageBox& box) {
       texts.append(box.text());
-      QAbstractButton* ok = box.button(QMessageBox::Ok);
-      QTimer::singleShot(0, &box, [ok] { ok->click(); });
+      QAbstractButton* button = box.button(QMessageBox::Ok);
+      if (!button)
+        button = box.button(answer_yes ? QMessageBox::Yes : QMessageBox::No);
+      QTimer::singleShot(0, &box, [button] { button->click(); });
     };
   }
   ~BoxRecorder() { qtui::MessageBoxTestHook() = nullptr; }
   QStringList texts;
+  bool answer_yes = true;
 };
 
 // A scratch directory made the working directory, with the working folders

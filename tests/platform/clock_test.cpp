@@ -42,6 +42,21 @@ TEST(ScaledClock, LocalTimeAdvancesScaled) {
   EXPECT_GE(after_s - before_s, 119);
 }
 
+// Names and stamps take the real wall clock; only durations are scaled.
+TEST(ScaledClock, WallTimeIsTheRealOne) {
+  ScaledClock clock(1000.0);
+  platform::AdjustableClock adjustable;
+  adjustable.SetScale(1000.0);
+  clock.Sleep(120000);  // two minutes of clock time, 0.12 s real
+  adjustable.Sleep(120000);
+  const platform::LocalTime real = platform::RealClock().Now();
+  for (const platform::LocalTime& wall : {clock.WallNow(), adjustable.WallNow()}) {
+    const int apart = std::abs((wall.hour * 3600 + wall.minute * 60 + wall.second) -
+                               (real.hour * 3600 + real.minute * 60 + real.second));
+    EXPECT_TRUE(apart <= 1 || apart >= 24 * 3600 - 1) << apart;
+  }
+}
+
 TEST(ScaledClock, NonPositiveScaleMeansRealSpeed) {
   ScaledClock clock(0.0);
   EXPECT_DOUBLE_EQ(clock.Scale(), 1.0);
