@@ -115,8 +115,18 @@ void DemoDriver::Poll() {
       exit_code_ = 1;
     }
     SaveScreenshot();
-    dlg_.close();
+    StopAndClose();
   }
+}
+
+void DemoDriver::StopAndClose() {
+  if (dlg_.RunState() != 0) {
+    if (auto* stop = dlg_.ItemAs<QAbstractButton>(1010); stop->isEnabled())
+      stop->click();
+    QTimer::singleShot(kDemoPollMs, this, [this] { StopAndClose(); });
+    return;
+  }
+  dlg_.close();
 }
 
 void DemoDriver::SaveScreenshot() {

@@ -41,6 +41,9 @@ class DemoDriver : public QObject {
   void Poll();
   bool SelectPort(int combo_id, const QString& part);
   void SaveScreenshot();
+  // Stops a test that still runs, as the Stop button does, and closes the
+  // window once it has ended: a close during a test would ask first.
+  void StopAndClose();
 
   CZUVEKDlg& dlg_;
   DemoOptions options_;

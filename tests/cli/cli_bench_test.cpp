@@ -300,6 +300,64 @@ TEST(CliBench, CtrlCEndsEveryModuleWithinTwoSecondsKeepingTheirRuns) {
   EXPECT_EQ(r.out.find('\033'), std::string::npos);
 }
 
+// True while `pid` runs (a zombie waiting for its reaper has ended).
+bool Running(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text;
+  if (!std::getline(stat, text))
+    return false;
+  const auto close = text.rfind(')');
+  return close != std::string::npos && text.substr(close + 2, 1) != "Z";
+}
+
+// A bench killed outright (SIGKILL: no handler runs) takes its modules'
+// tests with it: each notices its bench is gone, ends within seconds and
+// frees its ports, its runs kept in its CSV and result log alike. The module
+// is a simulator of its own here, which outlives the bench as a real one
+// does.
+TEST(CliBench, AKilledBenchLeavesNoModuleRunning) {
+  Bench bench;
+  const std::string sim_dir = bench.cli.dir.file("sim-ports");
+  fs::create_directories(sim_dir);
+  testsupport::ChildProcess sim({bench.cli.exe, "sim", "--name", "k", "--time-scale", "20",
+                                 "--ttff-hot", "1", "--duration", "300"},
+                                bench.cli.dir.path().string(), bench.Env());
+  for (int i = 0; i < 200 && !fs::exists(sim_dir + "/k-NMEA"); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  testsupport::WriteFile(bench.cli.dir.file("one.toml"), "[[module]]\nname = \"k\"\nat_port = \"" +
+                                                             sim_dir + "/k-AT\"\nnmea_port = \"" +
+                                                             sim_dir + "/k-NMEA\"\n");
+  testsupport::ChildProcess child(bench.Argv({"one.toml", "--restart", "hot", "--runs", "50"}),
+                                  bench.cli.dir.path().string(), bench.Env());
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (std::chrono::steady_clock::now() < deadline &&
+         child.Out().find("k: run 1: fix in ") == std::string::npos)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const pid_t module = ChildTesting(child.Pid(), "k");
+  ASSERT_NE(module, 0) << child.Out() << child.Err();
+  child.Signal(SIGKILL);
+  ASSERT_EQ(child.Wait(), 128 + SIGKILL);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (std::chrono::steady_clock::now() < until && Running(module))
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(Running(module)) << "the module's test outlived its bench";
+  if (Running(module))
+    kill(module, SIGKILL);
+  std::string csv;
+  for (const auto& e : fs::directory_iterator(bench.Day() + "/k"))
+    if (e.path().string().ends_with("_runs.csv"))
+      csv = e.path().string();
+  ASSERT_FALSE(csv.empty());
+  const auto rows = CsvRows(csv);
+  EXPECT_GE(rows.size(), 1u);
+  EXPECT_LT(rows.size(), 50u);
+  const std::string log =
+      ReadFile(csv.substr(0, csv.size() - std::string("_runs.csv").size()) + "_result_log.txt");
+  EXPECT_NE(log.find("runtimes = "), std::string::npos) << "it did not end itself: " << log;
+  EXPECT_EQ(static_cast<std::size_t>(std::count(log.begin(), log.end(), '\r') - 1), rows.size())
+      << log;
+}
+
 TEST(CliBench, OnATerminalALinePerModuleAndOneForTheBenchAreRedrawnInPlace) {
   Bench bench;
   const int controller = posix_openpt(O_RDWR | O_NOCTTY);
