@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "nmea/nmea_int.h"
+
 namespace {
 
 struct Signal {
@@ -97,15 +99,7 @@ const Signal* Find(int system, int signal) {
 
 // Decimal digits as a number below 1000; -1 otherwise.
 int ParseDecimal(std::string_view text) {
-  if (text.empty() || text.size() > 3)
-    return -1;
-  int value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9')
-      return -1;
-    value = value * 10 + (c - '0');
-  }
-  return value;
+  return DigitsValue(text, 3);
 }
 
 }  // namespace
