@@ -23,6 +23,7 @@
 #include "tests/support/local_time.h"
 #include "tests/support/run_shell.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_paths.h"
 #include "tests/support/timeline_columns.h"
 
 namespace {
@@ -99,7 +100,7 @@ struct FullDiskRun {
       return false;
     }
     std::cout << "[ note     ] the day folder is a 64 KiB tmpfs\n";
-    fs::copy_file(ZUVEK_CLI_PATH, dir.file("zuvek-cli"));
+    fs::copy_file(testsupport::kCliPath, dir.file("zuvek-cli"));
     std::string cmd =
         "mount -t tmpfs -o size=64k tmpfs " + day + " && cd " + dir.dir() + " && ./zuvek-cli";
     for (const auto& a : Args())
@@ -120,7 +121,7 @@ struct FullDiskRun {
   // ENOSPC after 48 KiB.
   void ThroughTheSeam() {
     const std::string exe = dir.file("zuvek-cli-full-disk");
-    fs::copy_file(ZUVEK_CLI_FULL_DISK_PATH, exe);
+    fs::copy_file(testsupport::kCliFullDiskPath, exe);
     std::vector<std::string> argv{exe};
     const auto args = Args();
     argv.insert(argv.end(), args.begin(), args.end());
@@ -223,7 +224,7 @@ void FullDiskRun::CheckListingAndStore(std::size_t csv_runs) const {
 TEST(CliFullDisk, AHangUpEndsTheTestAndKeepsItsStatistics) {
   TempDir dir;
   const std::string exe = dir.file("zuvek-cli");
-  fs::copy_file(ZUVEK_CLI_PATH, exe);
+  fs::copy_file(testsupport::kCliPath, exe);
   // At a time scale of 20 a run lasts about 1.5 s: two are recorded.
   const Result r = Spawn({exe, "run", "--restart", "hot", "--runs", "50", "--time-scale", "20"},
                          dir.path(), {}, SIGHUP, 3500);

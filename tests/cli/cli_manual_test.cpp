@@ -13,11 +13,12 @@
 
 #include "tests/support/run_shell.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_paths.h"
 
 namespace {
 
 std::string Cli(const std::string& args) {
-  const auto r = testsupport::RunShell(std::string(ZUVEK_CLI_PATH) + " " + args);
+  const auto r = testsupport::RunShell(std::string(testsupport::kCliPath) + " " + args);
   EXPECT_EQ(r.code, 0) << args << "\n" << r.out;
   return r.out;
 }

@@ -9,11 +9,12 @@
 #include "profiles/profile_loader.h"
 #include "tests/support/run_shell.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_paths.h"
 
 namespace {
 
 testsupport::ShellResult RunCli(const std::string& args) {
-  return testsupport::RunShell(std::string(ZUVEK_CLI_PATH) + " " + args + " 2>&1");
+  return testsupport::RunShell(std::string(testsupport::kCliPath) + " " + args + " 2>&1");
 }
 
 TEST(CliProfiles, ListsEveryBundledProfileWithItsDescription) {

@@ -21,6 +21,7 @@
 
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_paths.h"
 #include "tests/support/timeline_columns.h"
 
 namespace {
@@ -55,7 +56,7 @@ struct Bench {
   std::unique_ptr<Child> sim;
 
   Bench() {
-    fs::copy_file(ZUVEK_CLI_PATH, exe);
+    fs::copy_file(testsupport::kCliPath, exe);
     fs::create_directories(sim_dir);
   }
   std::string Link(const char* port) const { return sim_dir + "/rp-" + port; }

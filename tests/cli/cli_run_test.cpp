@@ -25,6 +25,7 @@
 #include "tests/support/local_time.h"
 #include "tests/support/plain_pty.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_paths.h"
 
 namespace {
 
@@ -253,8 +254,8 @@ class PublishedSim {
       int null = open("/dev/null", O_WRONLY);
       dup2(null, 1);
       dup2(null, 2);
-      execl(ZUVEK_CLI_PATH, ZUVEK_CLI_PATH, "sim", "--name", "t", "--time-scale", scale.c_str(),
-            "--ttff-hot", "1", static_cast<char*>(nullptr));
+      execl(testsupport::kCliPath, testsupport::kCliPath, "sim", "--name", "t", "--time-scale",
+            scale.c_str(), "--ttff-hot", "1", static_cast<char*>(nullptr));
       _exit(127);
     }
     at_link = dir_.file("t-AT");

@@ -2,6 +2,7 @@
 
 #include <sys/wait.h>
 #include "tests/support/run_shell.h"
+#include "tests/support/test_paths.h"
 
 #include <array>
 #include <cstdio>
@@ -11,7 +12,7 @@ namespace {
 
 // Runs zuvek-cli with the arguments; collects standard output and error.
 testsupport::ShellResult RunCli(const std::string& args) {
-  return testsupport::RunShell(std::string(ZUVEK_CLI_PATH) + " " + args);
+  return testsupport::RunShell(std::string(testsupport::kCliPath) + " " + args);
 }
 
 TEST(Cli, HelpListsUsageAndExitCodes) {

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_paths.h"
 
 namespace {
 
@@ -174,7 +175,8 @@ TEST(SideSettings, TheManualPageNamesEveryKeyAndNoOther) {
       written.insert(line.substr(0, eq));
   }
   std::set<std::string> described;
-  std::istringstream page(ReadFile(ZUVEK_SOURCE_DIR "/packaging/man/zuvek.toml.5"));
+  std::istringstream page(
+      ReadFile(std::string(testsupport::kSourceDir) + "/packaging/man/zuvek.toml.5"));
   bool keys = false;
   std::string previous;
   for (std::string line; std::getline(page, line); previous = line) {

@@ -10,6 +10,7 @@
 #include "sim/simulator.h"
 #include "tests/support/run_shell.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_paths.h"
 
 namespace {
 
@@ -30,10 +31,10 @@ class CliDoctor : public ::testing::Test {
   void TearDown() override { simulator.Stop(); }
   testsupport::ShellResult Doctor() {
     const std::string cd = "cd " + dir.file("work") + " && ";
-    return testsupport::RunShell(cd + "ZUVEK_SIM_DIR=" + dir.file("sim") + " " + ZUVEK_CLI_PATH +
-                                 " doctor --sysfs-root " + dir.file("none") + " --proc-root " +
-                                 dir.file("proc") + " --udev-root " + dir.file("none") +
-                                 " --program-dir " + dir.file("work"));
+    return testsupport::RunShell(
+        cd + "ZUVEK_SIM_DIR=" + dir.file("sim") + " " + testsupport::kCliPath +
+        " doctor --sysfs-root " + dir.file("none") + " --proc-root " + dir.file("proc") +
+        " --udev-root " + dir.file("none") + " --program-dir " + dir.file("work"));
   }
   static std::vector<std::string> Lines(const std::string& out) {
     std::vector<std::string> lines;
@@ -79,7 +80,7 @@ TEST_F(CliDoctor, ModemManagerHoldingAPortAndABadSettingsFileAreProblems) {
 }
 
 TEST(CliDoctorHelp, SaysWhatItChecksAndItsExitCodes) {
-  const auto r = testsupport::RunShell(std::string(ZUVEK_CLI_PATH) + " doctor --help");
+  const auto r = testsupport::RunShell(std::string(testsupport::kCliPath) + " doctor --help");
   EXPECT_EQ(r.code, 0);
   for (const char* word : {"ModemManager", "TTFF.cfg", "Exit code 0", "--proc-root"})
     EXPECT_NE(r.out.find(word), std::string::npos) << word;

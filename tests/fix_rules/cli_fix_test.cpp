@@ -15,6 +15,7 @@
 #include "profiles/bundled_profiles.h"
 
 #include "tests/support/cli_in_temp_dir.h"
+#include "tests/support/test_paths.h"
 #include "tests/support/timeline_columns.h"
 
 namespace {
@@ -103,7 +104,7 @@ TEST(CliFixRule, EveryBundledProfileFindsAGnReceiversFixWithRmc) {
 
 TEST(CliFixRule, ReplayedGnrmcCaptureGivesItsTrueTtffWithRmcAndNoFixByDefault) {
   Cli cli;
-  const std::string capture = std::string(ZUVEK_NMEA_DATA_DIR) + "/rx210.log";
+  const std::string capture = std::string(testsupport::kNmeaDataDir) + "/rx210.log";
   const std::string truth_file = cli.dir.file("truth.jsonl");
   auto r = cli.Run(
       {"--fix", "rmc", "--sim-replay", capture, "--sim-truth", truth_file, "--timeout", "60"});

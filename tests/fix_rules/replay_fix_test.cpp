@@ -9,13 +9,14 @@
 #include "fix_rules/registry.h"
 #include "sim/replay.h"
 #include "tests/e2e/sim_rig.h"
+#include "tests/support/test_paths.h"
 #include "tests/support/timeline_columns.h"
 
 namespace {
 
 using testsupport::SimRig;
 
-const std::string kCapture = std::string(ZUVEK_NMEA_DATA_DIR) + "/rx210.log";
+const std::string kCapture = std::string(testsupport::kNmeaDataDir) + "/rx210.log";
 
 // Seconds from the start's OK to the first epoch that holds a line the rule
 // takes: the simulator sends epoch k one period after the OK plus the gaps of

@@ -8,6 +8,7 @@
 
 #include "engine/fix_detection.h"
 #include "fix_rules/registry.h"
+#include "tests/support/test_paths.h"
 
 namespace {
 
@@ -111,7 +112,7 @@ const Vector kVectors[] = {
 };
 
 std::string DataPath(const std::string& file) {
-  return std::string(ZUVEK_NMEA_DATA_DIR) + "/" + file;
+  return std::string(testsupport::kNmeaDataDir) + "/" + file;
 }
 
 // Line n (1-based) of a recording, without its line end.
@@ -186,7 +187,7 @@ TEST(FixRules, DefaultRuleIsTheOldMatcherOnEveryRecording) {
       {"rmc", "RMC"}, {"gga", "GGA"}, {"gns", "GNS"}, {"gsa3d", "GSA"}};
   std::size_t files = 0, lines = 0, old_fixes = 0;
   std::size_t taken[4] = {};
-  for (const auto& entry : std::filesystem::directory_iterator(ZUVEK_NMEA_DATA_DIR)) {
+  for (const auto& entry : std::filesystem::directory_iterator(testsupport::kNmeaDataDir)) {
     if (entry.path().extension() != ".log")
       continue;
     ++files;

@@ -9,12 +9,14 @@
 #include "app/report_menu.h"
 #include "tests/gui/window_fixture.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_paths.h"
 
 namespace {
 
 // A recorded test's files, copied into dir as 10-00-00_*.
 void CopyTest(const testsupport::TempDir& dir) {
-  const std::string source = ZUVEK_SOURCE_DIR "/tests/data/report/2026-12-08/10-00-00";
+  const std::string source =
+      std::string(testsupport::kSourceDir) + "/tests/data/report/2026-12-08/10-00-00";
   for (const char* suffix : {"_runs.csv", "_summary.json", "_signal.csv"})
     std::filesystem::copy_file(source + suffix, dir.file(std::string("10-00-00") + suffix));
 }

@@ -14,6 +14,7 @@ user=zuvek-install-check
 export DEBIAN_FRONTEND=noninteractive
 
 cleanup() {
+  pkill -KILL -u "$user" 2>/dev/null || true   # a step that failed may leave a simulator
   apt-get purge -y -qq zuvek zuvek-cli >/dev/null 2>&1 || true
   userdel --remove "$user" 2>/dev/null || true
 }
@@ -64,6 +65,7 @@ as_user 'source /usr/share/bash-completion/bash_completion
 echo "== as $user: the window, offscreen, a test on a simulator's ports"
 as_user 'export ZUVEK_SIM_DIR=$HOME/ports
   zuvek-cli sim --name check --time-scale 20 --ttff-hot 2:4 >sim.txt 2>&1 & sim=$!
+  trap "kill $sim 2>/dev/null || true" EXIT
   for _ in $(seq 100); do [[ -e $ZUVEK_SIM_DIR/check-NMEA ]] && break; sleep 0.1; done
   QT_QPA_PLATFORM=offscreen ZUVEK_TIME_SCALE=20 timeout 120 \
     zuvek --demo-ports check-AT,check-NMEA --demo-run 1 --screenshot window.png

@@ -5,6 +5,7 @@
 
 #include <sys/wait.h>
 #include "tests/support/run_shell.h"
+#include "tests/support/test_paths.h"
 
 #include <algorithm>
 #include <array>
@@ -20,7 +21,7 @@ namespace fs = std::filesystem;
 
 std::string RunDecode(const fs::path& log, int* code, const std::string& options = "") {
   const std::string cmd =
-      std::string(ZUVEK_CLI_PATH) + " decode " + options + "'" + log.string() + "'";
+      std::string(testsupport::kCliPath) + " decode " + options + "'" + log.string() + "'";
   std::string out;
   FILE* p = popen(cmd.c_str(), "r");
   if (!p)
@@ -36,9 +37,9 @@ std::string RunDecode(const fs::path& log, int* code, const std::string& options
 
 // With --any-talker the expected output is golden/<log>.any-talker.jsonl.
 void ExpectGolden(const std::string& name, bool any_talker = false) {
-  const fs::path log = fs::path(ZUVEK_NMEA_DATA_DIR) / (name + ".log");
+  const fs::path log = fs::path(testsupport::kNmeaDataDir) / (name + ".log");
   ASSERT_TRUE(fs::is_regular_file(log)) << "missing recording " << log;
-  const fs::path golden = fs::path(ZUVEK_SOURCE_DIR) / "tests/nmea/golden" /
+  const fs::path golden = fs::path(testsupport::kSourceDir) / "tests/nmea/golden" /
                           (name + (any_talker ? ".any-talker.jsonl" : ".jsonl"));
   std::ifstream in(golden, std::ios::binary);
   ASSERT_TRUE(in) << golden;
@@ -126,7 +127,8 @@ TEST(DecodeGolden, MissingFileFails) {
 // is skipped and said, and the input is read as a stream (the lines after
 // it are decoded as ever).
 TEST(DecodeGolden, AFolderIsRefusedAndAnOverlongLineIsSkipped) {
-  const auto folder = testsupport::RunShell(std::string(ZUVEK_CLI_PATH) + " decode /tmp 2>&1");
+  const auto folder =
+      testsupport::RunShell(std::string(testsupport::kCliPath) + " decode /tmp 2>&1");
   EXPECT_EQ(folder.code, 1);
   EXPECT_NE(folder.out.find("/tmp is a folder; give a file of recorded NMEA lines"),
             std::string::npos)
@@ -134,7 +136,7 @@ TEST(DecodeGolden, AFolderIsRefusedAndAnOverlongLineIsSkipped) {
   const auto r = testsupport::RunShell(
       "(head -c 300000 /dev/zero | tr '\\0' x; printf '\\n$GPGSV,1,1,01,07,10,100,41*00\\n"
       "$GNRMC,,V,,,,,,,,,,N*53\\n') | " +
-      std::string(ZUVEK_CLI_PATH) + " decode - 2>&1");
+      std::string(testsupport::kCliPath) + " decode - 2>&1");
   EXPECT_EQ(r.code, 0) << r.out;
   EXPECT_NE(r.out.find("1 line(s) longer than 64 KiB are no NMEA sentence"), std::string::npos)
       << r.out;
@@ -147,7 +149,7 @@ TEST(DecodeGolden, StandardInputAndCommentsAndLfLineEnds) {
       "printf '# header, with, commas\\n"
       "$GPGSV,1,1,01,07,10,100,41*00\\n"
       "$GNRMC,,V,,,,,,,,,,N*53\\r\\n' | " +
-      std::string(ZUVEK_CLI_PATH) + " decode -";
+      std::string(testsupport::kCliPath) + " decode -";
   const auto result = testsupport::RunShell(cmd);
   const std::string& out = result.out;
   EXPECT_EQ(result.code, 0);
@@ -165,7 +167,7 @@ TEST(DecodeGolden, BytesThatAreNoUtf8AreReplacedNotFatal) {
       "printf '$GPRMC,1,A,\\377\\376,N,2,E,0,0,010101,,*00\\n"
       "$GPGSA,A,3*00\\n$GPVTG,1,T,1,M,1,N,5,K*00\\n"
       "$GPRMC,1,A,\\377\\376,N,2,E,0,0,010101,,*00\\n' | " +
-      std::string(ZUVEK_CLI_PATH) + " decode";
+      std::string(testsupport::kCliPath) + " decode";
   const auto result = testsupport::RunShell(cmd);
   const std::string& out = result.out;
   EXPECT_EQ(result.code, 0);

@@ -12,10 +12,11 @@
 #include <set>
 #include <string>
 #include <vector>
+#include "tests/support/test_paths.h"
 
 namespace nmea_test {
 
-inline const std::filesystem::path kRecordingDir = ZUVEK_NMEA_DATA_DIR;
+inline const std::filesystem::path kRecordingDir = testsupport::kNmeaDataDir;
 
 inline std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);

@@ -16,6 +16,7 @@
 #include "tests/report/gui_app.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_paths.h"
 
 namespace {
 
@@ -45,8 +46,8 @@ TEST(ReportBrowser, ChromiumRendersThePlotsWithoutErrors) {
   std::vector<report::TestData> tests;
   std::string problem;
   for (const char* stem : {"2026-12-08/10-00-00", "2026-12-08/11-00-00"})
-    tests.push_back(report::ReadTest(
-        *report::FindTestFiles(stem, {ZUVEK_SOURCE_DIR "/tests/data/report/"}, problem)));
+    tests.push_back(report::ReadTest(*report::FindTestFiles(
+        stem, {std::string(testsupport::kSourceDir) + "/tests/data/report/"}, problem)));
   testsupport::TempDir dir;
   const std::string html = dir.file("report.html"), png = dir.file("report.png");
   std::ofstream(html) << report::HtmlReport(tests);

@@ -18,10 +18,11 @@
 #include "report/test_view.h"
 #include "tests/report/gui_app.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_paths.h"
 
 namespace {
 
-constexpr const char* kData = ZUVEK_SOURCE_DIR "/tests/data/report/";
+const std::string kData = std::string(testsupport::kSourceDir) + "/tests/data/report/";
 
 bool Mentions(const std::vector<std::string>& problems, const std::string& part) {
   for (const std::string& p : problems)

@@ -16,6 +16,7 @@
 #include "sim/simulator.h"
 #include "tests/serial/pty_pair.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_paths.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ namespace fs = std::filesystem;
 using Result = testsupport::ShellResult;
 
 Result RunCli(const std::string& env, const std::string& args) {
-  return testsupport::RunShell(env + " " + std::string(ZUVEK_CLI_PATH) + " " + args);
+  return testsupport::RunShell(env + " " + std::string(testsupport::kCliPath) + " " + args);
 }
 
 class CliPorts : public ::testing::Test {

@@ -11,13 +11,14 @@
 #include <string>
 
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_paths.h"
 
 namespace {
 
 using Result = testsupport::ShellResult;
 using testsupport::RunShell;
 
-const std::string kCli = ZUVEK_CLI_PATH;
+const std::string kCli = testsupport::kCliPath;
 
 TEST(SimCli, HelpListsEveryOption) {
   const Result r = RunShell(kCli + " sim --help");

@@ -7,6 +7,7 @@
 
 #include "sim/replay.h"
 #include "tests/sim/device_port.h"
+#include "tests/support/test_paths.h"
 
 namespace {
 
@@ -62,7 +63,7 @@ std::string ExpectedLines(const std::string& path) {
 TEST(SimReplay, RealCaptureIsReproducedWithItsFirstFixEpoch) {
   // bn-9015.log: a SkyTraq receiver, CRLF data under LF comment lines, four
   // V epochs and then A at 1 Hz (the fifth $GPRMC, epoch 4, is the first fix).
-  const std::string path = std::string(ZUVEK_NMEA_DATA_DIR) + "/bn-9015.log";
+  const std::string path = std::string(testsupport::kNmeaDataDir) + "/bn-9015.log";
   ASSERT_TRUE(std::ifstream(path)) << "missing recording " << path;
   const std::string expected = ExpectedLines(path);
   simtest::SimFixture fx(50);

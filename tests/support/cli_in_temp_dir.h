@@ -12,6 +12,7 @@
 
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_paths.h"
 
 namespace testsupport {
 
@@ -20,8 +21,8 @@ struct CliInTempDir {
   std::string exe = dir.file("zuvek-cli");
   // zuvek-cli, and beside it the program that draws its report (when built).
   CliInTempDir() {
-    std::filesystem::copy_file(ZUVEK_CLI_PATH, exe);
-    const auto report = std::filesystem::path(ZUVEK_CLI_PATH).parent_path() / "zuvek-report";
+    std::filesystem::copy_file(testsupport::kCliPath, exe);
+    const auto report = std::filesystem::path(testsupport::kCliPath).parent_path() / "zuvek-report";
     if (std::filesystem::exists(report))
       std::filesystem::copy_file(report, dir.file("zuvek-report"));
   }
