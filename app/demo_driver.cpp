@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/sky_tabs.h"
 #include "app/zuvek_dlg.h"
 #include "controls/label.h"
 
@@ -39,6 +40,14 @@ bool ParseDemoOptions(const QStringList& arguments, DemoOptions& options, std::s
       options.screenshot = arguments[++i];
     } else if (name == QLatin1String("--screenshot-rows") && has_value) {
       options.screenshot_rows = arguments[++i].toInt();
+    } else if (name == QLatin1String("--screenshot-tab") && has_value) {
+      const QStringList tabs = {QStringLiteral("signal"), QStringLiteral("sky"),
+                                QStringLiteral("history")};
+      options.screenshot_tab = static_cast<int>(tabs.indexOf(arguments[++i]));
+      if (options.screenshot_tab < 0) {
+        *error = "--screenshot-tab takes signal, sky or history";
+        return false;
+      }
     } else {
       *error = "unknown option or missing value: " + name.toStdString();
       return false;
@@ -121,6 +130,7 @@ void DemoDriver::StopAndClose() {
 }
 
 void DemoDriver::SaveScreenshot() {
+  dlg_.Tabs()->Bar()->setCurrentIndex(options_.screenshot_tab);
   if (!dlg_.grab().save(options_.screenshot)) {
     std::fprintf(stderr, "zuvek: cannot save %s\n", options_.screenshot.toUtf8().constData());
     exit_code_ = 1;

@@ -3,6 +3,7 @@
 // window once a fix has come in.
 //
 //   zuvek --demo-ports AT,NMEA --demo-run 3 --screenshot docs/screenshot.png
+//         [--screenshot-tab signal|sky|history]
 #pragma once
 
 #include <QObject>
@@ -19,6 +20,7 @@ struct DemoOptions {
   int runs = 0;             // 0: do not press Run
   QString screenshot;       // where to save the picture; empty: none
   int screenshot_rows = 1;  // result rows to wait for before the picture
+  int screenshot_tab = 0;   // the tab under the chart shown in the picture (SkyTabs::Tab)
   int deadline_s = 180;     // give up on the picture after this long
 };
 

@@ -37,7 +37,9 @@ void ReportMenu::WriteAndOpen() {
     return;
   }
   const std::string path = files->stem + "_report.html";
-  if (platform::ReplaceFile(path, report::HtmlReport({report::ReadTest(*files)}, "zuvek")) != 0) {
+  report::ReportOptions options;
+  options.writer = "zuvek";
+  if (platform::ReplaceFile(path, report::HtmlReport({report::ReadTest(*files)}, options)) != 0) {
     qtui::ShowMessageBox(QStringLiteral("The report %1 cannot be written; make its folder "
                                         "writable and try again.")
                              .arg(QString::fromStdString(path)),

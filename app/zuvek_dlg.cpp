@@ -23,12 +23,14 @@
 #include "app/qt/dialog_units.h"
 #include "app/qt/message_box.h"
 #include "app/run_clock_label.h"
+#include "app/sky_tabs.h"
 #include "config/app_config.h"
 #include "config/side_settings.h"
 #include "controls/colorref.h"
 #include "engine/results.h"
 #include "engine/run_logs.h"
 #include "engine/run_settings.h"
+#include "engine/timeline_report.h"
 #include "engine/ttff_settings.h"
 #include "platform/debug_log.h"
 #include "serial/port_discovery.h"
@@ -70,7 +72,7 @@ CZUVEKDlg::~CZUVEKDlg() {
   m_dispatcher.Close();  // a late Invoke from the worker is refused, not waited on
   m_engine.Join();
   m_hub.View().RemoveObserver(m_live_observer);
-  m_hub.SetBarSink(nullptr);
+  m_hub.SetSkySink(nullptr);
   m_hub.SetPortLostHandler(nullptr);
   for (UINT msg : {kMsgTestResult, kMsgTestStarted, kMsgTestFinished})
     m_target.Off(msg);
@@ -132,6 +134,7 @@ void CZUVEKDlg::OnInitDialog() {
   QWidget* frame = Item(1028);
   m_pChart->Create(m_client, frame->geometry(), kChartControlId);
   m_pChart->show();
+  m_sky_tabs = new SkyTabs(m_client, frame->geometry(), m_pChart.get());
   KeepTemplatePlaces();
   ShowModuleChoice();
   ConnectSession();
@@ -159,7 +162,10 @@ void CZUVEKDlg::RestoreSelections() {
 }
 
 void CZUVEKDlg::ConnectSession() {
-  m_hub.SetBarSink([this](const std::vector<SatelliteBar>& bars) { m_pChart->SetBars(bars); });
+  m_hub.SetSkySink([this](const SkyEpoch& sky) {
+    m_pChart->SetBars(sky.bars);
+    m_sky_tabs->SetSky(sky.satellites);
+  });
   m_live_observer = m_hub.View().AddObserver([this](int id, const std::string& text) {
     if (auto* label = ItemAs<CLabel>(id))
       label->SetText(QString::fromStdString(text));
@@ -363,12 +369,23 @@ LRESULT CZUVEKDlg::OnTestStarted(WPARAM, LPARAM) {
 
 void CZUVEKDlg::OnStartOk(unsigned run, std::int64_t ok_stamp_us) {
   const unsigned runs = m_engine.m_nTimes;
-  m_dispatcher.PostTask(
-      [this, run, runs, ok_stamp_us] { m_run_clock->StartRun(run, runs, ok_stamp_us); });
+  m_dispatcher.PostTask([this, run, runs, ok_stamp_us] {
+    m_run_clock->StartRun(run, runs, ok_stamp_us);
+    m_sky_tabs->StartRun(run);
+  });
 }
 
 void CZUVEKDlg::OnTimeline(unsigned run, timeline::TimelinePhase phase, std::int64_t ms) {
-  m_dispatcher.PostTask([this, run, phase, ms] { m_run_clock->Reach(run, phase, ms); });
+  m_dispatcher.PostTask([this, run, phase, ms] {
+    m_run_clock->Reach(run, phase, ms);
+    m_sky_tabs->Reach(run, phase, ms);
+  });
+}
+
+void CZUVEKDlg::OnSignalSample(unsigned run, std::int64_t ms, const timeline::SkySample& sky) {
+  // The rows as the signal file has them, read as the report reads them.
+  std::string csv = std::string(kSignalHeader) + "\n" + SignalRows(run, ms, sky);
+  m_dispatcher.PostTask([this, run, csv = std::move(csv)] { m_sky_tabs->AddSignalRows(run, csv); });
 }
 
 LRESULT CZUVEKDlg::OnTestFinished(WPARAM, LPARAM) {

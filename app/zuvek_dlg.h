@@ -32,6 +32,7 @@ class QAbstractButton;
 class QLabel;
 class QScrollArea;
 class RunClockLabel;
+class SkyTabs;
 
 // The status animation's counter: "System is running" plus 0..5 dots. It
 // keeps counting across tests.
@@ -91,6 +92,8 @@ class CZUVEKDlg : public QDialog, public EngineHost {
   // Posted to the GUI thread: the run clock beside the status line.
   void OnStartOk(unsigned run, std::int64_t ok_stamp_us) override;
   void OnTimeline(unsigned run, timeline::TimelinePhase phase, std::int64_t ms) override;
+  // Posted to the GUI thread: the S/N history's tab.
+  void OnSignalSample(unsigned run, std::int64_t ms, const timeline::SkySample& sky) override;
 
   int RunState() const { return m_engine.RunState(); }
   // The status line's sentence between tests (how the last one ended, or
@@ -102,6 +105,7 @@ class CZUVEKDlg : public QDialog, public EngineHost {
   TestEngine& Engine() { return m_engine; }
   CChartContrl_columnar* Chart() const { return m_pChart.get(); }
   RunClockLabel* RunClock() const { return m_run_clock; }
+  SkyTabs* Tabs() const { return m_sky_tabs; }
   QMenuBar* MenuBar() const { return m_pMenu; }
   ReportMenu* Report() const { return m_report; }
   // The Tools menu's choice of module profile and fix rule.
@@ -168,6 +172,7 @@ class CZUVEKDlg : public QDialog, public EngineHost {
   QTableWidget* m_listResults = nullptr;
   CLabel* m_lbl_status = nullptr;
   RunClockLabel* m_run_clock = nullptr;
+  SkyTabs* m_sky_tabs = nullptr;
   QScrollArea* m_scroll = nullptr;
   QLabel* m_module_label = nullptr;
   std::map<int, QRect> m_template_rects;

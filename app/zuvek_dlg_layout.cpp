@@ -1,8 +1,8 @@
 // The window's frame around its dialog template: the controls at their
 // places in a client that scrolls when the window is smaller than the
 // template and whose chart and result list take the room when it is
-// larger; below it a strip with the run clock and the test's module
-// profile and fix rule.
+// larger (the tabs under the chart follow it); below it a strip with the run clock and the test's
+// module profile and fix rule.
 #include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -13,6 +13,7 @@
 #include "app/dlg_template.h"
 #include "app/qt/dialog_units.h"
 #include "app/run_clock_label.h"
+#include "app/sky_tabs.h"
 #include "app/zuvek_dlg.h"
 #include "timeline/run_clock.h"
 
@@ -88,6 +89,8 @@ bool CZUVEKDlg::eventFilter(QObject* watched, QEvent* event) {
     const QRect frame = m_template_rects[1028].adjusted(0, 0, dx, dy);
     Item(1028)->setGeometry(frame);
     m_pChart->setGeometry(frame);
+    if (m_sky_tabs)
+      m_sky_tabs->Place(frame);
   }
   return QDialog::eventFilter(watched, event);
 }

@@ -37,7 +37,10 @@ std::string Gsv(const char* address, int total, int number, int prn, int epoch, 
   return s + tail + "*5A\r\n";
 }
 
-// RMC, GGA, VTG, five GSA and eleven GSV sentences per epoch, all constellations.
+// RMC, GGA, VTG, six GSA and seventeen GSV sentences per epoch, all
+// constellations, as a dual-band receiver sends them: each constellation's
+// L1 group, then GPS L5 Q, Galileo E5a and BeiDou B2a groups of the same
+// satellites (NMEA 4.11 signal IDs 8, 1 and 5).
 std::vector<std::string> EpochMix(int epochs) {
   std::vector<std::string> lines;
   for (int e = 0; e < epochs; ++e) {
@@ -64,6 +67,12 @@ std::vector<std::string> EpochMix(int epochs) {
       lines.push_back(Gsv("$PWGSV", 2, m + 1, 21 + 4 * m, e, ",4"));
     for (int m = 0; m < 2; ++m)
       lines.push_back(Gsv("$PWGSV", 2, m + 1, 93 + 4 * m, e, ",5"));
+    for (int m = 0; m < 2; ++m)
+      lines.push_back(Gsv("$GPGSV", 2, m + 1, 1 + 4 * m, e + 3, ",8"));
+    for (int m = 0; m < 2; ++m)
+      lines.push_back(Gsv("$GAGSV", 2, m + 1, 11 + 4 * m, e + 5, ",1"));
+    for (int m = 0; m < 2; ++m)
+      lines.push_back(Gsv("$GBGSV", 2, m + 1, 21 + 4 * m, e + 2, ",5"));
   }
   return lines;
 }
@@ -102,8 +111,7 @@ int main(int argc, char** argv) {
 
   LiveView view;
   std::size_t bars_seen = 0;
-  NmeaLineHandler handler(view,
-                          [&](const std::vector<SatelliteBar>& bars) { bars_seen += bars.size(); });
+  NmeaLineHandler handler(view, [&](const SkyEpoch& sky) { bars_seen += sky.bars.size(); });
   const double handler_ns = BestNsPerLine(
       lines, rounds, [&](const std::string& line) { handler.OnNmeaLine(line.c_str()); });
 
@@ -123,8 +131,7 @@ int main(int argc, char** argv) {
     line_timeline.Feed(line, stamp);
   });
   LiveView view2;
-  NmeaLineHandler handler2(
-      view2, [&](const std::vector<SatelliteBar>& bars) { bars_seen += bars.size(); });
+  NmeaLineHandler handler2(view2, [&](const SkyEpoch& sky) { bars_seen += sky.bars.size(); });
   timeline::RunTimeline both_timeline;
   std::int64_t both_stamp = 0;
   const double both_ns = BestNsPerLine(lines, rounds, [&](const std::string& line) {

@@ -13,6 +13,7 @@
 #include "cli/command.h"
 #include "nmea/live_view.h"
 #include "nmea/nmea_line_handler.h"
+#include "nmea/signal_ids.h"
 
 namespace {
 
@@ -27,20 +28,57 @@ constexpr LiveFieldName kLiveFieldNames[] = {
     {kIdAltitude, "altitude"}, {kIdHdop, "hdop"},
 };
 
+nlohmann::json Angle(int degrees) {
+  return degrees < 0 ? nlohmann::json(nullptr) : nlohmann::json(degrees);
+}
+
+// One per satellite in view: where it stands, whether it is used, and its
+// S/N per signal (a signal without ID when the receiver names none).
+nlohmann::json SatellitesJson(const std::vector<SkySatellite>& satellites) {
+  nlohmann::json list = nlohmann::json::array();
+  for (const SkySatellite& s : satellites) {
+    nlohmann::json levels = nlohmann::json::array();
+    for (int i = 0; i < s.level_count; ++i) {
+      const SignalLevel& level = s.levels[static_cast<std::size_t>(i)];
+      nlohmann::json signal = {{"snr", level.snr}};
+      if (level.signal != kNoSignal) {
+        signal["id"] = level.signal;
+        signal["name"] = SignalName(s.system, level.signal);
+      }
+      levels.push_back(signal);
+    }
+    list.push_back({{"prn", s.prn},
+                    {"system", SystemName(s.system)},
+                    {"letter", std::string(1, GnssLetter(s.system))},
+                    {"elevation", Angle(s.elevation)},
+                    {"azimuth", Angle(s.azimuth)},
+                    {"used", s.used},
+                    {"signals", levels}});
+  }
+  return list;
+}
+
 nlohmann::json EpochJson(std::size_t epoch, std::size_t line_no, const LiveView& view,
-                         const std::vector<SatelliteBar>& bars) {
+                         const SkyEpoch& sky) {
   nlohmann::json live = nlohmann::json::object();
   for (const auto& field : kLiveFieldNames)
     live[field.name] = view.Text(field.id);
   nlohmann::json list = nlohmann::json::array();
-  for (const SatelliteBar& bar : bars) {
-    list.push_back({{"prn", bar.prn},
-                    {"snr", bar.snr},
-                    {"system", bar.system},
-                    {"letter", std::string(1, GnssLetter(bar.system))},
-                    {"used", bar.used != 0}});
+  for (const SatelliteBar& bar : sky.bars) {
+    nlohmann::json b = {{"prn", bar.prn},
+                        {"snr", bar.snr},
+                        {"system", bar.system},
+                        {"letter", std::string(1, GnssLetter(bar.system))},
+                        {"used", bar.used != 0}};
+    if (bar.signal != kNoSignal)
+      b["signal"] = SignalLabel(bar.system, bar.signal);
+    list.push_back(b);
   }
-  return {{"epoch", epoch}, {"line", line_no}, {"live", live}, {"bars", list}};
+  return {{"epoch", epoch},
+          {"line", line_no},
+          {"live", live},
+          {"bars", list},
+          {"satellites", SatellitesJson(sky.satellites)}};
 }
 
 class DecodeCommand : public cli::Command {
@@ -56,7 +94,9 @@ class DecodeCommand : public cli::Command {
     sub->footer(
         "Each line is handed to the decoder as the receive path would (line end made \"\\r\\n\");\n"
         "lines starting with '#' are skipped. At every RMC line it prints {epoch, line, live,\n"
-        "bars}: the eight live-field texts as the labels show them and the chart's bars.");
+        "bars, satellites}: the eight live-field texts as the labels show them, the chart's\n"
+        "bars (one per satellite and signal, with \"signal\", when the receiver names its\n"
+        "signals) and the satellites in view with elevation, azimuth, use and S/N per signal.");
     return sub;
   }
 
@@ -81,9 +121,9 @@ class DecodeCommand : public cli::Command {
     LiveView view;
     std::size_t epoch = 0;
     std::size_t line_no = 0;
-    NmeaLineHandler handler(view, [&](const std::vector<SatelliteBar>& bars) {
+    NmeaLineHandler handler(view, [&](const SkyEpoch& sky) {
       // Invalid UTF-8 from a garbled capture is replaced, never thrown on.
-      std::cout << EpochJson(epoch++, line_no, view, bars)
+      std::cout << EpochJson(epoch++, line_no, view, sky)
                        .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
                 << '\n';
     });

@@ -29,6 +29,11 @@ class ReportCommand : public Command {
     sub->add_option("-o,--output", output_,
                     "the HTML file (default: <stem>_report.html beside the first test, "
                     "store_report.html for tests of the store)");
+    sub->add_option("--run", run_,
+                    "show the sky at the fix and the S/N per signal of this run (default: "
+                    "the skies of the first runs and the history of the run with the median "
+                    "TTFF)")
+        ->check(CLI::PositiveNumber);
     sub->add_option("--store", store_,
                     "the results store of store: selectors, a SQLite file or postgresql://... "
                     "(default: as run chooses it)");
@@ -44,7 +49,7 @@ class ReportCommand : public Command {
   }
 
   int Run() override {
-    ReportRequest request{tests_, output_, store_, std::nullopt};
+    ReportRequest request{tests_, output_, store_, std::nullopt, run_};
     if (margin_option_->count() > 0)
       request.margin = question_;
     return RunReport(request);
@@ -55,6 +60,7 @@ class ReportCommand : public Command {
   std::string output_, store_;
   CLI::Option* margin_option_ = nullptr;
   stats::NonInferiorityQuestion question_;
+  unsigned run_ = 0;
 };
 
 }  // namespace

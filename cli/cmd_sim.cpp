@@ -168,7 +168,10 @@ class SimCommand final : public cli::Command {
               << (options_.nmea_form == sim::NmeaForm{}
                       ? ""
                       : std::string(", talker ") + (options_.nmea_form.gn ? "GN" : "GP") +
-                            ", NMEA " + sim::NmeaVersionText(options_.nmea_form))
+                            ", NMEA " + sim::NmeaVersionText(options_.nmea_form) +
+                            (options_.nmea_form.HasSignalIds()
+                                 ? ", signals " + sim::SignalsText(options_.nmea_form)
+                                 : std::string()))
               << ". Ctrl-C ends.\n"
               << std::flush;
   }

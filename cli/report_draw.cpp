@@ -30,7 +30,10 @@ int RunReport(const ReportRequest& request) {
   const std::string path = !request.output.empty() ? request.output
                            : stem.empty()          ? "store_report.html"
                                                    : stem + "_report.html";
-  if (platform::ReplaceFile(path, report::HtmlReport(*tests, "zuvek-cli", request.margin)) != 0) {
+  report::ReportOptions options;
+  options.run = request.run;
+  options.margin = request.margin;
+  if (platform::ReplaceFile(path, report::HtmlReport(*tests, options)) != 0) {
     std::cerr << "zuvek-cli: the report " << path
               << " cannot be written; choose a folder you may write in with -o FILE.\n";
     return kExitFailure;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <string>
 
 #include "cli/command.h"
 #include "cli/report_request.h"
@@ -28,6 +29,8 @@ int RunReport(const ReportRequest& request) {
       argv.insert(argv.end(), {option, text});
     }
   }
+  if (request.run != 0)
+    argv.insert(argv.end(), {"--run", std::to_string(request.run)});
   int error = ENOENT;
   for (const std::string& path : {exe + "zuvek-report", exe + "../libexec/zuvek/zuvek-report"}) {
     argv[0] = path;

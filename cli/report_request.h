@@ -20,6 +20,7 @@ struct ReportRequest {
   // With a margin, each test after the first is set against the first as
   // `compare` does.
   std::optional<stats::NonInferiorityQuestion> margin;
+  unsigned run = 0;  // the run whose sky and S/N history are shown; 0: the median's
 };
 
 // Writes the report and returns the exit code: in zuvek-report, drawn here;

@@ -19,6 +19,11 @@ void SimFormChoice::Add(CLI::App* sub, const std::string& prefix, const std::str
   sub->add_option(prefix + "nmea-version", version,
                   help("NMEA version of the receiver: 2.1, 2.3, 3.01, 4.0, 4.10 (default) or "
                        "4.11; before 4.10 a GSA has no system ID"));
+  sub->add_option(prefix + "signals", signals,
+                  help("a multi-band receiver (NMEA 4.11 signal IDs, a GSV group per "
+                       "constellation and signal), its bands named by a signal of each: L1,L5 "
+                       "(GPS L1 C/A and L5, Galileo E1 and E5a, BeiDou B1I and B2a), L1,L2 (L2, "
+                       "GLONASS G2), E5b or B2I; the first band is acquired first"));
 }
 
 bool SimFormChoice::ApplyTo(sim::SimOptions& options, std::string* error) const {
@@ -30,7 +35,13 @@ bool SimFormChoice::ApplyTo(sim::SimOptions& options, std::string* error) const 
     *error = "the NMEA version must be 2.1, 2.3, 3.01, 4.0, 4.10 or 4.11, not '" + version + "'";
     return false;
   }
-  return true;
+  if (signals.empty())
+    return true;
+  if (!version.empty() && options.nmea_form.version != 411) {
+    *error = "signal IDs are NMEA 4.11: leave out the NMEA version or give 4.11 with the signals";
+    return false;
+  }
+  return sim::ParseSignals(signals, options.nmea_form, error);
 }
 
 bool ApplySimProfile(const std::string& name_or_file, sim::SimOptions& options,

@@ -12,6 +12,7 @@ namespace cli {
 struct SimFormChoice {
   std::string talker;   // "GP" or "GN"; empty: the module's own mix
   std::string version;  // "4.10" ...; empty: 4.10
+  std::string signals;  // "L1,L5" ...; empty: one signal per satellite
 
   // Adds the options, named with `prefix` ("--" or "--sim-"), their help
   // led by `lead` ("simulator: "; empty: capitalised).

@@ -15,14 +15,13 @@ void RenderInto(QImage& image, const chart::Fonts& fonts, const std::vector<Sate
 
 }  // namespace
 
-CChartContrl_columnar::CChartContrl_columnar(QWidget* parent) : QWidget(parent) {
+CChartContrl_columnar::CChartContrl_columnar(QWidget* parent)
+    : QWidget(parent), repaint_(this, kMinRepaintIntervalMs) {
   bars_.reserve(kReservedBars);
   // The paint covers the whole area: nothing to erase first.
   setAttribute(Qt::WA_OpaquePaintEvent, true);
   setAttribute(Qt::WA_NoSystemBackground, true);
   setFocusPolicy(Qt::ClickFocus);
-  repaint_timer_.setSingleShot(true);
-  connect(&repaint_timer_, &QTimer::timeout, this, &CChartContrl_columnar::RepaintNow);
 }
 
 CChartContrl_columnar::~CChartContrl_columnar() = default;
@@ -37,18 +36,7 @@ bool CChartContrl_columnar::Create(QWidget* parent, const QRect& rect, int contr
 
 void CChartContrl_columnar::SetBars(std::vector<SatelliteBar> bars) {
   bars_ = std::move(bars);
-  if (repaint_timer_.isActive())
-    return;  // the pending repaint draws these bars
-  if (!since_repaint_.isValid() || since_repaint_.elapsed() >= kMinRepaintIntervalMs) {
-    RepaintNow();
-  } else {
-    repaint_timer_.start(static_cast<int>(kMinRepaintIntervalMs - since_repaint_.elapsed()));
-  }
-}
-
-void CChartContrl_columnar::RepaintNow() {
-  since_repaint_.start();
-  update();
+  repaint_.Request();
 }
 
 QImage CChartContrl_columnar::Render(const std::vector<SatelliteBar>& bars, QSize size,

@@ -1,17 +1,18 @@
 // CChartContrl_columnar: the satellite signal chart, one bar per satellite
-// in view on a fixed 0..65 dB-Hz scale, told apart as used, tracked or SBAS.
+// in view on a fixed 0..65 dB-Hz scale, told apart as used, tracked or SBAS
+// (a group of bars per satellite, one per signal, when the bars name their
+// signals).
 // The chart is composed off screen and copied to the window in one go; new
 // bar lists are drawn at most 25 times a second.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QImage>
 #include <QSize>
-#include <QTimer>
 #include <QWidget>
 #include <vector>
 
 #include "controls/chart_painter.h"
+#include "controls/repaint_budget.h"
 #include "nmea/satellite_bars.h"
 
 class CChartContrl_columnar : public QWidget {
@@ -46,13 +47,10 @@ class CChartContrl_columnar : public QWidget {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  void RepaintNow();
-
   std::vector<SatelliteBar> bars_;
   chart::Fonts fonts_;
   QImage buffer_;
-  QTimer repaint_timer_;
-  QElapsedTimer since_repaint_;
+  RepaintBudget repaint_;
   int paint_count_ = 0;
   int control_id_ = 0;
 };

@@ -3,26 +3,13 @@
 #include <QPolygon>
 #include <algorithm>
 
+#include "controls/chart_drawing.h"
 #include "controls/colorref.h"
 #include "controls/log_font.h"
 
 namespace chart {
-namespace {
+namespace draw {
 
-const QColor kBackground(205, 205, 205);
-const QColor kPlot(205, 205, 205);
-const QColor kFrame(125, 125, 125);
-const QColor kAxis(0, 0, 0);
-const QColor kUsed(90, 151, 206);
-const QColor kTracked(255, 255, 255);
-const QColor kSbas(106, 168, 82);
-const QColor kValueBack(255, 255, 0);
-constexpr int kSbasSystem = 2;
-
-const QString kFace = QStringLiteral("Arial Unicode MS");
-
-// The window system's Rectangle: outline on the pen, inside the right and
-// bottom edges; the brush fills the inside.
 void Rectangle(QPainter& p, int l, int t, int r, int b, const QColor& pen, const QColor& brush) {
   if (r - l < 1 || b - t < 1)
     return;
@@ -67,6 +54,14 @@ void Legend(QPainter& p, const Box& c, const Fonts& fonts, std::vector<DrawnText
     p.setPen(kAxis);
     TextAt(p, x + 17, c.top + 1, QString::fromLatin1(e.caption), texts);
   }
+}
+
+void Frame(QPainter& p, const Box& c, const Box& P, const Fonts& fonts,
+           std::vector<DrawnText>* texts) {
+  Legend(p, c, fonts, texts);
+  Titles(p, c, P, fonts, texts);
+  Rectangle(p, P.left, P.top, P.right, P.bottom, kPlot, kPlot);
+  Axes(p, P);
 }
 
 void Titles(QPainter& p, const Box& c, const Box& plot, const Fonts& fonts,
@@ -118,6 +113,12 @@ void Scale(QPainter& p, const Box& P, const Fonts& fonts, std::vector<DrawnText>
   }
 }
 
+}  // namespace draw
+
+namespace {
+
+using namespace draw;
+
 void Bar(QPainter& p, const Box& P, const Fonts& fonts, const SatelliteBar& b, int x,
          std::vector<DrawnText>* texts) {
   QColor brush = b.used == 1 ? kUsed : kTracked;
@@ -168,9 +169,13 @@ int BarTop(const Box& plot, int snr) {
   return static_cast<int>(plot.bottom - product / static_cast<double>(kScaleMax));
 }
 
+bool HasSignals(const std::vector<SatelliteBar>& bars) {
+  return std::any_of(bars.begin(), bars.end(),
+                     [](const SatelliteBar& b) { return b.signal != kNoSignal; });
+}
+
 char ConstellationLetter(int system) {
-  static const char kLetters[] = {'R', 'G', 'S', 'B', 'E', 'Q'};
-  return system >= 0 && system < 6 ? kLetters[system] : ' ';
+  return GnssLetter(system);
 }
 
 void Paint(QPainter& p, const Box& c, const Fonts& fonts, const std::vector<SatelliteBar>& bars,
@@ -178,11 +183,12 @@ void Paint(QPainter& p, const Box& c, const Fonts& fonts, const std::vector<Sate
   p.setRenderHint(QPainter::Antialiasing, false);
   FillSolid(p, c, kBackground);
   const Box P = PlotBox(c);
+  if (HasSignals(bars)) {
+    PaintSignalBars(p, c, fonts, bars, texts);
+    return;
+  }
 
-  Legend(p, c, fonts, texts);
-  Titles(p, c, P, fonts, texts);
-  Rectangle(p, P.left, P.top, P.right, P.bottom, kPlot, kPlot);
-  Axes(p, P);
+  Frame(p, c, P, fonts, texts);
 
   p.setPen(QPen(kFrame, 0, Qt::DotLine));
   for (std::size_t i = 0; i < bars.size(); ++i) {

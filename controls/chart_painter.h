@@ -1,5 +1,7 @@
 // Drawing of the satellite signal chart: legend, axis titles, the fixed
-// 0..65 dB-Hz scale, grid lines and one labelled bar per satellite.
+// 0..65 dB-Hz scale, grid lines and one labelled bar per satellite; or, when
+// the bars name their signals, a group of bars per satellite, one per signal,
+// the signals' frequency bands told apart by hatching (signal_bars_painter.cpp).
 #pragma once
 
 #include <QFont>
@@ -53,10 +55,27 @@ int BarX(const Box& plot, std::size_t count, std::size_t index);
 int BarTop(const Box& plot, int snr);
 // Letter of a constellation code; a blank for codes it does not know.
 char ConstellationLetter(int system);
+// Whether some bar names its signal: then the chart groups them.
+bool HasSignals(const std::vector<SatelliteBar>& bars);
 
 // Paints the whole chart over `client`. When `texts` is given, every text
 // drawn is appended to it.
 void Paint(QPainter& painter, const Box& client, const Fonts& fonts,
            const std::vector<SatelliteBar>& bars, std::vector<DrawnText>* texts = nullptr);
+
+// Where each bar of a chart per signal stands: [left, left + width).
+struct BarSlot {
+  int left = 0;
+  int width = 0;
+  int Centre() const { return left + width / 2; }
+};
+// The bars of a satellite side by side, half a bar apart from the next
+// satellite's and a bar and a half from the next constellation's, as wide as
+// the classic bars when there is room; bars of the same satellite follow
+// each other in the list.
+std::vector<BarSlot> SignalBarSlots(const Box& plot, const std::vector<SatelliteBar>& bars);
+// The chart per signal (Paint's when HasSignals).
+void PaintSignalBars(QPainter& painter, const Box& client, const Fonts& fonts,
+                     const std::vector<SatelliteBar>& bars, std::vector<DrawnText>* texts);
 
 }  // namespace chart

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "timeline/signal_sampler.h"
 #include "timeline/timeline_record.h"
 
 // The user messages between the worker and its host (WM_USER = 1024).
@@ -77,4 +78,8 @@ class EngineHost {
   // "OK". Worker thread.
   virtual void OnTimeline(unsigned /*run*/, timeline::TimelinePhase /*phase*/,
                           std::int64_t /*ms*/) {}
+  // An epoch of run n, ms after its start's "OK", as the signal file gets
+  // it (the first minutes of the run). Worker thread.
+  virtual void OnSignalSample(unsigned /*run*/, std::int64_t /*ms*/,
+                              const timeline::SkySample& /*sky*/) {}
 };

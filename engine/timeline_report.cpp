@@ -4,6 +4,7 @@
 
 #include "engine/ttff_report.h"
 #include "fix_rules/registry.h"
+#include "nmea/signal_ids.h"
 
 namespace {
 
@@ -13,17 +14,28 @@ constexpr TimelinePhase kPhases[] = {TimelinePhase::kFirstNmea, TimelinePhase::k
                                      TimelinePhase::kFirst2d, TimelinePhase::kFirst3d,
                                      TimelinePhase::kFix};
 
-}  // namespace
-
-std::string SignalRow(unsigned run, std::int64_t ms, const timeline::SkySample& sky) {
-  std::string row = std::to_string(run) + "," + std::to_string(ms) + "," +
-                    std::to_string(sky.tracked) + "," + std::to_string(sky.used);
+std::string SignalRow(const std::string& lead, int tracked, int used, const std::array<int, 4>& snr,
+                      int snr_count, const std::string& signal) {
+  std::string row = lead + std::to_string(tracked) + "," + std::to_string(used);
   for (int i = 0; i < 4; ++i) {
     row += ",";
-    if (i < sky.snr_count)
-      row += std::to_string(sky.snr[static_cast<std::size_t>(i)]);
+    if (i < snr_count)
+      row += std::to_string(snr[static_cast<std::size_t>(i)]);
   }
-  return row;
+  return row + "," + signal + "\n";
+}
+
+}  // namespace
+
+std::string SignalRows(unsigned run, std::int64_t ms, const timeline::SkySample& sky) {
+  const std::string lead = std::to_string(run) + "," + std::to_string(ms) + ",";
+  std::string rows = SignalRow(lead, sky.tracked, sky.used, sky.snr, sky.snr_count, kAllSignals);
+  for (int i = 0; i < sky.per_signal_count; ++i) {
+    const timeline::SignalSample& s = sky.per_signal[static_cast<std::size_t>(i)];
+    rows += SignalRow(lead, s.tracked, s.used, s.top.snr, s.top.snr_count,
+                      SignalLabel(s.system, s.signal));
+  }
+  return rows;
 }
 
 nlohmann::json TimelineSummaryJson(const std::vector<timeline::TimelineRecord>& runs) {

@@ -24,17 +24,19 @@ bool TestReport::Open(const std::string& base) {
   } else {
     signal_path_.clear();
   }
+  sky_.Open(base);
   return csv_written;
 }
 
 void TestReport::Close() {
   platform::CloseTrackedFile(signal_);
   signal_ = nullptr;
+  sky_.Close();
 }
 
 void TestReport::AddSignal(unsigned run, std::int64_t ms, const timeline::SkySample& sky) {
   if (signal_)
-    WriteLog(signal_, SignalRow(run, ms, sky) + "\n");
+    WriteLog(signal_, SignalRows(run, ms, sky));
 }
 
 bool TestReport::ChecksResets() const {
@@ -72,6 +74,9 @@ void TestReport::Amend(RunRecord record, const std::vector<GeoPosition>& positio
     }
   }
   Complete(record);
+  // The sky at the fix is that of the fix's epoch, whole once the capture
+  // has read on past it.
+  sky_.Add(record.run, record.timeline);
   records_.back() = std::move(record);
   csv_text_.resize(row_starts_.back());
   File(true);

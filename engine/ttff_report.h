@@ -21,6 +21,7 @@
 #include "engine/plan_label.h"
 #include "engine/run_columns.h"
 #include "engine/run_record.h"
+#include "engine/sky_file.h"
 #include "geo/position_error.h"
 #include "stats/ttff_statistics.h"
 #include "timeline/signal_sampler.h"
@@ -86,7 +87,8 @@ class TestReport {
   void Add(RunRecord record);
   // Files the last run again with what its capture added, and the
   // positions the receiver reported after its fix (for an "auto"
-  // reference; the first altitude is the fix's when its line had none).
+  // reference; the first altitude is the fix's when its line had none),
+  // and writes the run's sky at its fix to "<stem>_sky.csv".
   void Amend(RunRecord record, const std::vector<GeoPosition>& positions);
   // One epoch of run n's sky, ms after its start's "OK": a row of
   // "<stem>_signal.csv" (flushed).
@@ -105,6 +107,7 @@ class TestReport {
   const std::string& CsvPath() const { return csv_path_; }
   const std::string& SummaryPath() const { return summary_path_; }
   const std::string& SignalPath() const { return signal_path_; }
+  const std::string& SkyPath() const { return sky_.Path(); }
   const CsvLayout& Layout() const { return layout_; }
   // Told of every filed run (amended: its second filing) with its fields
   // by column name, before its CSV row is written, CSV file or not.
@@ -128,6 +131,7 @@ class TestReport {
   nlohmann::json PositionErrorJson() const;
 
   std::FILE* signal_ = nullptr;
+  SkyFile sky_;  // "<stem>_sky.csv"
   std::string csv_path_, summary_path_, signal_path_;
   CsvLayout layout_;
   std::string csv_text_;                 // the header and every filed run's row

@@ -171,8 +171,10 @@ void TestEngine::Worker::BeginTimeline(unsigned n, std::int64_t ok_stamp_us) {
     if (host)
       host->OnTimeline(n, phase, ms);
   });
-  timeline_->SetSampleListener([this, n](std::int64_t ms, const timeline::SkySample& sky) {
+  timeline_->SetSampleListener([this, host, n](std::int64_t ms, const timeline::SkySample& sky) {
     report_.AddSignal(n, ms, sky);
+    if (host)
+      host->OnSignalSample(n, ms, sky);
   });
   timeline_->Begin(ok_stamp_us);
 }

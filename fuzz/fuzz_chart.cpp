@@ -2,7 +2,8 @@
 // cut into lines at "\n" and run through the NMEA line handler, and every
 // bar list it hands over is painted off screen. The first two bytes pick the
 // chart's size, from smaller than its margins to a usual window. Every S/N
-// label must sit where a bar of S/N 0 to 99 puts it.
+// label must sit where a bar of S/N 0 to 99 puts it; bars per signal each
+// in a place of their own inside the plot when it has room.
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -32,6 +33,23 @@ void EnsureApplication() {
   app = new QGuiApplication(argc, argv);
 }
 
+// Per-signal bars: each in its own place inside the plot, left to right,
+// whenever the plot has room for them.
+void CheckSignalPlaces(const chart::Box& plot, const std::vector<SatelliteBar>& bars) {
+  const std::vector<chart::BarSlot> places = chart::SignalBarSlots(plot, bars);
+  if (places.size() != bars.size())
+    std::abort();
+  if (plot.Width() < 3 * static_cast<int>(bars.size()) + 3)
+    return;
+  for (std::size_t i = 0; i < places.size(); ++i) {
+    if (places[i].width < 1 || places[i].left < plot.left ||
+        places[i].left + places[i].width > plot.right)
+      std::abort();
+    if (i > 0 && places[i].left < places[i - 1].left + places[i - 1].width)
+      std::abort();
+  }
+}
+
 void PaintAndCheck(const std::vector<SatelliteBar>& bars, int width, int height) {
   static const chart::Fonts fonts;
   QImage image(width, height, QImage::Format_RGB32);
@@ -42,13 +60,22 @@ void PaintAndCheck(const std::vector<SatelliteBar>& bars, int width, int height)
   const chart::Box plot = chart::PlotBox(client);
   const int highest = chart::BarTop(plot, 99);
   const int lowest = chart::BarTop(plot, 0);
+  const auto value_label_fits = [&](const chart::Box& value) {
+    return value.top >= std::min(highest, lowest) - 15 &&
+           value.top <= std::max(highest, lowest) - 15 && value.Height() == 13;
+  };
+  if (chart::HasSignals(bars)) {
+    CheckSignalPlaces(plot, bars);
+    // Value labels (16 x 13) only where a bar of S/N 0 to 99 puts them.
+    for (const chart::DrawnText& t : texts)
+      if (t.box.Width() == 16 && t.box.Height() == 13 && !value_label_fits(t.box))
+        std::abort();
+    return;
+  }
   // Legend, titles and scale come first, then per bar its S/N and its PRN.
   const std::size_t first_bar = texts.size() - 2 * bars.size();
   for (std::size_t i = 0; i < bars.size(); ++i) {
-    const chart::Box& value = texts[first_bar + 2 * i].box;
-    if (value.top < std::min(highest, lowest) - 15 || value.top > std::max(highest, lowest) - 15)
-      std::abort();
-    if (value.Height() != 13)
+    if (!value_label_fits(texts[first_bar + 2 * i].box))
       std::abort();
   }
 }
@@ -62,8 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int width = 1 + data[0] * 4;   // 1 .. 1021
   const int height = 1 + data[1] * 2;  // 1 .. 511
   LiveView view;
-  NmeaLineHandler handler(
-      view, [&](const std::vector<SatelliteBar>& bars) { PaintAndCheck(bars, width, height); });
+  NmeaLineHandler handler(view,
+                          [&](const SkyEpoch& sky) { PaintAndCheck(sky.bars, width, height); });
   const std::string text(reinterpret_cast<const char*>(data + 2), size - 2);
   FeedLines(text, handler);
   return 0;

@@ -12,14 +12,20 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   LiveView view;
   std::size_t bars_seen = 0;
-  NmeaLineHandler handler(view, [&](const std::vector<SatelliteBar>& bars) {
-    for (const auto& b : bars) {
+  NmeaLineHandler handler(view, [&](const SkyEpoch& sky) {
+    for (std::size_t i = 0; i < sky.bars.size(); ++i) {
+      const SatelliteBar& b = sky.bars[i];
       if (b.snr <= 0)
         std::abort();  // bars without signal are never drawn
-      if (b.system < 0 || b.system > 6)
-        std::abort();
+      if (!sky.per_signal && (b.system < 0 || b.system > 6 || b.signal != kNoSignal))
+        std::abort();  // the classic bars: the chart's seven codes
+      for (std::size_t j = 0; sky.per_signal && j < i; ++j) {
+        const SatelliteBar& a = sky.bars[j];
+        if (a.system == b.system && a.prn == b.prn && a.signal == b.signal)
+          std::abort();  // one bar per satellite and signal
+      }
     }
-    bars_seen += bars.size();
+    bars_seen += sky.bars.size();
   });
   const std::string text(reinterpret_cast<const char*>(data), size);
   FeedLines(text, handler);

@@ -8,7 +8,10 @@
 // their satellites instead (nmea/gsa_any_talker.h).
 #include "nmea/gsa.h"
 
+#include <algorithm>
+
 #include "nmea/nmea_int.h"
+#include "nmea/signal_ids.h"
 #include "nmea/split_fields.h"
 
 namespace {
@@ -16,35 +19,22 @@ namespace {
 constexpr std::size_t kFirstId = 3;
 constexpr std::size_t kLastId = 14;
 
-std::vector<int>* ListForSystem(SatelliteCollections& sats, int id) {
-  switch (id) {
-    case 1:
-      return &sats.m_vec_gps_used;
-    case 2:
-      return &sats.m_vec_glonass_used;
-    case 3:
-      return &sats.m_vec_galileo_used;
-    case 4:
-      return &sats.m_vec_beidou_used;
-    case 5:
-      return &sats.m_vec_qzss_used;
-    default:
-      return nullptr;
-  }
-}
-
-void ParseWithSystemId(const std::string& line, SatelliteCollections& sats, int first, int last) {
-  std::vector<std::string> fields;
-  SplitNmeaFields(fields, line);
-  const int id = GsaSystemId(fields);
+void ParseWithSystemId(const NmeaFields& fields, SatelliteCollections& sats, int id, int first,
+                       int last) {
   if (id < first || id > last)
     return;
-  ReadGsaSatelliteIds(fields, *ListForSystem(sats, id));
+  ReadGsaSatelliteIds(fields, *sats.UsedList(SystemOfSystemId(id)));
+}
+
+NmeaFields Split(const std::string& line) {
+  NmeaFields fields;
+  SplitNmeaFields(fields, line);
+  return fields;
 }
 
 }  // namespace
 
-void ReadGsaSatelliteIds(const std::vector<std::string>& fields, std::vector<int>& used) {
+void ReadGsaSatelliteIds(const NmeaFields& fields, std::vector<int>& used) {
   used.clear();
   for (std::size_t i = kFirstId; i <= kLastId && i < fields.size(); ++i) {
     if (fields[i].empty())
@@ -53,23 +43,59 @@ void ReadGsaSatelliteIds(const std::vector<std::string>& fields, std::vector<int
   }
 }
 
-int GsaSystemId(const std::vector<std::string>& fields) {
+int GsaSystemId(const NmeaFields& fields) {
   if (fields.empty() || fields.back().empty())
     return 0;
   const char c = fields.back().front();
   return c >= '0' && c <= '9' ? c - '0' : 0;
 }
 
-void ParseGpGsa(const std::string& line, SatelliteCollections& sats) {
-  std::vector<std::string> fields;
-  SplitNmeaFields(fields, line);
+int GsaTrailingSystemId(const NmeaFields& fields) {
+  if (fields.size() < kGsaFieldsWithSystemId)
+    return 0;
+  const std::string& last = fields.back();
+  const int id = ParseHexId(std::string_view(last).substr(0, last.find('*')));
+  return id > 0 ? id : 0;
+}
+
+void ParseGpGsa(const NmeaFields& fields, SatelliteCollections& sats) {
   ReadGsaSatelliteIds(fields, sats.m_vec_gps_used);
 }
 
+void ParseGnGsa(const NmeaFields& fields, SatelliteCollections& sats) {
+  ParseWithSystemId(fields, sats, GsaSystemId(fields), 1, 3);
+}
+
+void ParsePwGsa(const NmeaFields& fields, SatelliteCollections& sats) {
+  const int id = GsaSystemId(fields);
+  if (id == 4 || id == 5)
+    ParseWithSystemId(fields, sats, id, 4, 5);
+  else
+    ParseWithSystemId(fields, sats, GsaTrailingSystemId(fields), 1, 3);
+}
+
+void JoinUsedBySystemId(const NmeaFields& fields, SatelliteCollections& sats) {
+  const int id = GsaTrailingSystemId(fields);
+  if (id == 0)
+    return;
+  std::vector<int>& list = sats.used_by_system_id[static_cast<std::size_t>(id)];
+  for (std::size_t i = kFirstId; i <= kLastId && i < fields.size(); ++i) {
+    if (fields[i].empty())
+      break;
+    const int prn = ParseNmeaInt(fields[i]);
+    if (std::find(list.begin(), list.end(), prn) == list.end())
+      list.push_back(prn);
+  }
+}
+
+void ParseGpGsa(const std::string& line, SatelliteCollections& sats) {
+  ParseGpGsa(Split(line), sats);
+}
+
 void ParseGnGsa(const std::string& line, SatelliteCollections& sats) {
-  ParseWithSystemId(line, sats, 1, 3);
+  ParseGnGsa(Split(line), sats);
 }
 
 void ParsePwGsa(const std::string& line, SatelliteCollections& sats) {
-  ParseWithSystemId(line, sats, 4, 5);
+  ParsePwGsa(Split(line), sats);
 }

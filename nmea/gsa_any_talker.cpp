@@ -5,11 +5,11 @@
 
 #include "nmea/gsa.h"
 #include "nmea/nmea_int.h"
+#include "nmea/signal_ids.h"
 #include "nmea/split_fields.h"
 
 namespace {
 
-constexpr std::size_t kFieldsWithSystemId = 19;
 constexpr int kNone = -1;
 
 struct PrnRange {
@@ -23,39 +23,10 @@ constexpr PrnRange kPrnRanges[] = {
     {201, 237, kGnssBeidou}, {301, 336, kGnssGalileo}, {401, 437, kGnssBeidou},
 };
 
-struct Talker {
-  const char* id;
-  int system;
-};
-
-constexpr Talker kOneConstellationTalkers[] = {
-    {"GP", kGnssGps},    {"GL", kGnssGlonass}, {"GA", kGnssGalileo}, {"GB", kGnssBeidou},
-    {"BD", kGnssBeidou}, {"GQ", kGnssQzss},    {"QZ", kGnssQzss},    {"GI", kNone},
-};
-
 // The whole number 1..6 that the field starts with, up to "*"; 0 otherwise.
 int SystemId(const std::string& field) {
-  const std::string text = field.substr(0, field.find('*'));
-  if (text.size() != 1 || text[0] < '1' || text[0] > '6')
-    return 0;
-  return text[0] - '0';
-}
-
-std::vector<int>* UsedList(SatelliteCollections& sats, int system) {
-  switch (system) {
-    case kGnssGps:
-      return &sats.m_vec_gps_used;
-    case kGnssGlonass:
-      return &sats.m_vec_glonass_used;
-    case kGnssGalileo:
-      return &sats.m_vec_galileo_used;
-    case kGnssBeidou:
-      return &sats.m_vec_beidou_used;
-    case kGnssQzss:
-      return &sats.m_vec_qzss_used;
-    default:
-      return nullptr;
-  }
+  const int id = ParseHexId(std::string_view(field).substr(0, field.find('*')));
+  return id >= 1 && id <= 6 ? id : 0;
 }
 
 }  // namespace
@@ -72,7 +43,7 @@ int GsaSentenceSystem(const std::string& address, const std::string& last_field,
                       std::size_t field_count) {
   constexpr int kBySystemId[] = {kGnssGps,    kGnssGlonass, kGnssGalileo,
                                  kGnssBeidou, kGnssQzss,    kNone};
-  if (field_count >= kFieldsWithSystemId) {
+  if (field_count >= kGsaFieldsWithSystemId) {
     const int id = SystemId(last_field);
     if (id != 0)
       return kBySystemId[id - 1];
@@ -80,21 +51,24 @@ int GsaSentenceSystem(const std::string& address, const std::string& last_field,
   const std::size_t dollar = address.rfind('$');
   const std::string talker =
       dollar == std::string::npos ? std::string() : address.substr(dollar + 1, 2);
-  for (const Talker& t : kOneConstellationTalkers) {
-    if (talker == t.id)
-      return t.system;
-  }
-  return kGnssOther;
+  const int system = TalkerSystem(talker);
+  if (system == kGnssNavic)
+    return kNone;  // no list of its own
+  return system >= 0 ? system : kGnssOther;
 }
 
 void ParseAnyTalkerGsa(const std::string& line, SatelliteCollections& sats) {
   std::vector<std::string> fields;
   SplitNmeaFields(fields, line);
+  ParseAnyTalkerGsa(fields, sats);
+}
+
+void ParseAnyTalkerGsa(const std::vector<std::string>& fields, SatelliteCollections& sats) {
   const int sentence_system = GsaSentenceSystem(fields.front(), fields.back(), fields.size());
   if (sentence_system == kNone)
     return;
   if (sentence_system != kGnssOther) {
-    if (std::vector<int>* list = UsedList(sats, sentence_system))
+    if (std::vector<int>* list = sats.UsedList(sentence_system))
       ReadGsaSatelliteIds(fields, *list);
     return;
   }
@@ -103,7 +77,7 @@ void ParseAnyTalkerGsa(const std::string& line, SatelliteCollections& sats) {
   ReadGsaSatelliteIds(fields, ids);
   std::vector<std::vector<int>*> replaced;
   for (const int prn : ids) {
-    std::vector<int>* list = UsedList(sats, GsaPrnSystem(prn));
+    std::vector<int>* list = sats.UsedList(GsaPrnSystem(prn));
     if (list == nullptr)
       continue;
     if (std::find(replaced.begin(), replaced.end(), list) == replaced.end()) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "nmea/satellites.h"
 
@@ -37,3 +38,5 @@ int GsaSentenceSystem(const std::string& address, const std::string& last_field,
 // replaces the list it fills; split by PRN ranges, it replaces the list of
 // each constellation it names a satellite of (one without any replaces none).
 void ParseAnyTalkerGsa(const std::string& line, SatelliteCollections& sats);
+// The same, from the fields of the whole line.
+void ParseAnyTalkerGsa(const std::vector<std::string>& fields, SatelliteCollections& sats);

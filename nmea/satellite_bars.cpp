@@ -8,12 +8,12 @@ int Contains(const std::vector<int>& list, int prn) {
   return std::find(list.begin(), list.end(), prn) != list.end() ? 1 : 0;
 }
 
+}  // namespace
+
 bool IsSbasPrn(int prn) {
   // 33..51 as one unsigned compare: negative PRNs wrap far above 18.
   return static_cast<unsigned>(prn) - 33u <= 18u;
 }
-
-}  // namespace
 
 void BuildSatelliteBars(std::vector<SatelliteBar>& bars, const std::vector<int>& gps_used,
                         const std::vector<int>& glonass_used, const std::vector<int>& galileo_used,

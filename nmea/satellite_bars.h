@@ -1,4 +1,6 @@
-// The bars of the satellite signal chart, one per satellite with a signal.
+// The bars of the satellite signal chart, one per satellite with a signal
+// (nmea/sky_epoch.h: one per satellite and signal when the receiver names
+// its signals).
 #pragma once
 
 #include <vector>
@@ -10,9 +12,13 @@ struct SatelliteBar {
   int system;  // GnssSystem; GPS PRNs 33..51 become SBAS
   int snr;     // dB-Hz, always above 0
   int prn;
+  int signal = kNoSignal;  // NMEA 4.11 signal ID; kNoSignal for the classic bars
 
   bool operator==(const SatelliteBar&) const = default;
 };
+
+// A GPS talker's PRN 33..51: an SBAS satellite.
+bool IsSbasPrn(int prn);
 
 // Rebuilds `bars` from the used lists and the collected satellites: one bar
 // per satellite with S/N above 0, in arrival order, neither sorted nor

@@ -1,5 +1,7 @@
 #include "nmea/satellites.h"
 
+#include <utility>
+
 char GnssLetter(int system) {
   switch (system) {
     case kGnssGlonass:
@@ -14,6 +16,8 @@ char GnssLetter(int system) {
       return 'E';
     case kGnssQzss:
       return 'Q';
+    case kGnssNavic:
+      return 'I';
     default:
       return ' ';
   }
@@ -26,4 +30,28 @@ void SatelliteCollections::OnClearSatellites() {
   m_vec_galileo_used.clear();
   m_vec_beidou_used.clear();
   m_vec_qzss_used.clear();
+  for (std::vector<int>& list : used_by_system_id)
+    list.clear();
+  had_gsv = had_gsa = false;
+}
+
+const std::vector<int>* SatelliteCollections::UsedList(int system) const {
+  switch (system) {
+    case kGnssGps:
+      return &m_vec_gps_used;
+    case kGnssGlonass:
+      return &m_vec_glonass_used;
+    case kGnssGalileo:
+      return &m_vec_galileo_used;
+    case kGnssBeidou:
+      return &m_vec_beidou_used;
+    case kGnssQzss:
+      return &m_vec_qzss_used;
+    default:
+      return nullptr;
+  }
+}
+
+std::vector<int>* SatelliteCollections::UsedList(int system) {
+  return const_cast<std::vector<int>*>(std::as_const(*this).UsedList(system));
 }

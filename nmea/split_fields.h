@@ -3,10 +3,11 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Cuts an NMEA line at every ",", keeping empty fields: N commas give N+1
 // fields, a line without a comma one field (the whole line). The checksum
-// and line end stay in the last field. `fields` is replaced. Keeps no state,
-// so any thread may call it.
-void SplitNmeaFields(std::vector<std::string>& fields, const std::string& line);
+// and line end stay in the last field. `fields` is replaced (its strings'
+// room is reused). Keeps no state, so any thread may call it.
+void SplitNmeaFields(std::vector<std::string>& fields, std::string_view line);

@@ -6,6 +6,7 @@
 
 #include "report/pictures.h"
 #include "report/plot_frame.h"
+#include "report/sky_section.h"
 #include "report/svg_picture.h"
 #include "report/test_view.h"
 #include "stats/rank_tests.h"
@@ -199,12 +200,6 @@ std::string RunTable(const TestData& t) {
   return html + "</table>\n";
 }
 
-std::string Figure(const Picture& picture, const std::string& title, const std::string& id) {
-  if (picture.Empty())
-    return {};
-  return "<figure id=\"" + id + "\" style=\"margin:0\">" + ToSvg(picture, title) + "</figure>\n";
-}
-
 }  // namespace
 
 std::string Escape(const std::string& text) {
@@ -263,15 +258,14 @@ std::vector<std::string> NonInferiorityParagraphs(const std::vector<TestData>& t
   return paragraphs;
 }
 
-std::string HtmlReport(const std::vector<TestData>& tests, const std::string& writer,
-                       const std::optional<stats::NonInferiorityQuestion>& margin) {
+std::string HtmlReport(const std::vector<TestData>& tests, const ReportOptions& options) {
   std::string title = "TTFF report";
   for (std::size_t i = 0; i < tests.size() && i < 4; ++i)
     title += (i == 0 ? " " : ", ") + tests[i].files.label;
   std::string html = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n<title>" +
                      Escape(title) + "</title>\n<style>" + kStyle + "</style></head><body>\n";
   html += "<h1>" + Escape(title) + "</h1>\n";
-  html += "<p>Written by " + Escape(writer) + " " + std::string(ZUVEK_VERSION) + " from " +
+  html += "<p>Written by " + Escape(options.writer) + " " + std::string(ZUVEK_VERSION) + " from " +
           std::to_string(tests.size()) + " test" + (tests.size() == 1 ? "" : "s") + ".</p>\n";
   for (const TestData& t : tests)
     for (const std::string& problem : t.problems)
@@ -282,8 +276,8 @@ std::string HtmlReport(const std::vector<TestData>& tests, const std::string& wr
     html += "<h2>Comparison</h2>\n";
     for (const std::string& s : comparisons)
       html += "<p class=\"compare\">" + Escape(s) + "</p>\n";
-    for (const std::string& p :
-         margin ? NonInferiorityParagraphs(tests, *margin) : std::vector<std::string>())
+    for (const std::string& p : options.margin ? NonInferiorityParagraphs(tests, *options.margin)
+                                               : std::vector<std::string>())
       html += "<p class=\"margin\">" + p + "</p>\n";
   }
   html += "<h2>Conditions</h2>\n";
@@ -299,18 +293,20 @@ std::string HtmlReport(const std::vector<TestData>& tests, const std::string& wr
       cols.back().push_back(std::move(row));
   }
   html += SideBySide(tests, cols);
-  html += "<h2>TTFF</h2>\n" + Figure(EcdfPicture(tests, kWide), "TTFF", "ecdf");
+  html += "<h2>TTFF</h2>\n" + SvgFigure(EcdfPicture(tests, kWide), "TTFF", "ecdf");
   const double width = tests.size() == 1 ? kWide : kNarrow;
   html += "<h2>Timeline of each run</h2>\n<div class=\"row\">";
   for (std::size_t i = 0; i < tests.size(); ++i)
-    html += Figure(TimelinePicture(tests[i], i, width), "Timeline", "timeline" + std::to_string(i));
+    html +=
+        SvgFigure(TimelinePicture(tests[i], i, width), "Timeline", "timeline" + std::to_string(i));
   html += "</div>\n";
   std::string snr;
   for (std::size_t i = 0; i < tests.size(); ++i)
-    snr += Figure(SnrPicture(tests[i], i, width), "S/N", "snr" + std::to_string(i));
+    snr += SvgFigure(SnrPicture(tests[i], i, width), "S/N", "snr" + std::to_string(i));
   if (!snr.empty())
     html += "<h2>Signal</h2>\n<div class=\"row\">" + snr + "</div>\n";
-  html += Figure(ErrorPicture(tests, kWide), "Position error", "error");
+  html += SkySection(tests, options.run, width);
+  html += SvgFigure(ErrorPicture(tests, kWide), "Position error", "error");
   html += "<h2>Runs</h2>\n";
   for (std::size_t i = 0; i < tests.size(); ++i) {
     html += "<details" + std::string(tests[i].runs.size() <= 50 ? " open" : "") + "><summary>" +

@@ -22,11 +22,18 @@ std::vector<std::string> ComparisonSentences(const std::vector<TestData>& tests)
 std::vector<std::string> NonInferiorityParagraphs(const std::vector<TestData>& tests,
                                                   const stats::NonInferiorityQuestion& question);
 
-// `writer`: the program named as the report's writer. With `margin`, the
-// comparison also says whether each test after the first is not worse than
-// the first by more than the margin.
-std::string HtmlReport(const std::vector<TestData>& tests, const std::string& writer = "zuvek-cli",
-                       const std::optional<stats::NonInferiorityQuestion>& margin = std::nullopt);
+struct ReportOptions {
+  // The run whose sky at the fix and S/N history the report shows (0: the
+  // skies of every run and the history of the run with the median TTFF).
+  unsigned run = 0;
+  // The program named as the report's writer.
+  std::string writer = "zuvek-cli";
+  // With a margin, the comparison also says whether each test after the
+  // first is not worse than the first by more than the margin.
+  std::optional<stats::NonInferiorityQuestion> margin;
+};
+
+std::string HtmlReport(const std::vector<TestData>& tests, const ReportOptions& options = {});
 
 // "&amp;" for "&" and so on.
 std::string Escape(const std::string& text);

@@ -4,7 +4,9 @@
 
 #include <QPainter>
 #include <QSizeF>
+#include <QString>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "report/test_files.h"
@@ -30,5 +32,29 @@ Picture SnrPicture(const TestData& test, std::size_t series, double width);
 // Each run's horizontal position error at the fix (error_picture.cpp);
 // empty when no run has one.
 Picture ErrorPicture(const std::vector<TestData>& tests, double width);
+
+// The sky: every satellite in view at its azimuth and elevation, in its
+// constellation's colour, filled when used, ringed when tracked, thin and
+// grey when only in view, with a legend (sky_picture.cpp). The window's sky
+// plot and the report's sky at each fix.
+Picture SkyPicture(std::vector<SkySatellite> sky, const QString& title, QSizeF size);
+// Its geometry: the horizon's circle in a picture of that size, and where a
+// satellite stands in it.
+QRectF SkyDisc(QSizeF size);
+QPointF SkyPoint(const QRectF& disc, int elevation, int azimuth);
+// The colour of a constellation in the sky and the legends.
+QColor ConstellationColor(int system);
+
+// The moments of a run's phases, ms after its start's "OK".
+struct PhaseMoments {
+  std::optional<double> first_snr_ms, first_2d_ms, first_3d_ms, fix_ms;
+};
+PhaseMoments MomentsOf(const RunRecord& r);
+// The S/N of the strongest satellites per signal over one run (its rows of
+// the signal file), with the start and the phases marked
+// (signal_history_picture.cpp). The window's history of the run in
+// progress and the report's of a chosen run.
+Picture SignalHistoryPicture(std::vector<SignalRow> rows, PhaseMoments moments,
+                             const QString& title, QSizeF size);
 
 }  // namespace report

@@ -16,6 +16,14 @@ QColor SeriesColor(std::size_t i) {
   return kColors[i % (sizeof kColors / sizeof kColors[0])];
 }
 
+const std::array<PhaseMark, 4>& PhaseMarks() {
+  static const std::array<PhaseMark, 4> kMarks = {{{"first satellite", QColor(0x1f, 0x77, 0xb4)},
+                                                   {"2D", QColor(0xff, 0x7f, 0x0e)},
+                                                   {"3D", QColor(0x2c, 0xa0, 0x2c)},
+                                                   {"fix", QColor(0x00, 0x00, 0x00)}}};
+  return kMarks;
+}
+
 double TickStep(double span, int count) {
   if (!(span > 0) || count < 1)
     return 1;

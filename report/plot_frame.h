@@ -7,11 +7,20 @@
 #include <QPainter>
 #include <QRectF>
 #include <QString>
+#include <array>
 
 namespace report {
 
 // The colour of the i-th test (the same in every picture and table).
 QColor SeriesColor(std::size_t i);
+
+// The phases of a run as every picture marks them: "first satellite", "2D",
+// "3D", "fix", in that order.
+struct PhaseMark {
+  const char* name;
+  QColor color;
+};
+const std::array<PhaseMark, 4>& PhaseMarks();
 
 class PlotFrame {
  public:

@@ -26,7 +26,7 @@ Picture SnrPicture(const TestData& test, std::size_t series, double width) {
     std::map<unsigned, std::vector<QPointF>> runs;
     double x_max = 10;
     for (const SignalRow& s : test.signal) {
-      if (s.ms > kWindowS * 1000 || s.ms < 0)
+      if (s.ms > kWindowS * 1000 || s.ms < 0 || s.signal != "all")
         continue;
       if (runs.size() >= kRunsDrawn && !runs.count(s.run))
         continue;

@@ -138,16 +138,22 @@ TestData TestFromStore(const store::TestRow& test, const std::vector<store::Stor
           "the runs without it.");
     }
   }
-  // The signal CSV while the test's folder still holds it.
+  // The signal and sky CSVs while the test's folder still holds them.
   const std::string stem = SourceStem(test.source);
-  std::error_code ec;
-  if (!stem.empty() && std::filesystem::is_regular_file(stem + "_signal.csv", ec)) {
-    d.files.signal_csv = stem + "_signal.csv";
-    std::ifstream in(d.files.signal_csv, std::ios::binary);
+  const auto read = [&stem](const char* suffix, std::string& path) {
+    std::error_code ec;
+    if (stem.empty() || !std::filesystem::is_regular_file(stem + suffix, ec))
+      return std::string();
+    path = stem + suffix;
+    std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
-    d.signal = ParseSignalCsv(text.str(), d.problems);
-  }
+    return text.str();
+  };
+  if (const std::string text = read("_signal.csv", d.files.signal_csv); !text.empty())
+    d.signal = ParseSignalCsv(text, d.problems);
+  if (const std::string text = read("_sky.csv", d.files.sky_csv); !text.empty())
+    d.sky = ParseSkyCsv(text, d.problems);
   d.files.stem = stem;
   return d;
 }
@@ -176,6 +182,9 @@ TestData PoolTests(const std::vector<TestData>& tests, const std::string& label)
         s.run = it->second;
         pooled.signal.push_back(s);
       }
+    for (const auto& [run, sky] : t.sky)
+      if (const auto it = renumbered.find(run); it != renumbered.end())
+        pooled.sky[it->second] = sky;
     for (const std::string& p : t.problems)
       pooled.problems.push_back(t.files.label + ": " + p);
   }

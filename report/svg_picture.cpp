@@ -42,6 +42,12 @@ std::string ToSvg(const Picture& picture, const std::string& title) {
   return text;
 }
 
+std::string SvgFigure(const Picture& picture, const std::string& title, const std::string& id) {
+  if (picture.Empty())
+    return {};
+  return "<figure id=\"" + id + "\" style=\"margin:0\">" + ToSvg(picture, title) + "</figure>\n";
+}
+
 QImage ToImage(const Picture& picture) {
   QImage image(picture.size.toSize(), QImage::Format_RGB32);
   image.fill(Qt::white);

@@ -12,5 +12,7 @@ namespace report {
 // stand inside HTML.
 std::string ToSvg(const Picture& picture, const std::string& title);
 QImage ToImage(const Picture& picture);
+// The picture as a <figure> with that id, for the page; empty for an empty one.
+std::string SvgFigure(const Picture& picture, const std::string& title, const std::string& id);
 
 }  // namespace report

@@ -9,6 +9,7 @@
 
 #include "engine/csv_table.h"
 #include "engine/runs_csv.h"
+#include "nmea/signal_ids.h"
 
 namespace report {
 
@@ -16,9 +17,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kSuffixes[] = {"_runs.csv",   "_summary.json", "_result_log.txt",
-                                     "_signal.csv", "_at_log.txt",   "_nmea_log.txt",
-                                     "_report.html"};
+constexpr const char* kSuffixes[] = {"_runs.csv",    "_summary.json", "_result_log.txt",
+                                     "_signal.csv",  "_at_log.txt",   "_nmea_log.txt",
+                                     "_report.html", "_sky.csv"};
 constexpr std::uintmax_t kMaxFile = 512ull * 1024 * 1024;
 
 bool EndsWith(const std::string& s, const std::string& tail) {
@@ -84,13 +85,46 @@ std::vector<SignalRow> ParseSignalCsv(const std::string& text, std::vector<std::
     r.used = static_cast<int>(csv.Value("used").value_or(0));
     for (int i = 0; i < 4; ++i)
       r.snr[static_cast<std::size_t>(i)] = csv.Value(kSnr[i]);
-    rows.push_back(r);
+    if (const std::string signal = csv.Text("signal"); !signal.empty())
+      r.signal = signal;
+    rows.push_back(std::move(r));
   }
   if (skipped > 0)
     problems.push_back("The signal CSV has " + std::to_string(skipped) +
                        " line(s) without a run and a time; the report skips them.");
   csv.Finish();
   return rows;
+}
+
+std::map<unsigned, std::vector<SkySatellite>> ParseSkyCsv(const std::string& text,
+                                                          std::vector<std::string>& problems) {
+  std::map<unsigned, std::vector<SkySatellite>> sky;
+  CsvTable csv(text, "The sky CSV", problems);
+  std::size_t skipped = 0;
+  while (csv.Next()) {
+    const std::optional<double> run = csv.Value("run"), prn = csv.Value("prn");
+    const int system = SystemFromName(csv.Text("system"));
+    const int signal = SignalFromName(system, csv.Text("signal"));
+    if (!run || !prn || *run < 0 || *run > 1e9 || system < 0 || signal < kNoSignal) {
+      ++skipped;
+      continue;
+    }
+    std::vector<SkySatellite>& sats = sky[static_cast<unsigned>(*run)];
+    if (sats.empty() || sats.back().system != system || sats.back().prn != *prn) {
+      SkySatellite& s = sats.emplace_back();
+      s.system = system;
+      s.prn = static_cast<int>(*prn);
+      s.elevation = static_cast<int>(csv.Value("elevation").value_or(-1));
+      s.azimuth = static_cast<int>(csv.Value("azimuth").value_or(-1));
+      s.used = csv.Text("used") == "1";
+    }
+    sats.back().SetSignal(signal, static_cast<int>(csv.Value("snr").value_or(0)));
+  }
+  if (skipped > 0)
+    problems.push_back("The sky CSV has " + std::to_string(skipped) +
+                       " line(s) that name no satellite; the report skips them.");
+  csv.Finish();
+  return sky;
 }
 
 std::optional<TestFiles> FindTestFiles(const std::string& given,
@@ -116,6 +150,7 @@ std::optional<TestFiles> FindTestFiles(const std::string& given,
       continue;
     f.result_log = Existing(base + "_result_log.txt");
     f.signal_csv = Existing(base + "_signal.csv");
+    f.sky_csv = Existing(base + "_sky.csv");
     const fs::path p(base);
     f.label = p.parent_path().filename().empty()
                   ? p.filename().string()
@@ -149,6 +184,9 @@ TestData ReadTest(const TestFiles& files) {
   if (!files.signal_csv.empty())
     if (const auto text = ReadWhole(files.signal_csv, d.problems))
       d.signal = ParseSignalCsv(*text, d.problems);
+  if (!files.sky_csv.empty())
+    if (const auto text = ReadWhole(files.sky_csv, d.problems))
+      d.sky = ParseSkyCsv(*text, d.problems);
   return d;
 }
 

@@ -1,7 +1,7 @@
 // A finished (or running) test's files, found from any one of them or from
 // its stem "DAY/hh-mm-ss", and read for the report: the runs CSV by header
 // name (engine/runs_csv.h), the summary JSON and the
-// per-epoch signal CSV. Every part is optional; a file that cannot be read
+// per-epoch signal CSV and the sky CSV. Every part is optional; a file that cannot be read
 // whole leaves a sentence in `problems`, never a crash.
 #pragma once
 
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/run_record.h"
+#include "nmea/sky_epoch.h"
 
 namespace report {
 
@@ -22,6 +23,7 @@ struct TestFiles {
   std::string stem;   // path without the suffix: ".../2026-12-08/09-52-35"
   std::string label;  // "2026-12-08/09-52-35"
   std::string runs_csv, summary_json, result_log, signal_csv;  // empty when missing
+  std::string sky_csv;                                         // empty when missing
 };
 
 struct SignalRow {
@@ -29,13 +31,17 @@ struct SignalRow {
   double ms = 0;
   int tracked = 0, used = 0;
   std::array<std::optional<double>, 4> snr;
+  // "all" (every signal; so are the rows of files without the column), or
+  // the one signal the row counts: "GPS L5 Q".
+  std::string signal = "all";
 };
 
 struct TestData {
   TestFiles files;
   std::vector<RunRecord> runs;
   std::vector<SignalRow> signal;
-  nlohmann::json summary;  // null without a readable summary
+  std::map<unsigned, std::vector<SkySatellite>> sky;  // each run's sky at its fix
+  nlohmann::json summary;                             // null without a readable summary
   std::vector<std::string> problems;
 };
 
@@ -52,5 +58,7 @@ TestData ReadTest(const TestFiles& files);
 // The parts, for tests: the runs and signal CSVs' texts read by header name.
 std::vector<RunRecord> ParseRunsCsv(const std::string& text, std::vector<std::string>& problems);
 std::vector<SignalRow> ParseSignalCsv(const std::string& text, std::vector<std::string>& problems);
+std::map<unsigned, std::vector<SkySatellite>> ParseSkyCsv(const std::string& text,
+                                                          std::vector<std::string>& problems);
 
 }  // namespace report

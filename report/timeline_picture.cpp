@@ -6,20 +6,6 @@
 
 namespace report {
 
-namespace {
-
-struct Mark {
-  const char* name;
-  QColor color;
-};
-
-const Mark kMarks[] = {{"first satellite", QColor(0x1f, 0x77, 0xb4)},
-                       {"2D", QColor(0xff, 0x7f, 0x0e)},
-                       {"3D", QColor(0x2c, 0xa0, 0x2c)},
-                       {"fix", QColor(0x00, 0x00, 0x00)}};
-
-}  // namespace
-
 Picture TimelinePicture(const TestData& test, std::size_t series, double width) {
   const std::size_t n = std::max<std::size_t>(test.runs.size(), 1);
   const double row = std::clamp(420.0 / static_cast<double>(n), 1.5, 14.0);
@@ -44,6 +30,7 @@ Picture TimelinePicture(const TestData& test, std::size_t series, double width) 
     const PlotFrame frame(QRectF(0, 0, width, height - 22), 0, x_max * 1.05, rows + 0.5, 0.5);
     frame.Draw(p, QStringLiteral("Runs of %1").arg(QString::fromStdString(test.files.label)),
                QStringLiteral("seconds after the start's OK"), QStringLiteral("run"));
+    const auto& kMarks = PhaseMarks();
     const QColor bar = SeriesColor(series).lighter(170);
     for (std::size_t i = 0; i < test.runs.size(); ++i) {
       const RunRecord& r = test.runs[i];
@@ -75,7 +62,7 @@ Picture TimelinePicture(const TestData& test, std::size_t series, double width) 
     p.setFont(font);
     double x = frame.Area().left();
     const double legend_y = height - 6;
-    for (const Mark& m : kMarks) {
+    for (const PhaseMark& m : kMarks) {
       p.fillRect(QRectF(x, legend_y - 9, 3, 10), m.color);
       p.setPen(QColor(0x22, 0x22, 0x22));
       p.drawText(QPointF(x + 6, legend_y), QString::fromLatin1(m.name));

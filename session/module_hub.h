@@ -76,8 +76,8 @@ class ModuleHub {
   // Set when a port vanished; cleared when the ports open.
   const std::atomic<bool>& PortLostFlag() const { return port_lost_; }
 
-  // Where the bars of each epoch go (the chart, the CLI).
-  void SetBarSink(SatelliteBarSink sink) { nmea_.SetSink(std::move(sink)); }
+  // Where the sky of each epoch goes (the chart and the sky plot).
+  void SetSkySink(SkyEpochSink sink) { nmea_.SetSink(std::move(sink)); }
 
   // The live view for the test's fix rule (fix_rules/registry.h): any rule
   // but the default shows every talker's RMC and GSA. On the owner thread.

@@ -55,32 +55,55 @@ void ReceiverModel::Restart(const AcquisitionPlan& plan) {
   lon_min_ = 0;
 }
 
+int ReceiverModel::SnrAt(int k, int appear, int target, bool blank_first) {
+  if (k < appear)
+    return 0;
+  if (FixedAt(k)) {
+    std::uniform_int_distribution<int> jitter(-1, 1);
+    return target + jitter(rng_);
+  }
+  const int first = plan_.first_tracked_epoch;
+  const int acquire = fix_epoch_ >= 0 ? std::max(fix_epoch_ - first, 1) : 30;
+  const int ramp = std::max(1, first + acquire - appear);
+  const double share = std::min(1.0, static_cast<double>(k - appear + 1) / ramp);
+  int snr = kStartSnr + static_cast<int>((target - kStartSnr) * share);
+  if (fix_epoch_ < 0)
+    snr = std::min(snr, kNoFixSnrCap);
+  if (k == appear && blank_first)
+    snr = 0;  // seen in the almanac, not yet tracked
+  return snr;
+}
+
+void ReceiverModel::AddBands(int k, int appear, int acquire, Seen& seen) {
+  // Further bands come a third of the acquisition (at least two epochs)
+  // after the one before; L5 a little stronger than L1, L2 weaker.
+  constexpr int kOffset[] = {0, -4, 3, 1};  // by Band
+  const bool sbas = seen.sat->system == 'P' && IsSbas(seen.sat->prn);
+  for (std::size_t b = 1; b < form_.bands.size() && b < kMaxBands; ++b) {
+    const Band band = form_.bands[b];
+    if (sbas || SignalIdOf(band, seen.sat->system) < 0)
+      continue;
+    const int later = appear + static_cast<int>(b) * std::max(2, acquire / 3);
+    seen.band_snr[b] =
+        SnrAt(k, later, seen.sat->target_snr + kOffset[static_cast<int>(band)], false);
+  }
+}
+
 std::vector<ReceiverModel::Seen> ReceiverModel::Visible(int k) {
   const int n = static_cast<int>(sky_.size());
   // From the first tracked epoch on the satellites show up one by one; all
   // are there by the fix.
   const int first = plan_.first_tracked_epoch;
   const int acquire = fix_epoch_ >= 0 ? std::max(fix_epoch_ - first, 1) : 30;
-  std::uniform_int_distribution<int> jitter(-1, 1);
   std::vector<Seen> seen;
   for (int i = 0; i < n; ++i) {
     const int appear = first + i * acquire / n;
     if (k < appear)
       continue;
     const Satellite& sat = sky_[static_cast<std::size_t>(i)];
-    int snr;
-    if (FixedAt(k)) {
-      snr = sat.target_snr + jitter(rng_);
-    } else {
-      const int ramp = std::max(1, first + acquire - appear);
-      const double share = std::min(1.0, static_cast<double>(k - appear + 1) / ramp);
-      snr = kStartSnr + static_cast<int>((sat.target_snr - kStartSnr) * share);
-      if (fix_epoch_ < 0)
-        snr = std::min(snr, kNoFixSnrCap);
-      if (k == appear && i % 3 == 2)
-        snr = 0;  // seen in the almanac, not yet tracked
-    }
-    seen.push_back({&sat, snr});
+    seen.push_back({&sat, SnrAt(k, appear, sat.target_snr, i % 3 == 2)});
+    if (form_.HasSignalIds())
+      AddBands(k, appear, acquire, seen.back());
   }
   // In the solution: three strong satellites for a 2D fix, every strong one
   // for a 3D fix (SBAS corrects, it is not used).
@@ -155,7 +178,7 @@ void ReceiverModel::AddGsv(std::vector<std::string>& out, const std::string& add
       tracked = tracked || s.snr > 0;
     }
     if (system_id > 0)
-      body += Format(",%d", system_id);
+      body += Format(",%X", system_id);  // a signal ID is one hex digit
     if (tracked && marks_.tracked_line < 0)
       marks_.tracked_line = static_cast<int>(out.size());
     out.push_back(BuildSentence(body));
@@ -221,6 +244,10 @@ void ReceiverModel::AddModuleGsaGsv(std::vector<std::string>& out, const std::ve
   AddGsa(out, "GNGSA", seen, "A", ids ? 3 : 0, fixed);
   AddGsa(out, "PWGSA", seen, "B", 4, fixed);
   AddGsa(out, "PWGSA", seen, "Q", 5, fixed);
+  if (form_.HasSignalIds()) {
+    AddSignalGsvs(out, seen);
+    return;
+  }
   AddGsv(out, "GPGSV", seen, "P", 0);
   AddGsv(out, "GLGSV", seen, "L", 0);
   AddGsv(out, "GAGSV", seen, "A", 0);
@@ -238,12 +265,47 @@ void ReceiverModel::AddGnGsaGsv(std::vector<std::string>& out, const std::vector
   AddGsa(out, "GNGSA", seen, "B", ids ? 4 : 0, fixed);
   if (qzss_apart)
     AddGsa(out, "GNGSA", seen, "Q", 5, fixed);
+  if (form_.HasSignalIds()) {
+    AddSignalGsvs(out, seen);
+    return;
+  }
   AddGsv(out, "GPGSV", seen, qzss_apart ? "P" : "PQ", 0);
   AddGsv(out, "GLGSV", seen, "L", 0);
   AddGsv(out, "GAGSV", seen, "A", 0);
   AddGsv(out, "GBGSV", seen, "B", 0);
   if (qzss_apart)
     AddGsv(out, "GQGSV", seen, "Q", 0);
+}
+
+}  // namespace sim
+
+namespace sim {
+
+void ReceiverModel::AddSignalGsvs(std::vector<std::string>& out, const std::vector<Seen>& seen) {
+  // $GPGSV,1,1,02,05,62,048,44,13,45,296,42,8*hh: the signal ID last.
+  constexpr struct {
+    char system;
+    const char* address;
+  } kTalkers[] = {{'P', "GPGSV"}, {'L', "GLGSV"}, {'A', "GAGSV"}, {'B', "GBGSV"}, {'Q', "GQGSV"}};
+  for (const auto& talker : kTalkers) {
+    for (std::size_t b = 0; b < form_.bands.size() && b < kMaxBands; ++b) {
+      const int id = SignalIdOf(form_.bands[b], talker.system);
+      if (id < 0)
+        continue;
+      // The first band lists every satellite in view; a further one those
+      // acquired on it.
+      std::vector<Seen> on_band;
+      for (const Seen& s : seen) {
+        if (s.sat->system != talker.system || (b > 0 && s.band_snr[b] <= 0))
+          continue;
+        on_band.push_back(s);
+        if (b > 0)
+          on_band.back().snr = s.band_snr[b];
+      }
+      if (!on_band.empty() || b == 0)
+        AddGsv(out, talker.address, on_band, std::string(1, talker.system), id);
+    }
+  }
 }
 
 }  // namespace sim

@@ -12,9 +12,12 @@
 // epoch; GGA gives its quality and altitude only with the 3D fix, as this
 // modelled receiver's chipset does. That is the module's own form; another
 // form (sim/nmea_form.h) changes the talkers, the GSA system IDs and the
-// mode fields, never the sky or the epochs of the phases.
+// mode fields, never the sky or the epochs of the phases. A multi-band form
+// adds each satellite's further signals some epochs after its first one,
+// and sends a GSV group per constellation and signal.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -58,13 +61,23 @@ class ReceiverModel {
     int azimuth;
     int target_snr;
   };
+  static constexpr int kMaxBands = 4;
   struct Seen {
     const Satellite* sat;
     int snr;            // 0: not yet tracked (empty S/N field)
     bool used = false;  // in the solution
+    // The S/N of the form's further bands (index 1..; 0: not yet acquired).
+    std::array<int, kMaxBands> band_snr{};
   };
 
   std::vector<Seen> Visible(int k);
+  // The S/N at epoch k of a signal that shows from epoch `appear` on and
+  // reaches `target` by the fix; 0 before it shows.
+  int SnrAt(int k, int appear, int target, bool blank_first);
+  // The further bands of the multi-band form.
+  void AddBands(int k, int appear, int acquire, Seen& seen);
+  // A GSV group per constellation and signal (the multi-band form).
+  void AddSignalGsvs(std::vector<std::string>& out, const std::vector<Seen>& seen);
   // The satellite's number in this form's sentences.
   int Prn(const Satellite& sat) const;
   // fix_type: 1 none, 2 2D, 3 3D.

@@ -136,6 +136,7 @@ void RunTimeline::CloseEpoch() {
     fix_epoch_ = false;
     record_.used_at_fix = sky.used;
     record_.snr_at_fix.assign(sky.snr.begin(), sky.snr.begin() + sky.snr_count);
+    sampler_.Satellites(record_.sky_at_fix);
   }
   sampler_.StartEpoch(sky);
   epoch_open_ = false;

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "nmea/nmea_int.h"
+
 namespace timeline {
 
 // The sentence at the last "$" of a line (bytes of a binary message or a
@@ -56,15 +58,7 @@ class SentenceCursor {
 
 // A field of digits as a number; -1 for an empty or malformed one.
 inline int FieldNumber(std::string_view field) {
-  if (field.empty() || field.size() > 6)
-    return -1;
-  int value = 0;
-  for (char c : field) {
-    if (c < '0' || c > '9')
-      return -1;
-    value = value * 10 + (c - '0');
-  }
-  return value;
+  return DigitsValue(field, 6);
 }
 
 }  // namespace timeline

@@ -1,7 +1,11 @@
 #include "timeline/signal_sampler.h"
 
 #include <algorithm>
-#include <functional>
+#include <utility>
+
+#include "nmea/gsa_any_talker.h"
+#include "nmea/satellite_bars.h"
+#include "nmea/signal_ids.h"
 
 namespace timeline {
 
@@ -14,39 +18,63 @@ std::uint32_t TalkerCode(std::string_view talker) {
              : 0;
 }
 
-// The constellation a GSA's satellites belong to: its NMEA 4.10 system ID,
-// else its talker, else (GN without ID) the PRN range the any-talker view
-// uses: GPS 1-64 (with SBAS), GLONASS 65-96, QZSS 193-200, BeiDou 201-237
-// and 401-437, Galileo 301-336.
+// The NMEA system ID of a GSA's satellites: its own, else its talker's,
+// else (GN without ID) the PRN range the any-talker view uses (GPS with
+// SBAS for anything unknown).
 int GsaSystem(int system_id, std::string_view talker, int prn) {
   if (system_id >= 1 && system_id <= 6)
     return system_id;
-  if (talker == "GP")
-    return 1;
-  if (talker == "GL")
-    return 2;
-  if (talker == "GA")
-    return 3;
-  if (talker == "GB" || talker == "BD")
-    return 4;
-  if (talker == "GQ" || talker == "QZ")
-    return 5;
-  if (talker == "GI")
-    return 6;
-  if (prn >= 65 && prn <= 96)
-    return 2;
-  if (prn >= 193 && prn <= 200)
-    return 5;
-  if ((prn >= 201 && prn <= 237) || (prn >= 401 && prn <= 437))
-    return 4;
-  if (prn >= 301 && prn <= 336)
-    return 3;
-  return 1;
+  const int system = TalkerSystem(talker);
+  if (system >= 0)
+    return SystemIdOfSystem(system);
+  const int id = SystemIdOfSystem(GsaPrnSystem(prn));
+  return id > 0 ? id : 1;
+}
+
+std::uint32_t UsedKey(int system_id, int prn) {
+  return static_cast<std::uint32_t>(system_id * 1000 + prn);
+}
+
+// What a GSV sentence is about: the constellation of its satellites (-1:
+// by each one's PRN), the system ID its GSA use, and its signal.
+struct GsvSource {
+  int system = -1;
+  int system_id = 0;
+  int signal = kNoSignal;
+};
+
+GsvSource SourceOf(std::string_view talker, std::string_view last, bool trailing) {
+  GsvSource source;
+  const int hex = trailing ? ParseHexId(last) : -1;
+  if (!talker.empty() && talker[0] == 'P') {  // a vendor's: the system ID last
+    source.system_id = hex > 0 ? hex : 0;
+    source.system = hex > 0 ? SystemOfSystemId(hex) : kGnssOther;
+    return source;
+  }
+  source.system = TalkerSystem(talker);
+  source.system_id = source.system >= 0 ? SystemIdOfSystem(source.system) : 0;
+  // telit-pls83-w.log's $BDGSV ends with BeiDou's system ID 4, no signal.
+  source.signal = talker == "BD" && hex == 4 ? kNoSignal : (hex >= 0 ? hex : kNoSignal);
+  return source;
 }
 
 }  // namespace
 
-double SkySample::SnrMean() const {
+void TopSnr::Add(int value) {
+  int at = snr_count < 4 ? snr_count++ : 4;
+  if (at == 4) {
+    if (value <= snr[3])
+      return;
+    at = 3;
+  }
+  while (at > 0 && snr[static_cast<std::size_t>(at - 1)] < value) {
+    snr[static_cast<std::size_t>(at)] = snr[static_cast<std::size_t>(at - 1)];
+    --at;
+  }
+  snr[static_cast<std::size_t>(at)] = value;
+}
+
+double TopSnr::Mean() const {
   if (snr_count == 0)
     return 0.0;
   double sum = 0;
@@ -55,15 +83,34 @@ double SkySample::SnrMean() const {
   return sum / snr_count;
 }
 
+double SkySample::SnrMean() const {
+  TopSnr top;
+  top.snr = snr;
+  top.snr_count = snr_count;
+  return top.Mean();
+}
+
+SignalSampler::SignalSampler() {
+  seen_.reserve(kMaxSatellites);
+  previous_seen_.reserve(kMaxSatellites);
+}
+
+void SignalSampler::Reset() {
+  seen_.clear();
+  previous_seen_.clear();
+  used_count_ = previous_used_count_ = 0;
+  gga_used_ = -1;
+  epoch_gsv_ = epoch_gsa_ = false;
+  previous_ = SkySample();
+}
+
 LineFacts SignalSampler::Feed(SentenceCursor s) {
   LineFacts facts;
   const std::string_view type = s.Type();
   if (type == "RMC") {
     facts.rmc = true;
   } else if (type == "GSV") {
-    const int before = tracked_count_;
-    FeedGsv(s);
-    facts.tracked = tracked_count_ > before;
+    FeedGsv(s, facts);
   } else if (type == "GSA") {
     facts.gsa_mode = FeedGsa(s);
   } else if (type == "GGA") {
@@ -77,31 +124,47 @@ LineFacts SignalSampler::Feed(SentenceCursor s) {
   return facts;
 }
 
-void SignalSampler::FeedGsv(SentenceCursor& s) {
+void SignalSampler::FeedGsv(SentenceCursor& s, LineFacts& facts) {
   // $GPGSV,3,1,11,05,62,048,44,...*hh  fields: 1 messages, 2 message number,
   // 3 satellites in view, 4+4k PRN, 5+4k elevation, 6+4k azimuth, 7+4k S/N;
-  // one more field: the signal ID (NMEA 4.10) or a vendor's system ID.
+  // one more field: the signal ID (NMEA 4.11) or a vendor's system ID.
   std::array<std::string_view, 32> f{};
   int n = 0;
   for (std::string_view field; n < static_cast<int>(f.size()) && s.Next(field);)
     f[static_cast<std::size_t>(n++)] = field;
   epoch_gsv_ = true;
+  const bool trailing = n > 3 && (n - 3) % 4 == 1;
+  const GsvSource source =
+      SourceOf(s.Talker(), trailing ? f[static_cast<std::size_t>(n - 1)] : "", trailing);
   std::uint32_t talker = TalkerCode(s.Talker());
-  if (s.Talker() == "PW" && (n - 3) % 4 == 1)
+  if (s.Talker() == "PW" && trailing)
     talker = (talker << 4) + static_cast<std::uint32_t>(std::max(0, FieldNumber(f[n - 1])));
   for (int i = 3; i + 3 < n; i += 4) {
     const int prn = FieldNumber(f[static_cast<std::size_t>(i)]);
-    const int snr = FieldNumber(f[static_cast<std::size_t>(i + 3)]);
-    if (prn < 0 || snr <= 0)
+    if (prn < 0)
       continue;
+    const int snr = std::max(0, FieldNumber(f[static_cast<std::size_t>(i + 3)]));
     const std::uint32_t key = (talker << 10) + static_cast<std::uint32_t>(prn % 1024);
-    auto* end = tracked_.begin() + tracked_count_;
-    auto* it =
-        std::find_if(tracked_.begin(), end, [key](const Tracked& t) { return t.key == key; });
-    if (it != end)
-      it->snr = std::max(it->snr, snr);  // another signal of the same satellite
-    else if (tracked_count_ < kMaxSatellites)
-      tracked_[static_cast<std::size_t>(tracked_count_++)] = {key, snr};
+    auto it =
+        std::find_if(seen_.begin(), seen_.end(), [key](const Seen& t) { return t.key == key; });
+    if (it == seen_.end()) {
+      if (seen_.size() == kMaxSatellites)
+        continue;
+      int system = source.system >= 0 ? source.system : GsaPrnSystem(prn);
+      if (system == kGnssGps && IsSbasPrn(prn))
+        system = kGnssSbas;
+      const int system_id = source.system_id > 0 ? source.system_id : GsaSystem(0, "GN", prn);
+      it = seen_.insert(seen_.end(), Seen{key, 0, system_id, {}});
+      it->sky.system = system;
+      it->sky.prn = prn;
+    }
+    it->snr = std::max(it->snr, snr);  // another signal of the same satellite
+    if (const int el = FieldNumber(f[static_cast<std::size_t>(i + 1)]); el >= 0)
+      it->sky.elevation = el;
+    if (const int az = FieldNumber(f[static_cast<std::size_t>(i + 2)]); az >= 0)
+      it->sky.azimuth = az;
+    it->sky.SetSignal(source.signal, snr);
+    facts.tracked = facts.tracked || snr > 0;
   }
 }
 
@@ -122,7 +185,7 @@ int SignalSampler::FeedGsa(SentenceCursor& s) {
   epoch_gsa_ = true;
   for (int prn : prns) {
     if (prn > 0)
-      AddUsed(static_cast<std::uint32_t>(GsaSystem(system_id, s.Talker(), prn) * 1000 + prn));
+      AddUsed(UsedKey(GsaSystem(system_id, s.Talker(), prn), prn));
   }
   return fix_type > 0 ? fix_type : 0;
 }
@@ -133,30 +196,95 @@ void SignalSampler::AddUsed(std::uint32_t key) {
     used_[static_cast<std::size_t>(used_count_++)] = key;
 }
 
+bool SignalSampler::IsUsed(const Seen& seen) const {
+  const auto& used = epoch_gsa_ ? used_ : previous_used_;
+  const int count = epoch_gsa_ ? used_count_ : previous_used_count_;
+  const auto holds = [&](int prn) {
+    return std::find(used.begin(), used.begin() + count, UsedKey(seen.system_id, prn)) !=
+           used.begin() + count;
+  };
+  const int prn = seen.sky.prn;
+  // The numberings of GSV and GSA may differ (nmea/sky_epoch.h).
+  if (holds(prn))
+    return true;
+  if (seen.sky.system == kGnssBeidou && prn < 100)
+    return holds(prn + 200) || holds(prn + 400);
+  return seen.sky.system == kGnssGalileo && prn < 100 && holds(prn + 300);
+}
+
 SkySample SignalSampler::Current() const {
   SkySample sample = previous_;
   if (epoch_gsv_) {
-    std::array<int, kMaxSatellites> snrs{};
-    for (int i = 0; i < tracked_count_; ++i)
-      snrs[static_cast<std::size_t>(i)] = tracked_[static_cast<std::size_t>(i)].snr;
-    const int top = std::min(tracked_count_, 4);
-    std::partial_sort(snrs.begin(), snrs.begin() + top, snrs.begin() + tracked_count_,
-                      std::greater<int>());
-    sample.tracked = tracked_count_;
-    sample.snr = {};
-    sample.snr_count = top;
-    std::copy(snrs.begin(), snrs.begin() + top, sample.snr.begin());
+    TopSnr top;
+    int tracked = 0;
+    for (const Seen& t : seen_) {
+      if (t.snr > 0) {
+        ++tracked;
+        top.Add(t.snr);
+      }
+    }
+    sample.tracked = tracked;
+    sample.snr = top.snr;
+    sample.snr_count = top.snr_count;
   }
   if (epoch_gsa_)
     sample.used = used_count_;
   else if (gga_used_ >= 0)
     sample.used = gga_used_;
+  if (!epoch_gsv_ && !epoch_gsa_)
+    return sample;
+  sample.per_signal_count = 0;
+  for (const Seen& t : SeenNow()) {
+    const bool used = IsUsed(t);
+    for (int i = 0; i < t.sky.level_count; ++i) {
+      const SignalLevel& level = t.sky.levels[static_cast<std::size_t>(i)];
+      if (level.signal == kNoSignal || level.snr <= 0)
+        continue;
+      auto* end = sample.per_signal.begin() + sample.per_signal_count;
+      auto* it = std::find_if(sample.per_signal.begin(), end, [&](const SignalSample& s) {
+        return s.system == t.sky.system && s.signal == level.signal;
+      });
+      if (it == end) {
+        if (sample.per_signal_count == SkySample::kMaxSignals)
+          continue;
+        ++sample.per_signal_count;
+        *it = SignalSample{t.sky.system, level.signal, 0, 0, {}};
+      }
+      ++it->tracked;
+      it->used += used ? 1 : 0;
+      it->top.Add(level.snr);
+    }
+  }
+  std::sort(sample.per_signal.begin(), sample.per_signal.begin() + sample.per_signal_count,
+            [](const SignalSample& a, const SignalSample& b) {
+              const int ra = ConstellationRank(a.system), rb = ConstellationRank(b.system);
+              return ra != rb ? ra < rb
+                              : SignalRank(a.system, a.signal) < SignalRank(b.system, b.signal);
+            });
   return sample;
+}
+
+void SignalSampler::Satellites(std::vector<SkySatellite>& out) const {
+  out.clear();
+  for (const Seen& t : SeenNow()) {
+    out.push_back(t.sky);
+    out.back().used = IsUsed(t);
+  }
+  std::stable_sort(out.begin(), out.end(), [](const SkySatellite& a, const SkySatellite& b) {
+    const int ra = ConstellationRank(a.system), rb = ConstellationRank(b.system);
+    return ra != rb ? ra < rb : a.prn < b.prn;
+  });
 }
 
 void SignalSampler::StartEpoch(const SkySample& current) {
   previous_ = current;
-  tracked_count_ = 0;
+  if (epoch_gsv_)
+    std::swap(seen_, previous_seen_);
+  if (epoch_gsa_) {
+    previous_used_ = used_;
+    previous_used_count_ = used_count_;
+  }
+  seen_.clear();
   used_count_ = 0;
   gga_used_ = -1;
   epoch_gsv_ = epoch_gsa_ = false;

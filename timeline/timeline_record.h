@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "geo/geo_position.h"
+#include "nmea/sky_epoch.h"
 
 namespace timeline {
 
@@ -32,6 +33,9 @@ struct TimelineRecord {
   std::optional<int> used_at_fix;
   std::vector<int> snr_at_fix;  // the four strongest S/N (dB-Hz), strongest first
   std::optional<GeoPosition> position_at_fix;
+  // The satellites in view in the fix epoch: where they stood, their use and
+  // their S/N per signal.
+  std::vector<SkySatellite> sky_at_fix;
 
   std::optional<std::int64_t> Moment(TimelinePhase phase) const;
 };

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 
 #include "engine/module_commands.h"
@@ -152,6 +153,74 @@ void CheckTimeline(int restart_type) {
   EXPECT_TRUE(timeline.at("fix_gns").at("median_ms").is_null());
   EXPECT_NEAR(timeline.at("fix").at("median_ms").get<double>(),
               (Ms(rows[0], "fix_ms") + Ms(rows[1], "fix_ms")) / 2, 0.5);
+}
+
+// A dual-band receiver (the simulator's --signals L1,L5) through the whole
+// tool: the signal file has every signal together and then a row per
+// signal; each run's L5 signals are first tracked after its L1 ones and
+// counted within the pooled row; the sky file has each run's satellites at
+// its fix where the simulator's sky puts them, three in use at the 2D fix.
+TEST(TimelineOverSim, ADualBandReceiversSignalsAndSkyReachTheFiles) {
+  SimRig rig(10.0);
+  std::string error;
+  ASSERT_TRUE(sim::ParseSignals("L1,L5", rig.options.nmea_form, &error)) << error;
+  rig.options.ttff.cold = {12, 12};
+  g_config.SetIntervalSleep(4);
+  rig.Open();
+  rig.RunTest(RESTART_COLD, 2);
+  const TestOutcome out = rig.engine->LastOutcome();
+  ASSERT_TRUE(out.completed) << out.end_reason;
+  const std::string stem = out.csv_path.substr(0, out.csv_path.size() - 9);
+  const std::vector<Row> rows = ReadCsv(stem + "_signal.csv");
+  for (const std::string run : {"1", "2"}) {
+    SCOPED_TRACE("run " + run);
+    std::map<std::string, double> first;  // signal -> first ms with a tracked satellite
+    std::map<std::string, int> pooled;    // ms -> tracked over every signal
+    for (const Row& r : rows) {
+      if (r.at("run") != run)
+        continue;
+      if (r.at("signal") == "all") {
+        pooled[r.at("ms")] = std::stoi(r.at("tracked"));
+        continue;
+      }
+      ASSERT_TRUE(pooled.count(r.at("ms"))) << "the pooled row leads its epoch";
+      EXPECT_LE(std::stoi(r.at("tracked")), pooled.at(r.at("ms")));
+      if (std::stoi(r.at("tracked")) > 0 && !first.count(r.at("signal")))
+        first[r.at("signal")] = std::stod(r.at("ms"));
+    }
+    for (const auto& [l1, l5] : {std::pair{"GPS L1 C/A", "GPS L5 Q"},
+                                 {"Galileo E1", "Galileo E5a"},
+                                 {"BeiDou B1I", "BeiDou B2a"},
+                                 {"QZSS L1 C/A", "QZSS L5 Q"}}) {
+      ASSERT_TRUE(first.count(l1) && first.count(l5)) << l1 << " and " << l5;
+      EXPECT_LT(first.at(l1), first.at(l5)) << l5 << " after " << l1;
+    }
+    EXPECT_TRUE(first.count("GLONASS G1 C/A"));
+    EXPECT_FALSE(first.count("SBAS L5 Q")) << "SBAS sends no L5 here";
+  }
+  // The sky at each fix: the simulator's twenty satellites, GPS 5 at
+  // elevation 62 and azimuth 48, BeiDou 6 at 40 and 150 (its sky table).
+  const std::vector<Row> sky = ReadCsv(stem + "_sky.csv");
+  for (const std::string run : {"1", "2"}) {
+    SCOPED_TRACE("sky of run " + run);
+    std::set<std::string> satellites, used;
+    for (const Row& r : sky) {
+      if (r.at("run") != run)
+        continue;
+      satellites.insert(r.at("system") + r.at("prn"));
+      if (r.at("used") == "1")
+        used.insert(r.at("system") + r.at("prn"));
+      const std::string place = r.at("elevation") + "/" + r.at("azimuth");
+      if (r.at("system") == "GPS" && r.at("prn") == "5") {
+        EXPECT_EQ(place, "62/48");
+      }
+      if (r.at("system") == "BeiDou" && r.at("prn") == "6") {
+        EXPECT_EQ(place, "40/150");
+      }
+    }
+    EXPECT_EQ(satellites.size(), 20u);
+    EXPECT_EQ(used.size(), 3u);  // a 2D fix
+  }
 }
 
 TEST(TimelineOverSim, HotStartsMatchTheTruth) {

@@ -6,6 +6,7 @@
 #include <QTest>
 #include <algorithm>
 #include <climits>
+#include <set>
 
 #include "controls/chart.h"
 
@@ -235,6 +236,80 @@ class ChartTest : public QObject {
     const QImage shown = widget.grab().toImage();
     // Bar 199 has S/N 199 % 60 + 1 = 20: its top is at 187, centre 305.
     QCOMPARE(shown.pixelColor(305, 250), kUsed);
+  }
+
+  void BarsPerSignalStandSideBySideInGroups() {
+    // GPS 5 on L1 C/A and L5 Q, GPS 13 on L1 C/A, Galileo 8 on E1: 4 bars,
+    // a half-bar gap between satellites and one and a half between
+    // constellations, a bar's margin at each end: 8 units over 530 pixels,
+    // each unit bounded to the classic bar's 20. So the bars start 20 after
+    // the plot's left edge (40), 19 wide with a pixel between neighbours.
+    const std::vector<SatelliteBar> bars = {
+        {1, 1, 44, 5, 1}, {1, 1, 47, 5, 8}, {0, 1, 30, 13, 1}, {0, 4, 41, 8, 7}};
+    const chart::Box plot{kPlotLeft, kPlotTop, kPlotRight, kPlotBottom};
+    const std::vector<chart::BarSlot> places = chart::SignalBarSlots(plot, bars);
+    const int lefts[] = {60, 80, 110, 160};
+    QCOMPARE(places.size(), std::size_t{4});
+    for (int i = 0; i < 4; ++i) {
+      QCOMPARE(places[i].left, lefts[i]);
+      QCOMPARE(places[i].width, 19);
+    }
+    std::vector<chart::DrawnText> texts;
+    const QImage image = CChartContrl_columnar::Render(bars, {kW, kH}, &texts);
+    // Fill by use as the classic bars; the L1 band plain, the L5 band hatched.
+    const auto colours = [&image](int left) {
+      std::set<QRgb> seen;
+      for (int y = 200; y < 250; ++y)
+        for (int x = left + 2; x < left + 17; ++x)
+          seen.insert(image.pixel(x, y));
+      return seen;
+    };
+    QCOMPARE(colours(60), (std::set<QRgb>{kUsed.rgb()}));
+    QVERIFY(colours(80).count(kUsed.rgb()) && colours(80).count(kBlack.rgb()));
+    QCOMPARE(colours(110), (std::set<QRgb>{kTracked.rgb()}));
+    QCOMPARE(colours(160), (std::set<QRgb>{kTracked.rgb()}));
+    QCOMPARE(At(image, 60, 200), kBlack);  // each bar outlined
+    // Each satellite's label under the middle of its bars; the values above.
+    const struct {
+      const char* text;
+      int centre;
+    } kLabels[] = {{"G5", (60 + 99) / 2}, {"G13", (110 + 129) / 2}, {"E8", (160 + 179) / 2}};
+    for (const auto& l : kLabels) {
+      const chart::DrawnText* t = Find(texts, QString::fromLatin1(l.text));
+      QVERIFY2(t != nullptr, l.text);
+      QCOMPARE(t->box.left, l.centre - 15);
+      QCOMPARE(t->box.top, kPlotBottom + 2);
+    }
+    const chart::DrawnText* value = Find(texts, QStringLiteral("47"));
+    QVERIFY(value != nullptr);
+    QCOMPARE(value->box.left, 80 + 9 - 8);
+    QCOMPARE(value->box.top, chart::BarTop(plot, 47) - 15);
+    // The bands named in the legend by the signals on them.
+    QVERIFY(Find(texts, QStringLiteral("L1 C/A, E1")) != nullptr);
+    QVERIFY(Find(texts, QStringLiteral("L5 Q")) != nullptr);
+    QVERIFY(Find(texts, QStringLiteral("Used")) != nullptr);
+  }
+
+  void ManySignalsStayInsideThePlotWithoutValues() {
+    // Thirty satellites on two signals: narrow bars, in order, no overlap,
+    // all inside the plot; no room for S/N values.
+    std::vector<SatelliteBar> bars;
+    for (int prn = 1; prn <= 30; ++prn) {
+      const int system = prn <= 15 ? 1 : 4;
+      bars.push_back({0, system, 30, prn, system == 1 ? 1 : 7});
+      bars.push_back({0, system, 33, prn, system == 1 ? 8 : 1});
+    }
+    const chart::Box plot{kPlotLeft, kPlotTop, kPlotRight, kPlotBottom};
+    const std::vector<chart::BarSlot> places = chart::SignalBarSlots(plot, bars);
+    for (std::size_t i = 0; i < places.size(); ++i) {
+      QVERIFY(places[i].left >= kPlotLeft && places[i].left + places[i].width <= kPlotRight);
+      if (i > 0)
+        QVERIFY(places[i].left >= places[i - 1].left + places[i - 1].width);
+    }
+    std::vector<chart::DrawnText> texts;
+    CChartContrl_columnar::Render(bars, {kW, kH}, &texts);
+    QVERIFY(Find(texts, QStringLiteral("33")) == nullptr);
+    QVERIFY(Find(texts, QStringLiteral("G1")) != nullptr);
   }
 
   void RealisticEpochPicture() {

@@ -4,7 +4,8 @@
 // at once as "port lost" everywhere and empties the live view; Stop and
 // closing the window account for an interrupted run alike; Run on a port
 // that did not open starts nothing and says which; names and stamps take
-// the wall clock; the window grows and shrinks with every control reachable.
+// the wall clock; the window grows and shrinks with every control reachable
+// and the tabs under the chart following it.
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
@@ -18,6 +19,7 @@
 #include <fstream>
 
 #include "app/run_clock_label.h"
+#include "app/sky_tabs.h"
 #include "app/zuvek_dlg.h"
 #include "config/side_settings.h"
 #include "controls/label.h"
@@ -336,6 +338,14 @@ class ZuvekEndTest : public QObject {
     QVERIFY(dlg.Chart()->height() > chart.height() + 300);
     QCOMPARE(dlg.Item(1025)->height() - list.height(), dlg.Chart()->height() - chart.height());
     QCOMPARE(dlg.Item(1011)->geometry(), run_place);  // the controls keep their places
+    // The sky plot and the S/N history take the chart's new place; the tabs
+    // stay just under it, inside the client.
+    QCOMPARE(dlg.Tabs()->SkyPlot()->geometry(), dlg.Chart()->geometry());
+    QCOMPARE(dlg.Tabs()->History()->geometry(), dlg.Chart()->geometry());
+    const QRect tabs = dlg.Tabs()->Bar()->geometry();
+    QCOMPARE(tabs.top(), dlg.Chart()->geometry().bottom() + 1);
+    QVERIFY(tabs.height() > 10 && tabs.bottom() < tabs.top() + 40);
+    QVERIFY(tabs.bottom() < dlg.Tabs()->Bar()->parentWidget()->height());
     // The run clock's place fits its longest text on two lines.
     QVERIFY(dlg.RunClock()->width() >= dlg.RunClock()->fontMetrics().horizontalAdvance(
                                            QStringLiteral("first satellite 999.9 s")));

@@ -11,8 +11,11 @@
 #include <fstream>
 
 #include "app/run_clock_label.h"
+#include "app/sky_tabs.h"
 #include "app/zuvek_dlg.h"
+#include "controls/chart_painter.h"
 #include "controls/label.h"
+#include "report/pictures.h"
 #include "sim/simulator.h"
 #include "tests/gui/window_fixture.h"
 #include "tests/store/store_db.h"
@@ -32,10 +35,12 @@ struct Bench {
   sim::Simulator simulator{clock};
   std::unique_ptr<CZUVEKDlg> dlg;
   sim::TtffRange hot{1.0, 2.0};
+  sim::NmeaForm form;
 
   bool Start(bool gnss_on = false) {
     sim::SimOptions options;
     options.gnss_on = gnss_on;
+    options.nmea_form = form;
     options.publish = false;
     options.ttff.hot = hot;
     std::string error;
@@ -190,6 +195,52 @@ class ZuvekRunTest : public QObject {
     QVERIFY2(near("3D", 31.0), qPrintable(clock->text()));
     QTRY_VERIFY_WITH_TIMEOUT(bench.dlg->RunState() == 0 && bench.Enabled(1011), 30000);
     QTRY_COMPARE(clock->text(), QString());
+    QCOMPARE(boxes.texts, QStringList());
+  }
+
+  // Under the chart, in the template's margin: the chart's tab chosen at
+  // start, the sky and the run's S/N history in the chart's place on the
+  // others. Against a dual-band receiver: bars per signal, the satellites
+  // in the sky, and the history of the run in progress, in their colours.
+  void TheTabsShowTheSkyAndTheRunsHistory() {
+    Bench bench;
+    std::string error;
+    QVERIFY(sim::ParseSignals("L1,L5", bench.form, &error));
+    BoxRecorder boxes;
+    QVERIFY(bench.Start());
+    SkyTabs* tabs = bench.dlg->Tabs();
+    const QRect chart = bench.dlg->Chart()->geometry();
+    QCOMPARE(chart, bench.dlg->Item(1028)->geometry());  // where the template has it
+    QCOMPARE(tabs->Bar()->currentIndex(), int(SkyTabs::kChartTab));
+    QVERIFY(bench.dlg->Chart()->isVisible() && !tabs->SkyPlot()->isVisible());
+    QCOMPARE(tabs->SkyPlot()->geometry(), chart);
+    QCOMPARE(tabs->History()->geometry(), chart);
+    QVERIFY(tabs->Bar()->geometry().top() > chart.bottom());
+    QVERIFY(tabs->Bar()->geometry().bottom() < tabs->Bar()->parentWidget()->height());
+
+    bench.Button(1011)->click();  // one hot run
+    QTRY_VERIFY_WITH_TIMEOUT(chart::HasSignals(bench.dlg->Chart()->Bars()), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(bench.dlg->RunState() == 0 && bench.Enabled(1011), 30000);
+    // Pixels near a constellation's colour on a tab.
+    const auto count = [&](int tab, int system) {
+      tabs->Bar()->setCurrentIndex(tab);
+      const QImage image = bench.dlg->grab(chart).toImage();
+      const QColor want = report::ConstellationColor(system);
+      int n = 0;
+      for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+          const QColor c = image.pixelColor(x, y);
+          n += std::abs(c.red() - want.red()) + std::abs(c.green() - want.green()) +
+                   std::abs(c.blue() - want.blue()) <
+               30;
+        }
+      return n;
+    };
+    QVERIFY(count(SkyTabs::kSkyTab, kGnssGalileo) > 100);  // used, filled markers
+    QVERIFY(tabs->SkyPlot()->isVisible() && !bench.dlg->Chart()->isVisible());
+    QVERIFY(count(SkyTabs::kHistoryTab, kGnssBeidou) > 50);  // its B1I and B2a lines
+    QVERIFY(count(SkyTabs::kChartTab, kGnssBeidou) == 0);    // the chart: its own colours
+    QVERIFY(bench.dlg->Chart()->isVisible());
     QCOMPARE(boxes.texts, QStringList());
   }
 

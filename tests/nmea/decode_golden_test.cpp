@@ -73,12 +73,12 @@ TEST(DecodeGolden, Triton400) {
 }
 
 // --any-talker, CH-4711 (GPS/GLONASS): fixes in $GNRMC, one in $GLRMC, then
-// V in $GPRMC. Its $GNGSA carry no system ID (the first digit of the VDOP
-// "00.9" would read as 0): split by PRN, 19 and 27 are used GPS, 67 75 83 84
-// used GLONASS, 28 is in view only; after the fix is lost the empty $GPGSA
-// leaves GLONASS 75 and 84 unused. No VTG, so the six labels stay empty
-// while altitude and HDOP follow each GGA as long as the last RMC was valid
-// (the $GPGGA with an empty HDOP that precedes the first V blanks HDOP).
+// V in $GPRMC. Its GSV come every few epochs: the epochs between show the
+// last epoch's satellites with their own GSA's used flags. Its $GNGSA carry no system ID (the first
+// digit of the VDOP "00.9" would read as 0): split by PRN, 19 and 27 are used GPS, 67 75 83 84 used
+// GLONASS, 28 is in view only; after the fix is lost the empty $GPGSA leaves GLONASS 75 and 84
+// unused. No VTG, so the six labels stay empty while altitude and HDOP follow each GGA as long as
+// the last RMC was valid (the $GPGGA with an empty HDOP that precedes the first V blanks HDOP).
 TEST(DecodeGolden, Ch4711AnyTalker) {
   ExpectGolden("ch-4711", true);
 }
@@ -87,8 +87,34 @@ TEST(DecodeGolden, Ch4711AnyTalker) {
 // IDs. The labels fill from the second epoch with the $GNRMC fields as sent
 // (seven decimals), Fix Mode "3D" from $GNGSA; Galileo 10 is in view but in
 // no GSA. Without --any-talker every label stays empty (no valid $GPRMC).
+// A dual-band receiver sending GSV every third epoch (after its GSA, before
+// its RMC): GPS L1 C/A and L2 CL (G5 47 and 48), GLONASS G1 C/A, Galileo E1
+// and E5b (E36 42 and 51), BeiDou B1I; one bar per satellite and signal,
+// GPS, GLONASS, Galileo, BeiDou, each satellite's L1 band first; B20, B29,
+// B30, B32 and B35 used as $GNGSA 4 says, B26 in view without S/N.
 TEST(DecodeGolden, SkytraqPx1172rhAnyTalker) {
   ExpectGolden("skytraq-PX1172RH_DS", true);
+}
+
+// --any-talker, u-blox ZED-F9P (NMEA 4.10 with signal IDs): GPS L1 C/A (13
+// satellites, SBAS 44 46 51 among them) and L2 CL (6), GLONASS G1 C/A (8)
+// and G2 C/A (4) in the first epoch, checked line by line: G1 31 and 37,
+// R69 19 and 19, R87 (elevation 2) tracked at 9 and not in $GNGSA 2, G24
+// not in $GNGSA 1; its $GNGSA 4 names BeiDou satellites it sends no GSV of.
+// The capture's second epoch is cut short after $GLGSV 2,1 of G1 C/A: four
+// GLONASS satellites and no G2 bars.
+TEST(DecodeGolden, UbloxF9pAnyTalker) {
+  ExpectGolden("ublox-f9p-hpnmea", true);
+}
+
+// Telit PLS83-W: $GPRMC and $GARMC each end an epoch (the second hands the
+// same sky again); GPS L1 C/A, GLONASS G1 C/A, Galileo E1 with signal IDs;
+// its $BDGSV ends with BeiDou's system ID 4, so B8, B11, B13, B21 show with
+// no signal named, used as $GNGSA 4 lists them by 208, 211, 213; B21 and
+// G14 have no elevation or azimuth (null). No $GPGSA: the six position
+// labels stay empty, altitude and HDOP follow $GPGGA.
+TEST(DecodeGolden, TelitPls83w) {
+  ExpectGolden("telit-pls83-w");
 }
 
 TEST(DecodeGolden, MissingFileFails) {
@@ -130,7 +156,9 @@ TEST(DecodeGolden, StandardInputAndCommentsAndLfLineEnds) {
   EXPECT_EQ(out,
             "{\"bars\":[{\"letter\":\"G\",\"prn\":7,\"snr\":41,\"system\":1,\"used\":false}],"
             "\"epoch\":0,\"line\":3,\"live\":{\"altitude\":\"\",\"fix_mode\":\"\",\"hdop\":\"\","
-            "\"lat\":\"\",\"lon\":\"\",\"speed\":\"\",\"utc_date\":\"\",\"utc_time\":\"\"}}\n");
+            "\"lat\":\"\",\"lon\":\"\",\"speed\":\"\",\"utc_date\":\"\",\"utc_time\":\"\"},"
+            "\"satellites\":[{\"azimuth\":100,\"elevation\":10,\"letter\":\"G\",\"prn\":7,"
+            "\"signals\":[{\"snr\":41}],\"system\":\"GPS\",\"used\":false}]}\n");
 }
 
 TEST(DecodeGolden, BytesThatAreNoUtf8AreReplacedNotFatal) {

@@ -69,7 +69,7 @@ TEST(NmeaLineHandler, TwoSentencesRunTogetherAreNotDecoded) {
   EXPECT_EQ(rig.handler.Satellites().m_vec_satellites.size(), 3u);
 }
 
-TEST(NmeaLineHandler, EachRmcHandsTheEpochToTheChartAndEmptiesTheCollections) {
+TEST(NmeaLineHandler, EachRmcHandsTheEpochToTheChartAndEmptiesItsCollections) {
   Rig rig;
   rig.FeedAll({kGsv, "$GPGSA,A,3,01,03,,,,,,,,,,,2.5,1.3,2.1*39", kRmc});
   ASSERT_EQ(rig.epochs.size(), 1u);
@@ -77,10 +77,10 @@ TEST(NmeaLineHandler, EachRmcHandsTheEpochToTheChartAndEmptiesTheCollections) {
   const auto& sats = rig.handler.Satellites();
   EXPECT_TRUE(sats.m_vec_satellites.empty());
   EXPECT_TRUE(sats.m_vec_gps_used.empty());
-  // No GSV between two RMC lines: an empty bar list.
+  // No GSV and no GSA between two RMC lines: the last epoch's sky again.
   rig.FeedAll({"$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47", kRmc});
   ASSERT_EQ(rig.epochs.size(), 2u);
-  EXPECT_TRUE(rig.epochs[1].empty());
+  EXPECT_EQ(rig.epochs[1], rig.epochs[0]);
   // Any talker's RMC ends the epoch, even one that is not valid.
   rig.FeedAll({kGsv, "$GNRMC,,V,,,,,,,,,,N*53"});
   ASSERT_EQ(rig.epochs.size(), 3u);

@@ -9,12 +9,15 @@
 
 namespace nmea_test {
 
-// A handler over its own live view that keeps every bar list it handed out.
+// A handler over its own live view that keeps every epoch it handed out.
 struct Rig {
   LiveView view;
-  std::vector<std::vector<SatelliteBar>> epochs;
-  NmeaLineHandler handler{
-      view, [this](const std::vector<SatelliteBar>& bars) { epochs.push_back(bars); }};
+  std::vector<std::vector<SatelliteBar>> epochs;  // the bars of each
+  std::vector<SkyEpoch> skies;
+  NmeaLineHandler handler{view, [this](const SkyEpoch& sky) {
+                            epochs.push_back(sky.bars);
+                            skies.push_back(sky);
+                          }};
 
   // Feeds one sentence as the receive path delivers it, with "\r\n".
   int Feed(const std::string& sentence) { return handler.OnNmeaLine((sentence + "\r\n").c_str()); }

@@ -7,12 +7,31 @@
 #include "nmea/gsa.h"
 #include "nmea/gsv.h"
 #include "nmea/satellite_bars.h"
+#include "nmea/signal_ids.h"
+#include "nmea/split_fields.h"
 
 namespace {
 
 std::vector<SatelliteInfo> Gsv(const std::string& sentence) {
   std::vector<SatelliteInfo> out;
   ParseGsvSentence((sentence + "\r\n").c_str(), out);
+  return out;
+}
+
+// The chart's three fields of each record: {prn, snr, system}.
+struct Triple {
+  int prn, snr, system;
+  bool operator==(const Triple&) const = default;
+};
+
+void PrintTo(const Triple& t, std::ostream* os) {
+  *os << "{" << t.prn << ", " << t.snr << ", " << t.system << "}";
+}
+
+std::vector<Triple> Triples(const std::vector<SatelliteInfo>& sats) {
+  std::vector<Triple> out;
+  for (const SatelliteInfo& s : sats)
+    out.push_back({s.prn, s.snr, s.system});
   return out;
 }
 
@@ -26,7 +45,7 @@ std::string FortyGroups() {
 struct GsvCase {
   const char* legend;
   std::string line;
-  std::vector<SatelliteInfo> sats;  // {prn, snr, system}
+  std::vector<Triple> sats;  // {prn, snr, system}
 };
 
 TEST(Gsv, SentenceTable) {
@@ -59,7 +78,12 @@ TEST(Gsv, SentenceTable) {
        "$PWGSV,1,1,02,201,45,120,38,205,30,200,33,4*hh",
        {{201, 38, 3}, {205, 33, 3}}},
       {"vendor form, system ID 5: QZSS", "$PWGSV,1,1,01,193,45,120,38,5*hh", {{193, 38, 5}}},
-      {"vendor form, other system ID: nothing", "$PWGSV,1,1,01,193,45,120,38,3*hh", {}},
+      {"vendor form, system ID 3: Galileo, as any proprietary GSV with a system ID",
+       "$PWGSV,1,1,01,193,45,120,38,3*hh",
+       {{193, 38, 4}}},
+      {"vendor form, system ID 3 one field short: no standard layout, nothing",
+       "$PWGSV,1,1,02,201,45,120,38,205,30,200,3*hh",
+       {}},
       {"vendor form without a system ID: the last S/N is no valid ID",
        "$PWGSV,1,1,01,193,45,120,38*hh",
        {}},
@@ -69,7 +93,91 @@ TEST(Gsv, SentenceTable) {
       {"address only", "$GPGSV*hh", {}},
   };
   for (const auto& c : cases)
+    EXPECT_EQ(Triples(Gsv(c.line)), c.sats) << c.legend;
+}
+
+struct SignalCase {
+  const char* legend;
+  std::string line;
+  std::vector<SatelliteInfo> sats;  // {prn, snr, system, signal, elevation, azimuth}
+};
+
+TEST(Gsv, SignalsPositionsAndEveryConstellationsTalker) {
+  const int none = kNoSignal;
+  const SignalCase cases[] = {
+      {"an NMEA 4.11 signal ID: GPS L5 Q, with elevation and azimuth",
+       "$GPGSV,1,1,02,05,62,048,47,13,45,296,45,8*hh",
+       {{5, 47, 1, 8, 62, 48}, {13, 45, 1, 8, 45, 296}}},
+      {"empty elevation and azimuth read -1 (mtk-3301.log)",
+       "$GPGSV,2,1,06,21,,,40,28,,,47*hh",
+       {{21, 40, 1, none, -1, -1}, {28, 47, 1, none, -1, -1}}},
+      {"padding groups of empty fields add nothing (st-teseo-liv4f.log)",
+       "$GPGSV,3,3,09,15,05,057,32,,,,,,,,,,,,,1*hh",
+       {{15, 32, 1, 1, 5, 57}}},
+      {"GB with a signal ID: BeiDou B2a",
+       "$GBGSV,1,1,01,06,40,150,38,5*hh",
+       {{6, 38, 3, 5, 40, 150}}},
+      {"a hex signal ID: BeiDou B2I", "$GBGSV,1,1,01,06,40,150,38,B*hh", {{6, 38, 3, 11, 40, 150}}},
+      {"GQ with a signal ID: QZSS", "$GQGSV,1,1,01,02,70,170,39,1*hh", {{2, 39, 5, 1, 70, 170}}},
+      {"GI with a signal ID: NavIC", "$GIGSV,1,1,01,03,40,150,30,5*hh", {{3, 30, 7, 5, 40, 150}}},
+      {"GN with a signal ID: each satellite by its PRN range",
+       "$GNGSV,1,1,02,05,10,100,35,70,20,200,33,1*hh",
+       {{5, 35, 1, 1, 10, 100}, {70, 33, 0, 1, 20, 200}}},
+      {"signal 0: all signals, kept as a signal",
+       "$GAGSV,1,1,01,11,10,100,35,0*hh",
+       {{11, 35, 4, 0, 10, 100}}},
+      {"a last field that is no hex digit names no signal",
+       "$GPGSV,1,1,01,05,10,100,35,x*hh",
+       {{5, 35, 1, none, 10, 100}}},
+      {"GB without a signal ID adds nothing, as ever", "$GBGSV,1,1,01,11,10,100,35*hh", {}},
+      {"$BDGSV ending in 4, BeiDou's system ID: no signal (telit-pls83-w.log)",
+       "$BDGSV,1,1,01,08,09,030,39,4*hh",
+       {{8, 39, 3, none, 9, 30}}},
+      {"a proprietary GSV of any vendor by its system ID",
+       "$PXYGSV,1,1,01,11,45,120,38,3*hh",
+       {{11, 38, 4, none, 45, 120}}},
+      {"a proprietary GSV with a system ID beyond the table keeps its number",
+       "$PXGSV,1,1,01,11,45,120,38,9*hh",
+       {{11, 38, kGnssUnknownSystem + 9, none, 45, 120}}},
+      {"a proprietary GSV without a system ID: nothing", "$PXGSV,1,1,01,11,45,120,38*hh", {}},
+  };
+  for (const auto& c : cases)
     EXPECT_EQ(Gsv(c.line), c.sats) << c.legend;
+}
+
+TEST(SignalIds, NamesAsNmea411GivesThemAndNumbersForTheRest) {
+  const struct {
+    int system, signal;
+    const char* label;
+  } cases[] = {
+      {kGnssGps, 1, "GPS L1 C/A"},         {kGnssGps, 6, "GPS L2 CL"},
+      {kGnssGps, 8, "GPS L5 Q"},           {kGnssGps, 9, "GPS signal 9"},
+      {kGnssSbas, 1, "SBAS L1 C/A"},       {kGnssGlonass, 1, "GLONASS G1 C/A"},
+      {kGnssGlonass, 3, "GLONASS G2 C/A"}, {kGnssGalileo, 7, "Galileo E1"},
+      {kGnssGalileo, 1, "Galileo E5a"},    {kGnssGalileo, 2, "Galileo E5b"},
+      {kGnssBeidou, 1, "BeiDou B1I"},      {kGnssBeidou, 5, "BeiDou B2a"},
+      {kGnssBeidou, 11, "BeiDou B2I"},     {kGnssQzss, 1, "QZSS L1 C/A"},
+      {kGnssNavic, 1, "NavIC L5 SPS"},     {kGnssGps, 0, "GPS all signals"},
+      {kGnssGps, kNoSignal, "GPS"},        {kGnssUnknownSystem + 9, 2, "system 9 signal 2"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SignalLabel(c.system, c.signal), c.label);
+    int system = -1, signal = -1;
+    if (c.signal >= 0) {
+      ASSERT_TRUE(ParseSignalLabel(c.label, system, signal)) << c.label;
+      EXPECT_EQ(system, c.system) << c.label;
+      EXPECT_EQ(signal, c.signal) << c.label;
+    }
+  }
+  int system = -1, signal = -1;
+  EXPECT_FALSE(ParseSignalLabel("all", system, signal));
+  EXPECT_FALSE(ParseSignalLabel("GPS nothing", system, signal));
+  // Every band of the chart's hatching, and the signals on it.
+  EXPECT_EQ(BandOf(kGnssGalileo, 1), BandOf(kGnssGps, 8));      // E5a beside L5
+  EXPECT_EQ(BandOf(kGnssBeidou, 11), BandOf(kGnssGalileo, 2));  // B2I beside E5b
+  EXPECT_EQ(BandOf(kGnssGlonass, 3), BandOf(kGnssGps, 6));      // G2 beside L2
+  EXPECT_EQ(BandOf(kGnssGps, kNoSignal), SignalBand::kNone);
+  EXPECT_EQ(BandOf(kGnssGps, 9), SignalBand::kOther);
 }
 
 TEST(Gsv, FortySatelliteGroupsAreAllTaken) {
@@ -82,7 +190,7 @@ TEST(Gsv, FortySatelliteGroupsAreAllTaken) {
 TEST(Gsv, AppendsToWhatIsThere) {
   std::vector<SatelliteInfo> sats{{3, 3, 1}};
   ParseGsvSentence("$GLGSV,1,1,01,70,10,100,33*hh\r\n", sats);
-  EXPECT_EQ(sats, (std::vector<SatelliteInfo>{{3, 3, 1}, {70, 33, 0}}));
+  EXPECT_EQ(sats, (std::vector<SatelliteInfo>{{3, 3, 1}, {70, 33, 0, kNoSignal, 10, 100}}));
 }
 
 struct GsaCase {
@@ -162,7 +270,14 @@ TEST(Gsa, SentenceTable) {
        keep,
        keep,
        {193}},
-      {"$PWGSA system ID 1 is not its to handle", "$PWGSA,A,3,193,,,,,,,,,,,,1.2,0.9,0.9,1*3E",
+      {"$PWGSA system ID 1: GPS, as any proprietary GSA with a system ID",
+       "$PWGSA,A,3,193,,,,,,,,,,,,1.2,0.9,0.9,1*3E",
+       {193},
+       keep,
+       keep,
+       keep,
+       keep},
+      {"$PWGSA system ID 1 without the standard layout: nothing", "$PWGSA,A,3,193,,,,,,,,,,,,1*3E",
        keep, keep, keep, keep, keep},
   };
   for (const auto& c : cases) {
@@ -237,11 +352,31 @@ TEST(SatelliteBars, ArrivalOrderAndDuplicatesKept) {
 }
 
 TEST(SatelliteBars, LettersByCode) {
-  const char* letters = "RGSBEQ";
-  for (int code = 0; code < 6; ++code)
+  const char* letters = "RGSBEQ I";
+  for (int code = 0; code < 8; ++code)
     EXPECT_EQ(GnssLetter(code), letters[code]) << code;
-  for (int code : {6, 7, -1})
+  for (int code : {8, kGnssUnknownSystem + 9, -1})
     EXPECT_EQ(GnssLetter(code), ' ') << code;
+}
+
+TEST(Gsa, EveryGsaWithASystemIdJoinsItsListOverTheEpoch) {
+  SatelliteCollections sats;
+  const char* lines[] = {
+      "$GNGSA,A,3,27,08,07,,,,,,,,,,2.5,1.7,1.8,1*33",  // L1 (st-teseo-liv4f.log)
+      "$GNGSA,A,3,27,08,,,,,,,,,,,2.5,1.7,1.8,1*34",    // L5: 07 stays
+      "$GBGSA,A,3,208,211,,,,,,,,,,,1.6,1.3,0.9,4*01",  // any talker
+      "$PXGSA,A,3,11,,,,,,,,,,,,1.6,1.3,0.9,B*01",      // an ID beyond the table
+      "$GPGSA,A,3,05,,,,,,,,,,,,1.6,1.3,0.9*01",        // no system ID: none
+  };
+  for (const char* line : lines) {
+    std::vector<std::string> fields;
+    SplitNmeaFields(fields, line);
+    JoinUsedBySystemId(fields, sats);
+  }
+  EXPECT_EQ(sats.used_by_system_id[1], (std::vector<int>{27, 8, 7}));
+  EXPECT_EQ(sats.used_by_system_id[4], (std::vector<int>{208, 211}));
+  EXPECT_EQ(sats.used_by_system_id[11], (std::vector<int>{11}));
+  EXPECT_TRUE(sats.m_vec_gps_used.empty());  // the chart's own lists untouched
 }
 
 }  // namespace

@@ -60,4 +60,24 @@ TEST(CliReport, TwoSimulatedTestsInOneSelfContainedReport) {
   EXPECT_NE(unwritable.err.find("cannot be written"), std::string::npos) << unwritable.err;
 }
 
+// A dual-band receiver (run's --sim-signals) and the report of one of its
+// runs: the sky at that run's fix and its S/N per signal, named.
+TEST(CliReport, TheSkyAndTheSignalsOfAChosenRun) {
+  CliInTempDir cli;
+  const auto test = cli.Run({"run", "--restart", "hot", "--runs", "3", "--time-scale", "50", "-q"},
+                            {"--sim-signals", "L1,L5"});
+  ASSERT_EQ(test.code, 0) << test.err;
+  const std::string stem = Stem(test.out);
+  const auto r = cli.Run({"report"}, {stem, "--run", "2"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const std::string html = testsupport::ReadFile(cli.dir.dir() + stem + "_report.html");
+  for (const char* text : {"Sky and signals", "Sky at the fix of run 2",
+                           "S/N per signal over run 2", "GPS L5 Q", "Galileo E5a", "BeiDou B2a"})
+    EXPECT_NE(html.find(text), std::string::npos) << text;
+  const auto refused =
+      cli.Run({"run", "--runs", "1", "--time-scale", "50", "-q"}, {"--sim-signals", "L1,L7"});
+  EXPECT_EQ(refused.code, 2);
+  EXPECT_NE(refused.err.find("unknown signal 'L7'"), std::string::npos) << refused.err;
+}
+
 }  // namespace

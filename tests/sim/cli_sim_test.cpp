@@ -44,6 +44,7 @@ TEST(SimCli, HelpListsEveryOption) {
                              "--profile",
                              "--talker",
                              "--nmea-version",
+                             "--signals",
                              "--fix"}) {
     EXPECT_NE(r.out.find(option), std::string::npos) << option;
   }
@@ -51,9 +52,9 @@ TEST(SimCli, HelpListsEveryOption) {
 
 TEST(SimCli, BadFaultsAndRangesAreUsageErrors) {
   // Legend: arguments that must be refused before anything is published.
-  for (const char* args :
-       {"--fault explode", "--ttff-hot 7:2", "--rate 20", "--fault late=x", "--profile sim9999",
-        "--talker GL", "--nmea-version 4.2", "--fix nmea"}) {
+  for (const char* args : {"--fault explode", "--ttff-hot 7:2", "--rate 20", "--fault late=x",
+                           "--profile sim9999", "--talker GL", "--nmea-version 4.2", "--fix nmea",
+                           "--signals L1,X9", "--signals L1 --nmea-version 4.10"}) {
     const Result r = RunShell(kCli + " sim --no-publish --duration 5 " + args);
     EXPECT_EQ(r.code, 2) << args << ": " << r.out;
     EXPECT_EQ(r.out.find("AT port:"), std::string::npos) << args;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <map>
 #include <set>
+#include <tuple>
 
 #include "fix_rules/registry.h"
 #include "sim/receiver_model.h"
@@ -234,6 +235,83 @@ TEST(SimReceiverModel, SatellitesAppearOneByOneBeforeTheFix) {
   model.Restart(10);
   EXPECT_LT(SatellitesInView(EpochLines(model, 0)), previous)
       << "fewer at the start than at the fix";
+}
+
+// The multi-band form (--signals L1,L5): a GSV group per constellation and
+// signal on each constellation's own talker, each ending in the NMEA 4.11
+// signal ID of its band in that constellation (GLONASS has no L5, SBAS no
+// second signal); each satellite's L5 first tracked epochs after its L1;
+// decoded into one bar per satellite and signal.
+TEST(SimReceiverModel, TheMultiBandFormSendsAGsvGroupPerSignalAndTheSecondComesLater) {
+  sim::NmeaForm form;
+  std::string error;
+  ASSERT_TRUE(sim::ParseSignals("L1,L5", form, &error)) << error;
+  EXPECT_EQ(form.version, 411);
+  sim::ReceiverModel model(7, form);
+  model.Restart(sim::AcquisitionPlan{2, 12, 14});
+  // Legend: talker -> the signal IDs its groups may end in (L1, L5).
+  const std::map<std::string, std::set<int>> ids = {{"$GPGSV", {1, 8}},
+                                                    {"$GLGSV", {1}},
+                                                    {"$GAGSV", {7, 1}},
+                                                    {"$GBGSV", {1, 5}},
+                                                    {"$GQGSV", {1, 8}}};
+  std::map<std::pair<std::string, int>, int> first_l1, first_l5;  // (talker, PRN) -> epoch
+  nmea_test::Rig rig;
+  for (int k = 0; k < 20; ++k) {
+    for (const std::string& line : EpochLines(model, k)) {
+      rig.Feed(line);
+      const auto f = Fields(line.substr(0, line.find('*')));
+      if (f[0].find("GSV") == std::string::npos)
+        continue;
+      ASSERT_TRUE(ids.count(f[0])) << "a constellation's own talker: " << line;
+      ASSERT_EQ((f.size() - 4) % 4, 1u) << "the signal ID last: " << line;
+      const int id = std::stoi(f.back(), nullptr, 16);
+      ASSERT_TRUE(ids.at(f[0]).count(id)) << line;
+      const bool l1 = id == (f[0] == "$GAGSV" ? 7 : 1);  // E1; L1 C/A, G1 C/A, B1I
+      for (std::size_t i = 4; i + 3 < f.size(); i += 4) {
+        const int prn = std::stoi(f[i]);
+        if (f[i + 3].empty())
+          continue;
+        EXPECT_FALSE(!l1 && f[0] == "$GPGSV" && prn >= 33 && prn <= 51) << "SBAS on L5: " << line;
+        (l1 ? first_l1 : first_l5).emplace(std::make_pair(f[0], prn), k);
+      }
+    }
+  }
+  EXPECT_GE(first_l5.size(), 12u);
+  for (const auto& [sat, epoch] : first_l5) {
+    ASSERT_TRUE(first_l1.count(sat)) << sat.first << sat.second;
+    EXPECT_GE(epoch, first_l1.at(sat) + 2) << sat.first << sat.second;
+  }
+  // The last epoch, decoded: a bar per satellite and signal, never two.
+  ASSERT_FALSE(rig.skies.empty());
+  const SkyEpoch& sky = rig.skies.back();
+  EXPECT_TRUE(sky.per_signal);
+  std::set<std::tuple<int, int, int>> bars;
+  for (const SatelliteBar& b : sky.bars)
+    EXPECT_TRUE(bars.insert({b.system, b.prn, b.signal}).second);
+  EXPECT_EQ(bars.size(), first_l1.size() + first_l5.size());
+}
+
+TEST(SimNmeaForm, SignalsByAnyNameOfTheirBand) {
+  const struct {
+    const char* text;
+    const char* bands;  // as SignalsText gives them; empty: refused
+  } kCases[] = {
+      {"L1,L5", "L1,L5"}, {"e1,E5a", "L1,L5"}, {"B1I,B2a", "L1,L5"}, {"L1,L2,E5b", "L1,L2,E5b"},
+      {"G1,G2", "L1,L2"}, {"B2I", "E5b"},      {"L1,E1", ""},        {"L1,X9", ""},
+      {"", ""},           {"L1,", ""}};
+  for (const auto& c : kCases) {
+    sim::NmeaForm form;
+    std::string error;
+    const bool ok = sim::ParseSignals(c.text, form, &error);
+    EXPECT_EQ(ok, *c.bands != 0) << c.text;
+    if (ok)
+      EXPECT_EQ(sim::SignalsText(form), c.bands) << c.text;
+    else
+      EXPECT_FALSE(error.empty()) << c.text;
+  }
+  EXPECT_EQ(sim::SignalIdOf(sim::Band::kE5b, 'B'), 11);  // B2I: "B" in a GSV
+  EXPECT_EQ(sim::SignalIdOf(sim::Band::kL5, 'L'), -1);   // GLONASS has no L5
 }
 
 TEST(SimNmeaPort, StreamsEpochsLedByRmcWithVBeforeA) {
