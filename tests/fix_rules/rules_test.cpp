@@ -3,11 +3,14 @@
 // on every line of every recording.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include "engine/fix_detection.h"
 #include "fix_rules/registry.h"
+#include "platform/debug_log.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -182,6 +185,32 @@ TEST(FixRules, BinaryBytesBeforeASentenceDoNotHideIt) {
   EXPECT_TRUE(rmc->IsFix(line, 0));
   EXPECT_EQ(rmc->Sentence(line), "GNRMC");
   EXPECT_FALSE(fix_rules::Make("gprmc")->IsFix(line, 0));
+}
+
+TEST(FixRules, ALineWithAWrongChecksumIsCountedInTheDebugLog) {
+  testsupport::TempDir dir;
+  const std::string path = dir.file("debug.txt");
+  std::FILE* previous = SetDebugLogStream(std::fopen(path.c_str(), "w"));
+  const auto gga = fix_rules::Make("gga");
+  // rx210.log:67 with its quality changed from 1 to 4 and the checksum kept.
+  const std::string damaged =
+      "$GNGGA,184102.00,5000.14318,N,00838.63715,E,4,05,3.62,159.6,M,47.6,M,,*4F\r\n";
+  EXPECT_FALSE(gga->IsFix(damaged, 0));
+  EXPECT_FALSE(gga->IsFix(damaged, 0));
+  EXPECT_TRUE(gga->IsFix(RecordingLine("rx210.log", 67), 0));  // the line as it was recorded
+  std::fclose(SetDebugLogStream(previous));
+  const std::string log = testsupport::ReadFile(path);
+  const std::string entry = "a line with a wrong checksum is no fix (";
+  const auto first = log.find(entry);
+  ASSERT_NE(first, std::string::npos) << log;
+  const auto second = log.find(entry, first + 1);
+  ASSERT_NE(second, std::string::npos) << "each one counted: " << log;
+  EXPECT_EQ(log.find(entry, second + 1), std::string::npos) << log;
+  // The count goes up by one per line: "(n so far)" then "(n+1 so far)".
+  const int n = std::atoi(log.c_str() + first + entry.size());
+  EXPECT_NE(log.find("(" + std::to_string(n + 1) + " so far): $GNGGA,184102.00"), std::string::npos)
+      << log;
+  EXPECT_NE(log.find(damaged.substr(0, damaged.size() - 2) + "\n"), std::string::npos) << log;
 }
 
 TEST(FixRules, RegistryNamesDefaultAndRefusal) {
