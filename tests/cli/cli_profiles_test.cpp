@@ -95,4 +95,20 @@ TEST(CliProfiles, ARestartTypeTheProfileHasNoCommandForIsSaidBeforeTheTest) {
   EXPECT_EQ(cold.out.find("plain start"), std::string::npos) << cold.out;
 }
 
+// Without ports, a bundled family's profile meets that family's own module
+// model: its identity replies are the model's, not the profile's echo.
+TEST(CliProfiles, RunWithoutPortsMeetsTheFamilysModel) {
+  testsupport::TempDir tmp;
+  const auto run = testsupport::RunShell("cd " + tmp.path().string() + " && " + ZUVEK_CLI_PATH +
+                                         " run --profile telit --restart cold --runs 1 "
+                                         "--time-scale 50 --store none --json 2>&1");
+  EXPECT_EQ(run.code, 0) << run.out;
+  EXPECT_NE(run.out.find("\"AT+CGMM\": \"LE910C1-EUX\""), std::string::npos) << run.out;
+  const auto help = RunCli("sim --help");
+  EXPECT_NE(help.out.find("--module"), std::string::npos) << help.out;
+  const auto unknown = RunCli("sim --module quectel");
+  EXPECT_EQ(unknown.code, 2) << unknown.out;
+  EXPECT_NE(unknown.out.find("a76xx"), std::string::npos) << unknown.out;
+}
+
 }  // namespace

@@ -23,6 +23,7 @@
 #include "controls/label.h"
 #include "engine/module_commands.h"
 #include "profiles/profile_loader.h"
+#include "sim/models/module_models.h"
 #include "sim/simulator.h"
 #include "tests/gui/window_fixture.h"
 #include "tests/store/store_db.h"
@@ -41,6 +42,7 @@ struct Bench {
   sim::Simulator simulator{clock};
   std::unique_ptr<CZUVEKDlg> dlg;
   std::shared_ptr<const ModuleProfile> sim_profile;  // the module's dialect; null: default
+  std::string sim_module;                            // a module model of its own; empty: none
 
   ~Bench() {
     dlg.reset();
@@ -55,6 +57,7 @@ struct Bench {
     options.ports_folder = scratch.Path().toStdString() + "/ports";
     options.ttff.hot = {2.0, 2.0};
     options.profile = sim_profile;
+    options.module = sim_module;
     std::string error;
     auto script = sim::FaultScript::Parse(script_text, &error);
     if (script)
@@ -224,6 +227,23 @@ class ZuvekEndTest : public QObject {
       QCOMPARE(QString::fromStdString(
                    testsupport::One(bench.scratch.StorePath(), "SELECT restart_type FROM tests")),
                QStringLiteral("Plain Start"));
+    }
+  }
+
+  // Every bundled family's profile, chosen in the window, against that
+  // family's own module model: a cold test finds its fix.
+  void EveryBundledProfileAgainstItsFamilysModel() {
+    for (const std::string& family : sim::ModuleModelNames()) {
+      Bench bench;
+      BoxRecorder boxes;
+      bench.sim_module = family;
+      g_side_settings.profile = family;
+      QVERIFY(bench.Open());
+      bench.Button(1001)->click();  // "Cold Start"
+      bench.Run(1);
+      QVERIFY2(bench.WaitForEnd(), family.c_str());
+      QCOMPARE(bench.dlg->EndStatus(), QStringLiteral("Done: 1 run, 1 SUCC, 0 FAIL"));
+      QCOMPARE(boxes.texts, QStringList());
     }
   }
 
