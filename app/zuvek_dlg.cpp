@@ -323,6 +323,13 @@ void CZUVEKDlg::OnRun() {
       SetEndStatus(QStringLiteral("Not started: ") + QString::fromStdString(why));
       return;
     }
+    // Never a plain start labelled as a cold or warm one without a word.
+    if (const std::string why = NoResetSentence(*resolved.settings->profile, restart);
+        !why.empty() &&
+        !qtui::AskYesNo(QStringLiteral("The %1. Run them anyway, recorded as plain starts?")
+                            .arg(QString::fromStdString(why.substr(4))),
+                        this))
+      return;
     m_store_location = store::ChooseStoreLocation(resolved.settings->store, "");
     m_engine.SetSettings(*resolved.settings);
     ShowModuleChoice();

@@ -8,6 +8,7 @@
 
 #include "app/qt/message_box.h"
 #include "app/zuvek_dlg.h"
+#include "profiles/module_profile.h"
 #include "serial/port_discovery.h"
 #include "session/port_reconnect.h"
 
@@ -25,7 +26,10 @@ void CZUVEKDlg::OnOpenPorts() {
   request.nmea_rate = BaudRateForIndex(ItemAs<QComboBox>(1020)->currentIndex());
   request.at_name = ItemAs<QComboBox>(1013)->currentText().toStdString();
   request.nmea_name = ItemAs<QComboBox>(1019)->currentText().toStdString();
-  request.auto_start_gps = IsChecked(1029);
+  if (IsChecked(1029)) {
+    const ModuleProfile& profile = m_engine.Profile() ? *m_engine.Profile() : DefaultProfile();
+    request.auto_start = profile.GnssOn().command;
+  }
   // Both lists naming one port would open it twice: the second open would
   // find the window itself holding it.
   if (!request.at_name.empty() && request.at_name == request.nmea_name) {

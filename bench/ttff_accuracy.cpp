@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     return 0;
   });
   auto messages =
-      hub.OpenPorts({simulator.AtDevicePath(), 115200, simulator.NmeaDevicePath(), 115200, false});
+      hub.OpenPorts({simulator.AtDevicePath(), 115200, simulator.NmeaDevicePath(), 115200, ""});
   if (!messages.empty())
     return 2;
   TestEngine engine(hub.MakeEngineEnvironment(host));

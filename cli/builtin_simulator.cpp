@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "cli/sim_choices.h"
+#include "sim/models/module_models.h"
 
 namespace cli {
 
@@ -15,6 +16,9 @@ bool MakeSimOptions(const RunOptions& o, const TestSettings& settings, sim::SimO
   options.seed = o.seed;
   options.truth_path = o.sim_truth;
   options.profile = settings.profile;
+  // A bundled family's profile meets that family's own model, not itself.
+  if (settings.profile && sim::MakeModuleModel(settings.profile->name))
+    options.module = settings.profile->name;
   options.replay_path = o.sim_replay;
   options.replay_fix_rule = settings.fix_rule;
   if (!o.sim_form.ApplyTo(options, error) || !ApplySimTtff(o.sim_ttff, options, error))

@@ -1,6 +1,7 @@
 // The module simulator that `zuvek-cli run` starts when no ports are given:
-// it speaks the test's profile, counts a replay's fix by the test's rule and
-// takes the --sim-... options.
+// it speaks the test's profile (the family's module model for a bundled
+// family's profile), counts a replay's fix by the test's rule and takes the
+// --sim-... options.
 #pragma once
 
 #include <memory>

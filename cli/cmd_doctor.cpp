@@ -14,8 +14,9 @@ class DoctorCommand final : public cli::Command {
   CLI::App* Add(CLI::App& app) override {
     sub_ = app.add_subcommand(
         "doctor",
-        "Check this desk: the serial group, ModemManager, the serial ports, the log folders and "
-        "TTFF.cfg; one line per check with what to do. Exit code 0 when all is fine, 1 when "
+        "Check this desk: the serial group, ModemManager, the serial ports, the log folders, "
+        "TTFF.cfg and zuvek.toml; one line per check with what to do. Exit code 0 when all is "
+        "fine, 1 when "
         "something needs doing");
     sub_->add_option("--sysfs-root", roots_.diagnosis.discovery.sysfs_tty,
                      "tty class folder to scan")

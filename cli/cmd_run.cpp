@@ -21,6 +21,7 @@
 #include "fix_rules/registry.h"
 #include "platform/debug_log.h"
 #include "platform/working_folders.h"
+#include "profiles/module_profile.h"
 #include "session/time_scale_choice.h"
 
 namespace {
@@ -169,6 +170,16 @@ bool RunCommand::ResolveSettings() {
     return false;
   }
   settings_ = std::move(*resolved.settings);
+  // Never a plain start labelled as a cold or warm one without a word.
+  if (const std::string why = NoResetSentence(*settings_.profile, o_.RestartType()); !why.empty()) {
+    if (!o_.plain_start) {
+      Usage(why +
+            "; choose another --restart, or give --plain-start to run them anyway "
+            "(recorded as plain starts)");
+      return false;
+    }
+    std::cerr << "zuvek-cli: " << why << "; recorded as plain starts (--plain-start)\n";
+  }
   return true;
 }
 

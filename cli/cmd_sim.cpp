@@ -11,6 +11,7 @@
 #include "cli/sim_form_options.h"
 #include "fix_rules/registry.h"
 #include "platform/clock.h"
+#include "sim/models/module_models.h"
 #include "sim/simulator.h"
 
 namespace {
@@ -49,6 +50,10 @@ class SimCommand final : public cli::Command {
                     "Answer in this module profile's dialect: a bundled profile (zuvek-cli "
                     "profiles) or a profile file (default: \"default\")")
         ->check(cli::ProfileChoices(true));
+    sub->add_option("--module", options_.module,
+                    "Behave as this module family does as far as its manuals tell (its own "
+                    "model, not a profile; wins over --profile)")
+        ->check(CLI::IsMember(sim::ModuleModelNames()));
     form_.Add(sub, "--", "");
     sub->add_option("--fault", fault_words_,
                     "Fault in every run: silent, late=MS, no-delete-ack, error[=PREFIX], gnss-on, "
@@ -164,7 +169,10 @@ class SimCommand final : public cli::Command {
       std::cout << "  (" << simulator.NmeaLinkPath() << ")";
     std::cout << "\nTime scale " << time_scale_ << ", " << options_.rate_hz << " Hz"
               << (options_.replay_path.empty() ? "" : ", replaying " + options_.replay_path)
-              << (options_.profile ? ", profile " + options_.profile->name : "")
+              << (options_.module.empty() ? "" : ", module " + options_.module)
+              << (options_.profile && options_.module.empty()
+                      ? ", profile " + options_.profile->name
+                      : "")
               << (options_.nmea_form == sim::NmeaForm{}
                       ? ""
                       : std::string(", talker ") + (options_.nmea_form.gn ? "GN" : "GP") +

@@ -21,6 +21,9 @@ void AddModuleOptions(CLI::App* sub, RunOptions& o) {
       ->check(CLI::Range(1u, 1000000u))
       ->capture_default_str();
   sub->add_flag("--xtra", o.xtra, "inject the module time and XTRA data before each start");
+  sub->add_flag("--plain-start", o.plain_start,
+                "run a cold or warm test although the profile has no command for it: its runs "
+                "are plain starts, and recorded so");
   sub->add_option("--timeout", o.timeout, "fix time-out in seconds (default: TTFF.cfg, 200)")
       ->check(CLI::Range(kTimeoutRange.min, kTimeoutRange.max));
   sub->add_option("--interval-sleep", o.interval,

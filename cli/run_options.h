@@ -39,6 +39,7 @@ struct RunOptions {
   double limit_ttff = 0, yield = 0.95, confidence = 0.95, indifference = 0;
   CLI::Option* limit_option = nullptr;
   bool stop_when_decided = false;
+  bool plain_start = false;      // run a restart type the profile has no command for
   std::string plan;              // a test plan file (plans/test_plan.h)
   bool limit_from_plan = false;  // the plan gave the TTFF limit
 

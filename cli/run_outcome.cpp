@@ -41,17 +41,23 @@ void PrintDurations(const TestOutcome& out) {
   std::cout << line;
 }
 
-// "port lost in run 2, 5" and "reset suspect in run 3 ...".
+// "port lost in run 2, 5", "reset refused in run 1" and "reset suspect in
+// run 3 ...".
 void PrintFlaggedRuns(const TestOutcome& out) {
-  std::string lost, suspects;
+  std::string lost, refused, suspects;
   for (const RunRecord& r : out.records) {
-    if (r.reason == "port lost")
+    if (r.reason == kReasonPortLost)
       lost += (lost.empty() ? "" : ", ") + std::to_string(r.run);
+    if (r.reason == kReasonResetRefused)
+      refused += (refused.empty() ? "" : ", ") + std::to_string(r.run);
     if (!r.reset_suspect.empty())
       suspects += (suspects.empty() ? "" : ", ") + std::to_string(r.run);
   }
   if (!lost.empty())
     std::cout << "port lost in run " << lost << "\n";
+  if (!refused.empty())
+    std::cout << "reset refused in run " << refused
+              << " (the module answered its reset command with an error: see the AT log)\n";
   if (!suspects.empty())
     std::cout << "reset suspect in run " << suspects << " (see the CSV's reset_suspect)\n";
 }

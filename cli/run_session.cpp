@@ -40,7 +40,7 @@ RunSession::RunSession(platform::Clock& clock, const WorkingFolders& folders, co
 RunSession::~RunSession() = default;
 
 bool RunSession::OpenPorts() {
-  PortRequest request{o_.at_port, o_.at_baud, o_.nmea_port, o_.nmea_baud, false};
+  PortRequest request{o_.at_port, o_.at_baud, o_.nmea_port, o_.nmea_baud, ""};
   const auto messages = hub_.OpenPorts(request);
   for (const auto& m : messages)
     std::cerr << "zuvek-cli: " << m << "\n";

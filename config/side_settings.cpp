@@ -2,10 +2,12 @@
 
 #include "fix_rules/registry.h"
 #include "geo/position_error.h"
+#include "profiles/bundled_profiles.h"
 
 #include <toml++/toml.h>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -92,10 +94,16 @@ std::optional<std::string> KnownFixRule(const std::string& name) {
   return "must be one of " + fix_rules::KnownNamesText();
 }
 
-std::optional<std::string> NotEmpty(const std::string& text) {
+// A bundled profile's name or a file that is there (what the file holds is
+// checked when a test loads it, and told with its own file and line).
+std::optional<std::string> KnownProfile(const std::string& text) {
   if (text.empty())
     return std::string("must name a profile");
-  return std::nullopt;
+  std::error_code ec;
+  if (FindBundledProfile(text) || std::filesystem::is_regular_file(text, ec))
+    return std::nullopt;
+  return "names no bundled profile (" + BundledProfileNames() + ") and no profile file \"" + text +
+         "\"";
 }
 
 std::optional<std::string> ReferenceText(const std::string& text) {
@@ -129,7 +137,7 @@ const SideKey kKeys[] = {
         "fix_rule",
         "The sentence that counts as the fix: gprmc (the first $GPRMC with status A), rmc "
         "(any talker's RMC), gga, gns or gsa3d."),
-    Key<Word<&SideSettings::profile, &NotEmpty>>(
+    Key<Word<&SideSettings::profile, &KnownProfile>>(
         "profile", "The module profile: a bundled one's name (zuvek-cli profiles) or a file."),
     Key<Word<&SideSettings::reference, &ReferenceText>>(
         "reference",

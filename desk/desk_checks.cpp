@@ -15,9 +15,11 @@
 
 #include "config/app_config.h"
 #include "config/config_checks.h"
+#include "config/side_settings.h"
 #include "platform/folders.h"
 #include "platform/group_name.h"
 #include "platform/working_folders.h"
+#include "serial/open_diagnosis.h"
 
 namespace {
 
@@ -118,6 +120,9 @@ DeskCheck CheckSerialGroup(const std::vector<PortEntry>& ports, const DeskIdenti
   const std::string groups = Join(names);
   if (who.uid == 0) {
     c.text = "running as root, every port opens (a user needs the group " + groups + ").";
+  } else if (std::find(missing.begin(), missing.end(), "root") != missing.end()) {
+    c.ok = false;  // nobody should join root
+    c.text = std::string("a serial port belongs to root alone. ") + kRootDeviceAdvice;
   } else if (!missing.empty()) {
     c.ok = false;
     c.text = "you are not in the group " + Join(missing) +
@@ -273,9 +278,29 @@ DeskCheck CheckSettingsFile(const DeskRoots& roots) {
   return c;
 }
 
+DeskCheck CheckSideSettingsFile(const DeskRoots& roots) {
+  DeskCheck c{kSideSettingsFileName, true, {}};
+  const SideSettingsLoad load = LoadSideSettingsFrom(roots.side_settings);
+  if (!load.found) {
+    c.text = roots.side_settings + " is not there: every setting keeps its default.";
+  } else if (load.problems.empty()) {
+    c.text = roots.side_settings + " holds no mistake.";
+  } else {
+    c.ok = false;
+    for (const std::string& problem : load.problems)
+      c.text += (c.text.empty() ? "" : "; ") + problem;
+    c.text += ". Mend it (man zuvek.toml); until then each of those settings keeps its default.";
+  }
+  return c;
+}
+
 std::vector<DeskCheck> CheckDesk(const DeskRoots& roots, const DeskIdentity& who,
                                  const platform::Clock& clock) {
   const auto ports = DiscoverPorts(roots.diagnosis.discovery);
-  return {CheckSerialGroup(ports, who, roots), CheckModemManager(ports, roots),
-          CheckPortsFound(ports), CheckWorkingFolders(roots, clock), CheckSettingsFile(roots)};
+  return {CheckSerialGroup(ports, who, roots),
+          CheckModemManager(ports, roots),
+          CheckPortsFound(ports),
+          CheckWorkingFolders(roots, clock),
+          CheckSettingsFile(roots),
+          CheckSideSettingsFile(roots)};
 }

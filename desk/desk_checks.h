@@ -29,6 +29,7 @@ struct DeskRoots {
   DiagnosisRoots diagnosis;                  // /proc and the port discovery folders
   std::string udev_data = "/run/udev/data";  // udev's device database
   std::string settings = "TTFF.cfg";         // the settings file
+  std::string side_settings = "zuvek.toml";  // the settings TTFF.cfg has no room for
   std::string exe_dir;                       // empty: the program's own folder
 };
 
@@ -44,6 +45,9 @@ DeskCheck CheckPortsFound(const std::vector<PortEntry>& ports);
 DeskCheck CheckWorkingFolders(const DeskRoots& roots, const platform::Clock& clock);
 // The settings file can be read whole (or is absent: the defaults are used).
 DeskCheck CheckSettingsFile(const DeskRoots& roots);
+
+// zuvek.toml holds no mistake (or is absent: every default is used).
+DeskCheck CheckSideSettingsFile(const DeskRoots& roots);
 
 // Every check above, in that order.
 std::vector<DeskCheck> CheckDesk(const DeskRoots& roots, const DeskIdentity& who,

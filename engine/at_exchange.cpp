@@ -9,19 +9,26 @@ std::string g_strXtraTime;
 
 namespace {
 
-// The wait loop shared by the three waits. `per_line` runs on every line
-// before it is logged; `match` decides whether it ends the wait.
+// The wait loop shared by the waits. `per_line` runs on every line before
+// it is logged; `match` decides whether it ends the wait, and a refusal it
+// does not take ends it too.
 template <class PerLine, class Match>
 int WaitLoop(LineQueue& queue, unsigned timeout_s, std::FILE* at_log, WaitContext& ctx,
              PerLine per_line, Match match) {
-  return PollQueue(
+  ctx.refusal.clear();
+  const int result = PollQueue(
       queue, timeout_s, ctx, [] { return false; },
       [&](const std::string& line) {
         per_line(line);
         if (at_log)
           WriteLog(at_log, FormatAtLogEntry(ctx.clock.WallNow(), line));
-        return match(line);
+        if (match(line))
+          return true;
+        if (IsRefusal(line))
+          ctx.refusal = ReplyText(line);
+        return !ctx.refusal.empty();
       });
+  return result == kWaitAnswered && !ctx.refusal.empty() ? kWaitRefused : result;
 }
 
 }  // namespace

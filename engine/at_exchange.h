@@ -1,8 +1,10 @@
 // Waiting for the module's replies on the AT queue.
 //
 // Every wait polls the queue each 100 ms, logs every reply line it takes
-// to the AT log, and returns 0 at the first line its matcher accepts or 1
-// once its time-out has passed (tested between polls only).
+// to the AT log, and returns 0 at the first line its matcher accepts, 1
+// once its time-out has passed (tested between polls only), or 2 at once
+// when a line refuses the command (IsRefusal) before one is accepted; that
+// line is then in WaitContext::refusal.
 #pragma once
 
 #include <cstdio>
@@ -18,6 +20,10 @@
 // The last module time captured from a "+CCLK:" reply, e.g.
 // "2024/01/15,08:30:00"; empty until the first capture.
 extern std::string g_strXtraTime;
+
+inline constexpr int kWaitAnswered = 0;
+inline constexpr int kWaitTimedOut = 1;
+inline constexpr int kWaitRefused = 2;
 
 // Where the module time is in the clock reply: the line holding `marker`;
 // `cclk` is the rule below, otherwise the text between the quotes.

@@ -13,6 +13,22 @@ bool Contains(const std::string& line, const char* pattern) {
 
 }  // namespace
 
+std::string ReplyText(const std::string& line) {
+  const auto first = line.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos)
+    return {};
+  const auto last = line.find_last_not_of(" \t\r\n");
+  return line.substr(first, last - first + 1);
+}
+
+bool IsRefusal(const std::string& line) {
+  const std::string text = ReplyText(line);
+  for (const char* prefix : {"+CME ERROR:", "+CMS ERROR:", "ERROR CODE ="})
+    if (text.rfind(prefix, 0) == 0)
+      return true;
+  return text == "ERROR";
+}
+
 bool ContainsMatcher::operator()(const std::string& line) const {
   return Contains(line, m_pattern.c_str());
 }
@@ -40,13 +56,15 @@ const char* RestartTypeName(int restart_type) {
       return "Cold Start";
     case RESTART_WARM:
       return "Warm Start";
+    case RESTART_PLAIN:
+      return "Plain Start";
     default:
       return "Hot Start";
   }
 }
 
 int RestartTypeOfName(const std::string& name) {
-  for (int type : {RESTART_HOT, RESTART_COLD, RESTART_WARM})
+  for (int type : {RESTART_HOT, RESTART_COLD, RESTART_WARM, RESTART_PLAIN})
     if (name == RestartTypeName(type))
       return type;
   return -1;

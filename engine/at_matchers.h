@@ -13,6 +13,14 @@ class ContainsMatcher {
   std::string m_pattern;
 };
 
+// True for a line by which the module refuses a command: the final result
+// codes "ERROR", "+CME ERROR: <n>" and "+CMS ERROR: <n>" (3GPP TS 27.007),
+// and Sierra Wireless's "ERROR CODE = <n>", which its "OK" follows.
+bool IsRefusal(const std::string& line);
+
+// The line as a person reads it: without its line end and outer blanks.
+std::string ReplyText(const std::string& line);
+
 // Follows the reply to "AT+WGPS?": a "+WGPS: 0" line sets m_bGnssOff, a
 // "+WGPS: 1" line clears it (neither ends the wait); an "OK" line ends it.
 // m_bGnssOff starts at 0 ("on" unless told otherwise), so a reply without a

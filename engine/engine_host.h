@@ -57,6 +57,10 @@ class EngineHost {
   // or folder and what to do. The test goes on. Called from the thread that
   // wrote (the worker, or the host's own thread for the all-NMEA log).
   virtual void OnStorageProblem(const std::string& /*sentence*/) {}
+  // Something the user should know while the test goes on (the module that
+  // came back after a reconnect answers its identity otherwise): a sentence.
+  // Told as a storage problem is, unless the host tells it otherwise.
+  virtual void OnNotice(const std::string& sentence) { OnStorageProblem(sentence); }
   // A port was lost during a test: waits up to `seconds` for both ports to
   // come back under their names and opens them again; true when they are
   // open. cancelled() holds when the test has to end (Stop, program exit).

@@ -28,9 +28,12 @@ inline constexpr const char* kFixSentence = "$GPRMC";
 
 }  // namespace module
 
-enum RestartType : int { RESTART_HOT = 0, RESTART_COLD = 1, RESTART_WARM = 2 };
+// RESTART_PLAIN is never asked for: it is what a test records when its
+// profile has no command for the restart type asked, so that its runs were
+// plain starts of the module's own choosing.
+enum RestartType : int { RESTART_HOT = 0, RESTART_COLD = 1, RESTART_WARM = 2, RESTART_PLAIN = 3 };
 
-// "Hot Start", "Cold Start", "Warm Start".
+// "Hot Start", "Cold Start", "Warm Start", "Plain Start".
 const char* RestartTypeName(int restart_type);
 // The restart type of such a name; -1 for any other text.
 int RestartTypeOfName(const std::string& name);

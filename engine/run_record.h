@@ -19,8 +19,8 @@ struct RunRecord {
   bool xtra = false;
   std::string start_time;   // local time of the GNSS start, "yyyy-mm-dd hh:mm:ss"
   double time_scale = 1.0;  // the clock's speed during the test
-  // Why a run without a fix failed ("time-out", "port lost", "stopped");
-  // empty for a fix.
+  // Why a run without a fix failed ("time-out", "port lost", "stopped",
+  // "reset refused"); empty for a fix.
   std::string reason;
   // The address of the sentence that made the fix ("GNRMC"); empty without one.
   std::string fix_sentence;
@@ -40,10 +40,19 @@ struct RunRecord {
   std::optional<double> timeout_s;
 };
 
-// A run that the bench ended, not the receiver: its port was lost, or the
-// test was stopped (Stop, or the window closed) before the run had its
-// result. It is no attempt of the receiver: the statistics and the success
-// rate leave it out, and count it only in M of "L of M" valid runs.
+// The reasons of a run without a fix that are not the receiver's.
+inline constexpr const char* kReasonPortLost = "port lost";
+inline constexpr const char* kReasonStopped = "stopped";
+// The module refused the command that resets the receiver for the test's
+// restart type (its delete, or a start of that type's own), so the run was
+// never that restart.
+inline constexpr const char* kReasonResetRefused = "reset refused";
+
+// A run that the bench ended, not the receiver: its port was lost, the test
+// was stopped (Stop, or the window closed) before the run had its result,
+// or the module refused its reset. It is no attempt of the receiver: the
+// statistics and the success rate leave it out, and count it only in M of
+// "L of M" valid runs.
 inline bool EndedByTheBench(const std::string& reason) {
-  return reason == "port lost" || reason == "stopped";
+  return reason == kReasonPortLost || reason == kReasonStopped || reason == kReasonResetRefused;
 }

@@ -28,7 +28,7 @@
 
 // The conditions of a test, in the summary's "conditions" (always).
 struct TestConditions {
-  std::string restart_type;  // "hot", "cold" or "warm"
+  std::string restart_type;  // "hot", "cold", "warm" or "plain" (see RESTART_PLAIN)
   bool xtra = false;
   double timeout_s = 0;
   unsigned runs_planned = 0;

@@ -16,6 +16,9 @@
 extern std::atomic<int> bExitThread;
 
 struct WaitContext {
+  explicit WaitContext(platform::Clock& c, const std::atomic<bool>* shutdown_flag = nullptr)
+      : clock(c), shutdown(shutdown_flag) {}
+
   platform::Clock& clock;
   // Set when the program is ending: every wait and pause returns at its next
   // poll as if its time ran out.
@@ -26,6 +29,9 @@ struct WaitContext {
   // Filled with the arrival stamp (monotonic us) of the line that ended a
   // wait successfully; 0 when unknown.
   std::int64_t matched_stamp_us = 0;
+  // The line by which the module refused the command of the last wait
+  // ("ERROR", "+CME ERROR: 3"), without its line end; empty otherwise.
+  std::string refusal;
 
   bool ShuttingDown() const { return shutdown && shutdown->load(); }
   bool PortLost() const { return port_lost && port_lost->load(); }

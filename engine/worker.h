@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/at_exchange.h"
@@ -26,6 +27,8 @@
 inline constexpr const char* kAtTimeoutBox = "AT command timeout!check will break";
 inline constexpr const char* kXtraTimeoutBox = "AT(XTRA) command timeout!check will break";
 inline constexpr const char* kFopenFailedBox = "fopen failed!";
+// The pause at the end of every run.
+inline constexpr DWORD kClosingPauseMs = 10000;
 
 class TestEngine::Worker {
  public:
@@ -54,9 +57,16 @@ class TestEngine::Worker {
   // Each returns false when the test has to end.
   bool OneRun(unsigned n);
   bool QueryAndFirstStop(unsigned n);
+  // False also when the module refused the delete (reset_refused_ set).
   bool DeleteAndXtra(unsigned n);
   bool Xtra();
+  // False also when the module refused a start of the restart type's own
+  // (reset_refused_ set).
   bool StartGnss(unsigned n, std::int64_t* ok_stamp);
+  // The module refused run n's reset (`command`): the run fails "reset
+  // refused" and the test goes on after the closing pause (GNSS was never
+  // started). False when the test has to end.
+  bool RefusedReset(unsigned n, const std::string& command);
   FixWaitEnd WaitFix(std::int64_t ok_stamp);
   // What follows a fix wait without a fix: false when the test has to end
   // (the run is not recorded then), true for a time-out, which is counted.
@@ -64,7 +74,17 @@ class TestEngine::Worker {
   void RecordAndCapture(unsigned n, const FixWaitEnd& end);
   bool TidyAndStop(unsigned n);
   // Once per test: the profile's set-up commands, then its identity ones.
-  void SetUpModule();
+  // False when the module refused a set-up command.
+  bool SetUpModule();
+  using Identity = std::vector<std::pair<std::string, std::string>>;
+  // The set-up commands; false when the module refused one.
+  bool SendSetup();
+  // The identity commands and their replies.
+  Identity ReadIdentity();
+  // After a reconnect: the set-up again, and the identity read again and
+  // compared with the test's (the host told of a difference). False when
+  // the test has to end.
+  bool SetUpAgain();
   void WarnWhenSpaceIsShort();
   void EndTest();
   // Files run n the moment its result is known: the results store, the
@@ -100,18 +120,31 @@ class TestEngine::Worker {
   void PublishOutcome();
   // A port is lost now.
   bool Lost() const { return ctx_.PortLost(); }
+  // The restart type the test records: the one asked, or RESTART_PLAIN
+  // when the profile has no command for it.
+  int RecordedType() const {
+    return p_.ResetsFor(e_.m_nRestartType) ? e_.m_nRestartType : RESTART_PLAIN;
+  }
 
   void Write(const std::string& cmd) {
     if (env_.write_at)
       env_.write_at(cmd);
   }
-  // One wait for the step's reply, with its time-out.
+  // One wait for the step's reply, with its time-out: kWaitAnswered,
+  // kWaitTimedOut, or kWaitRefused (the line in ctx_.refusal).
   int WaitReply(const ProfileStep& step) {
-    return WaitAtReply(*env_.at_queue, step.timeout_s, ContainsMatcher(step.reply), at_log_, ctx_);
+    return Busy(step, WaitAtReply(*env_.at_queue, step.timeout_s, ContainsMatcher(step.reply),
+                                  at_log_, ctx_));
   }
+  // A wait's result as the step takes it: one of its busy replies is an
+  // attempt without a reply.
+  int Busy(const ProfileStep& step, int wait);
   static std::string NoReplyTo(const ProfileStep& step) {
     return "no reply to " + CommandName(step.command);
   }
+  // Ends the test because the module refused `command` with ctx_.refusal:
+  // the command, the reply and what to do.
+  bool Refused(const std::string& command);
   // A pause of the worker; ends early only when the program is ending.
   void Pause(DWORD ms) {
     platform::SleepUnless(*env_.clock, ms,
@@ -152,6 +185,7 @@ class TestEngine::Worker {
   bool completed_ = false;
   bool decided_ = false;        // stop_when_decided and the verdict is decided
   bool xtra_injected_ = false;  // in the run in progress
+  bool reset_refused_ = false;  // in the run in progress
   unsigned recorded_run_ = 0;   // the last run with a result
   std::string start_time_;      // of the run in progress; empty before its start
   std::string fix_rule_name_;   // the test's rule; the default when the host named none
@@ -160,4 +194,5 @@ class TestEngine::Worker {
   bool first_nmea_known_ = false;  // of the run in progress
   unsigned timeline_run_ = 0;      // the run timeline_ is of
   RunRecord pending_;              // the last run filed
+  Identity identity_;              // the replies at the start of the test
 };

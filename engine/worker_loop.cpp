@@ -10,7 +10,6 @@
 namespace {
 
 constexpr DWORD kPauseBeforeStartMs = 5000;
-constexpr DWORD kClosingPauseMs = 10000;
 
 }  // namespace
 
@@ -38,10 +37,10 @@ void TestEngine::Worker::Execute() {
   // A lost port ends every wait and pause at once: the run in progress is
   // failed as "port lost" and, without reconnection, the test ends.
   ctx_.port_lost = env_.port_lost;
-  SetUpModule();
+  const bool set_up = SetUpModule();
   StartRecording(conditions);
 
-  for (;;) {
+  while (set_up) {
     const unsigned previous = counter++;
     if (TestIsOver(previous))
       break;
@@ -74,14 +73,15 @@ bool TestEngine::Worker::TestIsOver(unsigned previous) {
 
 bool TestEngine::Worker::OneRun(unsigned n) {
   start_time_.clear();
+  reset_refused_ = false;
   WriteRunSeparator(nmea_log_, at_log_, n);
   if (!QueryAndFirstStop(n))
     return false;
   if (!DeleteAndXtra(n))
-    return false;
+    return reset_refused_ && RefusedReset(n, p_.DeleteFor(e_.m_nRestartType).command);
   std::int64_t ok_stamp = 0;
   if (!StartGnss(n, &ok_stamp))
-    return false;
+    return reset_refused_ && RefusedReset(n, p_.StartFor(e_.m_nRestartType).command);
 
   Phase(n, RunPhase::FixWait);
   const FixWaitEnd end = WaitFix(ok_stamp);
@@ -106,8 +106,14 @@ bool TestEngine::Worker::StartGnss(unsigned n, std::int64_t* ok_stamp) {
   const ProfileStep& start = p_.StartFor(e_.m_nRestartType);
   for (int attempt = 1;; ++attempt) {
     Write(start.command);
-    if (WaitReply(start) == 0)
+    const int wait = WaitReply(start);
+    if (wait == kWaitAnswered)
       break;
+    if (wait == kWaitRefused) {
+      // A start of the restart type's own is its reset; the common one is not.
+      reset_refused_ = &start != &p_.start;
+      return reset_refused_ ? false : Refused(start.command);
+    }
     if (Ending())
       return EndBecause("program ending");
     if (Lost())
@@ -161,7 +167,7 @@ bool TestEngine::Worker::AfterNoFix(const ProfileStep& start) {
 
 void TestEngine::Worker::RecordAndCapture(unsigned n, const FixWaitEnd& end) {
   Phase(n, RunPhase::Record);
-  const std::string suspect = ResetSuspicion(e_.m_nRestartType, end.fix, end.duration,
+  const std::string suspect = ResetSuspicion(RecordedType(), end.fix, end.duration,
                                              end.used_in_first_epoch, env_.test.reset_thresholds);
   if (!suspect.empty())
     LOG_DEBUG(("run " + std::to_string(n) + ": reset suspect, " + suspect + "\n").c_str());
@@ -194,8 +200,12 @@ bool TestEngine::Worker::TidyAndStop(unsigned n) {
     Phase(n, RunPhase::Stop);
     Write(p_.stop.command);
     bool acknowledged = false;
-    for (int i = 0; i < p_.stop.attempts && !acknowledged && !Lost(); ++i)
-      acknowledged = WaitReply(p_.stop) == 0;
+    for (int i = 0; i < p_.stop.attempts && !acknowledged && !Lost(); ++i) {
+      const int wait = WaitReply(p_.stop);
+      if (wait == kWaitRefused)
+        return Refused(p_.stop.command);
+      acknowledged = wait == kWaitAnswered;
+    }
     if (!acknowledged && Lost())
       return false;
     if (!acknowledged)

@@ -44,7 +44,7 @@ void TestEngine::Worker::OpenTest() {
   timeline_ = std::make_unique<timeline::RunTimeline>(fix_rule_name_);
   report_.SetFixRule(fix_rule_name_);
   report_.SetReference(env_.test.reference);
-  report_.SetRestartType(e_.m_nRestartType);
+  report_.SetRestartType(RecordedType());
   if (!report_.Open(base))
     LOG_DEBUG("cannot create the CSV report of the test\n");
   report_.SetTimeScale(env_.clock->Scale());
@@ -53,11 +53,10 @@ void TestEngine::Worker::OpenTest() {
 }
 
 TestConditions TestEngine::Worker::Conditions() const {
-  static const char* const kRestartNames[] = {"hot", "cold", "warm"};
+  static const char* const kRestartNames[] = {"hot", "cold", "warm", "plain"};
   TestConditions c;
-  c.restart_type = e_.m_nRestartType >= 0 && e_.m_nRestartType <= 2
-                       ? kRestartNames[e_.m_nRestartType]
-                       : std::to_string(e_.m_nRestartType);
+  const int type = RecordedType();
+  c.restart_type = type >= 0 && type <= 3 ? kRestartNames[type] : std::to_string(type);
   c.xtra = env_.host && env_.host->IsImportXtraChecked();
   c.timeout_s = g_config.GetTimeout();
   c.runs_planned = e_.m_nTimes;
@@ -76,7 +75,7 @@ void TestEngine::Worker::StartRecording(const TestConditions& conditions) {
     return;
   TestStartInfo info{TestKeyOf(conditions.host, stem_path_),
                      conditions,
-                     e_.m_nRestartType,
+                     RecordedType(),
                      report_.CsvPath(),
                      report_.Identity(),
                      ""};
@@ -110,7 +109,7 @@ void TestEngine::Worker::RecordResult(unsigned n, bool fix, double duration, dou
   record.success = fix;
   record.ttff_s = fix ? duration : 0.0;
   record.ttff_precise_s = precise;
-  record.restart_type = e_.m_nRestartType;
+  record.restart_type = RecordedType();
   record.xtra = xtra_injected_;
   record.start_time = start_time_;
   record.reason = reason;

@@ -6,6 +6,7 @@
 
 #include "config/app_config.h"
 #include "engine/worker.h"
+#include "profiles/bundled_profiles.h"
 
 namespace {
 
@@ -37,11 +38,15 @@ bool TestEngine::Worker::QueryAndFirstStop(unsigned n) {
     GnssStateMatcher matcher(p_.reply_off, p_.reply_on, p_.query.reply);
     for (int attempt = 1;; ++attempt) {
       Write(p_.query.command);
-      if (WaitGnssState(*env_.at_queue, p_.query.timeout_s, matcher, at_log_, ctx_) == 0) {
+      const int wait =
+          Busy(p_.query, WaitGnssState(*env_.at_queue, p_.query.timeout_s, matcher, at_log_, ctx_));
+      if (wait == kWaitAnswered) {
         // Answered only after a repeat: go on without a first stop.
         stop_needed = attempt == 1 && matcher.m_bGnssOff == 0;
         break;
       }
+      if (wait == kWaitRefused)
+        return Refused(p_.query.command);
       if (Ending())
         return EndBecause("program ending");
       if (Lost())
@@ -57,7 +62,9 @@ bool TestEngine::Worker::QueryAndFirstStop(unsigned n) {
   if (stop_needed && p_.stop.Present()) {
     Phase(n, RunPhase::FirstStop);
     Write(p_.stop.command);
-    if (WaitReply(p_.stop) != 0) {
+    if (const int wait = WaitReply(p_.stop); wait != kWaitAnswered) {
+      if (wait == kWaitRefused)
+        return Refused(p_.stop.command);
       if (Ending())
         return EndBecause("program ending");
       if (Lost())
@@ -86,7 +93,12 @@ bool TestEngine::Worker::DeleteAndXtra(unsigned n) {
   }
   for (int attempt = 0;;) {
     Write(del.command);
-    if (WaitReply(del) == 0) {
+    const int wait = WaitReply(del);
+    if (wait == kWaitRefused) {
+      reset_refused_ = true;  // the stored data stays: this run is no such restart
+      return false;
+    }
+    if (wait == kWaitAnswered) {
       if (env_.host && env_.host->IsImportXtraChecked()) {
         Phase(n, RunPhase::Xtra);
         if (!Xtra())
@@ -124,11 +136,15 @@ bool TestEngine::Worker::Xtra() {
     return true;  // the profile has no XTRA data command
   for (int attempt = 0; attempt < p_.xtra_data.attempts; ++attempt) {
     Write(data);
-    if (WaitAtReply(*env_.at_queue, p_.xtra_data.timeout_s, ContainsMatcher(p_.xtra_data.reply),
-                    at_log_, ctx_) == 0) {
+    const int wait =
+        Busy(p_.xtra_data, WaitAtReply(*env_.at_queue, p_.xtra_data.timeout_s,
+                                       ContainsMatcher(p_.xtra_data.reply), at_log_, ctx_));
+    if (wait == kWaitAnswered) {
       xtra_injected_ = true;
       return true;
     }
+    if (wait == kWaitRefused)
+      return Refused(data);
     if (Ending())
       return EndBecause("program ending");
     if (Lost())
@@ -139,13 +155,28 @@ bool TestEngine::Worker::Xtra() {
   return EndBecause("no reply to the XTRA data command");
 }
 
-void TestEngine::Worker::SetUpModule() {
+bool TestEngine::Worker::SetUpModule() {
+  if (!SendSetup())
+    return false;
+  identity_ = ReadIdentity();
+  report_.SetModule(identity_, p_.name);
+  return true;
+}
+
+bool TestEngine::Worker::SendSetup() {
   for (const ProfileStep& step : p_.setup) {
     Write(step.command);
-    if (WaitReply(step) != 0)
+    const int wait = WaitReply(step);
+    if (wait == kWaitRefused)
+      return Refused(step.command);
+    if (wait != kWaitAnswered)
       LOG_DEBUG((CommandName(step.command) + " timeout...\n").c_str());
   }
-  std::vector<std::pair<std::string, std::string>> identity;
+  return true;
+}
+
+TestEngine::Worker::Identity TestEngine::Worker::ReadIdentity() {
+  Identity identity;
   for (const std::string& cmd : p_.identity) {
     Write(cmd);
     std::vector<std::string> lines;
@@ -158,7 +189,54 @@ void TestEngine::Worker::SetUpModule() {
     const std::string name = CommandName(cmd);
     identity.emplace_back(name, answered ? IdentityText(name, lines) : std::string());
   }
-  report_.SetModule(identity, p_.name);
+  return identity;
+}
+
+bool TestEngine::Worker::SetUpAgain() {
+  LOG_DEBUG("the set-up again after the reconnect\n");
+  if (!SendSetup())
+    return false;
+  std::string changes;
+  const Identity now = ReadIdentity();
+  for (std::size_t i = 0; i < now.size() && i < identity_.size(); ++i) {
+    if (now[i].second != identity_[i].second)
+      changes += (changes.empty() ? "" : ", ") + now[i].first + " \"" + now[i].second +
+                 "\" (was \"" + identity_[i].second + "\")";
+  }
+  if (!changes.empty() && env_.host)
+    env_.host->OnNotice("the module that came back answers " + changes +
+                        ": another module or firmware? The test goes on; check the bench.");
+  return true;
+}
+
+int TestEngine::Worker::Busy(const ProfileStep& step, int wait) {
+  if (wait != kWaitRefused || !step.IsBusy(ctx_.refusal))
+    return wait;
+  LOG_DEBUG((CommandName(step.command) + " busy (" + ctx_.refusal + ")...\n").c_str());
+  return kWaitTimedOut;
+}
+
+bool TestEngine::Worker::Refused(const std::string& command) {
+  const std::string name = CommandName(command);
+  LOG_DEBUG((name + " refused: " + ctx_.refusal + "\n").c_str());
+  const std::string profile = p_.name.empty() ? "default" : p_.name;
+  const std::string look = FindBundledProfile(profile) ? "zuvek-cli profiles show " + profile
+                                                       : "the profile file \"" + profile + "\"";
+  return EndBecause("the module refused " + name + " (\"" + ctx_.refusal +
+                    "\"): check the profile against its manual, " + look);
+}
+
+bool TestEngine::Worker::RefusedReset(unsigned n, const std::string& command) {
+  LOG_DEBUG((CommandName(command) + " refused: " + ctx_.refusal + ", run " + std::to_string(n) +
+             " is no " + RestartTypeName(e_.m_nRestartType) + "\n")
+                .c_str());
+  ++failures_;
+  RecordResult(n, false, 0.0, -1.0, kReasonResetRefused);
+  Phase(n, RunPhase::ClosingPause);
+  Pause(kClosingPauseMs);
+  env_.at_queue->Clear();  // an "OK" that followed the refusal
+  stats_.nRuntimes = static_cast<int>(n);
+  return !Lost();
 }
 
 void TestEngine::Worker::AccountInterruptedRun(unsigned n) {
@@ -166,14 +244,14 @@ void TestEngine::Worker::AccountInterruptedRun(unsigned n) {
     return;
   end_reason_ = "stopped";
   ++failures_;
-  RecordResult(n, false, 0.0, -1.0, "stopped");
+  RecordResult(n, false, 0.0, -1.0, kReasonStopped);
 }
 
 bool TestEngine::Worker::RecoverLostPort(unsigned n) {
   LOG_DEBUG(("port lost in run " + std::to_string(n) + "\n").c_str());
   if (recorded_run_ != n) {
     ++failures_;
-    RecordResult(n, false, 0.0, -1.0, "port lost");
+    RecordResult(n, false, 0.0, -1.0, kReasonPortLost);
   }
   stats_.nRuntimes = static_cast<int>(n);
   if (env_.test.reconnect_s == 0)
@@ -192,5 +270,6 @@ bool TestEngine::Worker::RecoverLostPort(unsigned n) {
   LOG_DEBUG("ports open again\n");
   env_.at_queue->Clear();
   env_.nmea_queue->Clear();
-  return true;
+  // A module that reset itself has forgotten its set-up (NMEA output, port).
+  return SetUpAgain();
 }

@@ -1,9 +1,11 @@
 #include "fix_rules/rules.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <vector>
 
+#include "engine/run_logs.h"
 #include "fix_rules/sentence_fields.h"
 #include "nmea/split_fields.h"
 
@@ -14,6 +16,21 @@ std::string FixRule::Sentence(const std::string& line) const {
 namespace fix_rules {
 
 namespace {
+
+// A sentence of the rule's type whose checksum is wrong: damaged on the
+// wire, so no fix, and counted in the debug log.
+bool Damaged(const fix_rules::Sentence& s, const std::string& line) {
+  if (!s.checksum_wrong)
+    return false;
+  static std::atomic<unsigned> count{0};
+  std::string text = line;
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+    text.pop_back();
+  LOG_DEBUG(("a line with a wrong checksum is no fix (" + std::to_string(++count) +
+             " so far): " + text + "\n")
+                .c_str());
+  return true;
+}
 
 class GprmcRule : public FixRule {
  public:
@@ -38,7 +55,7 @@ class RmcRule : public FixRule {
     if (s.type != "RMC" || std::none_of(std::begin(kTalkers), std::end(kTalkers),
                                         [&](const char* t) { return s.talker == t; }))
       return false;
-    if (s.Field(2) != "A")
+    if (s.Field(2) != "A" || Damaged(s, line))
       return false;
     // Field 12 is the mode indicator of NMEA 2.3 and later.
     return !s.Has(12) || s.Field(12) != "N";
@@ -53,7 +70,7 @@ class GgaRule : public FixRule {
     if (s.type != "GGA")
       return false;
     const std::string quality = s.Field(6);
-    return quality.size() == 1 && quality[0] >= '1' && quality[0] <= '5';
+    return quality.size() == 1 && quality[0] >= '1' && quality[0] <= '5' && !Damaged(s, line);
   }
 };
 
@@ -67,7 +84,8 @@ class GnsRule : public FixRule {
     // One letter per constellation ("AANN": GPS and GLONASS have a fix).
     const std::string mode = s.Field(6);
     return std::any_of(mode.begin(), mode.end(),
-                       [](char c) { return c >= 'A' && c <= 'Z' && c != 'N'; });
+                       [](char c) { return c >= 'A' && c <= 'Z' && c != 'N'; }) &&
+           !Damaged(s, line);
   }
 };
 
@@ -76,7 +94,7 @@ class Gsa3dRule : public FixRule {
   const char* MustContain() const override { return "GSA"; }
   bool IsFix(const std::string& line, std::int64_t) const override {
     const fix_rules::Sentence s(line);
-    return s.type == "GSA" && s.Field(2) == "3";
+    return s.type == "GSA" && s.Field(2) == "3" && !Damaged(s, line);
   }
 };
 

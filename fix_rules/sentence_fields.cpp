@@ -1,5 +1,7 @@
 #include "fix_rules/sentence_fields.h"
 
+#include <cstdlib>
+
 #include "nmea/split_fields.h"
 
 namespace fix_rules {
@@ -18,10 +20,26 @@ std::string LastSentence(const std::string& line) {
   return start == std::string::npos ? line : line.substr(start);
 }
 
+// True when the sentence ("$...*hh") has a checksum that does not match.
+bool ChecksumWrong(const std::string& sentence) {
+  const auto star = sentence.find('*');
+  if (star == std::string::npos || sentence.empty() || sentence[0] != '$')
+    return false;
+  unsigned sum = 0;
+  for (std::size_t i = 1; i < star; ++i)
+    sum ^= static_cast<unsigned char>(sentence[i]);
+  const std::string given = sentence.substr(star + 1, 2);
+  char* end = nullptr;
+  const unsigned long value = given.size() == 2 ? std::strtoul(given.c_str(), &end, 16) : 256;
+  return end != given.c_str() + 2 || value != sum;
+}
+
 }  // namespace
 
 Sentence::Sentence(const std::string& line) {
-  SplitNmeaFields(fields, LastSentence(line));
+  const std::string sentence = LastSentence(line);
+  checksum_wrong = ChecksumWrong(sentence);
+  SplitNmeaFields(fields, sentence);
   const std::string address = Bare(fields.empty() ? std::string() : fields[0]);
   // "$" + two talker letters + three sentence letters.
   if (address.size() == 6 && address[0] == '$') {

@@ -14,6 +14,9 @@ struct Sentence {
   std::vector<std::string> fields;
   std::string talker;  // "GN" of "$GNRMC"; empty when the line has no address
   std::string type;    // "RMC" of "$GNRMC"
+  // The sentence has a checksum ("*hh") that is not the XOR of the bytes
+  // between "$" and "*": damaged on the wire. False without a checksum.
+  bool checksum_wrong = false;
 
   explicit Sentence(const std::string& line);
   // Field i without "*hh" and the line end; empty when the sentence has no field i.

@@ -1,5 +1,7 @@
 #include "profiles/module_profile.h"
 
+#include <algorithm>
+
 #include "config/app_config.h"
 #include "engine/module_commands.h"
 
@@ -41,6 +43,10 @@ void ReplaceAll(std::string& text, const std::string& what, const std::string& w
 
 }  // namespace
 
+bool ProfileStep::IsBusy(const std::string& refusal) const {
+  return std::find(busy.begin(), busy.end(), refusal) != busy.end();
+}
+
 const ProfileStep& ModuleProfile::DeleteFor(int restart_type) const {
   return del[restart_type == RESTART_COLD || restart_type == RESTART_WARM ? restart_type
                                                                           : RESTART_HOT];
@@ -50,6 +56,31 @@ const ProfileStep& ModuleProfile::StartFor(int restart_type) const {
   const int t =
       restart_type == RESTART_COLD || restart_type == RESTART_WARM ? restart_type : RESTART_HOT;
   return start_for[t].Present() ? start_for[t] : start;
+}
+
+const ProfileStep& ModuleProfile::GnssOn() const {
+  if (start.Present())
+    return start;
+  const ProfileStep& power_on = DeleteFor(RESTART_HOT);
+  return power_on.Present() ? power_on : StartFor(RESTART_HOT);
+}
+
+bool ModuleProfile::ResetsFor(int restart_type) const {
+  return restart_type == RESTART_HOT || DeleteFor(restart_type).Present() ||
+         &StartFor(restart_type) != &start;
+}
+
+std::string NoResetSentence(const ModuleProfile& profile, int restart_type) {
+  if (profile.ResetsFor(restart_type))
+    return {};
+  std::string type = RestartTypeName(restart_type);  // "Warm Start"
+  for (char& c : type)
+    c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  const std::string kind = type.substr(0, type.find(' '));
+  return "the profile " + (profile.name.empty() ? std::string("default") : profile.name) +
+         " has no command for a " + type + ": its " + kind + " runs would be plain starts (" +
+         CommandName(profile.StartFor(restart_type).command) +
+         "), hot or cold as the module chooses, not " + type + "s";
 }
 
 const ModuleProfile& DefaultProfile() {

@@ -19,8 +19,14 @@ struct ProfileStep {
   // How often the command is written (query, delete, XTRA data, start); for
   // the stop between runs: how many waits follow its one write.
   int attempts = 1;
+  // Refusals that mean "busy, try again" ("+CME ERROR: 505"): a refusal line
+  // that is one of these texts counts as an attempt without a reply.
+  std::vector<std::string> busy;
 
   bool Present() const { return !command.empty(); }
+  // True when the refusal line (without its line end) is one of the step's
+  // busy replies.
+  bool IsBusy(const std::string& refusal) const;
   bool operator==(const ProfileStep&) const = default;
 };
 
@@ -53,8 +59,21 @@ struct ModuleProfile {
 
   const ProfileStep& DeleteFor(int restart_type) const;
   const ProfileStep& StartFor(int restart_type) const;
+  // The command that turns GNSS on by itself ("Auto Start/Stop GPS"): the
+  // common start; without one, the hot start's power-on (the step before
+  // it, as on the SIM7000 and A76xx), else the hot start itself.
+  const ProfileStep& GnssOn() const;
+  // True when the restart type has a command of its own: a delete, or a
+  // start of its own. A hot start needs none (GNSS stopped and started
+  // again keeps what it knows); a cold or warm start without one is a plain
+  // start of the module's own choosing.
+  bool ResetsFor(int restart_type) const;
   bool operator==(const ModuleProfile&) const = default;
 };
+
+// Why a test of this restart type would not be one ("the profile sim7600 has
+// no command for a warm start: ..."); empty when the profile resets for it.
+std::string NoResetSentence(const ModuleProfile& profile, int restart_type);
 
 // The built-in profile: exactly the command table of module_commands.h.
 const ModuleProfile& DefaultProfile();

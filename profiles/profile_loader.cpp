@@ -80,6 +80,27 @@ class Reader {
     out = static_cast<std::remove_reference_t<decltype(out)>>(*v);
   }
 
+  // A list of non-empty texts; left as it was (and a problem) when it is not.
+  void Texts(const toml::table& table, const char* key, const std::string& where,
+             std::vector<std::string>& out) {
+    const toml::node* node = table.get(key);
+    if (!node)
+      return;
+    std::vector<std::string> texts;
+    const toml::array* array = node->as_array();
+    for (std::size_t i = 0; array && i < array->size(); ++i) {
+      const auto v = array->get(i)->value_exact<std::string>();
+      if (!v || v->empty())
+        break;
+      texts.push_back(*v);
+    }
+    if (!array || texts.size() != array->size()) {
+      Fail(*node, where + key + " must be a list of quoted, non-empty texts");
+      return;
+    }
+    out = texts;
+  }
+
   // A step table: command (required), reply, timeout, attempts, and the
   // extra keys the caller reads itself.
   std::optional<ProfileStep> Step(const toml::node& node, const std::string& where,
@@ -90,7 +111,7 @@ class Reader {
       Fail(node, where + " must be a table ([" + where + "])");
       return std::nullopt;
     }
-    std::vector<const char*> known = {"command", "reply", "timeout", "attempts"};
+    std::vector<const char*> known = {"command", "reply", "timeout", "attempts", "busy"};
     known.insert(known.end(), extra.begin(), extra.end());
     EachUnknownKey(*table, known,
                    [&](const std::string& key, const toml::node& value, const std::string& list) {
@@ -107,6 +128,7 @@ class Reader {
     }
     Whole(*table, "timeout", where + ".", 1, kMaxTimeoutS, step.timeout_s);
     Whole(*table, "attempts", where + ".", 1, kMaxAttempts, step.attempts);
+    Texts(*table, "busy", where + ".", step.busy);
     std::string command;
     if (!Text(*table, "command", where + ".", command)) {
       if (!table->get("command"))

@@ -134,7 +134,7 @@ std::string TimeoutText(const TestData& t) {
 }
 
 std::string RestartName(std::string text) {
-  for (const char* name : {"Hot", "Cold", "Warm"})
+  for (const char* name : {"Hot", "Cold", "Warm", "Plain"})
     if (text == std::string(name) + " Start") {
       text = name;
       text[0] = static_cast<char>(text[0] - 'A' + 'a');

@@ -76,6 +76,8 @@ std::string DescribeOpenFailure(const std::string& name, const std::string& path
       if (!facts.holders.empty())
         return DescribeHolders(path, facts.holders);
       if (!facts.may_open) {
+        if (!facts.in_group && facts.group == "root")
+          return "You may not open " + path + ": it belongs to root alone. " + kRootDeviceAdvice;
         if (!facts.in_group) {
           return "You may not open " + path + ": it belongs to the group " + facts.group +
                  ", which you are not in. " +

@@ -45,3 +45,11 @@ std::string CheckNoOtherHolder(const std::string& path, const DiagnosisRoots& ro
 // What to run to join a device's group.
 inline constexpr const char* kJoinGroupAdvice =
     "Run sudo usermod -aG dialout $USER, then log out and in again.";
+// For a device of the group root: no user should join root, so the device
+// is given to dialout instead.
+inline constexpr const char* kRootDeviceAdvice =
+    "Give it to the group dialout with a udev rule naming the module's USB vendor ID (the first "
+    "half of ID vvvv:pppp in lsusb), for example: echo 'SUBSYSTEM==\"tty\", "
+    "ATTRS{idVendor}==\"vvvv\", GROUP=\"dialout\", MODE=\"0660\"' | sudo tee "
+    "/etc/udev/rules.d/70-zuvek-tty.rules, then sudo udevadm control --reload, replug the module, "
+    "and join dialout if you are not in it.";

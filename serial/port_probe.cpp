@@ -182,6 +182,8 @@ void ListenAndAsk(int fd, const ProbeTiming& timing, ProbeReport& report) {
       report.kind = ProbeKind::kAt;
     } else if (!reply.empty() || !heard.empty()) {
       report.text = "no NMEA and no OK; it sent \"" + Printable(heard + reply) + "\"";
+    } else {
+      report.text = kSilentHint;
     }
   } else {
     report.text = "it takes no bytes (the write did not finish in time)";

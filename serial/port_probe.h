@@ -18,12 +18,18 @@ enum class ProbeKind { kNmea, kAt, kSilent, kBusy, kFailed };
 // "nmea", "at", "silent", "busy", "failed".
 const char* ProbeKindName(ProbeKind kind);
 
+// What a port that said nothing at all may be: the NMEA port of a module
+// whose GNSS is off is as silent as a diagnostic port.
+inline constexpr const char* kSilentHint =
+    "if GNSS is off, the NMEA port says nothing too: start GNSS on the AT port (the profile's "
+    "start, zuvek-cli profiles show NAME) and probe again";
+
 struct ProbeReport {
   ProbeKind kind = ProbeKind::kSilent;
   std::vector<std::string> talkers;  // NMEA: "GP", "GL", "GN", "P" (proprietary), sorted
   double sentences_per_s = 0;        // NMEA: valid sentences per second of listening
   std::vector<PortHolder> holders;   // busy: who holds it, where seen
-  std::string text;                  // busy, failed: the sentence; silent: what came instead of OK
+  std::string text;  // busy, failed: the sentence; silent: what came instead of OK, or kSilentHint
 };
 
 struct ProbeTiming {

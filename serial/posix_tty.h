@@ -3,6 +3,7 @@
 // success) made from errno with win::FromErrno.
 #pragma once
 
+#include <limits.h>
 #include <termios.h>
 
 #include <cstdint>
@@ -12,9 +13,10 @@
 
 namespace tty {
 
-// Longest port name accepted. The device path buffer holds 128 characters
-// and the Win32 prefix "\\.\" takes four of them, so 123 characters fit.
-inline constexpr std::size_t kMaxPortName = 123;
+// Longest port name accepted: every path the system takes (PATH_MAX with
+// its closing NUL). Real /dev/serial/by-id names can be long: the USB
+// strings of some modules hold their marketing name and serial number.
+inline constexpr std::size_t kMaxPortName = PATH_MAX - 1;
 
 // "\\.\%s": a bare name such as "ttyUSB2" means /dev/ttyUSB2; a name holding
 // "/" is a path and is used as it is.

@@ -98,8 +98,8 @@ std::vector<std::string> ModuleHub::OpenPorts(const PortRequest& request) {
   lost_[0] = lost_[1] = false;
   request_ = request;
   port_lost_ = false;
-  if (request.auto_start_gps)
-    m_serial_at.Write("AT+WGPS=1\r\n");
+  if (!request.auto_start.empty())
+    m_serial_at.Write(request.auto_start.c_str());
   nmea_all_path_ = folders_.GetNmeaLogDir() + platform::kPathSeparator + FormatTimeOfDay(clock_) +
                    "_nmea_log_all.txt";
   platform::CloseTrackedFile(g_fp_nmea_all);

@@ -33,7 +33,9 @@ struct PortRequest {
   DWORD at_rate = 115200;
   std::string nmea_name;
   DWORD nmea_rate = 115200;
-  bool auto_start_gps = false;  // "Auto Start/Stop GPS"
+  // "Auto Start/Stop GPS": the profile's command that turns GNSS on, written
+  // once both ports are set up (no reply awaited); empty when not ticked.
+  std::string auto_start;
 };
 
 class ModuleHub {

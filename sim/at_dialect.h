@@ -15,6 +15,7 @@
 // restart type starts that type, since such modules have no delete.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,8 @@
 
 namespace sim {
 
-enum class AtAction { kNone, kStart, kStop, kDelete, kXtraTime, kXtraData };
+// kRestart: the receiver starts anew as restart_type, also when it runs.
+enum class AtAction { kNone, kStart, kStop, kDelete, kXtraTime, kXtraData, kRestart };
 
 struct AtReply {
   std::string echo;                // the command echoed as a line, or empty
@@ -32,20 +34,38 @@ struct AtReply {
   // kDelete: the restart type it prepares (0 hot, 1 cold, 2 warm); kStart:
   // the restart type that start is (-1: the one the deletes prepared).
   int restart_type = 0;
+  // An unsolicited line that follows after this many ms ("+CGNSSPWR: READY!").
+  std::int64_t later_ms = 0;
+  std::string later;
 };
 
-class AtDialect {
+// What answers the tool's AT commands: a dialect taken from a profile
+// (below), or a module model of its own (sim/models/).
+class ModuleSpeaker {
+ public:
+  virtual ~ModuleSpeaker() = default;
+  // The answer to one command (without its line end, any case) given the
+  // receiver state and the module's local time. The echo is the caller's.
+  virtual AtReply Answer(const std::string& command, bool gnss_on, const platform::LocalTime& local,
+                         int utc_offset_minutes) const = 0;
+  // True for the state query, with which the tool opens a run.
+  virtual bool IsQuery(const std::string& command) const = 0;
+  // True when there is a state query at all.
+  virtual bool HasQuery() const = 0;
+  // False while the module's NMEA output is off (a set-up it has not had).
+  virtual bool NmeaOn() const { return true; }
+  // The module came back from a reset: it forgot its set-up.
+  virtual void ForgetSetup() const {}
+};
+
+class AtDialect : public ModuleSpeaker {
  public:
   explicit AtDialect(const ModuleProfile& profile);
 
-  // The answer to one command (without its line end, any case) given the
-  // receiver state and the module's local time. The echo is the caller's.
   AtReply Answer(const std::string& command, bool gnss_on, const platform::LocalTime& local,
-                 int utc_offset_minutes) const;
-  // True for the profile's state query, with which the tool opens a run.
-  bool IsQuery(const std::string& command) const;
-  // True when the profile has a state query at all.
-  bool HasQuery() const { return !query_.empty(); }
+                 int utc_offset_minutes) const override;
+  bool IsQuery(const std::string& command) const override;
+  bool HasQuery() const override { return !query_.empty(); }
   const std::string& Name() const { return name_; }
 
  private:

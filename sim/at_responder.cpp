@@ -25,7 +25,8 @@ std::string CommandFrom(const std::string& line) {
 
 }  // namespace
 
-AtResponder::AtResponder(bool echo) : echo_(echo), dialect_(DefaultProfile()) {}
+AtResponder::AtResponder(bool echo)
+    : echo_(echo), speaker_(std::make_shared<AtDialect>(DefaultProfile())) {}
 
 std::vector<std::string> AtResponder::Feed(std::string_view bytes) {
   std::vector<std::string> commands;
@@ -46,7 +47,7 @@ std::vector<std::string> AtResponder::Feed(std::string_view bytes) {
 
 AtReply AtResponder::Answer(const std::string& command, bool gnss_on,
                             const platform::LocalTime& local, int utc_offset_minutes) {
-  AtReply reply = dialect_.Answer(command, gnss_on, local, utc_offset_minutes);
+  AtReply reply = speaker_->Answer(command, gnss_on, local, utc_offset_minutes);
   if (echo_)
     reply.echo = command + "\r\n";
   const std::string c = UpperCase(command);

@@ -8,6 +8,7 @@
 // command buffer overflows.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -22,9 +23,10 @@ class AtResponder {
  public:
   static constexpr std::size_t kMaxCommand = 512;
 
-  // The default profile's dialect unless another is given.
+  // The default profile's dialect unless another speaker is given.
   explicit AtResponder(bool echo = true);
-  AtResponder(bool echo, AtDialect dialect) : echo_(echo), dialect_(std::move(dialect)) {}
+  AtResponder(bool echo, std::shared_ptr<const ModuleSpeaker> speaker)
+      : echo_(echo), speaker_(std::move(speaker)) {}
 
   // Bytes in, complete command texts out (without their line end).
   std::vector<std::string> Feed(std::string_view bytes);
@@ -33,12 +35,12 @@ class AtResponder {
   AtReply Answer(const std::string& command, bool gnss_on, const platform::LocalTime& local,
                  int utc_offset_minutes);
   bool echo() const { return echo_; }
-  const AtDialect& dialect() const { return dialect_; }
+  const ModuleSpeaker& speaker() const { return *speaker_; }
 
  private:
   std::string pending_;
   bool echo_;
-  AtDialect dialect_;
+  std::shared_ptr<const ModuleSpeaker> speaker_;
 };
 
 }  // namespace sim

@@ -139,8 +139,10 @@ void Simulator::NmeaLoop() {
       std::unique_lock lock(mutex_);
       if (stop_)
         break;
-      if (!gnss_on_) {
-        wake_.wait_for(lock, std::chrono::milliseconds(50), [this] { return stop_ || gnss_on_; });
+      // A module whose NMEA output is off (a set-up it has not had) streams nothing.
+      if (!gnss_on_ || !responder_.speaker().NmeaOn()) {
+        wake_.wait_for(lock, std::chrono::milliseconds(50),
+                       [this] { return stop_ || (gnss_on_ && responder_.speaker().NmeaOn()); });
         continue;
       }
       session = session_;

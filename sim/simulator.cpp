@@ -9,6 +9,7 @@
 
 #include "fix_rules/registry.h"
 #include "platform/sim_ports.h"
+#include "sim/models/module_models.h"
 #include "sim/receiver_model.h"
 #include "sim/sim_time.h"
 
@@ -39,10 +40,15 @@ bool Simulator::Start(const SimOptions& options, std::string* error) {
   if (!options.truth_path.empty() && !truth_.Open(options.truth_path)) {
     return fail("cannot write the truth file " + options.truth_path);
   }
+  std::shared_ptr<const ModuleSpeaker> speaker =
+      options.module.empty()
+          ? std::make_shared<AtDialect>(options.profile ? *options.profile : DefaultProfile())
+          : MakeModuleModel(options.module);
+  if (!speaker)
+    return fail("no module model \"" + options.module + "\"");
   if (!OpenPorts(options, error))
     return false;
-  responder_ =
-      AtResponder(options.echo, AtDialect(options.profile ? *options.profile : DefaultProfile()));
+  responder_ = AtResponder(options.echo, std::move(speaker));
   ResetModule(options);
   at_present_ = true;
   nmea_present_ = true;
@@ -242,6 +248,7 @@ bool Simulator::TakeDueReplies(std::vector<Pending>& due, int& wait_ms, bool& dr
     ++vanish_count_;
     vanish_back_us_ = now + static_cast<std::int64_t>(run_faults_.vanish_for_s * 1e6);
     StopReceiverLocked();
+    responder_.speaker().ForgetSetup();  // a model's NMEA output, say
     pending_.clear();
     due.clear();
   }
@@ -304,8 +311,8 @@ void Simulator::OnCommand(const std::string& command) {
   std::lock_guard lock(mutex_);
   // A state query after a start opens the next run of the tool's test (a
   // dialect without a query: the first command after a start).
-  const AtDialect& dialect = responder_.dialect();
-  if ((dialect.HasQuery() ? dialect.IsQuery(command) : true) && (run_ == 0 || started_in_run_)) {
+  const ModuleSpeaker& speaker = responder_.speaker();
+  if ((speaker.HasQuery() ? speaker.IsQuery(command) : true) && (run_ == 0 || started_in_run_)) {
     ++run_;
     started_in_run_ = false;
     run_faults_ = options_.faults;
@@ -334,6 +341,8 @@ void Simulator::OnCommand(const std::string& command) {
     bytes += line;
   const std::int64_t delay_us = (options_.reply_delay_ms + faults.late_ms) * 1000;
   pending_.push_back({now + delay_us, std::move(bytes), reply.action, reply.restart_type});
+  if (!reply.later.empty())  // an unsolicited line after the reply
+    pending_.push_back({now + delay_us + reply.later_ms * 1000, reply.later, AtAction::kNone, 0});
 }
 
 void Simulator::Apply(AtAction action, int restart_type, std::int64_t written_us) {
@@ -345,6 +354,14 @@ void Simulator::Apply(AtAction action, int restart_type, std::int64_t written_us
           next_restart_type_ = restart_type;  // a start command of its own per restart type
         if (!gnss_on_)
           StartReceiverLocked(written_us, false);
+        started_in_run_ = true;
+        break;
+      case AtAction::kRestart:  // a restart command of its own, also while running
+        if (!run_faults_.reset_ignored)
+          next_restart_type_ = restart_type;
+        if (gnss_on_)
+          StopReceiverLocked();
+        StartReceiverLocked(written_us, false);
         started_in_run_ = true;
         break;
       case AtAction::kStop:

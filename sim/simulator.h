@@ -50,6 +50,9 @@ struct SimOptions {
   FaultScript script;                // faults per run
   // The module's AT dialect; null: the default profile's.
   std::shared_ptr<const ModuleProfile> profile;
+  // A module model of its own (sim/models/module_models.h), which wins over
+  // `profile`; empty: the profile's dialect.
+  std::string module;
   NmeaForm nmea_form;  // the modelled receiver's sentences
   // What makes the fix of a replayed capture (fix_rules/registry.h); empty:
   // the default rule. The modelled receiver's fix epoch is the same for all.

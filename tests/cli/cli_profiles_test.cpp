@@ -65,4 +65,52 @@ TEST(CliProfiles, AProfileWithAMistakeIsRefusedWithItsFileAndLine) {
   EXPECT_NE(run.out.find("the profile is refused"), std::string::npos) << run.out;
 }
 
+// A profile without a command for the restart type asked: run refuses the
+// test with a sentence, or with --plain-start runs plain starts recorded so.
+TEST(CliProfiles, ARestartTypeTheProfileHasNoCommandForIsSaidBeforeTheTest) {
+  testsupport::TempDir tmp;
+  const std::string run = "cd " + tmp.path().string() + " && " + testsupport::kCliPath +
+                          " run --profile sim7600 --restart warm --runs 1 --time-scale 50 "
+                          "--store none --json";
+  const std::string sentence =
+      "the profile sim7600 has no command for a warm start: its warm runs would be plain starts "
+      "(AT+CGPS=1,1), hot or cold as the module chooses, not warm starts";
+  const auto refused = testsupport::RunShell(run + " 2>&1");
+  EXPECT_EQ(refused.code, 2);
+  EXPECT_NE(refused.out.find(sentence + "; choose another --restart, or give --plain-start"),
+            std::string::npos)
+      << refused.out;
+
+  const auto plain = testsupport::RunShell(run + " --plain-start 2>&1");
+  EXPECT_EQ(plain.code, 0) << plain.out;
+  EXPECT_NE(plain.out.find(sentence + "; recorded as plain starts (--plain-start)"),
+            std::string::npos)
+      << plain.out;
+  EXPECT_NE(plain.out.find("\"restart_type\": \"plain\""), std::string::npos) << plain.out;
+  EXPECT_EQ(plain.out.find("\"warm\""), std::string::npos) << plain.out;
+  // A cold test of the same profile has its own command: no word.
+  const auto cold = testsupport::RunShell(
+      "cd " + tmp.path().string() + " && " + testsupport::kCliPath +
+      " run --profile sim7600 --restart cold --runs 1 --time-scale 50 --store none --json 2>&1");
+  EXPECT_EQ(cold.code, 0) << cold.out;
+  EXPECT_EQ(cold.out.find("plain start"), std::string::npos) << cold.out;
+}
+
+// Without ports, a bundled family's profile meets that family's own module
+// model: its identity replies are the model's, not the profile's echo.
+TEST(CliProfiles, RunWithoutPortsMeetsTheFamilysModel) {
+  testsupport::TempDir tmp;
+  const auto run =
+      testsupport::RunShell("cd " + tmp.path().string() + " && " + testsupport::kCliPath +
+                            " run --profile telit --restart cold --runs 1 "
+                            "--time-scale 50 --store none --json 2>&1");
+  EXPECT_EQ(run.code, 0) << run.out;
+  EXPECT_NE(run.out.find("\"AT+CGMM\": \"LE910C1-EUX\""), std::string::npos) << run.out;
+  const auto help = RunCli("sim --help");
+  EXPECT_NE(help.out.find("--module"), std::string::npos) << help.out;
+  const auto unknown = RunCli("sim --module quectel");
+  EXPECT_EQ(unknown.code, 2) << unknown.out;
+  EXPECT_NE(unknown.out.find("a76xx"), std::string::npos) << unknown.out;
+}
+
 }  // namespace

@@ -61,13 +61,14 @@ struct Bench {
   }
   std::string Link(const char* port) const { return sim_dir + "/rp-" + port; }
   // Starts the simulator with the script and waits for its links.
-  bool StartSim(const std::string& script) {
+  bool StartSim(const std::string& script, const std::vector<std::string>& extra = {}) {
     testsupport::WriteFile(dir.file("faults.txt"), script);
-    sim = std::make_unique<Child>(
-        exe,
-        std::vector<std::string>{"sim", "--name", "rp", "--time-scale", kScale, "--ttff-hot", "2",
-                                 "--script", dir.file("faults.txt"), "--duration", "300"},
-        dir.path(), sim_dir);
+    std::vector<std::string> args{
+        "sim",        "--name", "rp",       "--time-scale",         kScale,
+        "--ttff-hot", "2",      "--script", dir.file("faults.txt"), "--duration",
+        "300"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    sim = std::make_unique<Child>(exe, args, dir.path(), sim_dir);
     for (int i = 0; i < 200; ++i) {
       if (fs::exists(Link("AT")) && fs::exists(Link("NMEA")))
         return true;
@@ -75,12 +76,13 @@ struct Bench {
     }
     return false;
   }
-  Child Run(const std::string& reconnect) {
-    return Child(exe,
-                 {"run", "--at-port", Link("AT"), "--nmea-port", Link("NMEA"), "--restart", "hot",
-                  "--runs", "4", "--time-scale", kScale, "--timeout", "60", "--interval-sleep", "2",
-                  "--reconnect", reconnect},
-                 dir.path(), sim_dir);
+  Child Run(const std::string& reconnect, const std::vector<std::string>& extra = {}) {
+    std::vector<std::string> args{
+        "run", "--at-port",        Link("AT"), "--nmea-port",  Link("NMEA"), "--restart",
+        "hot", "--runs",           "4",        "--time-scale", kScale,       "--timeout",
+        "60",  "--interval-sleep", "2",        "--reconnect",  reconnect};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return Child(exe, args, dir.path(), sim_dir);
   }
   static std::string LogPath(const std::string& out, const std::string& suffix) {
     std::smatch m;
@@ -173,6 +175,26 @@ TEST(CliReplug, ARunWhosePortsVanishFailsAndTheTestGoesOnAfterThemComingBack) {
   const auto all = bench.AllNmeaLogs();
   ASSERT_EQ(all.size(), 1u);
   EXPECT_GE(Count(ReadFile(all[0].string()), ",A,"), 3u);
+}
+
+// The Telit model forgets its NMEA set-up (AT$GPSNMUN) when it resets: the
+// set-up is sent again after the ports come back, so the runs after the gap
+// find their fixes.
+TEST(CliReplug, AModuleThatForgetsItsSetUpGetsItAgainAfterComingBack) {
+  Bench bench;
+  ASSERT_TRUE(bench.StartSim("run 2: vanish=1:5 no-fix\n", {"--module", "telit"}));
+  Child run = bench.Run("30", {"--profile", "telit"});
+  const int code = run.Wait();
+  const std::string out = run.Out(), err = run.Err();
+  SCOPED_TRACE(out + err);
+  EXPECT_EQ(code, 1);  // the lost run
+  for (const char* line : {"run 1/4: SUCC", "run 2/4: FAIL", "run 3/4: SUCC", "run 4/4: SUCC"})
+    EXPECT_NE(err.find(line), std::string::npos) << line;
+  const std::string at = ReadFile(Bench::LogPath(out, "_at_log.txt"));
+  EXPECT_EQ(Count(at, "AT$GPSNMUN=2,1,1,1,1,1,1\r\n"), 2u) << "at the start and after the gap";
+  const std::string after_gap = at.substr(at.find("times : 2-"));
+  EXPECT_EQ(Count(after_gap, "AT$GPSNMUN=2,1,1,1,1,1,1\r\n"), 1u);
+  EXPECT_EQ(Count(after_gap, "AT+CGMR\r\n"), 1u) << "the identity asked again";
 }
 
 TEST(CliReplug, PortsThatNeverComeBackEndTheTestWithWhatItHas) {

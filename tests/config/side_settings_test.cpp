@@ -66,6 +66,24 @@ TEST(SideSettings, TheProfileKeyNamesAProfile) {
     EXPECT_EQ(load.problems[0].rfind("zuvek.toml:1: profile must ", 0), 0u) << load.problems[0];
     EXPECT_NE(load.problems[0].find("; using 'default'"), std::string::npos) << load.problems[0];
   }
+  // A name that is neither bundled nor a file: told with the file and line.
+  const SideSettingsLoad wrong =
+      ParseSideSettings("reconnect = 5\nprofile = \"nonexist\"\n", "zuvek.toml");
+  EXPECT_EQ(wrong.settings.profile, "default");
+  EXPECT_EQ(wrong.settings.reconnect_s, 5u) << "the other values still count";
+  ASSERT_EQ(wrong.problems.size(), 1u);
+  EXPECT_EQ(wrong.problems[0].rfind("zuvek.toml:2: profile names no bundled profile (default, ", 0),
+            0u)
+      << wrong.problems[0];
+  EXPECT_NE(wrong.problems[0].find("and no profile file \"nonexist\"; using 'default'"),
+            std::string::npos)
+      << wrong.problems[0];
+  // A file that is there is taken (what it holds is checked when a test loads it).
+  testsupport::TempDir dir;
+  testsupport::WriteFile(dir.file("mine.toml"), "name = \"mine\"\n");
+  const SideSettingsLoad file =
+      ParseSideSettings("profile = \"" + dir.file("mine.toml") + "\"\n", "zuvek.toml");
+  EXPECT_TRUE(file.problems.empty()) << file.problems.front();
   const std::string written = FormatSideSettings(SideSettings{});
   EXPECT_NE(written.find("\nprofile = 'default'\n"), std::string::npos) << written;
 }

@@ -47,11 +47,11 @@ class CliDoctor : public ::testing::Test {
   sim::Simulator simulator{std::make_shared<platform::RealClock>()};
 };
 
-TEST_F(CliDoctor, AllFineIsFiveOkLinesAndExitZero) {
+TEST_F(CliDoctor, AllFineIsSixOkLinesAndExitZero) {
   const auto r = Doctor();
   EXPECT_EQ(r.code, 0) << r.out;
   const auto lines = Lines(r.out);
-  ASSERT_EQ(lines.size(), 5u) << r.out;
+  ASSERT_EQ(lines.size(), 6u) << r.out;
   for (const auto& l : lines)
     EXPECT_EQ(l.rfind("ok       ", 0), 0u) << l;
   EXPECT_NE(r.out.find("serial ports: 2 found: " + simulator.AtLinkPath() + " (simulator), " +
@@ -61,15 +61,19 @@ TEST_F(CliDoctor, AllFineIsFiveOkLinesAndExitZero) {
   EXPECT_NE(r.out.find("ModemManager: not running."), std::string::npos) << r.out;
 }
 
-TEST_F(CliDoctor, ModemManagerHoldingAPortAndABadSettingsFileAreProblems) {
+TEST_F(CliDoctor, ModemManagerHoldingAPortAndBadSettingsFilesAreProblems) {
   fs::create_directories(dir.path() / "proc" / "812" / "fd");
   testsupport::WriteFile(dir.file("proc/812/comm"), "ModemManager\n");
   fs::create_symlink(simulator.AtDevicePath(), dir.path() / "proc/812/fd/7");
   fs::create_directories(dir.path() / "work" / "TTFF.cfg");  // a folder in its place
+  testsupport::WriteFile(dir.file("work/zuvek.toml"), "profile = \"nonexist\"\n");
   const auto r = Doctor();
   EXPECT_EQ(r.code, 1) << r.out;
   const auto lines = Lines(r.out);
-  ASSERT_EQ(lines.size(), 5u) << r.out;
+  ASSERT_EQ(lines.size(), 6u) << r.out;
+  EXPECT_EQ(
+      lines[5].rfind("PROBLEM  zuvek.toml: zuvek.toml:1: profile names no bundled profile", 0), 0u)
+      << lines[5];
   EXPECT_EQ(lines[1], "PROBLEM  ModemManager: running (pid 812) and holds " +
                           simulator.AtLinkPath() +
                           ": stop it (sudo systemctl stop ModemManager) or tell it to leave the "
@@ -82,7 +86,7 @@ TEST_F(CliDoctor, ModemManagerHoldingAPortAndABadSettingsFileAreProblems) {
 TEST(CliDoctorHelp, SaysWhatItChecksAndItsExitCodes) {
   const auto r = testsupport::RunShell(std::string(testsupport::kCliPath) + " doctor --help");
   EXPECT_EQ(r.code, 0);
-  for (const char* word : {"ModemManager", "TTFF.cfg", "Exit code 0", "--proc-root"})
+  for (const char* word : {"ModemManager", "TTFF.cfg", "zuvek.toml", "Exit code 0", "--proc-root"})
     EXPECT_NE(r.out.find(word), std::string::npos) << word;
 }
 

@@ -93,6 +93,17 @@ TEST_F(Desk, TheSerialGroupIsTheOneOwningThePorts) {
     EXPECT_EQ(check.ok, c.ok) << c.legend;
     EXPECT_EQ(check.text, c.text) << c.legend;
   }
+  // A port of the group root: a udev rule gives it to dialout; never "join root".
+  ASSERT_EQ(::chown(usb3.path().c_str(), static_cast<uid_t>(-1), 0), 0);
+  const DeskCheck root_port = CheckSerialGroup(Ports(), {1000, "bench", {1000}}, roots);
+  EXPECT_FALSE(root_port.ok);
+  EXPECT_EQ(root_port.text.rfind("a serial port belongs to root alone. Give it to the group "
+                                 "dialout with a udev rule",
+                                 0),
+            0u)
+      << root_port.text;
+  EXPECT_NE(root_port.text.find("GROUP=\"dialout\""), std::string::npos);
+  EXPECT_EQ(root_port.text.find("usermod -aG root"), std::string::npos) << root_port.text;
 }
 
 TEST_F(Desk, ModemManagerIsFineOnlyWhenItLeavesThePortsAlone) {
@@ -186,6 +197,20 @@ TEST_F(Desk, TheSettingsFileMustReadWhole) {
     EXPECT_EQ(check.ok, c.ok) << c.legend << ": " << check.text;
     EXPECT_EQ(check.text.rfind(c.starts, 0), 0u) << c.legend << ": " << check.text;
   }
+}
+
+TEST_F(Desk, ZuvekTomlIsCheckedWithItsLines) {
+  roots.side_settings = dir.file("zuvek.toml");
+  const DeskCheck absent = CheckSideSettingsFile(roots);
+  EXPECT_TRUE(absent.ok);
+  EXPECT_EQ(absent.text, roots.side_settings + " is not there: every setting keeps its default.");
+  testsupport::WriteFile(roots.side_settings, "reconnect = 5\nprofile = \"nonexist\"\n");
+  const DeskCheck wrong = CheckSideSettingsFile(roots);
+  EXPECT_FALSE(wrong.ok);
+  EXPECT_EQ(wrong.text.rfind(roots.side_settings + ":2: profile names no bundled profile", 0), 0u)
+      << wrong.text;
+  testsupport::WriteFile(roots.side_settings, "reconnect = 5\nprofile = \"sim7600\"\n");
+  EXPECT_TRUE(CheckSideSettingsFile(roots).ok) << CheckSideSettingsFile(roots).text;
 }
 
 }  // namespace

@@ -196,8 +196,8 @@ TEST(EngineOverSim, NmeaPortVanishingMidRunFailsTheRunAsPortLostAndEndsTheTest) 
   // The logs are intact and closed; the ports close cleanly and can open again.
   EXPECT_NE(rig.ResultLog().find("1\t\t\tFAIL\t\t\tN/A\r\n"), std::string::npos);
   rig.hub->ClosePorts();
-  auto again = rig.hub->OpenPorts({rig.simulator.AtDevicePath(), 115200,
-                                   rig.simulator.AtDevicePath() + "-gone", 115200, false});
+  auto again = rig.hub->OpenPorts(
+      {rig.simulator.AtDevicePath(), 115200, rig.simulator.AtDevicePath() + "-gone", 115200, ""});
   ASSERT_EQ(again.size(), 4u);
   EXPECT_EQ(again[0], "Open serial port failed!");
   EXPECT_NE(again[1].find("-gone does not exist."), std::string::npos) << again[1];

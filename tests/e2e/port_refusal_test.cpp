@@ -29,7 +29,7 @@ class HubOpen : public ::testing::Test {
     rig.hub->SetDiagnosisRoots(roots);
   }
   Texts Open(const std::string& at, const std::string& nmea) {
-    return rig.hub->OpenPorts({at, 115200, nmea, 115200, false});
+    return rig.hub->OpenPorts({at, 115200, nmea, 115200, ""});
   }
   SimRig rig;
   DiagnosisRoots roots;

@@ -81,14 +81,20 @@ INSTANTIATE_TEST_SUITE_P(Bundled, ProfileAgainstSim, ::testing::ValuesIn([] {
                          }()),
                          [](const auto& info) { return info.param; });
 
-TEST(ProfileAgainstSimDialect, AnotherDialectEndsNamingTheUnansweredCommand) {
+TEST(ProfileAgainstSimDialect, AnotherDialectEndsAtOnceNamingTheRefusedCommandAndItsReply) {
   const struct {
     const char* tool;
     const char* module;
     const char* reason;
-  } cases[] = {{"sim7600", "default", "no reply to AT+CGPS?"},
-               {"default", "telit", "no reply to AT+WGPS?"},
-               {"sierra", "sim7000", "no reply to AT!GPSSTATUS?"}};
+  } cases[] = {{"sim7600", "default",
+                "the module refused AT+CGPS? (\"ERROR\"): check the profile against its manual, "
+                "zuvek-cli profiles show sim7600"},
+               {"default", "telit",
+                "the module refused AT+WGPS? (\"ERROR\"): check the profile against its manual, "
+                "zuvek-cli profiles show default"},
+               {"sierra", "sim7000",
+                "the module refused AT!GPSSTATUS? (\"ERROR\"): check the profile against its "
+                "manual, zuvek-cli profiles show sierra"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.tool) + " against a " + c.module + " module");
     SimRig rig(100.0);

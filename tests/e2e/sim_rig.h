@@ -90,8 +90,8 @@ class SimRig {
       return 1;
     });
     target.On(kMsgTestFinished, [](WPARAM, LPARAM) -> LRESULT { return 1; });
-    auto messages = hub->OpenPorts(
-        {simulator.AtDevicePath(), 115200, simulator.NmeaDevicePath(), 115200, false});
+    auto messages =
+        hub->OpenPorts({simulator.AtDevicePath(), 115200, simulator.NmeaDevicePath(), 115200, ""});
     ASSERT_TRUE(messages.empty()) << messages.front();
     EngineEnvironment env = hub->MakeEngineEnvironment(*host);
     if (tool_profile)

@@ -76,9 +76,14 @@ void FakeModule::Write(const std::string& cmd) {
   const std::int64_t now = clock_.MonotonicUs();
   commands_.push_back({now, cmd});
   const int count = ++counts_[cmd];
+  set_up_ = set_up_ || cmd == nmea_setup;
   if (!answer(cmd, count))
     return;
   const std::int64_t due = now + latency_ms * 1000;
+  if (const std::string refusal = refuse(cmd, count); !refusal.empty()) {
+    Schedule(due, true, refusal + "\r\n");
+    return;
+  }
   for (const auto& [prefix, lines] : extra_lines) {
     if (cmd.rfind(prefix, 0) == 0) {
       for (const auto& l : lines)
@@ -100,7 +105,8 @@ void FakeModule::Write(const std::string& cmd) {
     ++starts_;
     start_ok_us_.push_back(due);
     Schedule(due, true, "OK\r\n");
-    ScheduleEpochs(due, starts_);
+    if (nmea_setup.empty() || set_up_)
+      ScheduleEpochs(due, starts_);
     return;
   }
   Schedule(due, true, "OK\r\n");

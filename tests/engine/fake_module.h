@@ -38,6 +38,10 @@ class FakeModule {
   std::function<bool(const std::string& cmd, int count)> answer = [](const std::string&, int) {
     return true;
   };
+  // A final error line ("ERROR", "+CME ERROR: 3") instead of the reply; an
+  // empty text: the usual reply (count: 1-based per text).
+  std::function<std::string(const std::string& cmd, int count)> refuse =
+      [](const std::string&, int) { return std::string(); };
   std::string clock_reply = "+CCLK: \"24/01/15,08:30:00+32\"\r\n";
   // The dialect: the default's commands unless SpeakProfile changed them.
   std::string query_cmd = "AT+WGPS?\r\n", on_reply = "+WGPS: 1\r\n", off_reply = "+WGPS: 0\r\n";
@@ -45,6 +49,13 @@ class FakeModule {
   std::vector<std::string> start_cmds = {"AT+WGPS=1\r\n"};
   // Speaks the profile's commands (its start commands all start GNSS).
   void SpeakProfile(const ModuleProfile& profile);
+  // When set: the command that turns NMEA output on. A start streams NMEA
+  // only once it was written since the module came up (ForgetSetup: a reset).
+  std::string nmea_setup;
+  void ForgetSetup() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    set_up_ = false;
+  }
   // Extra reply lines sent before the final one, per command prefix.
   std::map<std::string, std::vector<std::string>> extra_lines;
 
@@ -81,6 +92,7 @@ class FakeModule {
   std::map<std::string, int> counts_;
   std::deque<Event> events_;
   int starts_ = 0;
+  bool set_up_ = false;
   std::vector<std::int64_t> start_ok_us_;
 };
 

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "engine/module_commands.h"
+#include "profiles/profile_loader.h"
 #include "tests/engine/engine_harness.h"
 
 namespace {
@@ -25,14 +26,39 @@ class ReconnectingHost : public RecordingHost {
   int reconnects = 0;
   std::atomic<bool> lost{false};
 
+  std::vector<std::string> notices;
+  std::function<void()> on_reconnect;  // the module as it comes back
+
   bool ReconnectPorts(unsigned s, const std::function<bool()>&) override {
     EXPECT_EQ(s, seconds);
     ++reconnects;
+    if (on_reconnect)
+      on_reconnect();
     if (comes_back)
       lost = false;
     return comes_back;
   }
+  void OnNotice(const std::string& sentence) override { notices.push_back(sentence); }
 };
+
+// The harness's engine again, its host reconnecting lost ports (after
+// `seconds`; 0: none), speaking `profile` (null: the default).
+void UseReconnectingHost(EngineHarness& h, ReconnectingHost& host, unsigned seconds,
+                         const ModuleProfile* profile = nullptr) {
+  EngineEnvironment env;
+  env.clock = h.clock.get();
+  env.at_queue = &h.at;
+  env.nmea_queue = &h.nmea;
+  env.write_at = [&h](const std::string& cmd) { h.module.Write(cmd); };
+  env.target = &h.target;
+  env.host = &host;
+  env.day_dir = h.tmp.path().string();
+  env.port_lost = &host.lost;
+  env.test.reconnect_s = seconds;
+  if (profile)
+    env.test.profile = std::make_shared<const ModuleProfile>(*profile);
+  h.engine = std::make_unique<TestEngine>(env);
+}
 
 struct Case {
   const char* what;
@@ -89,18 +115,9 @@ TEST(EngineReconnect, WhereTheLossFallsDecidesWhatIsRecorded) {
         lost_at = h.clock->MonotonicUs();
       }
     };
-    EngineEnvironment env;
-    env.clock = h.clock.get();
-    env.at_queue = &h.at;
-    env.nmea_queue = &h.nmea;
-    env.write_at = [&h](const std::string& cmd) { h.module.Write(cmd); };
-    env.target = &h.target;
-    env.host = &host;
-    env.day_dir = h.tmp.path().string();
-    env.port_lost = &host.lost;
-    env.test.reconnect_s = c.seconds;
-    h.engine = std::make_unique<TestEngine>(env);
+    UseReconnectingHost(h, host, c.seconds);
     h.RunTest(RESTART_HOT, 3);
+    EXPECT_TRUE(host.notices.empty()) << host.notices.front();
 
     const TestOutcome out = h.engine->LastOutcome();
     EXPECT_EQ(Letters(h.results), c.results);
@@ -122,6 +139,59 @@ TEST(EngineReconnect, WhereTheLossFallsDecidesWhatIsRecorded) {
         << log;
     EXPECT_TRUE(host.messages.empty()) << host.messages.front();
     h.engine.reset();  // before the host it points at
+  }
+}
+
+// A module that reset itself comes back without its set-up (here: its NMEA
+// output off): the set-up is sent again, so the run after the reconnect
+// finds its fix, and an identity that changed is told.
+TEST(EngineReconnect, TheSetUpIsSentAgainAndAnotherIdentityIsTold) {
+  const ProfileLoad load = ParseProfile(
+      "name = \"mine\"\n[query]\ncommand = \"AT+WGPS?\"\non = \"+WGPS: 1\"\noff = \"+WGPS: 0\"\n"
+      "[stop]\ncommand = \"AT+WGPSEND\"\n[start]\ncommand = \"AT+WGPS=1\"\n"
+      "[[setup]]\ncommand = \"AT+NMEA=1\"\n[identity]\ncommands = [\"AT+CGMR\"]\n",
+      "mine.toml");
+  ASSERT_TRUE(load.profile) << load.problems.front();
+  for (bool same_firmware : {true, false}) {
+    SCOPED_TRACE(same_firmware ? "the same module" : "another firmware");
+    EngineHarness h;
+    h.module.ttff_ms = [](int) { return 3000; };
+    h.module.nmea_setup = "AT+NMEA=1\r\n";
+    h.module.extra_lines["AT+CGMR"] = {"FW1\r\n"};
+    ReconnectingHost host;
+    host.on_reconnect = [&] {
+      h.module.ForgetSetup();
+      if (!same_firmware)
+        h.module.extra_lines["AT+CGMR"] = {"FW2\r\n"};
+    };
+    host.on_phase = [&](unsigned run, RunPhase phase) {
+      if (run == 2 && phase == RunPhase::FixWait && !host.lost)
+        host.lost = true;
+    };
+    UseReconnectingHost(h, host, host.seconds, &*load.profile);
+    h.RunTest(RESTART_HOT, 3);
+
+    const TestOutcome out = h.engine->LastOutcome();
+    EXPECT_EQ(out.end_reason, "completed");
+    EXPECT_EQ(Letters(h.results), "SFS") << "run 3 fixes: its NMEA is on again";
+    EXPECT_EQ(Reasons(out.records), "-p-");
+    const auto texts = h.module.CommandTexts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "AT+NMEA=1\r\n"), 2);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "AT+CGMR\r\n"), 2);
+    // Right after the reconnect, before run 3's query.
+    const auto again = std::find(texts.begin() + 2, texts.end(), "AT+NMEA=1\r\n");
+    ASSERT_LT(again + 2, texts.end());
+    EXPECT_EQ(*(again + 1), "AT+CGMR\r\n");
+    EXPECT_EQ(*(again + 2), "AT+WGPS?\r\n");
+    if (same_firmware) {
+      EXPECT_TRUE(host.notices.empty()) << host.notices.front();
+    } else {
+      ASSERT_EQ(host.notices.size(), 1u);
+      EXPECT_EQ(host.notices[0],
+                "the module that came back answers AT+CGMR \"FW2\" (was \"FW1\"): another module "
+                "or firmware? The test goes on; check the bench.");
+    }
+    h.engine.reset();
   }
 }
 

@@ -85,14 +85,44 @@ TEST(AtWaits, LinesAfterTheMatchInTheSameBatchAreDropped) {
   EXPECT_EQ(std::string(rest.begin(), rest.end()), "partial");
 }
 
-TEST(AtWaits, ErrorRepliesAreLoggedAndDoNotEndTheWait) {
+TEST(AtWaits, AFinalErrorEndsTheWaitAtOnceAndOtherLinesDoNot) {
+  const struct {
+    const char* line;
+    int result;  // of the wait, with "OK" 2 s later
+    const char* refusal;
+    const char* legend;
+  } cases[] = {
+      {"ERROR\r\n", kWaitRefused, "ERROR", "the plain final error (V.250)"},
+      {"+CME ERROR: 3\r\n", kWaitRefused, "+CME ERROR: 3", "a numeric mobile equipment error"},
+      {"+CME ERROR: operation not allowed\r\n", kWaitRefused, "+CME ERROR: operation not allowed",
+       "a verbose one (CMEE=2)"},
+      {"+CMS ERROR: 500\r\n", kWaitRefused, "+CMS ERROR: 500", "a message service error"},
+      {"ERROR CODE = 5\r\n", kWaitRefused, "ERROR CODE = 5", "Sierra's, which an OK follows"},
+      {"  ERROR  \r\n", kWaitRefused, "ERROR", "blanks around it"},
+      {"+CGNSXTRA: 2\r\n", kWaitAnswered, "", "an unsolicited status line"},
+      {"ERRORS: 0\r\n", kWaitAnswered, "", "a word that starts like it"},
+      {"$GPSERROR: 1\r\n", kWaitAnswered, "", "a line holding it"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.legend);
+    Feeder f;
+    f.chunks = {{50, c.line}, {2000, "OK\r\n"}};
+    LogFile log;
+    WaitContext ctx{f.clock};
+    EXPECT_EQ(WaitAtReply(f.queue, 10, ContainsMatcher("OK"), log.fp, ctx), c.result);
+    EXPECT_EQ(ctx.refusal, c.refusal);
+    EXPECT_NE(log.Text().find(c.line), std::string::npos) << "logged";
+    if (c.result == kWaitRefused)
+      EXPECT_LT(f.clock.MonotonicUs(), 300'000) << "within the poll after it";
+    else
+      EXPECT_GE(f.clock.MonotonicUs(), 2'000'000);
+  }
+  // A step waiting for an error text itself takes it as its reply.
   Feeder f;
-  f.chunks = {{50, "ERROR\r\n"}, {2000, "OK\r\n"}};
-  LogFile log;
+  f.chunks = {{50, "ERROR\r\n"}};
   WaitContext ctx{f.clock};
-  EXPECT_EQ(WaitAtReply(f.queue, 10, ContainsMatcher("OK"), log.fp, ctx), 0);
-  EXPECT_NE(log.Text().find("\tERROR\r\n"), std::string::npos);
-  EXPECT_GE(f.clock.MonotonicUs(), 2'000'000);
+  EXPECT_EQ(WaitAtReply(f.queue, 10, ContainsMatcher("ERROR"), nullptr, ctx), kWaitAnswered);
+  EXPECT_EQ(ctx.refusal, "");
 }
 
 TEST(AtWaits, TimeOutOfTenSecondsEndsWithinOnePoll) {

@@ -3,11 +3,14 @@
 // on every line of every recording.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include "engine/fix_detection.h"
 #include "fix_rules/registry.h"
+#include "platform/debug_log.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/test_paths.h"
 
 namespace {
@@ -87,7 +90,9 @@ const Vector kVectors[] = {
     {"beidou-gb.log", 13, "$GNGSA,A,1,,,,,,,,,,,,,,,*00", 0, 0, 0, 0, 0, ""},
     // Malformed lines of the recordings: a cut-off RMC (still status A, as ever),
     // a GSV cut off by a GGA, a GGA cut off by a GLL.
-    {"gp-320fw-2019-04-07-coldboot.log", 27, "$GPRMC,000344.03,A,4808.9992,N,4,02.3*05", 1, 1, 0, 0,
+    // (its checksum does not match: only the tool's own rule, which never
+    // looked at checksums, still takes it)
+    {"gp-320fw-2019-04-07-coldboot.log", 27, "$GPRMC,000344.03,A,4808.9992,N,4,02.3*05", 1, 0, 0, 0,
      0, "GPRMC"},
     {"gp-320fw-2019-04-07-coldboot.log", 67,
      "$GPGSV,3,3,12,06,08,270,,16,01,090,,02,16,270,$GPGGA,000410.00,0000.0000,N,00000.0000,E,0,00,"
@@ -95,18 +100,41 @@ const Vector kVectors[] = {
      0, 0, 0, 0, 0, ""},
     {"triton400.log", 19, "$GPGGA,030130$GPGLL,2638.1728,N,08011.3893,W,030131.000,A,A*41", 0, 0, 0,
      0, 0, ""},
+    // Made from the real lines named: one byte damaged on the wire (the
+    // checksum kept, so it no longer matches), or the checksum itself damaged.
+    // No rule but the tool's own takes such a line.
+    {"", 66, "$GNRMC,784102.00,A,5000.14318,N,00838.63715,E,0.419,,030416,,,A*63", 0, 0, 0, 0, 0,
+     ""},
+    {"", 66, "$GNRMC,184102.00,A,5000.14318,N,00838.63715,E,0.419,,030416,,,A*00", 0, 0, 0, 0, 0,
+     ""},
+    {"", 67, "$GNGGA,784102.00,5000.14318,N,00838.63715,E,1,05,3.62,159.6,M,47.6,M,,*4F", 0, 0, 0,
+     0, 0, ""},
+    {"", 67, "$GNGGA,184102.00,5000.14318,N,00838.63715,E,1,05,3.62,159.6,M,47.6,M,,*00", 0, 0, 0,
+     0, 0, ""},
+    {"", 23, "$GNGNS,213712.000,4111.59903,N,71156.54809,W,AANN,13,0.93,01482.5,-016.5,,*52", 0, 0,
+     0, 0, 0, ""},
+    {"", 23, "$GNGNS,213712.000,4111.59903,N,11156.54809,W,AANN,13,0.93,01482.5,-016.5,,*00", 0, 0,
+     0, 0, 0, ""},
+    {"", 14, "$GNGSA,A,3,23,09,76,07,26,03,27,22,,,,,1.71,1.01,1.38*1B", 0, 0, 0, 0, 0, ""},
+    {"", 14, "$GNGSA,A,3,23,09,16,07,26,03,27,22,,,,,1.71,1.01,1.38*00", 0, 0, 0, 0, 0, ""},
+    {"", 47, "$GPRMC,771002.972,A,5200.8519,N,00421.7812,E,000.0,000.0,120610,,,A*6A", 1, 0, 0, 0,
+     0, "GPRMC"},
+    {"", 47, "$GPRMC,171002.972,A,5200.8519,N,00421.7812,E,000.0,000.0,120610,,,A*00", 1, 0, 0, 0,
+     0, "GPRMC"},
+    {"", 66, "$GNRMC,184102.00,A,5000.14318,N,00838.63715,E,0.419,,030416,,,A*G3", 0, 0, 0, 0, 0,
+     ""},
     // Short lines: never read past the fields there are.
     {"", 0, "", 0, 0, 0, 0, 0, ""},
     {"", 0, "$GNRMC", 0, 0, 0, 0, 0, ""},
     {"", 0, "$GNRMC,184102.00,A", 0, 1, 0, 0, 0, "GNRMC"},
     {"", 0, "$GPRMC,1,A", 1, 1, 0, 0, 0, "GPRMC"},
-    {"", 0, "$GPRMC,1,A*00\r\n", 0, 1, 0, 0, 0, "GPRMC"},  // the old rule wants "A" exactly
+    {"", 0, "$GPRMC,1,A*3B\r\n", 0, 1, 0, 0, 0, "GPRMC"},  // the old rule wants "A" exactly
     {"", 0, "$GNGGA,1,2,3,4,5", 0, 0, 0, 0, 0, ""},
-    {"", 0, "$GNGGA,1,2,3,4,5,1*00\r\n", 0, 0, 1, 0, 0, "GNGGA"},
+    {"", 0, "$GNGGA,1,2,3,4,5,1*48\r\n", 0, 0, 1, 0, 0, "GNGGA"},
     {"", 0, "$GNGNS,1,2,3,4,5", 0, 0, 0, 0, 0, ""},
-    {"", 0, "$GNGNS,1,2,3,4,5,A*00\r\n", 0, 0, 0, 1, 0, "GNGNS"},
+    {"", 0, "$GNGNS,1,2,3,4,5,A*23\r\n", 0, 0, 0, 1, 0, "GNGNS"},
     {"", 0, "$GNGSA,A", 0, 0, 0, 0, 0, ""},
-    {"", 0, "$GNGSA,A,3*00\r\n", 0, 0, 0, 0, 1, "GNGSA"},
+    {"", 0, "$GNGSA,A,3*2E\r\n", 0, 0, 0, 0, 1, "GNGSA"},
     {"", 0, ",,,,,,,,,,,,,,", 0, 0, 0, 0, 0, ""},
     {"", 0, "$,A,A,A,A,A,A,A,A,A,A,A,A", 0, 0, 0, 0, 0, ""},
 };
@@ -158,6 +186,32 @@ TEST(FixRules, BinaryBytesBeforeASentenceDoNotHideIt) {
   EXPECT_TRUE(rmc->IsFix(line, 0));
   EXPECT_EQ(rmc->Sentence(line), "GNRMC");
   EXPECT_FALSE(fix_rules::Make("gprmc")->IsFix(line, 0));
+}
+
+TEST(FixRules, ALineWithAWrongChecksumIsCountedInTheDebugLog) {
+  testsupport::TempDir dir;
+  const std::string path = dir.file("debug.txt");
+  std::FILE* previous = SetDebugLogStream(std::fopen(path.c_str(), "w"));
+  const auto gga = fix_rules::Make("gga");
+  // rx210.log:67 with its quality changed from 1 to 4 and the checksum kept.
+  const std::string damaged =
+      "$GNGGA,184102.00,5000.14318,N,00838.63715,E,4,05,3.62,159.6,M,47.6,M,,*4F\r\n";
+  EXPECT_FALSE(gga->IsFix(damaged, 0));
+  EXPECT_FALSE(gga->IsFix(damaged, 0));
+  EXPECT_TRUE(gga->IsFix(RecordingLine("rx210.log", 67), 0));  // the line as it was recorded
+  std::fclose(SetDebugLogStream(previous));
+  const std::string log = testsupport::ReadFile(path);
+  const std::string entry = "a line with a wrong checksum is no fix (";
+  const auto first = log.find(entry);
+  ASSERT_NE(first, std::string::npos) << log;
+  const auto second = log.find(entry, first + 1);
+  ASSERT_NE(second, std::string::npos) << "each one counted: " << log;
+  EXPECT_EQ(log.find(entry, second + 1), std::string::npos) << log;
+  // The count goes up by one per line: "(n so far)" then "(n+1 so far)".
+  const int n = std::atoi(log.c_str() + first + entry.size());
+  EXPECT_NE(log.find("(" + std::to_string(n + 1) + " so far): $GNGGA,184102.00"), std::string::npos)
+      << log;
+  EXPECT_NE(log.find(damaged.substr(0, damaged.size() - 2) + "\n"), std::string::npos) << log;
 }
 
 TEST(FixRules, RegistryNamesDefaultAndRefusal) {

@@ -65,14 +65,14 @@ class StartUpTest : public QObject {
     QVERIFY(at.Ok() && nmea.Ok());
     auto clock = MakeWindowClock();
     // Plain pseudo-terminals stand in for a module: real time.
-    ChooseWindowClockScale(*clock, 20.0, PortRequest{at.Path(), 115200, nmea.Path(), 115200});
+    ChooseWindowClockScale(*clock, 20.0, PortRequest{at.Path(), 115200, nmea.Path(), 115200, ""});
     QCOMPARE(clock->Scale(), 1.0);
     ChooseWindowClockScale(
         *clock, 20.0,
-        PortRequest{simulator.AtLinkPath(), 115200, simulator.NmeaLinkPath(), 115200});
+        PortRequest{simulator.AtLinkPath(), 115200, simulator.NmeaLinkPath(), 115200, ""});
     QCOMPARE(clock->Scale(), 20.0);
     // Back on a module's ports: real time again.
-    ChooseWindowClockScale(*clock, 20.0, PortRequest{at.Path(), 115200, nmea.Path(), 115200});
+    ChooseWindowClockScale(*clock, 20.0, PortRequest{at.Path(), 115200, nmea.Path(), 115200, ""});
     QCOMPARE(clock->Scale(), 1.0);
     simulator.Stop();
     qunsetenv("ZUVEK_SIM_DIR");

@@ -253,7 +253,7 @@ class ZuvekDlgTest : public QObject {
     QCOMPARE(boxes.texts.size(), expected.size());
   }
 
-  void OpenWithAutoStartWritesTheStartCommandAndTheNmeaLog() {
+  void OpenWithAutoStartWritesTheProfilesStartAndTheNmeaLog() {
     platform::RealClock clock;
     Scratch scratch(clock);
     Pty at, nmea;
@@ -273,6 +273,29 @@ class ZuvekDlgTest : public QObject {
     QVERIFY(log.ends_with("_nmea_log_all.txt"));
     QVERIFY(QFile::exists(QString::fromStdString(log)));
     dlg.ItemAs<QPushButton>(1017)->click();
+
+    // The chosen profile's command that turns GNSS on, never the default's.
+    const struct {
+      const char* profile;
+      const char* written;
+    } cases[] = {{"telit", "AT$GPSP=1\r\n"},
+                 {"sim7600", "AT+CGPS=1,1\r\n"},
+                 {"sim7000", "AT+CGNSPWR=1\r\n"},  // no common start: its power-on
+                 {"a76xx", "AT+CGNSSPWR=1\r\n"},
+                 {"default", "AT+WGPS=1\r\n"}};
+    for (const auto& c : cases) {
+      auto* entry = dlg.findChild<QAction*>(QStringLiteral("profile.") + c.profile);
+      QVERIFY(entry);
+      entry->trigger();
+      at.ReadAll();
+      dlg.ItemAs<QPushButton>(1016)->click();
+      written.clear();
+      const std::string want = c.written;
+      QTRY_VERIFY((written += at.ReadAll()).size() >= want.size());
+      QCOMPARE(QString::fromStdString(written), QString::fromStdString(want));
+      dlg.ItemAs<QPushButton>(1017)->click();
+    }
+    QCOMPARE(boxes.texts, QStringList());
   }
 
   void ResultRowsGoOnTopAndAStartClearsThem() {

@@ -23,6 +23,9 @@
 #include "app/zuvek_dlg.h"
 #include "config/side_settings.h"
 #include "controls/label.h"
+#include "engine/module_commands.h"
+#include "profiles/profile_loader.h"
+#include "sim/models/module_models.h"
 #include "sim/simulator.h"
 #include "tests/gui/window_fixture.h"
 #include "tests/store/store_db.h"
@@ -40,6 +43,8 @@ struct Bench {
   Scratch scratch{*clock};
   sim::Simulator simulator{clock};
   std::unique_ptr<CZUVEKDlg> dlg;
+  std::shared_ptr<const ModuleProfile> sim_profile;  // the module's dialect; null: default
+  std::string sim_module;                            // a module model of its own; empty: none
 
   ~Bench() {
     dlg.reset();
@@ -53,6 +58,8 @@ struct Bench {
     options.name = "end";
     options.ports_folder = scratch.Path().toStdString() + "/ports";
     options.ttff.hot = {2.0, 2.0};
+    options.profile = sim_profile;
+    options.module = sim_module;
     std::string error;
     auto script = sim::FaultScript::Parse(script_text, &error);
     if (script)
@@ -168,20 +175,78 @@ class ZuvekEndTest : public QObject {
     QCOMPARE(boxes.texts, QStringList());
   }
 
-  // A profile of another family: the query goes unanswered, the test ends
-  // with no box (as a query time-out always did), and the status says so.
-  void AnUnansweredCommandIsTold() {
+  // A profile of another family: the module refuses the query, the test
+  // ends at once with no box, and the status says what to do.
+  void ARefusedCommandIsTold() {
     Bench bench;
     BoxRecorder boxes;
     g_side_settings.profile = "sim7600";
     QVERIFY(bench.Open());
     bench.Run(1);
     QVERIFY(bench.WaitForEnd());
-    QCOMPARE(bench.dlg->EndStatus(), QStringLiteral("Ended in run 1: no reply to AT+CGPS?"));
+    QCOMPARE(bench.dlg->EndStatus(),
+             QStringLiteral("Ended in run 1: the module refused AT+CGPS? (\"ERROR\"): check the "
+                            "profile against its manual, zuvek-cli profiles show sim7600"));
     QCOMPARE(bench.Status(), bench.dlg->EndStatus());
     QCOMPARE(boxes.texts, QStringList());
     QCOMPARE(bench.dlg->ModuleChoiceLabel()->text(),
              QStringLiteral("Profile: sim7600 \u00b7 Fix rule: gprmc"));
+  }
+
+  // A warm test with a profile that has no warm-start command asks first:
+  // No starts nothing; Yes runs plain starts, recorded so, never "Warm Start".
+  void AWarmTestWithoutAWarmStartCommandAsksFirst() {
+    for (bool yes : {false, true}) {
+      Bench bench;
+      BoxRecorder boxes;
+      boxes.answer_yes = yes;
+      g_side_settings.profile = "sim7600";
+      const ProfileLoad load = ResolveProfile("sim7600");
+      QVERIFY(load.profile);
+      bench.sim_profile = std::make_shared<const ModuleProfile>(*load.profile);
+      QVERIFY(bench.Open());
+      bench.Button(1002)->click();  // "Warm Start"
+      bench.Run(1);
+      QCOMPARE(boxes.texts,
+               QStringList{QStringLiteral(
+                   "The profile sim7600 has no command for a warm start: its warm runs would be "
+                   "plain starts (AT+CGPS=1,1), hot or cold as the module chooses, not warm "
+                   "starts. Run them anyway, recorded as plain starts?")});
+      if (!yes) {
+        QTest::qWait(200);
+        QVERIFY(!bench.dlg->Engine().IsRunning());
+        QCOMPARE(bench.dlg->Engine().LastOutcome().records.size(), std::size_t{0});
+        continue;
+      }
+      QVERIFY(bench.WaitForEnd());
+      const TestOutcome out = bench.dlg->Engine().LastOutcome();
+      QCOMPARE(out.records.size(), std::size_t{1});
+      QCOMPARE(out.records[0].restart_type, int(RESTART_PLAIN));
+      const std::string csv = ReadFile(out.csv_path);
+      QVERIFY2(csv.find(",Plain Start,") != std::string::npos, csv.c_str());
+      QVERIFY(csv.find("Warm Start") == std::string::npos);
+      QVERIFY(ReadFile(out.summary_path).find("\"restart_type\": \"plain\"") != std::string::npos);
+      QCOMPARE(QString::fromStdString(
+                   testsupport::One(bench.scratch.StorePath(), "SELECT restart_type FROM tests")),
+               QStringLiteral("Plain Start"));
+    }
+  }
+
+  // Every bundled family's profile, chosen in the window, against that
+  // family's own module model: a cold test finds its fix.
+  void EveryBundledProfileAgainstItsFamilysModel() {
+    for (const std::string& family : sim::ModuleModelNames()) {
+      Bench bench;
+      BoxRecorder boxes;
+      bench.sim_module = family;
+      g_side_settings.profile = family;
+      QVERIFY(bench.Open());
+      bench.Button(1001)->click();  // "Cold Start"
+      bench.Run(1);
+      QVERIFY2(bench.WaitForEnd(), family.c_str());
+      QCOMPARE(bench.dlg->EndStatus(), QStringLiteral("Done: 1 run, 1 SUCC, 0 FAIL"));
+      QCOMPARE(boxes.texts, QStringList());
+    }
   }
 
   // The module vanishes in run 2 and stays away; without `reconnect` the

@@ -52,6 +52,10 @@ TEST(ProfileLoader, RefusesMistakesWithFileLineAndWhat) {
       {"name = \"m\"\n[start]\ncommand = \"A\"\n[delete.lukewarm]\ncommand = \"AT+D\"\n", 4,
        "unknown key \"delete.lukewarm\""},
       {"name = \"m\"\nstart = \"AT+GO\"\n", 2, "start must be a table"},
+      {"name = \"m\"\n[start]\ncommand = \"A\"\nbusy = \"+CME ERROR: 505\"\n", 4,
+       "start.busy must be a list of quoted, non-empty texts"},
+      {"name = \"m\"\n[start]\ncommand = \"A\"\nbusy = [\"+CME ERROR: 505\", \"\"]\n", 4,
+       "start.busy must be a list of quoted, non-empty texts"},
   };
   for (const BadCase& c : cases) {
     SCOPED_TRACE(c.text);
@@ -75,7 +79,7 @@ TEST(ProfileLoader, AStepTakesTheDefaultsTimeOutsUnlessItSetsThem) {
       "name = \"m\"\n"
       "[delete.cold]\ncommand = \"AT+DEL\"\n"
       "[xtra_data]\ncommand = \"AT+XD\"\nreply = \"+XD: 0\"\ntimeout = 60\n"
-      "[start]\ncommand = \"AT+GO\"\nattempts = 2\n"
+      "[start]\ncommand = \"AT+GO\"\nattempts = 2\nbusy = [\"+CME ERROR: 505\"]\n"
       "[start.hot]\ncommand = \"AT+HOT\\r\\n\"\n"
       "[[setup]]\ncommand = \"AT+NMEA=1\"\n"
       "[identity]\ncommands = [\"ATI\", \"AT+CGMR\"]\n",
@@ -94,6 +98,10 @@ TEST(ProfileLoader, AStepTakesTheDefaultsTimeOutsUnlessItSetsThem) {
   EXPECT_EQ(p.StartFor(RESTART_COLD).command, "AT+GO\r\n");
   EXPECT_EQ(p.StartFor(RESTART_HOT).command, "AT+HOT\r\n");  // holds its line end already
   EXPECT_EQ(p.StartFor(RESTART_HOT).attempts, 2);            // from [start]
+  EXPECT_EQ(p.StartFor(RESTART_COLD).busy, (std::vector<std::string>{"+CME ERROR: 505"}));
+  EXPECT_TRUE(p.StartFor(RESTART_COLD).IsBusy("+CME ERROR: 505"));
+  EXPECT_FALSE(p.StartFor(RESTART_COLD).IsBusy("+CME ERROR: 50"));
+  EXPECT_TRUE(p.DeleteFor(RESTART_COLD).busy.empty());
   ASSERT_EQ(p.setup.size(), 1u);
   EXPECT_EQ(p.setup[0].command, "AT+NMEA=1\r\n");
   EXPECT_EQ(p.identity, (std::vector<std::string>{"ATI\r\n", "AT+CGMR\r\n"}));

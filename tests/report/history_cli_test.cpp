@@ -20,7 +20,7 @@ TEST(CliHistory, FiltersListTheRightTestsAndTheReportPoolsThem) {
   const std::string lab = cli.dir.file("lab.sqlite");
   const std::vector<std::string> hot = {"run", "--restart",    "hot", "--runs",
                                         "2",   "--time-scale", "50",  "-q"};
-  // A: sim7600 (the simulator answers its identity commands), B: telit, slower.
+  // A: sim7600 (the family's model answers its identity commands), B: telit, slower.
   const auto a = cli.Run(hot, {"--sim-seed", "1", "--profile", "sim7600", "--store", lab});
   ASSERT_EQ(a.code, 0) << a.err;
   std::this_thread::sleep_for(std::chrono::milliseconds(1100));  // starts a second apart
@@ -62,7 +62,7 @@ TEST(CliHistory, FiltersListTheRightTestsAndTheReportPoolsThem) {
       {{"--restart", "warm"}, ""},
       {{"--since", "2020-01-15"}, "BAC"},
       {{"--since", "2020-01-16"}, "BA"},
-      {{"--module", "simulator", "--firmware", "dialect", "--restart", "hot"}, "BA"},
+      {{"--module", "simulator", "--firmware", "simulator", "--restart", "hot"}, "BA"},
   };
   nlohmann::json all;
   for (const auto& k : kCases) {
@@ -84,7 +84,7 @@ TEST(CliHistory, FiltersListTheRightTestsAndTheReportPoolsThem) {
     EXPECT_EQ(t["failures"], 0) << t.dump();
     EXPECT_EQ(t["summary"]["runs"], 2) << t.dump();
   }
-  EXPECT_EQ(all[1]["firmware"], "ZUVEK simulator, sim7600 dialect");
+  EXPECT_EQ(all[1]["firmware"], "+CGMR: LE20B04SIM7600M22 (ZUVEK simulator, sim7600 model)");
   EXPECT_EQ(all[2]["module"], "bench-7");
   EXPECT_EQ(all[2]["started"].get<std::string>().rfind("2020-01-15 ", 0), 0u);
   // B's fixes take about 8 s, A's less: the summaries' medians say so.

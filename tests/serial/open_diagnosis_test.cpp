@@ -4,6 +4,7 @@
 
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -65,6 +66,13 @@ TEST(OpenDiagnosis, EachCauseGetsItsSentence) {
        Facts(true, true, false, "uucp", false),
        "You may not open /dev/ttyACM0: it belongs to the group uucp, which you are not in. Run "
        "sudo usermod -aG uucp $USER, then log out and in again."},
+      {"permission: a device of root alone: never join root", "ttyUSB3", win::kAccessDenied,
+       Facts(true, true, false, "root", false),
+       "You may not open /dev/ttyUSB3: it belongs to root alone. Give it to the group dialout "
+       "with a udev rule naming the module's USB vendor ID (the first half of ID vvvv:pppp in "
+       "lsusb), for example: echo 'SUBSYSTEM==\"tty\", ATTRS{idVendor}==\"vvvv\", "
+       "GROUP=\"dialout\", MODE=\"0660\"' | sudo tee /etc/udev/rules.d/70-zuvek-tty.rules, then "
+       "sudo udevadm control --reload, replug the module, and join dialout if you are not in it."},
       {"permission: in the group, mode refuses", "ttyUSB2", win::kAccessDenied,
        Facts(true, true, false, "dialout", true),
        "You may not open /dev/ttyUSB2 (its permissions refuse it): ask for read and write access "
@@ -81,8 +89,9 @@ TEST(OpenDiagnosis, EachCauseGetsItsSentence) {
        Facts(true, true, true, "root", true),
        "/dev/null is not a serial device. Choose a serial port: " + ports},
       {"a name too long", "x", win::kFilenameExcedRange, Facts(false, false, true, "", false),
-       "The port name is longer than 123 characters: give its short name (ttyUSB2) or its "
-       "/dev/serial/by-id name."},
+       "The port name is longer than " + std::to_string(PATH_MAX - 1) +
+           " characters: give its short name (ttyUSB2) or its "
+           "/dev/serial/by-id name."},
       {"anything else: the code and the ports", "ttyUSB2", win::kGenFailure,
        Facts(true, true, true, "dialout", true),
        "/dev/ttyUSB2 could not be opened (system error 31). Check that it is the module's serial "
@@ -157,35 +166,45 @@ TEST(OpenDiagnosis, ARealFailedOpenIsDescribedByItsCause) {
 
 TEST(OpenDiagnosis, ARealPermissionRefusalSaysWhichGroupToJoin) {
   // Legend: a user who may not open the device (mode 0: no one but root),
-  // played by a child that is no root.
-  testsupport::TempDir dir;
-  testsupport::PtyPair pty;
-  ASSERT_TRUE(pty.Ok());
-  ASSERT_EQ(::chmod(pty.path().c_str(), 0), 0);
-  DiagnosisRoots roots;
-  roots.discovery.sysfs_tty = (dir.path() / "none").string();
-  roots.discovery.sim = (dir.path() / "none").string();
-  const pid_t child = ::fork();
-  if (child == 0) {
-    if (::getuid() == 0 &&
-        (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
-      ::_exit(10);
-    CSerial port;
-    const LONG err = port.Open(pty.path().c_str());
-    if (err != static_cast<LONG>(win::kAccessDenied))
-      ::_exit(11);
-    const OpenFacts facts = GatherOpenFacts(pty.path(), roots);
-    const std::string text =
-        DescribeOpenFailure(pty.path(), pty.path(), static_cast<DWORD>(err), facts);
-    const std::string want = "You may not open " + pty.path() + ": it belongs to the group " +
-                             facts.group + ", which you are not in. Run sudo usermod -aG " +
-                             facts.group + " $USER, then log out and in again.";
-    ::_exit(text == want && !facts.may_open && !facts.in_group ? 0 : 12);
+  // played by a child that is no root; the device of the group dialout
+  // (join it) and of the group root (never join root: a udev rule).
+  const group* dialout = ::getgrnam("dialout");
+  ASSERT_NE(dialout, nullptr) << "Debian has a dialout group";
+  for (const gid_t gid : {dialout->gr_gid, gid_t{0}}) {
+    SCOPED_TRACE(gid == 0 ? "root" : "dialout");
+    testsupport::TempDir dir;
+    testsupport::PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    ASSERT_EQ(::chown(pty.path().c_str(), static_cast<uid_t>(-1), gid), 0);
+    ASSERT_EQ(::chmod(pty.path().c_str(), 0), 0);
+    DiagnosisRoots roots;
+    roots.discovery.sysfs_tty = (dir.path() / "none").string();
+    roots.discovery.sim = (dir.path() / "none").string();
+    const std::string want =
+        gid == 0
+            ? "You may not open " + pty.path() + ": it belongs to root alone. " + kRootDeviceAdvice
+            : "You may not open " + pty.path() +
+                  ": it belongs to the group dialout, which you are not in. Run sudo "
+                  "usermod -aG dialout $USER, then log out and in again.";
+    const pid_t child = ::fork();
+    if (child == 0) {
+      if (::getuid() == 0 &&
+          (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+        ::_exit(10);
+      CSerial port;
+      const LONG err = port.Open(pty.path().c_str());
+      if (err != static_cast<LONG>(win::kAccessDenied))
+        ::_exit(11);
+      const OpenFacts facts = GatherOpenFacts(pty.path(), roots);
+      const std::string text =
+          DescribeOpenFailure(pty.path(), pty.path(), static_cast<DWORD>(err), facts);
+      ::_exit(text == want && !facts.may_open && !facts.in_group ? 0 : 12);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "10 cannot drop root, 11 the open, 12 the sentence";
   }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "10 cannot drop root, 11 the open, 12 the sentence";
 }
 
 }  // namespace

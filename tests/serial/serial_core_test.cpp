@@ -2,6 +2,9 @@
 // edge cases, line format, read modes and time-outs.
 #include <gtest/gtest.h>
 
+#include <limits.h>
+#include <unistd.h>
+
 #include <functional>
 #include <string>
 #include <thread>
@@ -90,7 +93,11 @@ TEST(SerialNames, BadNamesGiveTheirCodesAndLeaveThePortReusable) {
       {"a file that is no tty", dir.file("plain.txt"), Code(win::kNotSupported)},
       {"bare name of a device that is no tty (/dev/null)", "null", Code(win::kNotSupported)},
       {"123 characters still fit (then not found)", long_missing, Code(win::kFileNotFound)},
-      {"124 characters refused", long_missing + "y", Code(win::kFilenameExcedRange)},
+      {"124 and more fit too (then not found)",
+       long_missing + "/" + std::string(200, 'y') + "/" + std::string(200, 'y'),
+       Code(win::kFileNotFound)},
+      {"longer than the system takes: refused", std::string(PATH_MAX, 'z'),
+       Code(win::kFilenameExcedRange)},
       {"a very long name refused", std::string(5000, 'z'), Code(win::kFilenameExcedRange)},
   };
   for (const auto& c : cases) {
@@ -106,6 +113,15 @@ TEST(SerialNames, BadNamesGiveTheirCodesAndLeaveThePortReusable) {
   PtyPair pty;
   ASSERT_TRUE(pty.Ok());
   EXPECT_EQ(port.Open(pty.path().c_str()), 0) << "a failed open leaves the object reusable";
+  port.Close();
+  // A /dev/serial/by-id name longer than 123 characters opens the device.
+  const std::string by_id = dir.file(
+      "usb-SIMCOM_Technology_Co._Ltd._SIMCOM_SIM7600G-H_LTE_Cat4_Module_with_GNSS_"
+      "0123456789ABCDEF0123456789ABCDEF-if02-port0");
+  ASSERT_GT(by_id.size(), 124u);
+  ASSERT_EQ(::symlink(pty.path().c_str(), by_id.c_str()), 0);
+  EXPECT_EQ(port.Open(by_id.c_str()), 0) << by_id.size() << " characters";
+  EXPECT_TRUE(port.IsOpen());
 }
 
 TEST_F(SerialCore, ClosedPortOperationsGiveInvalidHandle) {

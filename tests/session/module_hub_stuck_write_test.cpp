@@ -45,7 +45,7 @@ TEST(ModuleHubStuckWrite, ClosePortsDoesNotWaitForAStuckAtWrite) {
   platform::MessageLoop loop;
   platform::MessageTarget target{loop};
   ModuleHub hub(target, clock, folders);
-  const auto messages = hub.OpenPorts({at.path(), 115200, nmea.path(), 115200, false});
+  const auto messages = hub.OpenPorts({at.path(), 115200, nmea.path(), 115200, ""});
   ASSERT_TRUE(messages.empty()) << messages.front();
   IdleHost host;
   const EngineEnvironment env = hub.MakeEngineEnvironment(host);
@@ -109,7 +109,7 @@ TEST(ModuleHubStuckWrite, AtWritesThatCannotDrainFailAndTheTestEndsByItsReplyTim
   target.On(kMsgTestFinished, [](WPARAM, LPARAM) -> LRESULT { return 1; });
   {
     ModuleHub hub(target, *clock, folders);
-    const auto messages = hub.OpenPorts({at.path(), 115200, nmea.path(), 115200, false});
+    const auto messages = hub.OpenPorts({at.path(), 115200, nmea.path(), 115200, ""});
     ASSERT_TRUE(messages.empty()) << messages.front();
     // The module stops taking bytes: its AT port is full.
     const std::string flood(4 << 20, 'A');

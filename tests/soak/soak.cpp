@@ -141,7 +141,7 @@ int main(int argc, char** argv) {
         std::exit(2);
       }
       auto messages = hub.OpenPorts(
-          {simulator->AtDevicePath(), 115200, simulator->NmeaDevicePath(), 115200, false});
+          {simulator->AtDevicePath(), 115200, simulator->NmeaDevicePath(), 115200, ""});
       Check(messages.empty(), "ports open");
     };
     start_all();
