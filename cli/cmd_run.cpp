@@ -154,6 +154,13 @@ bool RunCommand::ResolveSettings() {
     std::cerr << "zuvek-cli: " << damaged << "\n";
   for (const std::string& problem : LoadSideSettings())
     std::cerr << "zuvek-cli: " << problem << "\n";
+  // A test with commands the user did not choose measures the wrong thing.
+  if (o_.profile.empty() && SideSettingRefused("profile")) {
+    Usage(
+        "the profile zuvek.toml names cannot be used (see above); mend its profile line or "
+        "give --profile NAME (zuvek-cli profiles lists them)");
+    return false;
+  }
   TestChoices choices = cli::ChoicesOf(o_);
   choices.plan = plan_;
   TestSettingsResolution resolved = ResolveTestSettings(choices);

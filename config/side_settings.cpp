@@ -5,6 +5,7 @@
 #include "profiles/bundled_profiles.h"
 
 #include <toml++/toml.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -210,6 +211,7 @@ SideSettingsLoad ParseSideSettings(const std::string& text, const std::string& s
     if (auto why = key.take(*view.node(), load.settings)) {
       load.problems.push_back(source + ":" + std::to_string(view.node()->source().begin.line) +
                               ": " + key.name + " " + *why + "; using " + key.text(SideSettings{}));
+      load.refused_keys.push_back(key.name);
     }
   }
   FindUnknown(table, "", source, load.problems);
@@ -277,10 +279,15 @@ bool SaveSideSettings() {
     return true;
   if (!SaveSideSettingsTo(kSideSettingsFileName, g_side_settings))
     return false;
-  g_loaded = SideSettingsLoad{g_side_settings, {}, true};
+  g_loaded = SideSettingsLoad{g_side_settings, {}, {}, true};
   return true;
 }
 
 bool SideSettingsKeptOnExit() {
   return !g_loaded.found || g_loaded.problems.empty();
+}
+
+bool SideSettingRefused(const std::string& key) {
+  const auto& keys = g_loaded.refused_keys;
+  return std::find(keys.begin(), keys.end(), key) != keys.end();
 }

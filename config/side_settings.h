@@ -46,6 +46,7 @@ struct SideSettings {
 struct SideSettingsLoad {
   SideSettings settings;
   std::vector<std::string> problems;
+  std::vector<std::string> refused_keys;  // the keys whose value was wrong
   bool found = false;
 };
 
@@ -73,3 +74,6 @@ bool SaveSideSettings();
 // False when the zuvek.toml LoadSideSettings read had problems: the exit
 // leaves that file as it is, and a change made since is not kept.
 bool SideSettingsKeptOnExit();
+// True when the zuvek.toml LoadSideSettings read gave `key` a value that
+// was refused (and its default used instead).
+bool SideSettingRefused(const std::string& key);

@@ -65,6 +65,24 @@ TEST(CliProfiles, AProfileWithAMistakeIsRefusedWithItsFileAndLine) {
   EXPECT_NE(run.out.find("the profile is refused"), std::string::npos) << run.out;
 }
 
+// A profile zuvek.toml names that cannot be used is told with its line, and
+// no test runs with commands the user did not choose; --profile overrides.
+TEST(CliProfiles, AProfileZuvekTomlCannotUseStartsNoTest) {
+  testsupport::TempDir tmp;
+  testsupport::WriteFile(tmp.file("zuvek.toml"), "profile = \"sim9999\"\n");
+  const std::string run = "cd " + tmp.path().string() + " && " + testsupport::kCliPath +
+                          " run --restart hot --runs 1 --time-scale 50 --store none";
+  const auto refused = testsupport::RunShell(run + " 2>&1");
+  EXPECT_EQ(refused.code, 2) << refused.out;
+  EXPECT_NE(refused.out.find("zuvek.toml:1: profile names no bundled profile"), std::string::npos)
+      << refused.out;
+  EXPECT_NE(refused.out.find("mend its profile line or give --profile NAME"), std::string::npos)
+      << refused.out;
+  EXPECT_EQ(refused.out.find("runtimes = "), std::string::npos) << refused.out;
+  const auto chosen = testsupport::RunShell(run + " --profile default 2>&1");
+  EXPECT_EQ(chosen.code, 0) << chosen.out;
+}
+
 // A profile without a command for the restart type asked: run refuses the
 // test with a sentence, or with --plain-start runs plain starts recorded so.
 TEST(CliProfiles, ARestartTypeTheProfileHasNoCommandForIsSaidBeforeTheTest) {
