@@ -47,7 +47,7 @@ int NmeaLineHandler::OnNmeaLine(const char* text) {
   if (HasTwoDollars(text))
     return 0;
 
-  ParsePositionSentence(std::string(text), record_, view_, mode_);
+  ParsePositionSentence(text, record_, view_, mode_);
 
   if (Contains(text, "RMC")) {
     EndEpoch();

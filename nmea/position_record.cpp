@@ -27,18 +27,18 @@ const std::string& Field(const std::vector<std::string>& fields, std::size_t n) 
   return n < fields.size() ? fields[n] : kEmpty;
 }
 
-bool Contains(const std::string& line, const char* what) {
-  return std::strstr(line.c_str(), what) != nullptr;
+bool LineHas(const char* line, const char* what) {
+  return std::strstr(line, what) != nullptr;
 }
 
-bool IsRmc(const std::string& line, LiveViewMode mode) {
+bool IsRmc(const char* line, LiveViewMode mode) {
   return mode == LiveViewMode::kAnyTalker ? HasAnyTalkerSentence(line, "RMC")
-                                          : Contains(line, "$GPRMC");
+                                          : LineHas(line, "$GPRMC");
 }
 
-bool IsGsa(const std::string& line, LiveViewMode mode) {
+bool IsGsa(const char* line, LiveViewMode mode) {
   return mode == LiveViewMode::kAnyTalker ? HasAnyTalkerSentence(line, "GSA")
-                                          : Contains(line, "$GPGSA");
+                                          : LineHas(line, "$GPGSA");
 }
 
 }  // namespace
@@ -52,7 +52,7 @@ void PositionRecord::ClearStrings() {
   m_str_speed.clear();
 }
 
-void ParsePositionSentence(std::string line, PositionRecord& record, LiveView& view,
+void ParsePositionSentence(const char* line, PositionRecord& record, LiveView& view,
                            LiveViewMode mode) {
   std::vector<std::string> fields;
   const bool is_rmc = IsRmc(line, mode);
@@ -79,7 +79,7 @@ void ParsePositionSentence(std::string line, PositionRecord& record, LiveView& v
     if (!record.m_str_speed.empty() && !record.m_str_utc_time.empty()) {
       UpdatePositionDisplay(record, view);
     }
-  } else if (Contains(line, "VTG")) {
+  } else if (LineHas(line, "VTG")) {
     SplitNmeaFields(fields, line);
     if (fields.size() > 7) {
       record.m_str_speed = fields[7];
@@ -87,7 +87,7 @@ void ParsePositionSentence(std::string line, PositionRecord& record, LiveView& v
         UpdatePositionDisplay(record, view);
       }
     }
-  } else if (Contains(line, "GGA")) {
+  } else if (LineHas(line, "GGA")) {
     SplitNmeaFields(fields, line);
     if (fields.size() > 9) {
       view.SetText(kIdHdop, fields[8]);

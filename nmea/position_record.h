@@ -26,7 +26,7 @@ struct PositionRecord {
 // GGA lines set altitude and HDOP directly. In LiveViewMode::kAnyTalker the
 // RMC and GSA of every talker of kAnyTalkers take the place of "$GPRMC" and
 // "$GPGSA".
-void ParsePositionSentence(std::string line, PositionRecord& record, LiveView& view,
+void ParsePositionSentence(const char* line, PositionRecord& record, LiveView& view,
                            LiveViewMode mode = LiveViewMode::kGprmc);
 
 // Copies the record into the labels LAT to Speed; Fix Mode shows "2D"/"3D"
