@@ -219,11 +219,7 @@ int TestEngine::Worker::Busy(const ProfileStep& step, int wait) {
 bool TestEngine::Worker::Refused(const std::string& command) {
   const std::string name = CommandName(command);
   LOG_DEBUG((name + " refused: " + ctx_.refusal + "\n").c_str());
-  const std::string profile = p_.name.empty() ? "default" : p_.name;
-  const std::string look = FindBundledProfile(profile) ? "zuvek-cli profiles show " + profile
-                                                       : "the profile file \"" + profile + "\"";
-  return EndBecause("the module refused " + name + " (\"" + ctx_.refusal +
-                    "\"): check the profile against its manual, " + look);
+  return EndBecause(RefusalSentence(p_.name, command, ctx_.refusal));
 }
 
 bool TestEngine::Worker::RefusedReset(unsigned n, const std::string& command) {
