@@ -1,5 +1,6 @@
 // The worker's exchanges with the module: the set-up and identity commands
 // of a test, and the query, stop, delete and XTRA steps of a run.
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -123,12 +124,17 @@ bool TestEngine::Worker::Xtra() {
   if (p_.clock.Present()) {
     Write(p_.clock.command);
     const ClockCapture capture{p_.clock_marker, p_.clock_rule == ClockRule::kCclk};
-    if (WaitClockReply(*env_.at_queue, p_.clock.timeout_s, ContainsMatcher(p_.clock.reply), at_log_,
-                       ctx_, capture) == 0 &&
-        p_.xtra_time.Present()) {
-      Write(FillXtraTime(p_.xtra_time.command, g_strXtraTime,
-                         static_cast<unsigned>(g_config.GetUncrtn())));
-      WaitReply(p_.xtra_time);  // its outcome is not used
+    const int clock = WaitClockReply(*env_.at_queue, p_.clock.timeout_s,
+                                     ContainsMatcher(p_.clock.reply), at_log_, ctx_, capture);
+    if (clock == kWaitRefused)
+      return Refused(p_.clock.command);
+    if (clock == kWaitAnswered && p_.xtra_time.Present()) {
+      const std::string time = FillXtraTime(p_.xtra_time.command, g_strXtraTime,
+                                            static_cast<unsigned>(g_config.GetUncrtn()));
+      Write(time);
+      // Its outcome is not used, but a refusal says the profile is wrong.
+      if (WaitReply(p_.xtra_time) == kWaitRefused)
+        return Refused(time);
     }
   }
   const std::string data = XtraDataCommand(p_, g_config.GetImportXtraCmd());
@@ -187,7 +193,14 @@ TestEngine::Worker::Identity TestEngine::Worker::ReadIdentity() {
                               [&](const std::string& line) { return ok(line) || error(line); },
                               at_log_, ctx_, lines) == 0;
     const std::string name = CommandName(cmd);
-    identity.emplace_back(name, answered ? IdentityText(name, lines) : std::string());
+    const auto refusal = std::find_if(lines.begin(), lines.end(), IsRefusal);
+    if (refusal != lines.end() && env_.host) {
+      // No identity, but no reason to end the test: told, and left empty.
+      env_.host->OnNotice(RefusalSentence(p_.name, cmd, ReplyText(*refusal)) +
+                          ". The test goes on without that part of the module's identity.");
+    }
+    const bool known = answered && refusal == lines.end();
+    identity.emplace_back(name, known ? IdentityText(name, lines) : std::string());
   }
   return identity;
 }

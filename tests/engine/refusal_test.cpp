@@ -1,5 +1,5 @@
 // A module that refuses a command ("ERROR", "+CME ERROR: n", "+CMS ERROR: n"):
-// a refused query, stop, start or set-up ends the test within that reply,
+// a refused query, stop, start, set-up or XTRA step ends the test within that reply,
 // naming the command, the reply and what to do; a refused reset fails its
 // run "reset refused" and is never a success; a busy reply a profile names
 // is tried again.
@@ -40,6 +40,7 @@ TEST(Refusal, ARefusedQueryStopStartOrSetUpEndsTheTestWithinThatReply) {
     int restart;
     int refused_in_run;  // the run whose record is missing (0: before any)
     const char* legend;
+    bool xtra = false;  // XTRA on
   } cases[] = {
       {"default", "AT+WGPS?", "ERROR", false, RESTART_COLD, 0, "the state query"},
       {"sim7600", "AT+CGPS?", "+CME ERROR: 4", false, RESTART_COLD, 0, "another family's query"},
@@ -48,12 +49,14 @@ TEST(Refusal, ARefusedQueryStopStartOrSetUpEndsTheTestWithinThatReply) {
       {"sim7600", "AT+CGPS=1,1", "ERROR", false, RESTART_WARM, 0, "sim7600's common start"},
       {"default", "AT+WGPSEND", "ERROR", false, RESTART_HOT, 1, "the stop between runs"},
       {"telit", "AT$GPSNMUN=2,1,1,1,1,1,1", "ERROR", false, RESTART_COLD, 0, "a set-up command"},
+      {"default", "AT+CCLK?", "+CME ERROR: 3", false, RESTART_HOT, 0, "the XTRA clock", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.legend);
     EngineHarness h;
     SpeakBundled(h, c.profile);
     h.module.gnss_on = c.gnss_on;
+    h.host.import_xtra = c.xtra;
     h.module.ttff_ms = [](int) { return 3000; };
     const std::string refused = std::string(c.refused) + "\r\n";
     h.module.refuse = [&](const std::string& cmd, int) {
