@@ -126,15 +126,18 @@ bool TestEngine::Worker::Xtra() {
     const ClockCapture capture{p_.clock_marker, p_.clock_rule == ClockRule::kCclk};
     const int clock = WaitClockReply(*env_.at_queue, p_.clock.timeout_s,
                                      ContainsMatcher(p_.clock.reply), at_log_, ctx_, capture);
+    // Without the module's time XTRA goes on with its data, as without a reply.
     if (clock == kWaitRefused)
-      return Refused(p_.clock.command);
+      untold_refusals_.push_back(RefusalSentence(p_.name, p_.clock.command, ctx_.refusal) +
+                                 ". XTRA goes on without the module's time.");
     if (clock == kWaitAnswered && p_.xtra_time.Present()) {
       const std::string time = FillXtraTime(p_.xtra_time.command, g_strXtraTime,
                                             static_cast<unsigned>(g_config.GetUncrtn()));
       Write(time);
       // Its outcome is not used, but a refusal says the profile is wrong.
       if (WaitReply(p_.xtra_time) == kWaitRefused)
-        return Refused(time);
+        untold_refusals_.push_back(RefusalSentence(p_.name, time, ctx_.refusal) +
+                                   ". XTRA goes on with its data.");
     }
   }
   const std::string data = XtraDataCommand(p_, g_config.GetImportXtraCmd());
@@ -194,15 +197,22 @@ TestEngine::Worker::Identity TestEngine::Worker::ReadIdentity() {
                               at_log_, ctx_, lines) == 0;
     const std::string name = CommandName(cmd);
     const auto refusal = std::find_if(lines.begin(), lines.end(), IsRefusal);
-    if (refusal != lines.end() && env_.host) {
-      // No identity, but no reason to end the test: told, and left empty.
-      env_.host->OnNotice(RefusalSentence(p_.name, cmd, ReplyText(*refusal)) +
-                          ". The test goes on without that part of the module's identity.");
+    if (refusal != lines.end()) {  // no identity, but no reason to end the test
+      untold_refusals_.push_back(RefusalSentence(p_.name, cmd, ReplyText(*refusal)) +
+                                 ". The test goes on without that part of the module's identity.");
     }
     const bool known = answered && refusal == lines.end();
     identity.emplace_back(name, known ? IdentityText(name, lines) : std::string());
   }
   return identity;
+}
+
+void TestEngine::Worker::TellRefusals() {
+  for (const std::string& sentence : untold_refusals_) {
+    if (env_.host)
+      env_.host->OnNotice(sentence);
+  }
+  untold_refusals_.clear();
 }
 
 bool TestEngine::Worker::SetUpAgain() {

@@ -1,5 +1,5 @@
 // A module that refuses a command ("ERROR", "+CME ERROR: n", "+CMS ERROR: n"):
-// a refused query, stop, start, set-up or XTRA step ends the test within that reply,
+// a refused query, stop, start or set-up ends the test within that reply,
 // naming the command, the reply and what to do; a refused reset fails its
 // run "reset refused" and is never a success; a busy reply a profile names
 // is tried again.
@@ -40,7 +40,6 @@ TEST(Refusal, ARefusedQueryStopStartOrSetUpEndsTheTestWithinThatReply) {
     int restart;
     int refused_in_run;  // the run whose record is missing (0: before any)
     const char* legend;
-    bool xtra = false;  // XTRA on
   } cases[] = {
       {"default", "AT+WGPS?", "ERROR", false, RESTART_COLD, 0, "the state query"},
       {"sim7600", "AT+CGPS?", "+CME ERROR: 4", false, RESTART_COLD, 0, "another family's query"},
@@ -49,14 +48,12 @@ TEST(Refusal, ARefusedQueryStopStartOrSetUpEndsTheTestWithinThatReply) {
       {"sim7600", "AT+CGPS=1,1", "ERROR", false, RESTART_WARM, 0, "sim7600's common start"},
       {"default", "AT+WGPSEND", "ERROR", false, RESTART_HOT, 1, "the stop between runs"},
       {"telit", "AT$GPSNMUN=2,1,1,1,1,1,1", "ERROR", false, RESTART_COLD, 0, "a set-up command"},
-      {"default", "AT+CCLK?", "+CME ERROR: 3", false, RESTART_HOT, 0, "the XTRA clock", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.legend);
     EngineHarness h;
     SpeakBundled(h, c.profile);
     h.module.gnss_on = c.gnss_on;
-    h.host.import_xtra = c.xtra;
     h.module.ttff_ms = [](int) { return 3000; };
     const std::string refused = std::string(c.refused) + "\r\n";
     h.module.refuse = [&](const std::string& cmd, int) {
@@ -158,6 +155,46 @@ TEST(Refusal, ABusyReplyTheProfileNamesIsTriedAgain) {
                 "the module refused AT+WGPS=1 (\"+CME ERROR: 3\"): check the profile against its "
                 "manual, the profile file \"busy\"");
     }
+  }
+}
+
+// A refusal that need not end the test (an identity command, the XTRA clock)
+// is told once GNSS runs, and the test goes on as without a reply; a test
+// that ends on a refusal before that tells only that one.
+TEST(Refusal, ARefusedIdentityOrXtraClockIsToldAndTheTestGoesOn) {
+  const std::string look = "): check the profile against its manual, zuvek-cli profiles show ";
+  {
+    EngineHarness h;
+    SpeakBundled(h, "default");
+    h.host.import_xtra = true;
+    h.module.ttff_ms = [](int) { return 3000; };
+    h.module.refuse = [](const std::string& cmd, int) {
+      return cmd == "AT+CCLK?\r\n" ? std::string("+CME ERROR: 3") : std::string();
+    };
+    h.RunTest(RESTART_HOT, 1);
+    const TestOutcome out = h.engine->LastOutcome();
+    EXPECT_TRUE(out.completed) << out.end_reason;
+    EXPECT_EQ(h.host.storage_problems,
+              std::vector<std::string>{"the module refused AT+CCLK? (\"+CME ERROR: 3\"" + look +
+                                       "default. XTRA goes on without the module's time."});
+    EXPECT_EQ(WritesOf(h.module, "AT+WGPSXTRADATA=\"RAM:xtra2.bin\"\r\n"), 1);
+  }
+  for (const bool query_refused : {false, true}) {
+    SCOPED_TRACE(query_refused ? "the query refused too" : "the identity alone");
+    EngineHarness h;
+    SpeakBundled(h, "sim7600");
+    h.module.ttff_ms = [](int) { return 3000; };
+    h.module.refuse = [&](const std::string& cmd, int) {
+      const bool refused = cmd == "AT+CGMM\r\n" || (query_refused && cmd == "AT+CGPS?\r\n");
+      return refused ? std::string("ERROR") : std::string();
+    };
+    h.RunTest(RESTART_HOT, 1);
+    const TestOutcome out = h.engine->LastOutcome();
+    EXPECT_EQ(out.completed, !query_refused) << out.end_reason;
+    const std::vector<std::string> told = {
+        "the module refused AT+CGMM (\"ERROR\"" + look +
+        "sim7600. The test goes on without that part of the module's identity."};
+    EXPECT_EQ(h.host.storage_problems, query_refused ? std::vector<std::string>{} : told);
   }
 }
 
