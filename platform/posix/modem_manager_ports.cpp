@@ -80,50 +80,47 @@ bool ReadPortsVariant(sd_bus_message* m, const char* property, std::vector<std::
   return r >= 0 && sd_bus_message_exit_container(m) >= 0 && sd_bus_message_exit_container(m) >= 0;
 }
 
-// An interface's a{sv} of properties.
-bool ReadModemProperties(sd_bus_message* m, std::vector<std::string>* ports) {
-  if (sd_bus_message_enter_container(m, 'a', "{sv}") < 0)
+// Enters the array of dict entries `entries` ("{sv}"), calls read() inside
+// each entry ("sv") and leaves the array; false on a malformed message.
+template <typename Read>
+bool ForEachEntry(sd_bus_message* m, const char* entries, const char* entry, Read read) {
+  if (sd_bus_message_enter_container(m, 'a', entries) < 0)
     return false;
   int r;
-  while ((r = sd_bus_message_enter_container(m, 'e', "sv")) > 0) {
-    const char* property = nullptr;
-    if (sd_bus_message_read(m, "s", &property) < 0 || !ReadPortsVariant(m, property, ports) ||
-        sd_bus_message_exit_container(m) < 0)
+  while ((r = sd_bus_message_enter_container(m, 'e', entry)) > 0) {
+    if (!read() || sd_bus_message_exit_container(m) < 0)
       return false;
   }
   return r >= 0 && sd_bus_message_exit_container(m) >= 0;
 }
 
+// An interface's a{sv} of properties.
+bool ReadModemProperties(sd_bus_message* m, std::vector<std::string>* ports) {
+  return ForEachEntry(m, "{sv}", "sv", [&] {
+    const char* property = nullptr;
+    return sd_bus_message_read(m, "s", &property) >= 0 && ReadPortsVariant(m, property, ports);
+  });
+}
+
 // One object's a{sa{sv}}: its interfaces and their properties.
 bool ReadObject(sd_bus_message* m, std::vector<std::string>* ports) {
-  if (sd_bus_message_enter_container(m, 'a', "{sa{sv}}") < 0)
-    return false;
-  int r;
-  while ((r = sd_bus_message_enter_container(m, 'e', "sa{sv}")) > 0) {
+  return ForEachEntry(m, "{sa{sv}}", "sa{sv}", [&] {
     const char* interface = nullptr;
     if (sd_bus_message_read(m, "s", &interface) < 0)
       return false;
-    const bool ok = std::strcmp(interface, kModemInterface) == 0
-                        ? ReadModemProperties(m, ports)
-                        : sd_bus_message_skip(m, "a{sv}") >= 0;
-    if (!ok || sd_bus_message_exit_container(m) < 0)
-      return false;
-  }
-  return r >= 0 && sd_bus_message_exit_container(m) >= 0;
+    return std::strcmp(interface, kModemInterface) == 0 ? ReadModemProperties(m, ports)
+                                                        : sd_bus_message_skip(m, "a{sv}") >= 0;
+  });
 }
 
 // GetManagedObjects' a{oa{sa{sv}}}: every modem's ports.
 std::vector<std::string> ReadManagedObjects(sd_bus_message* m) {
   std::vector<std::string> ports;
-  if (sd_bus_message_enter_container(m, 'a', "{oa{sa{sv}}}") < 0)
-    return {};
-  while (sd_bus_message_enter_container(m, 'e', "oa{sa{sv}}") > 0) {
+  const bool read = ForEachEntry(m, "{oa{sa{sv}}}", "oa{sa{sv}}", [&] {
     const char* path = nullptr;
-    if (sd_bus_message_read(m, "o", &path) < 0 || !ReadObject(m, &ports) ||
-        sd_bus_message_exit_container(m) < 0)
-      return {};
-  }
-  return ports;
+    return sd_bus_message_read(m, "o", &path) >= 0 && ReadObject(m, &ports);
+  });
+  return read ? ports : std::vector<std::string>{};
 }
 
 }  // namespace

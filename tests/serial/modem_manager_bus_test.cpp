@@ -107,6 +107,16 @@ class ModemManagerOnTheBus : public ::testing::Test {
         {"ZUVEK_MM_BUS_ADDRESS=" + address, "ZUVEK_SIM_DIR=" + options.ports_folder, "HOME=" + home,
          "XDG_DATA_HOME=" + home, "XDG_CONFIG_HOME=" + home});
   }
+  // ports --probe --json: one entry per port, or an empty array after a
+  // failure (told by the test).
+  nlohmann::json Probe(bool nobody) {
+    const ProgramResult r =
+        Cli({"ports", "--probe", "--json", "--sysfs-root", dir.file("none")}, nobody);
+    EXPECT_EQ(r.code, 0) << r.out << r.err;
+    auto j = nlohmann::json::parse(r.out, nullptr, false);
+    EXPECT_TRUE(j.is_array() && j.size() == 2u) << r.out << r.err;
+    return j.is_array() && j.size() == 2u ? j : nlohmann::json::array();
+  }
   // The refusal of the AT port, named as `name`.
   std::string Refusal(const std::string& name) const {
     return name + " is in use by ModemManager (pid " + std::to_string(standin->Pid()) +
@@ -123,11 +133,8 @@ class ModemManagerOnTheBus : public ::testing::Test {
 TEST_F(ModemManagerOnTheBus, TheProbeNamesThePortItHoldsAndWritesNothingToIt) {
   for (const bool nobody : {false, true}) {
     SCOPED_TRACE(nobody ? "as nobody" : "as this user");
-    const ProgramResult r =
-        Cli({"ports", "--probe", "--json", "--sysfs-root", dir.file("none")}, nobody);
-    ASSERT_EQ(r.code, 0) << r.out << r.err;
-    const auto j = nlohmann::json::parse(r.out, nullptr, false);
-    ASSERT_TRUE(j.is_array() && j.size() == 2u) << r.out;
+    const auto j = Probe(nobody);
+    ASSERT_EQ(j.size(), 2u);
     EXPECT_EQ(j[0]["probe"]["result"], "busy") << j.dump();
     EXPECT_EQ(j[0]["probe"]["holders"][0]["pid"], standin->Pid()) << j.dump();
     EXPECT_EQ(j[0]["probe"]["holders"][0]["name"], "ModemManager") << j.dump();
@@ -154,11 +161,8 @@ TEST_F(ModemManagerOnTheBus, RunRefusesThePortItHolds) {
 
 TEST_F(ModemManagerOnTheBus, APortItDoesNotHoldIsNoneOfItsBusiness) {
   standin.reset();  // the name has no owner now: no ModemManager, no error
-  const ProgramResult r =
-      Cli({"ports", "--probe", "--json", "--sysfs-root", dir.file("none")}, true);
-  ASSERT_EQ(r.code, 0) << r.out << r.err;
-  const auto j = nlohmann::json::parse(r.out, nullptr, false);
-  ASSERT_TRUE(j.is_array() && j.size() == 2u) << r.out;
+  const auto j = Probe(true);
+  ASSERT_EQ(j.size(), 2u);
   EXPECT_EQ(j[0]["probe"]["result"], "at") << j.dump();
 }
 
