@@ -1,12 +1,16 @@
 // zuvek-cli ports: the serial ports the port lists offer, by index; with
-// --probe, what each one is (NMEA, AT, silent, or held by another program).
+// --probe, what each one is (NMEA, AT, silent, or held by another program);
+// with --start-gnss, the silent ports heard again while GNSS is on.
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <iostream>
 #include <nlohmann/json.hpp>
-#include <thread>
+#include <optional>
 
 #include "cli/command.h"
+#include "cli/probe_gnss.h"
+#include "cli/profile_option.h"
+#include "profiles/profile_loader.h"
 #include "serial/port_discovery.h"
 #include "serial/port_probe.h"
 
@@ -45,6 +49,14 @@ class PortsCommand final : public cli::Command {
                    "Tell which port is which: open each port no one else holds, listen for NMEA "
                    "for up to 2 s, send \"AT\\r\\n\" once to a port that sent none, and report "
                    "NMEA (talkers, rate), AT (answered OK), silent, or busy (by whom)");
+    auto* profile = sub_->add_option("--profile", profile_,
+                                     "The module's profile, for --start-gnss: its set-up, start "
+                                     "and stop")
+                        ->check(cli::ProfileChoices(true));
+    sub_->add_flag("--start-gnss", start_gnss_,
+                   "With --probe: start GNSS through the AT port found (the profile's set-up and "
+                   "start), probe the silent ports again, then stop it (the profile's stop)")
+        ->needs(profile);
     sub_->add_option("--sysfs-root", roots_.discovery.sysfs_tty, "tty class folder to scan")
         ->capture_default_str();
     sub_->add_option("--dev-root", roots_.discovery.dev, "device folder (for serial/by-id)")
@@ -58,9 +70,15 @@ class PortsCommand final : public cli::Command {
     if (!sub_->parsed())
       return cli::kExitOk;
     const auto ports = DiscoverPorts(roots_.discovery);
+    probe_ = probe_ || start_gnss_;
+    std::optional<ModuleProfile> profile;
+    if (start_gnss_ && !(profile = LoadProfile()))
+      return cli::kExitUsage;
     std::vector<ProbeReport> probes;
     if (probe_)
-      probes = ProbeAll(ports);
+      cli::ProbePorts(ports, AllOf(ports), roots_, &probes);
+    if (profile && !cli::ProbeAgainWithGnssOn(*profile, ports, roots_, &probes, std::cerr))
+      exit_ = cli::kExitFailure;
     if (json_) {
       auto out = nlohmann::json::array();
       for (std::size_t i = 0; i < ports.size(); ++i) {
@@ -74,7 +92,7 @@ class PortsCommand final : public cli::Command {
         out.push_back(entry);
       }
       std::cout << out.dump(2) << "\n";
-      return cli::kExitOk;
+      return exit_;
     }
     if (ports.empty()) {
       std::cout << "No serial ports found.\n";
@@ -92,21 +110,22 @@ class PortsCommand final : public cli::Command {
         std::cout << "\t" << Verdict(probes[i]);
       std::cout << "\n";
     }
-    return cli::kExitOk;
+    return exit_;
   }
 
  private:
-  // All ports at once: the listening windows overlap.
-  std::vector<ProbeReport> ProbeAll(const std::vector<PortEntry>& ports) const {
-    std::vector<ProbeReport> out(ports.size());
-    std::vector<std::thread> threads;
-    for (std::size_t i = 0; i < ports.size(); ++i) {
-      threads.emplace_back(
-          [this, &ports, &out, i] { out[i] = ProbePort(ports[i].text, ProbeTiming{}, roots_); });
-    }
-    for (auto& t : threads)
-      t.join();
-    return out;
+  static std::vector<std::size_t> AllOf(const std::vector<PortEntry>& ports) {
+    std::vector<std::size_t> all(ports.size());
+    for (std::size_t i = 0; i < all.size(); ++i)
+      all[i] = i;
+    return all;
+  }
+
+  std::optional<ModuleProfile> LoadProfile() const {
+    ProfileLoad load = ResolveProfile(profile_);
+    for (const std::string& problem : load.problems)
+      std::cerr << "zuvek-cli: " << problem << "\n";
+    return load.profile;
   }
 
   static nlohmann::json ProbeJson(const ProbeReport& r) {
@@ -127,6 +146,9 @@ class PortsCommand final : public cli::Command {
   CLI::App* sub_ = nullptr;
   bool json_ = false;
   bool probe_ = false;
+  bool start_gnss_ = false;
+  std::string profile_;
+  int exit_ = cli::kExitOk;
   DiagnosisRoots roots_;
 };
 

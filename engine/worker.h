@@ -195,4 +195,8 @@ class TestEngine::Worker {
   unsigned timeline_run_ = 0;      // the run timeline_ is of
   RunRecord pending_;              // the last run filed
   Identity identity_;              // the replies at the start of the test
+  // Refusals that do not end the test (an identity command, the XTRA clock or
+  // time), told once GNSS runs: a test that ends on a refusal says enough.
+  std::vector<std::string> untold_refusals_;
+  void TellRefusals();
 };

@@ -84,6 +84,7 @@ bool TestEngine::Worker::OneRun(unsigned n) {
     return reset_refused_ && RefusedReset(n, p_.StartFor(e_.m_nRestartType).command);
 
   Phase(n, RunPhase::FixWait);
+  TellRefusals();
   const FixWaitEnd end = WaitFix(ok_stamp);
   if (!end.fix && !AfterNoFix(p_.StartFor(e_.m_nRestartType)))
     return false;

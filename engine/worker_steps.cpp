@@ -1,5 +1,6 @@
 // The worker's exchanges with the module: the set-up and identity commands
 // of a test, and the query, stop, delete and XTRA steps of a run.
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -123,12 +124,20 @@ bool TestEngine::Worker::Xtra() {
   if (p_.clock.Present()) {
     Write(p_.clock.command);
     const ClockCapture capture{p_.clock_marker, p_.clock_rule == ClockRule::kCclk};
-    if (WaitClockReply(*env_.at_queue, p_.clock.timeout_s, ContainsMatcher(p_.clock.reply), at_log_,
-                       ctx_, capture) == 0 &&
-        p_.xtra_time.Present()) {
-      Write(FillXtraTime(p_.xtra_time.command, g_strXtraTime,
-                         static_cast<unsigned>(g_config.GetUncrtn())));
-      WaitReply(p_.xtra_time);  // its outcome is not used
+    const int clock = WaitClockReply(*env_.at_queue, p_.clock.timeout_s,
+                                     ContainsMatcher(p_.clock.reply), at_log_, ctx_, capture);
+    // Without the module's time XTRA goes on with its data, as without a reply.
+    if (clock == kWaitRefused)
+      untold_refusals_.push_back(RefusalSentence(p_.name, p_.clock.command, ctx_.refusal) +
+                                 ". XTRA goes on without the module's time.");
+    if (clock == kWaitAnswered && p_.xtra_time.Present()) {
+      const std::string time = FillXtraTime(p_.xtra_time.command, g_strXtraTime,
+                                            static_cast<unsigned>(g_config.GetUncrtn()));
+      Write(time);
+      // Its outcome is not used, but a refusal says the profile is wrong.
+      if (WaitReply(p_.xtra_time) == kWaitRefused)
+        untold_refusals_.push_back(RefusalSentence(p_.name, time, ctx_.refusal) +
+                                   ". XTRA goes on with its data.");
     }
   }
   const std::string data = XtraDataCommand(p_, g_config.GetImportXtraCmd());
@@ -187,9 +196,23 @@ TestEngine::Worker::Identity TestEngine::Worker::ReadIdentity() {
                               [&](const std::string& line) { return ok(line) || error(line); },
                               at_log_, ctx_, lines) == 0;
     const std::string name = CommandName(cmd);
-    identity.emplace_back(name, answered ? IdentityText(name, lines) : std::string());
+    const auto refusal = std::find_if(lines.begin(), lines.end(), IsRefusal);
+    if (refusal != lines.end()) {  // no identity, but no reason to end the test
+      untold_refusals_.push_back(RefusalSentence(p_.name, cmd, ReplyText(*refusal)) +
+                                 ". The test goes on without that part of the module's identity.");
+    }
+    const bool known = answered && refusal == lines.end();
+    identity.emplace_back(name, known ? IdentityText(name, lines) : std::string());
   }
   return identity;
+}
+
+void TestEngine::Worker::TellRefusals() {
+  for (const std::string& sentence : untold_refusals_) {
+    if (env_.host)
+      env_.host->OnNotice(sentence);
+  }
+  untold_refusals_.clear();
 }
 
 bool TestEngine::Worker::SetUpAgain() {
@@ -219,11 +242,7 @@ int TestEngine::Worker::Busy(const ProfileStep& step, int wait) {
 bool TestEngine::Worker::Refused(const std::string& command) {
   const std::string name = CommandName(command);
   LOG_DEBUG((name + " refused: " + ctx_.refusal + "\n").c_str());
-  const std::string profile = p_.name.empty() ? "default" : p_.name;
-  const std::string look = FindBundledProfile(profile) ? "zuvek-cli profiles show " + profile
-                                                       : "the profile file \"" + profile + "\"";
-  return EndBecause("the module refused " + name + " (\"" + ctx_.refusal +
-                    "\"): check the profile against its manual, " + look);
+  return EndBecause(RefusalSentence(p_.name, command, ctx_.refusal));
 }
 
 bool TestEngine::Worker::RefusedReset(unsigned n, const std::string& command) {

@@ -1,5 +1,7 @@
 #include "profiles/bundled_profiles.h"
 
+#include "profiles/module_profile.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -39,4 +41,13 @@ std::string BundledProfileNames() {
   for (const BundledProfile& p : BundledProfiles())
     out += std::string(out.empty() ? "" : ", ") + p.name;
   return out;
+}
+
+std::string RefusalSentence(const std::string& profile, const std::string& command,
+                            const std::string& refusal) {
+  const std::string name = profile.empty() ? "default" : profile;
+  const std::string look = FindBundledProfile(name) ? "zuvek-cli profiles show " + name
+                                                    : "the profile file \"" + name + "\"";
+  return "the module refused " + CommandName(command) + " (\"" + refusal +
+         "\"): check the profile against its manual, " + look;
 }

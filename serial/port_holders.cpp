@@ -94,9 +94,30 @@ HolderScan FindPortHolders(const std::string& device_path, const std::string& pr
         break;
     }
   });
+  AddModemManagerHolder(device_path, platform::AskModemManagerForPorts(), &scan);
   SortByPid(&scan.holders);
   SortByPid(&scan.unreadable);
   return scan;
+}
+
+void AddModemManagerHolder(const std::string& device_path, const platform::ModemManagerPorts& mm,
+                           HolderScan* scan, const std::string& dev_root) {
+  struct stat dev {};
+  if (mm.pid <= 0 || ::stat(device_path.c_str(), &dev) != 0 || !S_ISCHR(dev.st_mode))
+    return;
+  const auto is_mm = [&](const PortHolder& h) { return h.pid == mm.pid; };
+  auto& hidden = scan->unreadable;
+  hidden.erase(std::remove_if(hidden.begin(), hidden.end(), is_mm), hidden.end());
+  if (std::any_of(scan->holders.begin(), scan->holders.end(), is_mm))
+    return;
+  for (const std::string& port : mm.ports) {
+    const std::string path = port.rfind('/', 0) == 0 ? port : dev_root + "/" + port;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode) && st.st_rdev == dev.st_rdev) {
+      scan->holders.push_back({mm.pid, "ModemManager"});
+      return;
+    }
+  }
 }
 
 std::vector<PortHolder> FindProcessesNamed(const std::string& name, const std::string& proc_root) {

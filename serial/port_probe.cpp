@@ -192,6 +192,69 @@ void ListenAndAsk(int fd, const ProbeTiming& timing, ProbeReport& report) {
 
 }  // namespace
 
+namespace {
+
+// A port opened for the probe: exclusive, raw (the speed kept), its line
+// settings put back and closed at the end.
+class RawPort {
+ public:
+  // On failure fd() < 0, and *report holds the kind and the sentence.
+  RawPort(const std::string& name, const DiagnosisRoots& roots, ProbeReport* report) {
+    const std::string path = tty::DevicePath(name);
+    DWORD err = 0;
+    fd_ = name.size() > tty::kMaxPortName ? -1 : tty::OpenExclusive(path, &err);
+    if (fd_ < 0) {
+      if (err == 0)
+        err = win::kFilenameExcedRange;
+      const OpenFacts facts = GatherOpenFacts(path, roots);
+      report->kind =
+          err == win::kAccessDenied && facts.may_open ? ProbeKind::kBusy : ProbeKind::kFailed;
+      report->text = DescribeOpenFailure(name, path, err, facts);
+      return;
+    }
+    if (::tcgetattr(fd_, &saved_) != 0) {
+      tty::CloseDevice(fd_);
+      fd_ = -1;
+      report->kind = ProbeKind::kFailed;
+      report->text = path + " is not a serial device.";
+      return;
+    }
+    termios raw = saved_;
+    ::cfmakeraw(&raw);  // keeps the speed
+    raw.c_cflag |= CLOCAL | CREAD;
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    changed_ = ::tcsetattr(fd_, TCSANOW, &raw) == 0;
+  }
+  ~RawPort() {
+    if (fd_ < 0)
+      return;
+    if (changed_)
+      ::tcsetattr(fd_, TCSANOW, &saved_);
+    tty::CloseDevice(fd_);
+  }
+  RawPort(const RawPort&) = delete;
+  RawPort& operator=(const RawPort&) = delete;
+  int fd() const { return fd_; }
+
+ private:
+  int fd_ = -1;
+  termios saved_{};
+  bool changed_ = false;
+};
+
+// True when a line of the bytes is "OK", holds `expect`, or is an error.
+bool ReplyEnds(std::string_view bytes, const std::string& expect) {
+  bool ends = false;
+  ForEachLine(bytes, [&](std::string_view line) {
+    ends = ends || line == "OK" || line.find("ERROR") != std::string_view::npos ||
+           (!expect.empty() && line.find(expect) != std::string_view::npos);
+  });
+  return ends;
+}
+
+}  // namespace
+
 ProbeReport ProbePort(const std::string& name, const ProbeTiming& timing,
                       const DiagnosisRoots& roots) {
   ProbeReport report;
@@ -203,34 +266,32 @@ ProbeReport ProbePort(const std::string& name, const ProbeTiming& timing,
     report.text = DescribeHolders(path, scan.holders);
     return report;
   }
-  DWORD err = 0;
-  const int fd = name.size() > tty::kMaxPortName ? -1 : tty::OpenExclusive(path, &err);
-  if (fd < 0) {
-    if (err == 0)
-      err = win::kFilenameExcedRange;
-    const OpenFacts facts = GatherOpenFacts(path, roots);
-    report.kind =
-        err == win::kAccessDenied && facts.may_open ? ProbeKind::kBusy : ProbeKind::kFailed;
-    report.text = DescribeOpenFailure(name, path, err, facts);
-    return report;
-  }
-  termios saved{};
-  if (::tcgetattr(fd, &saved) != 0) {
-    tty::CloseDevice(fd);
-    report.kind = ProbeKind::kFailed;
-    report.text = path + " is not a serial device.";
-    return report;
-  }
-  termios raw = saved;
-  ::cfmakeraw(&raw);  // keeps the speed
-  raw.c_cflag |= CLOCAL | CREAD;
-  raw.c_cc[VMIN] = 1;
-  raw.c_cc[VTIME] = 0;
-  const bool changed = ::tcsetattr(fd, TCSANOW, &raw) == 0;
-
-  ListenAndAsk(fd, timing, report);
-  if (changed)
-    ::tcsetattr(fd, TCSANOW, &saved);
-  tty::CloseDevice(fd);
+  const RawPort port(name, roots, &report);
+  if (port.fd() >= 0)
+    ListenAndAsk(port.fd(), timing, report);
   return report;
+}
+
+std::vector<std::string> SendAtCommands(const std::string& name,
+                                        const std::vector<AtCommandAndReply>& commands,
+                                        int reply_ms, std::string* error,
+                                        const DiagnosisRoots& roots) {
+  ProbeReport report;
+  const RawPort port(name, roots, &report);
+  if (port.fd() < 0) {
+    *error = report.text;
+    return {};
+  }
+  std::vector<std::string> replies;
+  for (const AtCommandAndReply& c : commands) {
+    std::string reply;
+    if (!WriteAll(port.fd(), c.command, reply_ms)) {
+      *error = tty::DevicePath(name) + " takes no bytes (the write did not finish in time)";
+      break;
+    }
+    ReadUntil(port.fd(), Steady::now() + std::chrono::milliseconds(reply_ms), &reply,
+              [&c](const std::string& bytes) { return ReplyEnds(bytes, c.expect); });
+    replies.push_back(std::move(reply));
+  }
+  return replies;
 }

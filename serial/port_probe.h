@@ -41,6 +41,22 @@ struct ProbeTiming {
 ProbeReport ProbePort(const std::string& name, const ProbeTiming& timing = {},
                       const DiagnosisRoots& roots = {});
 
+// A command for the AT port ("AT+CGPS=1,1\r\n", its line end included) and
+// the text of a reply line that ends its wait besides "OK" or an error line.
+struct AtCommandAndReply {
+  std::string command;
+  std::string expect;
+};
+
+// Opens the AT port `name` as the probe does and writes the commands in
+// turn, each waiting up to `reply_ms` for the end of its reply: what came
+// back for each command written. When the port does not open, or takes no
+// bytes, *error says why (and fewer replies come back).
+std::vector<std::string> SendAtCommands(const std::string& name,
+                                        const std::vector<AtCommandAndReply>& commands,
+                                        int reply_ms, std::string* error,
+                                        const DiagnosisRoots& roots = {});
+
 // What a byte stream holds: its valid NMEA sentences (checksum checked) and
 // their talkers.
 struct NmeaSeen {

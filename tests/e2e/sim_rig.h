@@ -26,12 +26,16 @@ class SimRigHost : public EngineHost {
       : target_(target), hub_(hub) {}
   bool import_xtra = false;
   std::vector<std::string> messages;
+  std::vector<std::string> notices;  // what the engine told while the test went on
   std::function<void(unsigned, RunPhase)> on_phase;
 
   bool IsImportXtraChecked() override { return import_xtra; }
   void EnableSetupControls(bool) override {}
   void ShowMessage(const std::string& text) override {
     target_.Invoke([&] { messages.push_back(text); });
+  }
+  void OnNotice(const std::string& sentence) override {
+    target_.Invoke([&] { notices.push_back(sentence); });
   }
   void ClearLiveViewAfterRun() override {
     target_.Invoke([&] { hub_.OnRunEndReset(); });

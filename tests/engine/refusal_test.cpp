@@ -158,4 +158,44 @@ TEST(Refusal, ABusyReplyTheProfileNamesIsTriedAgain) {
   }
 }
 
+// A refusal that need not end the test (an identity command, the XTRA clock)
+// is told once GNSS runs, and the test goes on as without a reply; a test
+// that ends on a refusal before that tells only that one.
+TEST(Refusal, ARefusedIdentityOrXtraClockIsToldAndTheTestGoesOn) {
+  const std::string look = "): check the profile against its manual, zuvek-cli profiles show ";
+  {
+    EngineHarness h;
+    SpeakBundled(h, "default");
+    h.host.import_xtra = true;
+    h.module.ttff_ms = [](int) { return 3000; };
+    h.module.refuse = [](const std::string& cmd, int) {
+      return cmd == "AT+CCLK?\r\n" ? std::string("+CME ERROR: 3") : std::string();
+    };
+    h.RunTest(RESTART_HOT, 1);
+    const TestOutcome out = h.engine->LastOutcome();
+    EXPECT_TRUE(out.completed) << out.end_reason;
+    EXPECT_EQ(h.host.storage_problems,
+              std::vector<std::string>{"the module refused AT+CCLK? (\"+CME ERROR: 3\"" + look +
+                                       "default. XTRA goes on without the module's time."});
+    EXPECT_EQ(WritesOf(h.module, "AT+WGPSXTRADATA=\"RAM:xtra2.bin\"\r\n"), 1);
+  }
+  for (const bool query_refused : {false, true}) {
+    SCOPED_TRACE(query_refused ? "the query refused too" : "the identity alone");
+    EngineHarness h;
+    SpeakBundled(h, "sim7600");
+    h.module.ttff_ms = [](int) { return 3000; };
+    h.module.refuse = [&](const std::string& cmd, int) {
+      const bool refused = cmd == "AT+CGMM\r\n" || (query_refused && cmd == "AT+CGPS?\r\n");
+      return refused ? std::string("ERROR") : std::string();
+    };
+    h.RunTest(RESTART_HOT, 1);
+    const TestOutcome out = h.engine->LastOutcome();
+    EXPECT_EQ(out.completed, !query_refused) << out.end_reason;
+    const std::vector<std::string> told = {
+        "the module refused AT+CGMM (\"ERROR\"" + look +
+        "sim7600. The test goes on without that part of the module's identity."};
+    EXPECT_EQ(h.host.storage_problems, query_refused ? std::vector<std::string>{} : told);
+  }
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include "tests/support/child_process.h"
 #include "tests/support/run_shell.h"
 
 #include <algorithm>
@@ -147,3 +148,79 @@ TEST(CliPortsHelp, ProbeAndDoctorAreInTheHelp) {
 }
 
 }  // namespace
+
+// A module whose GNSS is off: its NMEA port says nothing until GNSS is
+// started through the AT port. The Telit model also wants its NMEA output
+// switched on (AT$GPSNMUN) first, as its manual tells; GNSS starts with
+// AT$GPSP=1 and stops with AT$GPSP=0.
+class CliProbeGnssOff : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    options.ports_folder = (dir.path() / "sim").string();
+    options.name = "telit";
+    options.module = "telit";
+    std::string error;
+    ASSERT_TRUE(simulator.Start(options, &error)) << error;
+  }
+  void TearDown() override { simulator.Stop(); }
+  testsupport::ProgramResult Probe(std::vector<std::string> extra) {
+    std::vector<std::string> args = {testsupport::kCliPath, "ports",         "--probe", "--json",
+                                     "--sysfs-root",        dir.file("none")};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return testsupport::RunProgram(args, dir.path().string(),
+                                   {"ZUVEK_SIM_DIR=" + options.ports_folder});
+  }
+  std::vector<std::string> Commands() const {
+    std::vector<std::string> texts;
+    for (const auto& c : simulator.Commands())
+      texts.push_back(c.text);
+    return texts;
+  }
+  testsupport::TempDir dir;
+  sim::SimOptions options;
+  sim::Simulator simulator{std::make_shared<platform::RealClock>()};
+};
+
+TEST_F(CliProbeGnssOff, StartGnssHearsTheNmeaPortAndStopsItAfterwards) {
+  const auto before = Probe({});
+  ASSERT_EQ(before.code, 0) << before.err;
+  auto j = nlohmann::json::parse(before.out, nullptr, false);
+  ASSERT_TRUE(j.is_array() && j.size() == 2u) << before.out;
+  EXPECT_EQ(j[1]["probe"]["result"], "silent") << j.dump();
+
+  const auto r = Probe({"--start-gnss", "--profile", "telit"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  j = nlohmann::json::parse(r.out, nullptr, false);
+  ASSERT_TRUE(j.is_array() && j.size() == 2u) << r.out;
+  EXPECT_EQ(j[0]["probe"]["result"], "at") << j.dump();
+  EXPECT_EQ(j[1]["probe"]["result"], "nmea") << j.dump();
+  const auto commands = Commands();
+  const auto at = [&](const std::string& text) {
+    return std::find(commands.begin(), commands.end(), text) - commands.begin();
+  };
+  const auto nmun =
+      std::find_if(commands.begin(), commands.end(),
+                   [](const std::string& c) { return c.rfind("AT$GPSNMUN=", 0) == 0; }) -
+      commands.begin();
+  ASSERT_LT(at("AT$GPSP=1"), static_cast<long>(commands.size()))
+      << ::testing::PrintToString(commands);
+  EXPECT_LT(nmun, at("AT$GPSP=1")) << ::testing::PrintToString(commands);
+  EXPECT_EQ(commands.back(), "AT$GPSP=0") << "stopped afterwards";
+  EXPECT_NE(r.err.find("GNSS started on " + options.ports_folder + "/telit-AT (AT$GPSP=1)"),
+            std::string::npos)
+      << r.err;
+}
+
+TEST_F(CliProbeGnssOff, AnotherFamilysStartIsRefusedAndNothingIsStopped) {
+  const auto r = Probe({"--start-gnss", "--profile", "sim7600"});
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_NE(r.err.find("zuvek-cli: the module refused AT+CGPS=1,1 (\"ERROR\"): check the profile "
+                       "against its manual, zuvek-cli profiles show sim7600\n"),
+            std::string::npos)
+      << r.err;
+  const auto j = nlohmann::json::parse(r.out, nullptr, false);
+  ASSERT_TRUE(j.is_array() && j.size() == 2u) << r.out;
+  EXPECT_EQ(j[1]["probe"]["result"], "silent") << j.dump();
+  EXPECT_EQ(Commands().back(), "AT+CGPS=1,1") << "no stop after a start that was refused";
+  EXPECT_EQ(Probe({"--start-gnss"}).code, 2) << "--start-gnss needs --profile";
+}

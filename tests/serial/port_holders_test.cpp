@@ -108,6 +108,47 @@ TEST_F(FakeProc, ProcessesWhoseDescriptorsAreHiddenAreToldApart) {
   EXPECT_EQ(WEXITSTATUS(status), 0) << "10 cannot drop root, 11 holders, 12 hidden, 13 the note";
 }
 
+// What ModemManager says on the bus, against the device by its number.
+TEST_F(FakeProc, ModemManagersOwnWordAddsItAsAHolder) {
+  const std::string name = pty.path().substr(std::string("/dev/").size());  // "pts/N"
+  fs::create_symlink(pty.path(), dir.path() / "ttyUSB2");  // a name in another /dev
+  struct Case {
+    const char* legend;
+    platform::ModemManagerPorts mm;
+    std::string dev_root;
+    std::vector<int> holders, unreadable;
+  };
+  const std::vector<Case> cases = {
+      {"a port under /dev", {812, {"cdc-wdm0", name}}, "/dev", {77, 812}, {}},
+      {"another name of the device", {812, {"ttyUSB2"}}, dir.path().string(), {77, 812}, {}},
+      {"an absolute name", {812, {pty.path()}}, "/nowhere", {77, 812}, {}},
+      {"another port only", {812, {other.path()}}, "/dev", {77}, {}},
+      {"no such port", {812, {"ttyUSB9"}}, "/dev", {77}, {}},
+      {"not on the bus", {0, {name}}, "/dev", {77}, {812}},
+  };
+  for (const Case& c : cases) {
+    HolderScan scan;
+    scan.holders = {{77, "minicom"}};
+    scan.unreadable = {{812, "ModemManager"}};
+    AddModemManagerHolder(pty.path(), c.mm, &scan, c.dev_root);
+    std::vector<int> holders, unreadable;
+    for (const auto& h : scan.holders)
+      holders.push_back(h.pid);
+    for (const auto& h : scan.unreadable)
+      unreadable.push_back(h.pid);
+    EXPECT_EQ(holders, c.holders) << c.legend;
+    EXPECT_EQ(unreadable, c.unreadable) << c.legend;
+    if (holders.size() == 2) {
+      EXPECT_EQ(scan.holders[1].name, "ModemManager") << c.legend;
+    }
+  }
+  // Found under /proc as well (as root): named once.
+  HolderScan scan;
+  scan.holders = {{812, "ModemManager"}};
+  AddModemManagerHolder(pty.path(), {812, {name}}, &scan);
+  EXPECT_EQ(scan.holders.size(), 1u);
+}
+
 TEST_F(FakeProc, FindsProcessesByName) {
   AddProcess(812, "ModemManager", {});
   AddProcess(813, "ModemManagerX", {});

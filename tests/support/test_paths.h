@@ -11,5 +11,7 @@ extern const char* const kNmeaDataDir;  // tests/data/nmea, the recordings
 extern const char* const kCliPath;      // the build's zuvek-cli
 // The build's zuvek-cli whose day folder fills up (cli_tests only).
 extern const char* const kCliFullDiskPath;
+// The build's stand-in ModemManager (modem_manager_bus_tests only).
+extern const char* const kStandInPath;
 
 }  // namespace testsupport
