@@ -9,7 +9,7 @@
 #include "app/qt/message_box.h"
 #include "platform/file_writes.h"
 #include "report/html_report.h"
-#include "report/test_files.h"
+#include "report/ttff_files.h"
 
 ReportMenu::ReportMenu(QMenuBar* bar, QWidget* window, Opener opener)
     : QObject(window), window_(window), opener_(std::move(opener)) {

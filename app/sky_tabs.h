@@ -13,7 +13,7 @@
 
 #include "app/picture_panel.h"
 #include "nmea/sky_epoch.h"
-#include "report/test_files.h"
+#include "report/ttff_files.h"
 #include "timeline/timeline_record.h"
 
 class SkyTabs : public QObject {

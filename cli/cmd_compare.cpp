@@ -8,7 +8,7 @@
 #include "cli/command.h"
 #include "cli/margin_options.h"
 #include "cli/tests_asked_for.h"
-#include "report/test_view.h"
+#include "report/ttff_view.h"
 #include "stats/non_inferiority.h"
 
 namespace {

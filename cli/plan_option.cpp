@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "plans/test_plan.h"
+#include "plans/plan_file.h"
 
 namespace cli {
 

@@ -40,7 +40,7 @@ struct RunOptions {
   CLI::Option* limit_option = nullptr;
   bool stop_when_decided = false;
   bool plain_start = false;      // run a restart type the profile has no command for
-  std::string plan;              // a test plan file (plans/test_plan.h)
+  std::string plan;              // a test plan file (plans/plan_file.h)
   bool limit_from_plan = false;  // the plan gave the TTFF limit
 
   // A verdict was asked for: its TTFF limit given here or by the plan.

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "report/test_files.h"
+#include "report/ttff_files.h"
 
 namespace cli {
 

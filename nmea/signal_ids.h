@@ -23,7 +23,7 @@
 #include "nmea/satellites.h"
 
 // Constellation codes of system IDs beyond the table: kGnssUnknownSystem + ID.
-// The chart's spec bars count them as kGnssOther.
+// The chart's classic bars count them as kGnssOther.
 inline constexpr int kGnssUnknownSystem = 100;
 
 // One hex digit (a system or signal ID) as a number 0..15; -1 for anything else.

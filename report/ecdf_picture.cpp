@@ -4,7 +4,7 @@
 
 #include "report/pictures.h"
 #include "report/plot_frame.h"
-#include "report/test_view.h"
+#include "report/ttff_view.h"
 
 namespace report {
 

@@ -8,7 +8,7 @@
 #include "report/plot_frame.h"
 #include "report/sky_section.h"
 #include "report/svg_picture.h"
-#include "report/test_view.h"
+#include "report/ttff_view.h"
 #include "stats/rank_tests.h"
 
 namespace report {

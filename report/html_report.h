@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "report/test_files.h"
+#include "report/ttff_files.h"
 #include "stats/non_inferiority.h"
 
 namespace report {

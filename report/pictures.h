@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "report/test_files.h"
+#include "report/ttff_files.h"
 
 namespace report {
 

@@ -12,7 +12,7 @@
 #include "nmea/signal_ids.h"
 #include "report/pictures.h"
 #include "report/plot_frame.h"
-#include "report/test_view.h"
+#include "report/ttff_view.h"
 
 namespace report {
 

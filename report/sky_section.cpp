@@ -5,7 +5,7 @@
 #include "report/html_report.h"
 #include "report/pictures.h"
 #include "report/svg_picture.h"
-#include "report/test_view.h"
+#include "report/ttff_view.h"
 
 namespace report {
 

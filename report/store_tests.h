@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "report/test_files.h"
+#include "report/ttff_files.h"
 #include "store/store_query.h"
 
 namespace report {

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "plans/test_plan.h"
+#include "plans/plan_file.h"
 #include "tests/support/test_paths.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "report/store_tests.h"
-#include "report/test_view.h"
+#include "report/ttff_view.h"
 #include "stats/rank_tests.h"
 
 namespace {

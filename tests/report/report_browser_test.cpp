@@ -12,7 +12,7 @@
 
 #include "report/html_report.h"
 #include "report/plot_frame.h"
-#include "report/test_files.h"
+#include "report/ttff_files.h"
 #include "tests/report/gui_app.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"

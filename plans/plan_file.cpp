@@ -1,4 +1,4 @@
-#include "plans/test_plan.h"
+#include "plans/plan_file.h"
 
 #include <toml++/toml.h>
 #include <cmath>

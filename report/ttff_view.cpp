@@ -1,4 +1,4 @@
-#include "report/test_view.h"
+#include "report/ttff_view.h"
 
 #include <algorithm>
 #include <cstdio>

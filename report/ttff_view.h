@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "report/test_files.h"
+#include "report/ttff_files.h"
 #include "stats/kaplan_meier.h"
 
 namespace report {

@@ -1,4 +1,4 @@
-#include "report/test_files.h"
+#include "report/ttff_files.h"
 
 #include <algorithm>
 #include <charconv>
