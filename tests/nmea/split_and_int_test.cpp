@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <boost/algorithm/string/classification.hpp>
+#include <boost/algorithm/string/split.hpp>
 #include <climits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -31,6 +34,25 @@ TEST(SplitNmeaFields, KeepsEveryFieldInPlace) {
     std::vector<std::string> fields{"stale", "content"};
     SplitNmeaFields(fields, c.line);
     EXPECT_EQ(fields, c.fields) << c.legend;
+  }
+}
+
+// One list reused line after line, as the decoders reuse theirs, always
+// holds what a fresh boost::algorithm::split gives: no field of a longer
+// earlier line stays behind.
+TEST(SplitNmeaFields, ReusedListMatchesAFreshBoostSplit) {
+  std::mt19937 random(7);
+  const char alphabet[] = ",,,a$*9\r\n";
+  std::vector<std::string> reused;
+  for (int i = 0; i < 20000; ++i) {
+    std::string line;
+    for (unsigned k = random() % 40; k > 0; --k)
+      line += alphabet[random() % (sizeof alphabet - 1)];
+    std::vector<std::string> fresh;
+    boost::algorithm::split(fresh, line, boost::algorithm::is_any_of(","),
+                            boost::algorithm::token_compress_off);
+    SplitNmeaFields(reused, line);
+    ASSERT_EQ(reused, fresh) << "line \"" << line << "\"";
   }
 }
 
