@@ -1,6 +1,6 @@
 #include "fix_rules/sentence_fields.h"
 
-#include <cstdlib>
+#include <string_view>
 
 #include "nmea/split_fields.h"
 
@@ -15,29 +15,40 @@ std::string Bare(const std::string& field) {
 }
 
 // From the last "$" on; the whole line when it has none.
-std::string LastSentence(const std::string& line) {
+std::string_view LastSentence(std::string_view line) {
   const auto start = line.rfind('$');
-  return start == std::string::npos ? line : line.substr(start);
+  return start == std::string_view::npos ? line : line.substr(start);
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  return -1;
 }
 
 // True when the sentence ("$...*hh") has a checksum that does not match.
-bool ChecksumWrong(const std::string& sentence) {
+bool ChecksumWrong(std::string_view sentence) {
   const auto star = sentence.find('*');
-  if (star == std::string::npos || sentence.empty() || sentence[0] != '$')
+  if (star == std::string_view::npos || sentence.empty() || sentence[0] != '$')
     return false;
   unsigned sum = 0;
   for (std::size_t i = 1; i < star; ++i)
     sum ^= static_cast<unsigned char>(sentence[i]);
-  const std::string given = sentence.substr(star + 1, 2);
-  char* end = nullptr;
-  const unsigned long value = given.size() == 2 ? std::strtoul(given.c_str(), &end, 16) : 256;
-  return end != given.c_str() + 2 || value != sum;
+  if (sentence.size() < star + 3)
+    return true;
+  const int high = HexDigit(sentence[star + 1]);
+  const int low = HexDigit(sentence[star + 2]);
+  return high < 0 || low < 0 || static_cast<unsigned>(high * 16 + low) != sum;
 }
 
 }  // namespace
 
 Sentence::Sentence(const std::string& line) {
-  const std::string sentence = LastSentence(line);
+  const std::string_view sentence = LastSentence(line);
   checksum_wrong = ChecksumWrong(sentence);
   SplitNmeaFields(fields, sentence);
   const std::string address = Bare(fields.empty() ? std::string() : fields[0]);
@@ -53,8 +64,8 @@ std::string Sentence::Field(std::size_t i) const {
 }
 
 std::string AddressOf(const std::string& line) {
-  const std::string sentence = LastSentence(line);
-  std::string address = Bare(sentence.substr(0, sentence.find(',')));
+  const std::string_view sentence = LastSentence(line);
+  std::string address = Bare(std::string(sentence.substr(0, sentence.find(','))));
   if (!address.empty() && address[0] == '$')
     address.erase(0, 1);
   return address;
