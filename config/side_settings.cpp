@@ -2,6 +2,7 @@
 
 #include "fix_rules/registry.h"
 #include "geo/position_error.h"
+#include "platform/file_reads.h"
 #include "profiles/bundled_profiles.h"
 
 #include <toml++/toml.h>
@@ -9,7 +10,6 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <sstream>
 #include <utility>
@@ -219,20 +219,17 @@ SideSettingsLoad ParseSideSettings(const std::string& text, const std::string& s
 }
 
 SideSettingsLoad LoadSideSettingsFrom(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
+  const std::optional<std::string> text = platform::ReadWholeFile(path);
+  if (!text) {
     SideSettingsLoad load;
-    std::FILE* probe = std::fopen(path.c_str(), "rb");
-    if (probe) {  // there but unreadable as a stream: say so
-      std::fclose(probe);
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) {  // there but unreadable: say so
       load.found = true;
       load.problems.push_back(path + ": cannot be read; every setting keeps its default");
     }
     return load;
   }
-  std::ostringstream text;
-  text << file.rdbuf();
-  return ParseSideSettings(text.str(), path);
+  return ParseSideSettings(*text, path);
 }
 
 std::string FormatSideSettings(const SideSettings& settings) {

@@ -2,11 +2,11 @@
 
 #include <toml++/toml.h>
 #include <cmath>
-#include <fstream>
 #include <sstream>
 
 #include "config/config_checks.h"
 #include "fix_rules/registry.h"
+#include "platform/file_reads.h"
 
 namespace plans {
 
@@ -147,15 +147,13 @@ TestPlanLoad ParseTestPlan(const std::string& text, const std::string& source) {
 }
 
 TestPlanLoad LoadTestPlan(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
+  const std::optional<std::string> text = platform::ReadWholeFile(path);
+  if (!text) {
     TestPlanLoad load;
     load.problems.push_back(path + ": cannot be read (is it there, and may you read it?)");
     return load;
   }
-  std::ostringstream text;
-  text << file.rdbuf();
-  return ParseTestPlan(text.str(), path);
+  return ParseTestPlan(*text, path);
 }
 
 }  // namespace plans

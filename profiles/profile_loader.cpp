@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "engine/module_commands.h"
+#include "platform/file_reads.h"
 #include "profiles/bundled_profiles.h"
 
 namespace {
@@ -359,15 +360,13 @@ ProfileLoad ParseProfile(const std::string& text, const std::string& source) {
 }
 
 ProfileLoad LoadProfileFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
+  const std::optional<std::string> text = platform::ReadWholeFile(path);
+  if (!text) {
     ProfileLoad load;
     load.problems.push_back(path + ": cannot be read (no such file, or no permission)");
     return load;
   }
-  std::ostringstream text;
-  text << file.rdbuf();
-  return ParseProfile(text.str(), path);
+  return ParseProfile(*text, path);
 }
 
 ProfileLoad ResolveProfile(const std::string& name_or_file) {

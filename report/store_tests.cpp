@@ -1,9 +1,9 @@
 #include "report/store_tests.h"
+#include "platform/file_reads.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -145,10 +145,7 @@ TestData TestFromStore(const store::TestRow& test, const std::vector<store::Stor
     if (stem.empty() || !std::filesystem::is_regular_file(stem + suffix, ec))
       return std::string();
     path = stem + suffix;
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return platform::ReadWholeFile(path).value_or(std::string());
   };
   if (const std::string text = read("_signal.csv", d.files.signal_csv); !text.empty())
     d.signal = ParseSignalCsv(text, d.problems);

@@ -4,12 +4,12 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "engine/csv_table.h"
 #include "engine/runs_csv.h"
 #include "nmea/signal_ids.h"
+#include "platform/file_reads.h"
 
 namespace report {
 
@@ -39,14 +39,10 @@ std::optional<std::string> ReadWhole(const std::string& path, std::vector<std::s
                        "); the report leaves it out.");
     return std::nullopt;
   }
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (!in && !in.eof()) {
+  std::optional<std::string> text = platform::ReadWholeFile(path);
+  if (!text)
     problems.push_back(path + " cannot be read; the report leaves it out.");
-    return std::nullopt;
-  }
-  return text.str();
+  return text;
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <set>
@@ -12,6 +11,7 @@
 #include "engine/module_commands.h"
 #include "engine/runs_csv.h"
 #include "engine/ttff_key.h"
+#include "platform/file_reads.h"
 
 namespace store {
 
@@ -42,14 +42,10 @@ std::optional<std::string> ReadFile(const fs::path& path, const ProblemSink& pro
             "); it is left out");
     return std::nullopt;
   }
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  if (!in && !in.eof()) {
+  std::optional<std::string> text = platform::ReadWholeFile(path.string());
+  if (!text)
     problem("cannot read " + path.string() + "; it is left out");
-    return std::nullopt;
-  }
-  return text.str();
+  return text;
 }
 
 // The runs of a result log's lines "N\t\t\tSUCC\t\t\tD"; other lines are
