@@ -132,24 +132,18 @@ int main(int argc, char** argv) {
   timeline::RunTimeline line_timeline;
   line_timeline.SetSampleListener(
       [&](std::int64_t, const timeline::SkySample& sky) { epochs_seen += sky.snr_count > 0; });
-  std::int64_t stamp = 0;
+  line_timeline.Begin(1'000'000);
+  std::int64_t stamp = 1'000'000;
   auto feed = [&](const std::string& line) {
-    if (stamp == 0) {
-      line_timeline.Begin(1'000'000);
-      stamp = 1'000'000;
-    }
     stamp += 2000;
     line_timeline.Feed(line, stamp);
   };
   LiveView view2;
   NmeaLineHandler handler2(view2, [&](const SkyEpoch& sky) { bars_seen += sky.bars.size(); });
   timeline::RunTimeline both_timeline;
-  std::int64_t both_stamp = 0;
+  both_timeline.Begin(1'000'000);
+  std::int64_t both_stamp = 1'000'000;
   auto both = [&](const std::string& line) {
-    if (both_stamp == 0) {
-      both_timeline.Begin(1'000'000);
-      both_stamp = 1'000'000;
-    }
     both_stamp += 2000;
     handler2.OnNmeaLine(line.c_str());
     both_timeline.Feed(line, both_stamp);
