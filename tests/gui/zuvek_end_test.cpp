@@ -27,6 +27,7 @@
 #include "profiles/profile_loader.h"
 #include "sim/models/module_models.h"
 #include "sim/simulator.h"
+#include "tests/gui/sim_window.h"
 #include "tests/gui/window_fixture.h"
 #include "tests/store/store_db.h"
 #include "tests/support/temp_dir.h"
@@ -38,19 +39,10 @@ namespace {
 
 using testsupport::ReadFile;
 
-struct Bench {
-  std::shared_ptr<platform::ScaledClock> clock = std::make_shared<platform::ScaledClock>(50);
-  Scratch scratch{*clock};
-  sim::Simulator simulator{clock};
-  std::unique_ptr<CZUVEKDlg> dlg;
+struct Bench : guitest::SimWindow {
   std::shared_ptr<const ModuleProfile> sim_profile;  // the module's dialect; null: default
   std::string sim_module;                            // a module model of its own; empty: none
 
-  ~Bench() {
-    dlg.reset();
-    simulator.Stop();
-    g_side_settings = SideSettings{};
-  }
   // The simulator with this fault script, the window open on its links
   // (the NMEA list: `nmea` instead, or the AT link for "AT").
   bool Open(const char* script_text = "", const std::string& nmea = {}) {
@@ -60,39 +52,10 @@ struct Bench {
     options.ttff.hot = {2.0, 2.0};
     options.profile = sim_profile;
     options.module = sim_module;
-    std::string error;
-    auto script = sim::FaultScript::Parse(script_text, &error);
-    if (script)
-      options.script = *script;
-    if (!script || !simulator.Start(options, &error)) {
-      qWarning("simulator: %s", error.c_str());
-      return false;
-    }
-    g_config.m_interval_sleep = 2;
-    dlg = std::make_unique<CZUVEKDlg>(*clock, scratch.folders);
-    dlg->show();
-    Choose(1013, simulator.AtLinkPath());
-    Choose(1019, nmea.empty()   ? simulator.NmeaLinkPath()
-                 : nmea == "AT" ? simulator.AtLinkPath()
-                                : nmea);
-    Button(1016)->click();  // Open
-    return dlg->Hub().PortsOpen();
-  }
-  void Choose(int id, const std::string& path) {
-    auto* combo = dlg->ItemAs<QComboBox>(id);
-    combo->addItem(QString::fromStdString(path));
-    combo->setCurrentIndex(combo->count() - 1);
-  }
-  QAbstractButton* Button(int id) { return dlg->ItemAs<QAbstractButton>(id); }
-  void Run(int runs) {
-    Button(1008)->click();  // "Define"
-    dlg->ItemAs<QLineEdit>(1009)->setText(QString::number(runs));
-    Button(1011)->click();
-  }
-  bool WaitForEnd(int ms = 60000) {
-    return QTest::qWaitFor([&] { return dlg->Engine().IsRunning(); }, 5000) &&
-           QTest::qWaitFor([&] { return !dlg->Engine().IsRunning() && Button(1011)->isEnabled(); },
-                           ms);
+    return StartSimulator(options, script_text) &&
+           OpenWindow(simulator.AtLinkPath(), nmea.empty()   ? simulator.NmeaLinkPath()
+                                              : nmea == "AT" ? simulator.AtLinkPath()
+                                                             : nmea);
   }
   QString Status() { return dlg->ItemAs<CLabel>(1023)->Text(); }
   QStringList Row(int row) {

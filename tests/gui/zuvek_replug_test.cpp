@@ -16,6 +16,7 @@
 #include "app/zuvek_dlg.h"
 #include "config/side_settings.h"
 #include "sim/simulator.h"
+#include "tests/gui/sim_window.h"
 #include "tests/gui/window_fixture.h"
 #include "tests/support/timeline_columns.h"
 
@@ -32,18 +33,9 @@ std::string Read(const std::string& path) {
 
 // The window on a clock fifty times faster than real time, against a
 // simulator that publishes its links in the scratch folder.
-struct Bench {
-  std::shared_ptr<platform::ScaledClock> clock = std::make_shared<platform::ScaledClock>(50);
-  Scratch scratch{*clock};
-  sim::Simulator simulator{clock};
-  std::unique_ptr<CZUVEKDlg> dlg;
+struct Bench : guitest::SimWindow {
   std::string first_at_device;
 
-  ~Bench() {
-    dlg.reset();
-    simulator.Stop();
-    g_side_settings = SideSettings{};
-  }
   std::string File(const char* name) const { return scratch.Path().toStdString() + "/" + name; }
   // Starts the simulator with the fault script, opens the window on its
   // links and runs a test of `runs` hot starts to its end.
@@ -52,37 +44,13 @@ struct Bench {
     options.name = "replug";
     options.ports_folder = File("ports");
     options.ttff.hot = {2.0, 2.0};
-    std::string error;
-    auto script = sim::FaultScript::Parse(script_text, &error);
-    if (script)
-      options.script = *script;
-    if (!script || !simulator.Start(options, &error)) {
-      qWarning("simulator: %s", error.c_str());
+    if (!StartSimulator(options, script_text))
       return false;
-    }
     first_at_device = simulator.AtDevicePath();
-    g_config.m_interval_sleep = 2;
-    dlg = std::make_unique<CZUVEKDlg>(*clock, scratch.folders);
-    dlg->show();
-    for (auto [id, path] :
-         {std::pair{1013, simulator.AtLinkPath()}, std::pair{1019, simulator.NmeaLinkPath()}}) {
-      auto* combo = dlg->ItemAs<QComboBox>(id);
-      combo->addItem(QString::fromStdString(path));
-      combo->setCurrentIndex(combo->count() - 1);
-    }
-    dlg->ItemAs<QAbstractButton>(1016)->click();  // Open
-    if (!dlg->Hub().PortsOpen())
+    if (!OpenWindow(simulator.AtLinkPath(), simulator.NmeaLinkPath()))
       return false;
-    dlg->ItemAs<QAbstractButton>(1008)->click();  // "Define"
-    dlg->ItemAs<QLineEdit>(1009)->setText(QString::number(runs));
-    dlg->ItemAs<QAbstractButton>(1011)->click();  // Run
-    if (!QTest::qWaitFor([&] { return dlg->Engine().IsRunning(); }, 5000))
-      return false;
-    return QTest::qWaitFor([&] { return !dlg->Engine().IsRunning(); }, 60000);
-  }
-  QString Cell(int row, int col) {
-    const QTableWidgetItem* item = dlg->ItemAs<QTableWidget>(1025)->item(row, col);
-    return item ? item->text() : QString();
+    Run(runs);
+    return WaitForEnd();
   }
 };
 

@@ -17,6 +17,7 @@
 #include "controls/label.h"
 #include "report/pictures.h"
 #include "sim/simulator.h"
+#include "tests/gui/sim_window.h"
 #include "tests/gui/window_fixture.h"
 #include "tests/store/store_db.h"
 
@@ -28,12 +29,8 @@ namespace {
 constexpr double kScale = 50;
 const int kSetupIds[] = {1004, 1012, 1005, 1006, 1007, 1008, 1000, 1001, 1002, 1037};
 
-struct Bench {
-  explicit Bench(double scale = kScale) : clock(std::make_shared<platform::ScaledClock>(scale)) {}
-  std::shared_ptr<platform::ScaledClock> clock;
-  Scratch scratch{*clock};
-  sim::Simulator simulator{clock};
-  std::unique_ptr<CZUVEKDlg> dlg;
+struct Bench : guitest::SimWindow {
+  explicit Bench(double scale = kScale) : SimWindow(scale) {}
   sim::TtffRange hot{1.0, 2.0};
   sim::NmeaForm form;
 
@@ -43,35 +40,11 @@ struct Bench {
     options.nmea_form = form;
     options.publish = false;
     options.ttff.hot = hot;
-    std::string error;
-    if (!simulator.Start(options, &error)) {
-      qWarning("simulator: %s", error.c_str());
-      return false;
-    }
-    g_config.m_interval_sleep = 2;  // seconds of NMEA after each fix
-    dlg = std::make_unique<CZUVEKDlg>(*clock, scratch.folders);
-    dlg->show();
-    Choose(1013, simulator.AtDevicePath());
-    Choose(1019, simulator.NmeaDevicePath());
-    Button(1016)->click();  // Open
-    return dlg->Hub().PortsOpen();
+    return StartSimulator(options) &&
+           OpenWindow(simulator.AtDevicePath(), simulator.NmeaDevicePath());
   }
-  void Choose(int id, const std::string& path) {
-    auto* combo = dlg->ItemAs<QComboBox>(id);
-    combo->addItem(QString::fromStdString(path));
-    combo->setCurrentIndex(combo->count() - 1);
-  }
-  QAbstractButton* Button(int id) { return dlg->ItemAs<QAbstractButton>(id); }
   bool Enabled(int id) { return dlg->Item(id)->isEnabled(); }
-  QString Cell(int row, int col) {
-    const QTableWidgetItem* item = dlg->ItemAs<QTableWidget>(1025)->item(row, col);
-    return item ? item->text() : QString();
-  }
   int Rows() { return dlg->ItemAs<QTableWidget>(1025)->rowCount(); }
-  ~Bench() {
-    dlg.reset();
-    simulator.Stop();
-  }
 };
 
 // The seconds the run clock gives a phase ("2D 30.1 s"); -1 when it has none.
