@@ -109,14 +109,18 @@ void RunSession::LoopUntilEnd(TestEngine& engine) {
   // a wake-up per module every 10 ms.
   loop_.RunUntil(
       [&] {
+        // Stopped as the window's Stop does, so that a run begun and not
+        // finished is filed as "stopped" in every output, then ended at once.
         if (EndRequested() && !engine.ShutdownRequested()) {
           host_.Say("zuvek-cli: interrupted; writing what the test has");
+          engine.Stop();
           engine.RequestShutdown();
         }
         if (events_ && events_->ReaderGone() && !engine.ShutdownRequested()) {
           host_.Say(
               "zuvek-cli: the bench that started this test is gone; writing what the "
               "test has");
+          engine.Stop();
           engine.RequestShutdown();
         }
         if (std::chrono::steady_clock::now() - last_tick > std::chrono::seconds(1)) {
