@@ -41,7 +41,9 @@ TEST(FixRuleReplay, GnrmcCaptureFixesWithRmcAtItsFirstValidEpoch) {
   const double expected = FirstFixSeconds(*capture, *fix_rules::Make("rmc"), 1.0);
   ASSERT_GT(expected, 10.0) << "the capture should start without a fix";
 
-  SimRig rig;
+  // Ten times real speed: the 0.3 s allowed below is 30 ms of real
+  // scheduling delay (at fifty, 6 ms: a loaded machine missed it).
+  SimRig rig(10.0);
   g_config.SetTimeout(40);
   rig.options.replay_path = kCapture;
   rig.Open();
