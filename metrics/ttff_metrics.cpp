@@ -17,6 +17,12 @@ using prometheus::Labels;
 constexpr double kLadder[] = {1,  2,   3,   5,   7.5, 10,  15,  20,  30,   45,   60,
                               90, 120, 180, 240, 300, 450, 600, 900, 1200, 1800, 3600};
 
+template <typename Builder>
+auto& Registered(Builder builder, prometheus::Registry& registry, const char* name,
+                 const char* help) {
+  return builder.Name(name).Help(help).Register(registry);
+}
+
 }  // namespace
 
 std::vector<double> TtffBuckets(double timeout_s) {
@@ -45,55 +51,31 @@ struct TtffMetrics::Module {
 
 TtffMetrics::TtffMetrics()
     : registry_(std::make_shared<prometheus::Registry>()),
-      runs_(prometheus::BuildCounter()
-                .Name("zuvek_runs_total")
-                .Help("Runs recorded, with a fix or without")
-                .Register(*registry_)),
-      planned_(prometheus::BuildGauge()
-                   .Name("zuvek_runs_planned")
-                   .Help("Runs the test was asked for")
-                   .Register(*registry_)),
-      successes_(prometheus::BuildCounter()
-                     .Name("zuvek_successes_total")
-                     .Help("Runs that found a fix")
-                     .Register(*registry_)),
-      failures_(prometheus::BuildCounter()
-                    .Name("zuvek_failures_total")
-                    .Help("Runs without a fix, by reason")
-                    .Register(*registry_)),
-      last_ttff_(prometheus::BuildGauge()
-                     .Name("zuvek_last_ttff_seconds")
-                     .Help("The TTFF of the last run that found a fix")
-                     .Register(*registry_)),
-      ttff_(prometheus::BuildHistogram()
-                .Name("zuvek_ttff_seconds")
-                .Help("TTFF of the runs that found a fix")
-                .Register(*registry_)),
-      phase_(prometheus::BuildGauge()
-                 .Name("zuvek_phase")
-                 .Help("1 for the phase the module's test is in, 0 for the others it was in")
-                 .Register(*registry_)),
-      port_up_(prometheus::BuildGauge()
-                   .Name("zuvek_port_up")
-                   .Help("1 while the module's ports are open, 0 while one is lost")
-                   .Register(*registry_)),
-      reconnects_(prometheus::BuildCounter()
-                      .Name("zuvek_reconnects_total")
-                      .Help("Lost ports that came back and were opened again")
-                      .Register(*registry_)),
-      verdict_(prometheus::BuildGauge()
-                   .Name("zuvek_verdict")
-                   .Help("1 for the test's verdict so far (PASS, FAIL, UNDECIDED), 0 for the "
-                         "others; only with verdict limits")
-                   .Register(*registry_)),
-      bench_modules_(prometheus::BuildGauge()
-                         .Name("zuvek_bench_modules")
-                         .Help("Modules of the bench")
-                         .Register(*registry_)),
-      bench_running_(prometheus::BuildGauge()
-                         .Name("zuvek_bench_modules_running")
-                         .Help("Modules of the bench whose test runs now")
-                         .Register(*registry_)) {}
+      runs_(Registered(prometheus::BuildCounter(), *registry_, "zuvek_runs_total",
+                       "Runs recorded, with a fix or without")),
+      planned_(Registered(prometheus::BuildGauge(), *registry_, "zuvek_runs_planned",
+                          "Runs the test was asked for")),
+      successes_(Registered(prometheus::BuildCounter(), *registry_, "zuvek_successes_total",
+                            "Runs that found a fix")),
+      failures_(Registered(prometheus::BuildCounter(), *registry_, "zuvek_failures_total",
+                           "Runs without a fix, by reason")),
+      last_ttff_(Registered(prometheus::BuildGauge(), *registry_, "zuvek_last_ttff_seconds",
+                            "The TTFF of the last run that found a fix")),
+      ttff_(Registered(prometheus::BuildHistogram(), *registry_, "zuvek_ttff_seconds",
+                       "TTFF of the runs that found a fix")),
+      phase_(Registered(prometheus::BuildGauge(), *registry_, "zuvek_phase",
+                        "1 for the phase the module's test is in, 0 for the others it was in")),
+      port_up_(Registered(prometheus::BuildGauge(), *registry_, "zuvek_port_up",
+                          "1 while the module's ports are open, 0 while one is lost")),
+      reconnects_(Registered(prometheus::BuildCounter(), *registry_, "zuvek_reconnects_total",
+                             "Lost ports that came back and were opened again")),
+      verdict_(Registered(prometheus::BuildGauge(), *registry_, "zuvek_verdict",
+                          "1 for the test's verdict so far (PASS, FAIL, UNDECIDED), 0 for the "
+                          "others; only with verdict limits")),
+      bench_modules_(Registered(prometheus::BuildGauge(), *registry_, "zuvek_bench_modules",
+                                "Modules of the bench")),
+      bench_running_(Registered(prometheus::BuildGauge(), *registry_, "zuvek_bench_modules_running",
+                                "Modules of the bench whose test runs now")) {}
 
 TtffMetrics::~TtffMetrics() = default;
 

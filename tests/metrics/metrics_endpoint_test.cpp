@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "tests/metrics/exposition_text.h"
+#include "tests/metrics/quick_sim_test.h"
 #include "tests/metrics/runs_csv_counts.h"
 #include "tests/support/child_process.h"
 #include "tests/support/cli_in_temp_dir.h"
@@ -49,34 +50,11 @@ TEST(MetricsEndpoint, AfterARunTheCountersMatchItsCsv) {
   const std::string logs = cli.dir.file("logs"), faults = cli.dir.file("faults");
   std::ofstream(faults) << "run 2: no-fix\nrun 5: no-fix\n";
   const unsigned port = testsupport::FreePort();
-  testsupport::ChildProcess child({cli.exe,
-                                   "run",
-                                   "--restart",
-                                   "hot",
-                                   "--runs",
-                                   "6",
-                                   "--time-scale",
-                                   "50",
-                                   "--timeout",
-                                   "10",
-                                   "--sim-ttff",
-                                   "1:8",
-                                   "--sim-faults",
-                                   faults,
-                                   "--limit-ttff",
-                                   "30",
-                                   "--yield",
-                                   "0.5",
-                                   "--store",
-                                   "none",
-                                   "--log-dir",
-                                   logs,
-                                   "--events",
-                                   "--metrics",
-                                   std::to_string(port),
-                                   "--metrics-hold",
-                                   "120"},
-                                  cli.dir.path().string(), {cli.StoreEnv()});
+  const auto argv = testsupport::QuickSimTest(
+      {cli.exe, "run"}, 6, faults,
+      {"--limit-ttff", "30", "--yield", "0.5", "--log-dir", logs, "--events", "--metrics",
+       std::to_string(port), "--metrics-hold", "120"});
+  testsupport::ChildProcess child(argv, cli.dir.path().string(), {cli.StoreEnv()});
   const nlohmann::json end = WaitForEnd(child);
   ASSERT_TRUE(end.is_object()) << child.Err();
   // After the end, while the endpoint is held.

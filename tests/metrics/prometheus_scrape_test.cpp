@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "tests/metrics/quick_sim_test.h"
 #include "tests/metrics/runs_csv_counts.h"
 #include "tests/support/child_process.h"
 #include "tests/support/cli_in_temp_dir.h"
@@ -93,31 +94,12 @@ TEST(PrometheusServer, ScrapesABenchAndItsCountsMatchTheCsvs) {
   ASSERT_TRUE(Ready(web)) << server.Err();
 
   std::ofstream(cli.dir.file("faults")) << "run 2: no-fix\nrun 4: no-fix\n";
-  const testsupport::ProgramResult bench = testsupport::RunProgram(
-      {cli.exe,
-       "bench",
-       "--sim",
-       "3",
-       "--restart",
-       "hot",
-       "--runs",
-       "5",
-       "--time-scale",
-       "50",
-       "--timeout",
-       "10",
-       "--sim-ttff",
-       "1:8",
-       "--sim-faults",
-       "sim2=" + cli.dir.file("faults"),
-       "--store",
-       "none",
-       "--json",
-       "--metrics",
-       std::to_string(endpoint),
-       "--metrics-hold",
-       "3"},
-      cli.dir.path().string(), {cli.StoreEnv(), "ZUVEK_SIM_DIR=" + cli.dir.file("sim-ports")});
+  const auto argv = testsupport::QuickSimTest(
+      {cli.exe, "bench", "--sim", "3"}, 5, "sim2=" + cli.dir.file("faults"),
+      {"--json", "--metrics", std::to_string(endpoint), "--metrics-hold", "3"});
+  const testsupport::ProgramResult bench =
+      testsupport::RunProgram(argv, cli.dir.path().string(),
+                              {cli.StoreEnv(), "ZUVEK_SIM_DIR=" + cli.dir.file("sim-ports")});
   ASSERT_EQ(bench.code, 1) << bench.err;  // sim2's runs failed
   const auto summary = nlohmann::json::parse(bench.out);
 
