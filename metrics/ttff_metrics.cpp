@@ -94,7 +94,7 @@ void TtffMetrics::AddRunMetrics(Module& m, const std::string& module) {
   m.runs = &runs_.Add(labels);
   m.planned = &planned_.Add(labels);
   m.successes = &successes_.Add(labels);
-  m.last_ttff = &last_ttff_.Add(labels);
+  m.last_ttff = nullptr;  // none before the first fix
   m.ttff = &ttff_.Add(labels, m.buckets);
   m.failures.clear();
 }
@@ -119,6 +119,8 @@ void TtffMetrics::RunRecorded(const std::string& module, bool fix, double ttff_s
   m.runs->Increment();
   if (fix) {
     m.successes->Increment();
+    if (!m.last_ttff)
+      m.last_ttff = &last_ttff_.Add({{"module", module}, {"restart", m.restart}});
     m.last_ttff->Set(ttff_s);
     m.ttff->Observe(ttff_s);
     return;
