@@ -56,6 +56,8 @@ bool CliHost::ReconnectPorts(unsigned seconds, const std::function<bool()>& canc
   Say("zuvek-cli: waiting up to " + std::to_string(seconds) + " s for the ports to come back");
   std::string why;
   if (::ReconnectPorts(hub_, target_, clock_, seconds, cancelled, &why)) {
+    if (events_)
+      events_->Emit("port", {{"up", true}, {"reconnected", true}});
     Say("zuvek-cli: the ports are back; the test goes on");
     return true;
   }
@@ -89,6 +91,8 @@ void CliHost::OnResult(const TestResult& result) {
     nlohmann::json fields = {{"run", result.nTimes}, {"of", runs_}, {"ok", result.bSucc}};
     if (result.bSucc)
       fields["ttff_s"] = result.dDuration;
+    else
+      fields["reason"] = result.reason;
     if (!result.reset_suspect.empty())
       fields["reset_suspect"] = result.reset_suspect;
     events_->Emit("result", fields);
@@ -101,6 +105,9 @@ void CliHost::OnResult(const TestResult& result) {
 }
 
 void CliHost::OnVerdict(unsigned run, const std::string& text) {
+  if (events_)  // "PASS after 14 runs (...)": its first word
+    events_->Emit("verdict",
+                  {{"run", run}, {"verdict", text.substr(0, text.find(' '))}, {"text", text}});
   // Through the loop, so that it follows the run's result line.
   if (!quiet_)
     target_.Invoke(

@@ -18,10 +18,13 @@
 #include "cli/command.h"
 #include "cli/end_signals.h"
 #include "cli/fix_rule_option.h"
+#include "cli/metrics_option.h"
 #include "cli/profile_option.h"
 #include "cli/sim_choices.h"
 #include "engine/run_logs.h"
 #include "fix_rules/registry.h"
+#include "metrics/event_feed.h"
+#include "metrics/ttff_metrics.h"
 #include "platform/child_process.h"
 #include "platform/clock.h"
 #include "platform/working_folders.h"
@@ -109,6 +112,7 @@ class BenchCommand : public cli::Command {
                     "a module's test that says nothing for SECONDS (real time) is ended as failed")
         ->check(CLI::Range(2.0, 86400.0))
         ->capture_default_str();
+    cli::AddMetricsOptions(sub, metrics_options_);
     sub->add_flag("--json", json_, "print the bench summary JSON instead of the table");
     sub->add_flag("-q,--quiet", quiet_, "no progress, only the table");
     sub->footer(
@@ -178,7 +182,23 @@ class BenchCommand : public cli::Command {
   std::vector<std::string> sim_faults_;
   double silence_s_ = 30;
   bool json_ = false, quiet_ = false;
+  cli::MetricsOptions metrics_options_;
 };
+
+// The bench's metrics: every module's events, and how many modules run.
+void FeedMetrics(supervisor::SuperviseOptions& options, metrics::TtffMetrics* m) {
+  if (!m)
+    return;
+  options.on_event = [m](const std::string& module, const std::string& line) {
+    metrics::ApplyEventLine(*m, module, line);
+  };
+  options.on_progress = [m](const std::vector<supervisor::ModuleState>& modules) {
+    unsigned running = 0;
+    for (const supervisor::ModuleState& state : modules)
+      running += state.ended ? 0 : 1;
+    m->BenchModules(static_cast<unsigned>(modules.size()), running);
+  };
+}
 
 bool BenchCommand::PrepareSimOptions(SimulatedModules& simulated) {
   sim::SimOptions& base = simulated.base;
@@ -286,6 +306,9 @@ int BenchCommand::Run() {
   SimulatedModules simulated;
   if (UseSim() && !PrepareSimOptions(simulated))
     return cli::kExitUsage;
+  cli::MetricsService metrics;
+  if (!metrics.Start(metrics_options_, "bench"))
+    return cli::kExitUsage;
   const BenchDay day = PrepareDay();
   const std::string exe = platform::ProgramPath();
   if (exe.empty()) {
@@ -303,6 +326,7 @@ int BenchCommand::Run() {
   supervisor::BenchDisplay display(progress, isatty(fileno(progress)) == 1, quiet_);
   supervisor::SuperviseOptions options;
   options.silence_s = silence_s_;
+  FeedMetrics(options, metrics.Metrics());
   supervisor::SuperviseResult result =
       supervisor::Supervise(std::move(children), options, cli::EndRequestFlag(), display);
   for (auto& simulator : simulated.simulators)
@@ -311,7 +335,9 @@ int BenchCommand::Run() {
   info.started = started;
   info.wall_s =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_start).count();
-  return Finish(result, info, day.json_path);
+  const int code = Finish(result, info, day.json_path);
+  metrics.HoldAfterEnd();
+  return code;
 }
 
 int BenchCommand::CheckOptions() {

@@ -9,6 +9,7 @@
 #include "cli/builtin_simulator.h"
 #include "cli/command.h"
 #include "cli/end_signals.h"
+#include "cli/metrics_option.h"
 #include "cli/plan_option.h"
 #include "cli/run_options.h"
 #include "cli/run_outcome.h"
@@ -85,6 +86,9 @@ int RunCommand::Run() {
     return Usage(problem);
   if (!MakeClock())
     return cli::kExitUsage;
+  cli::MetricsService metrics;
+  if (!metrics.Start(o_.metrics, "run"))
+    return cli::kExitUsage;
   if (!ResolveSettings())
     return cli::kExitUsage;
   if (!PrepareFolders())
@@ -107,6 +111,8 @@ int RunCommand::Run() {
   }
 
   cli::RunSession session(*clock_, folders_, o_, module);
+  if (metrics.Metrics())
+    session.FeedMetrics(*metrics.Metrics());
   Describe();
   if (!session.OpenPorts()) {
     CloseDebugLog();
@@ -124,6 +130,7 @@ int RunCommand::Run() {
                          {"summary", out.summary_path},
                          {"csv", out.csv_path},
                          {"result_log", out.logs.result}});
+  metrics.HoldAfterEnd();
   return code;
 }
 

@@ -5,6 +5,10 @@
 void RunEvents::Emit(const std::string& name, nlohmann::json fields) {
   nlohmann::json line = {{"event", name}};
   line.update(fields);
+  if (observer_)
+    observer_(line);
+  if (!print_)
+    return;
   const std::string text = line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
   std::lock_guard<std::mutex> lock(mutex_);
   // A reader that went away (SIGPIPE is ignored): EPIPE from now on.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -12,6 +13,14 @@
 
 class RunEvents {
  public:
+  // print: the lines go to standard output (--events); without, only to
+  // the observer (the metrics of --metrics).
+  explicit RunEvents(bool print = true) : print_(print) {}
+  // Also hands each event to `observer` (before it is written). Set it
+  // before the test starts.
+  void SetObserver(std::function<void(const nlohmann::json&)> observer) {
+    observer_ = std::move(observer);
+  }
   // Writes {"event": name, ...fields} as one line. Any thread.
   void Emit(const std::string& name, nlohmann::json fields = nlohmann::json::object());
   // True once a line could not be written: the reader (a bench) is gone,
@@ -23,6 +32,8 @@ class RunEvents {
   void Timeline(unsigned run, timeline::TimelinePhase phase, std::int64_t ms);
 
  private:
+  const bool print_;
+  std::function<void(const nlohmann::json&)> observer_;
   std::mutex mutex_;
   std::atomic<bool> reader_gone_{false};
   unsigned run_ = 0;

@@ -126,6 +126,7 @@ void AddOutputOptions(CLI::App* sub, RunOptions& o) {
   sub->add_flag("--events", o.events,
                 "progress as JSON lines on standard output, one per event (start, run, phase, "
                 "result, end), instead of the progress and the end text");
+  AddMetricsOptions(sub, o.metrics);
   sub->add_flag("--json", o.json, "print the summary as JSON on standard output");
   sub->add_flag("-q,--quiet", o.quiet, "no progress, only the summary");
 }

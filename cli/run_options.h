@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "cli/metrics_option.h"
 #include "cli/sim_form_options.h"
 #include "engine/ttff_settings.h"
 #include "platform/win_types.h"
@@ -35,6 +36,7 @@ struct RunOptions {
   std::string store;
   std::string log_dir, module_name;
   bool events = false;
+  MetricsOptions metrics;  // --metrics, --metrics-hold
   bool json = false, quiet = false;
   double limit_ttff = 0, yield = 0.95, confidence = 0.95, indifference = 0;
   CLI::Option* limit_option = nullptr;

@@ -7,6 +7,8 @@
 
 #include "cli/command.h"
 #include "cli/end_signals.h"
+#include "config/app_config.h"
+#include "metrics/event_feed.h"
 #include "store/opening_store_sink.h"
 #include "store/store_location.h"
 
@@ -39,6 +41,16 @@ RunSession::RunSession(platform::Clock& clock, const WorkingFolders& folders, co
 
 RunSession::~RunSession() = default;
 
+void RunSession::FeedMetrics(metrics::TtffMetrics& metrics) {
+  if (!events_) {  // the events for the metrics alone, not on standard output
+    events_ = std::make_unique<RunEvents>(false);
+    host_.SetEvents(events_.get());
+  }
+  events_->SetObserver([&metrics, module = module_](const nlohmann::json& event) {
+    metrics::ApplyEvent(metrics, module, event);
+  });
+}
+
 bool RunSession::OpenPorts() {
   PortRequest request{o_.at_port, o_.at_baud, o_.nmea_port, o_.nmea_baud, ""};
   const auto messages = hub_.OpenPorts(request);
@@ -56,12 +68,15 @@ bool RunSession::OpenPorts() {
                             {"at_port", o_.at_port},
                             {"nmea_port", o_.nmea_port},
                             {"time_scale", o_.scale},
+                            {"timeout_s", g_config.GetTimeout()},
                             {"pid", static_cast<long>(getpid())}});
   return true;
 }
 
 void RunSession::BindMessages(unsigned reconnect_s) {
   hub_.SetPortLostHandler([this, reconnect_s](int port, const std::string& text) {
+    if (events_)
+      events_->Emit("port", {{"up", false}, {"port", port == 0 ? "AT" : "NMEA"}});
     if (reconnect_s == 0)
       host_.Say("zuvek-cli: " + text);
     else

@@ -15,6 +15,10 @@
 #include "platform/working_folders.h"
 #include "session/module_hub.h"
 
+namespace metrics {
+class TtffMetrics;
+}
+
 namespace cli {
 
 class RunSession {
@@ -24,6 +28,9 @@ class RunSession {
              std::string module);
   ~RunSession();
 
+  // The test's events also feed these metrics (--metrics), under the
+  // module's name. Before OpenPorts.
+  void FeedMetrics(metrics::TtffMetrics& metrics);
   // Opens both ports; false after telling why on standard error (and in the
   // end event with --events). Then the start event.
   bool OpenPorts();

@@ -14,6 +14,8 @@ struct TestResult {
   // Why the run looks as if its reset did not take (engine/reset_check.h);
   // empty when it does not.
   std::string reset_suspect;
+  // Why a run without a fix failed, as its record says ("time-out", ...).
+  std::string reason;
 };
 
 struct TestStatistics {

@@ -118,7 +118,7 @@ void TestEngine::Worker::RecordResult(unsigned n, bool fix, double duration, dou
   record.reset_suspect = reset_suspect;
   TakeTimeline(n, !fix);
   report_.Add(record);
-  auto* result = new TestResult{fix, fix ? duration : 0.0, n, reset_suspect};
+  auto* result = new TestResult{fix, fix ? duration : 0.0, n, reset_suspect, reason};
   if (fix)
     durations_.push_back(static_cast<float>(duration));
   env_.target->Post(kMsgTestResult, reinterpret_cast<WPARAM>(result), 0,

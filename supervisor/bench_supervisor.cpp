@@ -21,6 +21,7 @@ constexpr std::size_t kMaxLine = 1 << 20;  // a longer "line" is no event: dropp
 
 struct Child {
   ModuleLaunch launch;
+  const SuperviseOptions* options = nullptr;
   platform::ChildHandle handle;
   std::string buffer;
   bool dropping = false;  // inside an overlong line
@@ -57,8 +58,11 @@ bool Drain(Child& c, BenchDisplay& display) {
           c.dropping = true, c.buffer.clear();
         continue;
       }
-      if (!c.dropping)
+      if (!c.dropping) {
         display.Tell(c.launch.state.name, ApplyEvent(c.launch.state, c.buffer));
+        if (c.options->on_event)
+          c.options->on_event(c.launch.state.name, c.buffer);
+      }
       c.buffer.clear();
       c.dropping = false;
     }
@@ -117,12 +121,13 @@ namespace {
 
 // Starts each module's test; a module that failed before (its simulator) or
 // whose test cannot be started has ended.
-std::vector<Child> SpawnAll(std::vector<ModuleLaunch> launches) {
+std::vector<Child> SpawnAll(std::vector<ModuleLaunch> launches, const SuperviseOptions& options) {
   std::vector<Child> children;
   children.reserve(launches.size());
   for (ModuleLaunch& launch : launches) {
     Child c;
     c.launch = std::move(launch);
+    c.options = &options;
     c.started = c.heard = Clock::now();
     if (!c.launch.state.problem.empty()) {  // it failed before its test could start
       c.launch.state.ended = true;
@@ -204,7 +209,7 @@ std::vector<ModuleState> States(const std::vector<Child>& children) {
 
 SuperviseResult Supervise(std::vector<ModuleLaunch> launches, const SuperviseOptions& options,
                           const std::atomic<bool>& interrupted, BenchDisplay& display) {
-  std::vector<Child> children = SpawnAll(std::move(launches));
+  std::vector<Child> children = SpawnAll(std::move(launches), options);
   SuperviseResult result;
   Clock::time_point interrupt_at{};
   while (ReadOutputs(children, display)) {
@@ -217,8 +222,12 @@ SuperviseResult Supervise(std::vector<ModuleLaunch> launches, const SuperviseOpt
     }
     ReapOrKill(children, options, result.interrupted, interrupt_at, display);
     display.Draw(States(children));
+    if (options.on_progress)
+      options.on_progress(States(children));
   }
   result.modules = States(children);
+  if (options.on_progress)
+    options.on_progress(result.modules);
   display.Finish(result.modules);
   return result;
 }

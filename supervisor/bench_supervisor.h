@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,10 @@ struct ModuleLaunch {
 struct SuperviseOptions {
   double silence_s = 30;  // a child that says nothing this long (real time) is ended
   double grace_s = 5;     // after an interrupt, before SIGKILL
+  // Each event line a module's test wrote (its metrics read them), and the
+  // modules' states after each turn of the loop; none: nothing.
+  std::function<void(const std::string& module, const std::string& line)> on_event;
+  std::function<void(const std::vector<ModuleState>& modules)> on_progress;
 };
 
 struct SuperviseResult {

@@ -15,11 +15,11 @@ TEST(Results, ResultLines) {
 }
 
 TEST(Results, ListRows) {
-  auto ok = FormatResultRow(TestResult{true, 12.3456, 5, {}});
+  auto ok = FormatResultRow(TestResult{true, 12.3456, 5, {}, {}});
   EXPECT_EQ(ok.times, "5");
   EXPECT_EQ(ok.duration, "12.346");
   EXPECT_EQ(ok.result, "SUCC");
-  auto fail = FormatResultRow(TestResult{false, 7.0, 6, {}});
+  auto fail = FormatResultRow(TestResult{false, 7.0, 6, {}, "time-out"});
   EXPECT_EQ(fail.duration, "N/A");
   EXPECT_EQ(fail.result, "FAIL");
 }

@@ -302,8 +302,8 @@ class ZuvekDlgTest : public QObject {
     platform::RealClock clock;
     Scratch scratch(clock);
     CZUVEKDlg dlg(clock, scratch.folders);
-    dlg.OnTestResult(reinterpret_cast<WPARAM>(new TestResult{true, 12.3456, 1, {}}), 0);
-    dlg.OnTestResult(reinterpret_cast<WPARAM>(new TestResult{false, 0.0, 2, {}}), 0);
+    dlg.OnTestResult(reinterpret_cast<WPARAM>(new TestResult{true, 12.3456, 1, {}, {}}), 0);
+    dlg.OnTestResult(reinterpret_cast<WPARAM>(new TestResult{false, 0.0, 2, {}, "time-out"}), 0);
     QCOMPARE(Cell(dlg, 0, 0), QStringLiteral("2"));
     QCOMPARE(Cell(dlg, 0, 1), QStringLiteral("N/A"));
     QCOMPARE(Cell(dlg, 0, 2), QStringLiteral("FAIL"));
@@ -317,9 +317,12 @@ class ZuvekDlgTest : public QObject {
     QCOMPARE(list->item(1, 2)->background().style(), Qt::NoBrush);
 
     // A reset suspect keeps its texts; its row is marked and tells why.
-    dlg.OnTestResult(reinterpret_cast<WPARAM>(new TestResult{true, 1.5, 3,
+    dlg.OnTestResult(reinterpret_cast<WPARAM>(new TestResult{true,
+                                                             1.5,
+                                                             3,
                                                              "fix in 1.50 s, faster than a cold "
-                                                             "start can be (10 s)"}),
+                                                             "start can be (10 s)",
+                                                             {}}),
                      0);
     QCOMPARE(Cell(dlg, 0, 2), QStringLiteral("SUCC"));
     for (int c = 0; c < 3; ++c) {

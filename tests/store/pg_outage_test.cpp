@@ -16,47 +16,18 @@
 #include "store/spooled_store.h"
 #include "store/store_query.h"
 #include "tests/store/history_cases.h"
+#include "tests/store/pg_server.h"
 #include "tests/support/cli_in_temp_dir.h"
 
 using store::SpooledStore;
 using store::StoredRun;
 using store::TestRow;
+using testsupport::Env;
+using testsupport::Psql;
+using testsupport::ServerUrl;
+using testsupport::Shell;
 
 namespace {
-
-std::string Env(const char* name) {
-  const char* v = std::getenv(name);
-  return v ? v : "";
-}
-
-// The server of the environment, or "" (with a failure that says why).
-std::string ServerUrl() {
-  if (Env("PGPORT").empty() || Env("PGHOST").empty()) {
-    ADD_FAILURE() << "no PostgreSQL server: these tests need one; run them inside "
-                     "pg_virtualenv (as root: pg_virtualenv -- ctest --test-dir build/dev -L "
-                     "store_pg), which scripts/test and .ci/run do";
-    return "";
-  }
-  return "postgresql://" + Env("PGUSER") + ":" + Env("PGPASSWORD") + "@" + Env("PGHOST") + ":" +
-         Env("PGPORT") + "/" + Env("PGDATABASE");
-}
-
-std::string Shell(const std::string& command) {
-  std::string out;
-  if (FILE* p = popen(command.c_str(), "r")) {
-    char buf[512];
-    while (std::fgets(buf, sizeof buf, p))
-      out += buf;
-    pclose(p);
-  }
-  while (!out.empty() && (out.back() == '\n' || out.back() == ' '))
-    out.pop_back();
-  return out;
-}
-
-std::string Psql(const std::string& sql) {
-  return Shell("psql -XAtqc \"" + sql + "\" 2>&1");
-}
 
 // "pg_ctlcluster VERSION NAME" of the cluster on $PGPORT.
 std::string ClusterControl() {
