@@ -4,15 +4,16 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace platform {
@@ -73,69 +74,88 @@ LinkStatus StatusOfErrno(int error, std::string* detail) {
   }
 }
 
-// One getaddrinfo_a request with everything it points to, kept alive until
-// the resolver is done with it.
-struct Resolution {
-  std::string host;
-  std::string service;
+addrinfo Hints(int flags) {
   addrinfo hints{};
-  gaicb request{};
-  gaicb* list[1] = {&request};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICSERV | flags;
+  return hints;
+}
+
+// A host name's lookup in a thread of its own: the system's resolver cannot
+// be interrupted, so the caller waits for it only until its deadline.
+struct Lookup {
+  std::mutex mutex;
+  std::condition_variable ended_cv;
+  bool ended = false;
+  bool abandoned = false;  // the caller stopped waiting: the lookup frees its result
+  int rc = 0;
+  addrinfo* result = nullptr;
 };
 
-// Requests the resolver could not cancel at their deadline: its thread still
-// writes into them, so they are freed only once it ends. Never destroyed, so
-// that no request outlives its memory at the program's exit.
-std::mutex g_abandoned_mutex;
-auto* const g_abandoned = new std::vector<std::unique_ptr<Resolution>>;
+void Look(const std::shared_ptr<Lookup>& lookup, const std::string& host,
+          const std::string& service) {
+  const addrinfo hints = Hints(0);
+  addrinfo* result = nullptr;
+  const int rc = getaddrinfo(host.c_str(), service.c_str(), &hints, &result);
+  std::lock_guard lock(lookup->mutex);
+  lookup->rc = rc;
+  lookup->result = result;
+  if (lookup->abandoned && rc == 0)
+    freeaddrinfo(result);
+  lookup->ended = true;
+  lookup->ended_cv.notify_all();
+}
 
-void FreeEnded() {
-  std::lock_guard lock(g_abandoned_mutex);
-  std::erase_if(*g_abandoned, [](const std::unique_ptr<Resolution>& r) {
-    if (gai_error(&r->request) == EAI_INPROGRESS)
-      return false;
-    if (r->request.ar_result)
-      freeaddrinfo(r->request.ar_result);
+// The threads of lookups that outlived their deadline, joined once they
+// end. Never destroyed, so that one still running at the program's exit
+// does not stop it.
+struct LateLookup {
+  std::shared_ptr<Lookup> lookup;
+  std::thread thread;
+};
+std::mutex g_late_mutex;
+auto* const g_late = new std::vector<LateLookup>;
+
+void JoinEndedLookups() {
+  std::lock_guard lock(g_late_mutex);
+  std::erase_if(*g_late, [](LateLookup& late) {
+    {
+      std::lock_guard ended(late.lookup->mutex);
+      if (!late.lookup->ended)
+        return false;
+    }
+    late.thread.join();
     return true;
   });
 }
 
-void Abandon(std::unique_ptr<Resolution> r) {
-  if (gai_cancel(&r->request) == EAI_NOTCANCELED) {
-    std::lock_guard lock(g_abandoned_mutex);
-    g_abandoned->push_back(std::move(r));
-  } else if (r->request.ar_result) {
-    freeaddrinfo(r->request.ar_result);
-  }
-}
-
-// Resolves a host name in the resolver's own thread, so that a slow name
-// server cannot hold the caller beyond the deadline.
-LinkStatus ResolveName(std::unique_ptr<Resolution> r, TcpLink::Deadline deadline,
-                       const TcpLink::Cancelled& cancelled, addrinfo** out, std::string* detail) {
-  FreeEnded();
-  sigevent none{};
-  none.sigev_notify = SIGEV_NONE;
-  if (const int rc = getaddrinfo_a(GAI_NOWAIT, r->list, 1, &none); rc != 0) {
-    *detail = gai_strerror(rc);
-    return LinkStatus::kError;
-  }
-  int rc;
-  while ((rc = gai_error(&r->request)) == EAI_INPROGRESS) {
+LinkStatus ResolveName(const std::string& host, const std::string& service,
+                       TcpLink::Deadline deadline, const TcpLink::Cancelled& cancelled,
+                       addrinfo** out, std::string* detail) {
+  JoinEndedLookups();
+  auto lookup = std::make_shared<Lookup>();
+  std::thread thread(Look, lookup, host, service);
+  std::unique_lock lock(lookup->mutex);
+  while (!lookup->ended) {
     const milliseconds slice = NextSlice(deadline);
     if (IsCancelled(cancelled) || slice.count() == 0) {
-      Abandon(std::move(r));
+      lookup->abandoned = true;
+      lock.unlock();
+      std::lock_guard late(g_late_mutex);
+      g_late->push_back({std::move(lookup), std::move(thread)});
       return slice.count() == 0 ? LinkStatus::kTimedOut : LinkStatus::kCancelled;
     }
-    const timespec wait{0, static_cast<long>(slice.count()) * 1000000L};
-    gai_suspend(r->list, 1, &wait);
+    lookup->ended_cv.wait_for(lock, slice);
   }
-  if (rc != 0) {
+  lock.unlock();
+  thread.join();
+  if (const int rc = lookup->rc; rc != 0) {
     *detail = gai_strerror(rc);
     return rc == EAI_NONAME || rc == EAI_NODATA || rc == EAI_AGAIN ? LinkStatus::kUnknownHost
                                                                    : LinkStatus::kError;
   }
-  *out = r->request.ar_result;
+  *out = lookup->result;
   return LinkStatus::kOk;
 }
 
@@ -143,19 +163,11 @@ LinkStatus ResolveName(std::unique_ptr<Resolution> r, TcpLink::Deadline deadline
 // through the resolver.
 LinkStatus Resolve(const std::string& host, std::uint16_t port, TcpLink::Deadline deadline,
                    const TcpLink::Cancelled& cancelled, addrinfo** out, std::string* detail) {
-  auto r = std::make_unique<Resolution>();
-  r->host = host;
-  r->service = std::to_string(port);
-  r->hints.ai_family = AF_UNSPEC;
-  r->hints.ai_socktype = SOCK_STREAM;
-  r->hints.ai_flags = AI_NUMERICSERV | AI_NUMERICHOST;
-  if (getaddrinfo(r->host.c_str(), r->service.c_str(), &r->hints, out) == 0)
+  const std::string service = std::to_string(port);
+  const addrinfo numeric = Hints(AI_NUMERICHOST);
+  if (getaddrinfo(host.c_str(), service.c_str(), &numeric, out) == 0)
     return LinkStatus::kOk;
-  r->hints.ai_flags = AI_NUMERICSERV;
-  r->request.ar_name = r->host.c_str();
-  r->request.ar_service = r->service.c_str();
-  r->request.ar_request = &r->hints;
-  return ResolveName(std::move(r), deadline, cancelled, out, detail);
+  return ResolveName(host, service, deadline, cancelled, out, detail);
 }
 
 LinkStatus ConnectTo(const addrinfo& a, TcpLink::Deadline deadline,

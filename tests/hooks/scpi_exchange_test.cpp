@@ -40,7 +40,45 @@ class DeafPort {
   std::uint16_t port_ = 0;
 };
 
-enum class Target { kInstrument, kInstrumentV6, kInstrumentByName, kNothingListens, kNoSuchHost };
+// A port on the loopback whose queue of connections is full: the system
+// drops a further connection's first packet, so connecting to it never ends.
+class FullPort {
+ public:
+  FullPort() {
+    listen_fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        listen(listen_fd_, 0) != 0 ||
+        getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+      return;
+    // A backlog of 0 holds one connection that nobody accepts.
+    queued_fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (connect(queued_fd_, reinterpret_cast<sockaddr*>(&address), size) == 0)
+      port_ = ntohs(address.sin_port);
+  }
+  ~FullPort() {
+    close(queued_fd_);
+    close(listen_fd_);
+  }
+  std::uint16_t Port() const { return port_; }
+
+ private:
+  int listen_fd_ = -1;
+  int queued_fd_ = -1;
+  std::uint16_t port_ = 0;
+};
+
+enum class Target {
+  kInstrument,
+  kInstrumentV6,
+  kInstrumentByName,
+  kNothingListens,
+  kNeverAccepts,
+  kNoSuchHost
+};
 
 struct Case {
   const char* legend;
@@ -136,6 +174,14 @@ const Case kCases[] = {
      {},
      {"the instrument at {address} refused the connection", "port"},
      {}},
+    {"a connection that never completes: the time-out ends it",
+     Target::kNeverAccepts,
+     [](ScpiInstrument&) {},
+     {"OUTP ON"},
+     kShort,
+     {},
+     {"no connection to the instrument at {address} within 1 s: check"},
+     {}},
     {"a host name that does not resolve",
      Target::kNoSuchHost,
      [](ScpiInstrument&) {},
@@ -183,10 +229,14 @@ TEST(ScpiExchange, AgainstAStandInInstrument) {
     ASSERT_NE(instrument.Port(), 0) << instrument.Error();
     c.program(instrument);
     DeafPort deaf;
+    FullPort full;
     ASSERT_NE(deaf.Port(), 0);
+    ASSERT_NE(full.Port(), 0);
     std::string address = instrument.Address();
     if (c.target == Target::kNothingListens)
       address = "127.0.0.1:" + std::to_string(deaf.Port());
+    else if (c.target == Target::kNeverAccepts)
+      address = "127.0.0.1:" + std::to_string(full.Port());
     else if (c.target == Target::kNoSuchHost)
       address = "no-such-instrument.invalid:5025";
     else if (c.target == Target::kInstrumentByName)
