@@ -135,7 +135,7 @@ TEST(StorePg, RunAgainstTheSimulatorWritesToTheServerAndImportAddsNothing) {
     return;
   testsupport::CliInTempDir cli;
   const testsupport::ProgramResult run = cli.Run(
-      {"run"}, {"--restart", "hot", "--runs", "3", "--time-scale", "100", "-q", "--store", url});
+      {"run"}, {"--restart", "hot", "--runs", "3", "--time-scale", "50", "-q", "--store", url});
   ASSERT_EQ(run.code, 0) << run.err;
   const std::string csv = testsupport::CliInTempDir::LogPath(run.out, "_runs.csv");
   const std::string where = "FROM runs JOIN tests USING (test_uuid) WHERE source = '" + csv + "'";

@@ -13,11 +13,11 @@ using testsupport::One;
 TEST(StoreImport, ImportsTheSimulatorsFilesOnceAndKnowsLiveTests) {
   testsupport::CliInTempDir cli;
   const std::string other = cli.dir.file("imported.sqlite");
-  const auto unstored = cli.Run({"run"}, {"--restart", "cold", "--runs", "3", "--time-scale", "100",
+  const auto unstored = cli.Run({"run"}, {"--restart", "cold", "--runs", "3", "--time-scale", "50",
                                           "--sim-ttff", "1:3", "-q", "--store", "none"});
   ASSERT_EQ(unstored.code, 0) << unstored.err;
   const auto live = cli.Run(
-      {"run"}, {"--restart", "hot", "--runs", "2", "--time-scale", "100", "-q", "--store", other});
+      {"run"}, {"--restart", "hot", "--runs", "2", "--time-scale", "50", "-q", "--store", other});
   ASSERT_EQ(live.code, 0) << live.err;
   const std::string csv = testsupport::CliInTempDir::LogPath(unstored.out, "_runs.csv");
   const std::string day = std::filesystem::path(csv).parent_path().string();
@@ -62,7 +62,7 @@ TEST(StoreImport, OneTestByAnySpellingAndNoRunInvented) {
   testsupport::CliInTempDir cli;
   const std::string lab = cli.dir.file("lab.sqlite");
   const auto live = cli.Run(
-      {"run"}, {"--restart", "hot", "--runs", "3", "--time-scale", "100", "-q", "--store", lab});
+      {"run"}, {"--restart", "hot", "--runs", "3", "--time-scale", "50", "-q", "--store", lab});
   ASSERT_EQ(live.code, 0) << live.err;
   const std::filesystem::path csv = testsupport::CliInTempDir::LogPath(live.out, "_runs.csv");
   const std::filesystem::path day = csv.parent_path();
