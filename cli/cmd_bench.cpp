@@ -69,8 +69,8 @@ class BenchCommand : public cli::Command {
         ->check(CLI::ExistingFile);
     sub->add_option("--sim", sim_, "instead of a file: N simulated modules, sim1 ... simN")
         ->check(CLI::Range(1u, 64u));
-    sub->add_option("--restart", restart_, "restart type: hot, cold or warm")
-        ->check(CLI::IsMember({"hot", "cold", "warm"}))
+    sub->add_option("--restart", restart_, "restart type: hot, cold, warm or power-cycle")
+        ->check(CLI::IsMember({"hot", "cold", "warm", "power-cycle"}))
         ->capture_default_str();
     sub->add_option("--runs", runs_, "number of runs of every module")
         ->check(CLI::Range(1u, 1000000u))

@@ -7,6 +7,7 @@
 
 #include "cli/command.h"
 #include "cli/end_signals.h"
+#include "engine/module_commands.h"
 #include "store/opening_store_sink.h"
 #include "store/store_location.h"
 
@@ -60,8 +61,10 @@ bool RunSession::OpenPorts() {
   return true;
 }
 
-void RunSession::BindMessages(unsigned reconnect_s) {
-  hub_.SetPortLostHandler([this, reconnect_s](int port, const std::string& text) {
+void RunSession::BindMessages(unsigned reconnect_s, bool power_cycles) {
+  hub_.SetPortLostHandler([this, reconnect_s, power_cycles](int port, const std::string& text) {
+    if (power_cycles)
+      return;  // every run's power cycle takes the ports away: the debug log says so
     if (reconnect_s == 0)
       host_.Say("zuvek-cli: " + text);
     else
@@ -81,7 +84,7 @@ void RunSession::BindMessages(unsigned reconnect_s) {
 }
 
 TestOutcome RunSession::RunTest(const TestSettings& settings) {
-  BindMessages(settings.reconnect_s);
+  BindMessages(settings.reconnect_s, o_.RestartType() == RESTART_POWER_CYCLE);
   EngineEnvironment env = hub_.MakeEngineEnvironment(host_);
   env.test = settings;
   hub_.SetFixRule(settings.fix_rule);

@@ -91,7 +91,7 @@ const PlanKey kKeys[] = {
     {"source", [](const toml::node& n, TestPlan& p) { return Text(n, p.source); }},
     {"restart",
      [](const toml::node& n, TestPlan& p) {
-       return OneOf(n, p.restart, {"hot", "warm", "cold"});
+       return OneOf(n, p.restart, {"hot", "warm", "cold", "power-cycle"});
      }},
     {"xtra", [](const toml::node& n, TestPlan& p) { return Switch(n, p.xtra); }},
     {"runs", [](const toml::node& n, TestPlan& p) { return Whole(n, p.runs, 1, 1000000); }},
