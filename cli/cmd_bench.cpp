@@ -22,6 +22,7 @@
 #include "cli/sim_choices.h"
 #include "engine/run_logs.h"
 #include "fix_rules/registry.h"
+#include "hooks/hook_table.h"
 #include "platform/child_process.h"
 #include "platform/clock.h"
 #include "platform/working_folders.h"
@@ -89,6 +90,10 @@ class BenchCommand : public cli::Command {
                     "file)");
     for (const auto& [name, help] : kPassedOptions)
       sub->add_option(name, passed_[name], help);
+    sub->add_option("--hook", hook_args_,
+                    "MOMENT=COMMAND for every module's test (see run --help); a moment given "
+                    "here replaces the bench file's hooks of it")
+        ->type_name("MOMENT=COMMAND");
     sub->add_flag("--stop-when-decided", stop_when_decided_,
                   "end a module's test after the run that decides its verdict");
     sub->add_option("--time-scale", scale_,
@@ -167,6 +172,7 @@ class BenchCommand : public cli::Command {
   std::string file_;
   unsigned sim_ = 0;
   std::string restart_ = "cold";
+  std::vector<std::string> hook_args_;
   unsigned runs_ = 3;
   bool xtra_ = false, stop_when_decided_ = false;
   std::optional<std::string> fix_rule_, profile_, reference_;
@@ -271,6 +277,10 @@ std::vector<std::string> BenchCommand::ChildArgs(const supervisor::BenchModule& 
   for (const auto& [name, value] : passed_)
     if (value)
       args.insert(args.end(), {name, *value});
+  if (!m.hooks.empty())
+    args.insert(args.end(), {"--hooks", folder + "/hooks.toml"});
+  for (const std::string& hook : hook_args_)
+    args.insert(args.end(), {"--hook", hook});
   return args;
 }
 
@@ -329,7 +339,7 @@ int BenchCommand::CheckOptions() {
 bool BenchCommand::LoadModules(std::vector<supervisor::BenchModule>& modules) const {
   if (UseSim()) {
     for (unsigned i = 1; i <= sim_; ++i)
-      modules.push_back({"sim" + std::to_string(i), "", "", {}, {}, "", "", ""});
+      modules.push_back({"sim" + std::to_string(i), "", "", {}, {}, "", "", "", {}});
     return true;
   }
   supervisor::BenchFileLoad load = supervisor::LoadBenchFile(file_);
@@ -377,6 +387,9 @@ std::vector<supervisor::ModuleLaunch> BenchCommand::LaunchPlan(
     launch.state.at_port = m.at_port;
     launch.state.nmea_port = m.nmea_port;
     // A module whose simulator did not start has failed already: nothing to start.
+    // The bench file's hooks reach the module's test as a hooks file.
+    if (!m.hooks.empty())
+      std::ofstream(launch.state.folder + "/hooks.toml") << hooks::FormatHookTables(m.hooks);
     if (launch.state.problem.empty())
       launch.argv = ChildArgs(m, launch.state.folder, exe);
     children.push_back(std::move(launch));
