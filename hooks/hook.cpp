@@ -76,6 +76,18 @@ HookList MergeHooks(const HookList& lower, const HookList& higher) {
   return merged;
 }
 
+std::string DescribeHook(const Hook& hook) {
+  std::string what = hook.command;
+  if (hook.IsScpi()) {
+    what = "SCPI to " + hook.scpi + ":";
+    for (const std::string& c : hook.scpi_commands)
+      what += " " + c + ";";
+    what.pop_back();
+  }
+  return std::string(MomentName(hook.moment)) + "  " + hook.name + ": " + what + " (time-out " +
+         std::to_string(hook.timeout_s) + " s, on failure " + PolicyName(hook.policy) + ")";
+}
+
 std::optional<Hook> ParseHookArgument(const std::string& text, std::string* error) {
   const auto eq = text.find('=');
   const std::string name = text.substr(0, eq);

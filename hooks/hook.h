@@ -73,6 +73,10 @@ bool HasHookAt(const HookList& hooks, Moment moment);
 // `higher` keeps only those; the others keep `lower`'s.
 HookList MergeHooks(const HookList& lower, const HookList& higher);
 
+// One line for people: "before-reset  attenuator: atten-set 30 (time-out
+// 60 s, on failure fail-run)"; an SCPI hook names its instrument and commands.
+std::string DescribeHook(const Hook& hook);
+
 // "MOMENT=COMMAND" (the command line's --hook): a shell hook with the
 // defaults, named by its moment; nullopt and a sentence when it is not.
 std::optional<Hook> ParseHookArgument(const std::string& text, std::string* error);
