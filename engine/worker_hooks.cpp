@@ -14,7 +14,7 @@ namespace {
 // has ended: a module behind a serial adapter that stays keeps its ports.
 constexpr DWORD kPortLossWaitMs = 5000;
 
-std::string Seconds(double s) {
+std::string TtffText(double s) {
   char text[32];
   std::snprintf(text, sizeof text, "%.3f", s);
   return text;
@@ -37,7 +37,7 @@ std::vector<std::string> TestEngine::Worker::HookEnvironment(const hooks::Hook& 
       "ZUVEK_NMEA_PORT=" + t.nmea_port,
       "ZUVEK_TEST_DIR=" + folder,
       "ZUVEK_TEST_STEM=" + stem_path_,
-      "ZUVEK_TTFF=" + (facts.ttff_s ? Seconds(*facts.ttff_s) : std::string()),
+      "ZUVEK_TTFF=" + (facts.ttff_s ? TtffText(*facts.ttff_s) : std::string()),
       "ZUVEK_RESULT=" + facts.result,
       "ZUVEK_REASON=" + facts.reason,
   };

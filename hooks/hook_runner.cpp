@@ -1,7 +1,9 @@
 #include "hooks/hook_runner.h"
 
+#include <algorithm>
 #include <sstream>
 
+#include "hooks/scpi_exchange.h"
 #include "platform/shell_command.h"
 
 namespace hooks {
@@ -50,15 +52,50 @@ HookOutcome RunShellHook(const Hook& hook, const std::vector<std::string>& envir
   return out;
 }
 
+// "${NAME}" in an SCPI command replaced by NAME's value in the environment
+// ("NAME=VALUE" entries); an unknown name stays as written.
+std::string Expand(std::string text, const std::vector<std::string>& environment) {
+  for (const std::string& entry : environment) {
+    const auto eq = entry.find('=');
+    const std::string key = "${" + entry.substr(0, eq) + "}";
+    for (auto p = text.find(key); p != std::string::npos; p = text.find(key, p))
+      text.replace(p, key.size(), entry.substr(eq + 1));
+  }
+  return text;
+}
+
+HookOutcome RunScpiHook(const Hook& hook, const std::vector<std::string>& environment,
+                        const platform::Clock& clock, const std::function<bool()>& cancelled) {
+  HookOutcome out;
+  std::string why;
+  const auto address = ParseScpiAddress(hook.scpi, &why);
+  if (!address) {
+    out.failure = "could not start: " + why;
+    return out;
+  }
+  std::vector<std::string> commands;
+  for (const std::string& c : hook.scpi_commands)
+    commands.push_back(Expand(c, environment));
+  // The time-out is the test's clock's; the exchange counts real time.
+  const auto real_ms = static_cast<std::int64_t>(hook.timeout_s * 1000.0 / clock.Scale());
+  bool stopped = false;
+  const ScpiResult result = RunScpiCommands(
+      *address, commands, std::chrono::milliseconds(std::max<std::int64_t>(real_ms, 1)),
+      [&] { return stopped = stopped || cancelled(); });
+  out.lines = result.transcript;
+  out.ok = result.ok;
+  out.cancelled = !result.ok && stopped;
+  if (!result.ok)
+    out.failure = "stopped: " + result.failure;
+  return out;
+}
+
 }  // namespace
 
 HookOutcome RunHook(const Hook& hook, const std::vector<std::string>& environment,
                     const platform::Clock& clock, const std::function<bool()>& cancelled) {
-  if (hook.IsScpi()) {
-    HookOutcome out;
-    out.failure = "is an SCPI hook, which this build cannot send";
-    return out;
-  }
+  if (hook.IsScpi())
+    return RunScpiHook(hook, environment, clock, cancelled);
   return RunShellHook(hook, environment, clock, cancelled);
 }
 

@@ -3,6 +3,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "hooks/scpi_exchange.h"
+
 namespace hooks {
 
 namespace {
@@ -13,7 +15,7 @@ std::string At(const std::string& source, const toml::node& node) {
   return source + ":" + std::to_string(node.source().begin.line) + ": ";
 }
 
-std::string Quoted(const std::string& text) {
+std::string TomlText(const std::string& text) {
   std::ostringstream out;
   out << toml::value<std::string>(text);
   return out.str();
@@ -110,6 +112,11 @@ bool CheckWhole(Hook& hook, const std::string& moment, const std::string& policy
                        "give the hook either a command, or an scpi address with its commands");
     return false;
   }
+  std::string why;
+  if (hook.IsScpi() && !ParseScpiAddress(hook.scpi, &why)) {
+    problems.push_back(where + "the hook's scpi: " + why);
+    return false;
+  }
   return true;
 }
 
@@ -177,18 +184,18 @@ HookTableLoad LoadHookFile(const std::string& path) {
 std::string FormatHookTables(const HookList& hooks, const std::string& table) {
   std::string out;
   for (const Hook& h : hooks) {
-    out += "\n[[" + table + "]]\nname = " + Quoted(h.name) +
-           "\nat = " + Quoted(MomentName(h.moment)) + "\n";
+    out += "\n[[" + table + "]]\nname = " + TomlText(h.name) +
+           "\nat = " + TomlText(MomentName(h.moment)) + "\n";
     if (h.IsScpi()) {
-      out += "scpi = " + Quoted(h.scpi) + "\ncommands = [";
+      out += "scpi = " + TomlText(h.scpi) + "\ncommands = [";
       for (std::size_t i = 0; i < h.scpi_commands.size(); ++i)
-        out += (i ? ", " : "") + Quoted(h.scpi_commands[i]);
+        out += (i ? ", " : "") + TomlText(h.scpi_commands[i]);
       out += "]\n";
     } else {
-      out += "command = " + Quoted(h.command) + "\n";
+      out += "command = " + TomlText(h.command) + "\n";
     }
     out += "timeout = " + std::to_string(h.timeout_s) +
-           "\non_failure = " + Quoted(PolicyName(h.policy)) + "\n";
+           "\non_failure = " + TomlText(PolicyName(h.policy)) + "\n";
   }
   return out;
 }
