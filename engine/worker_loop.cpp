@@ -39,7 +39,7 @@ void TestEngine::Worker::Execute() {
   ctx_.port_lost = env_.port_lost;
   const HookEnd start = RunHooks(hooks::Moment::TestStart, 0);
   if (start != HookEnd::kGo)
-    end_reason_ = start == HookEnd::kStopped ? "stopped" : "hook failed: " + failed_hook_;
+    EndAfterHooks(0, start);
   const bool set_up = start == HookEnd::kGo && SetUpModule();
   StartRecording(conditions);
 
