@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "config/toml_text.h"
 #include "hooks/scpi_exchange.h"
 
 namespace hooks {
@@ -148,15 +149,10 @@ HookTableLoad ReadHookTables(const toml::node& node, const std::string& source) 
 
 HookTableLoad ParseHookFile(const std::string& text, const std::string& source) {
   HookTableLoad load;
-  toml::table root;
-  try {
-    root = toml::parse(text, source);
-  } catch (const toml::parse_error& e) {
-    load.problems.push_back(source + ":" + std::to_string(e.source().begin.line) + ": " +
-                            std::string(e.description()));
+  const std::optional<toml::table> root = ParseTomlText(text, source, load.problems);
+  if (!root)
     return load;
-  }
-  for (const auto& [key, node] : root) {
+  for (const auto& [key, node] : *root) {
     if (key.str() != "hook") {
       load.problems.push_back(At(source, node) + "unknown key \"" + std::string(key.str()) +
                               "\"; a hooks file holds [[hook]] tables only");

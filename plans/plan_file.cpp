@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "config/config_checks.h"
+#include "config/toml_text.h"
 #include "fix_rules/registry.h"
 
 namespace plans {
@@ -118,14 +119,10 @@ std::string At(const std::string& source, const toml::node& n) {
 
 TestPlanLoad ParseTestPlan(const std::string& text, const std::string& source) {
   TestPlanLoad load;
-  toml::table table;
-  try {
-    table = toml::parse(text, source);
-  } catch (const toml::parse_error& e) {
-    load.problems.push_back(source + ":" + std::to_string(e.source().begin.line) + ": " +
-                            std::string(e.description()));
+  const std::optional<toml::table> parsed = ParseTomlText(text, source, load.problems);
+  if (!parsed)
     return load;
-  }
+  const toml::table& table = *parsed;
   TestPlan plan;
   plan.file = source;
   for (const auto& [name, node] : table) {

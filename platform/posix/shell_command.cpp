@@ -12,6 +12,8 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/posix/spawn_defaults.h"
+
 extern char** environ;
 
 namespace platform {
@@ -54,15 +56,8 @@ pid_t Spawn(const std::string& command, const std::vector<std::string>& extra, i
   posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
   posix_spawn_file_actions_adddup2(&actions, out_fd, 2);
   posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t none, all;
-  sigemptyset(&none);
-  sigfillset(&all);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setsigdefault(&attr, &all);
-  posix_spawnattr_setpgroup(&attr, 0);
-  posix_spawnattr_setflags(&attr,
-                           POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+  InitSpawnDefaults(&attr, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attr, 0);  // a group of its own
   pid_t pid = -1;
   const int rc = posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), envp.data());
   posix_spawnattr_destroy(&attr);

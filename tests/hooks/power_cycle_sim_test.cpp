@@ -17,10 +17,12 @@ namespace {
 using testsupport::CliInTempDir;
 using testsupport::ReadFile;
 
-int Count(const std::string& text, const std::string& what) {
+// The lines of text that hold `what`.
+int LinesWith(const std::string& text, const std::string& what) {
+  std::istringstream in(text);
   int n = 0;
-  for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + 1))
-    ++n;
+  for (std::string line; std::getline(in, line);)
+    n += line.find(what) != std::string::npos ? 1 : 0;
   return n;
 }
 
@@ -61,7 +63,7 @@ TEST(PowerCycle, EachRunStartsAfterThePowerCameBackAndIsRecordedAsSuch) {
   for (const auto& entry : std::filesystem::directory_iterator(cli.dir.file("logs")))
     if (entry.path().filename().string().rfind("ZUVEK_", 0) == 0)
       debug += ReadFile(entry.path().string());
-  EXPECT_EQ(Count(debug, "ports open again after the power cycle"), 3);
+  EXPECT_EQ(LinesWith(debug, "ports open again after the power cycle"), 3);
   const nlohmann::json summary = CliInTempDir::Summary(r.out);
   EXPECT_EQ(summary["conditions"]["restart_type"], "power-cycle");
 }
