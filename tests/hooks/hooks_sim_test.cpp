@@ -72,7 +72,7 @@ TEST(Hooks, EveryMomentFiresInOrderWithItsEnvironment) {
   cli.Settings(toml);
   testsupport::WriteFile(cli.dir.file("faults.txt"), "run 2: no-fix\n");
   const auto r =
-      cli.Run({"run"}, {"--restart", "hot", "--runs", "3", "--time-scale", "50", "--timeout", "30",
+      cli.Run({"run"}, {"--restart", "hot", "--runs", "3", "--time-scale", "20", "--timeout", "30",
                         "--sim-faults", cli.dir.file("faults.txt"), "--sim-truth",
                         cli.dir.file("truth.jsonl"), "--hook", std::string("test-end=") + kRecord});
   ASSERT_EQ(r.code, 1) << r.err;  // run 2 timed out

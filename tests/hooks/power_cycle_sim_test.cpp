@@ -29,7 +29,7 @@ int LinesWith(const std::string& text, const std::string& what) {
 TEST(PowerCycle, EachRunStartsAfterThePowerCameBackAndIsRecordedAsSuch) {
   CliInTempDir cli;
   const auto r = cli.Run(
-      {"run"}, {"--restart", "power-cycle", "--runs", "3", "--time-scale", "50", "--log-dir",
+      {"run"}, {"--restart", "power-cycle", "--runs", "3", "--time-scale", "20", "--log-dir",
                 cli.dir.file("logs"), "--sim-truth", cli.dir.file("truth.jsonl"), "--hook",
                 "power-cycle=echo \"power-cycle 3\" > \"$ZUVEK_SIM_CONTROL\"; echo $ZUVEK_RUN "
                 ">> cycles.txt"});
