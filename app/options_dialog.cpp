@@ -1,11 +1,13 @@
 #include "app/options_dialog.h"
 
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include "app/qt/dialog_units.h"
 #include "app/qt/message_box.h"
 #include "config/app_config.h"
+#include "config/side_settings.h"
 
 namespace {
 
@@ -50,7 +52,24 @@ CDialogOptions::CDialogOptions(QWidget* parent) : QDialog(parent) {
   cancel->setAutoDefault(false);
   cancel->hide();
   connect(cancel, &QPushButton::clicked, this, &CDialogOptions::reject);
+  ListHooks();
   OnInitDialog();
+}
+
+void CDialogOptions::ListHooks() {
+  // The hooks are zuvek.toml's to edit; without any the dialog is as ever.
+  if (g_side_settings.hooks.empty())
+    return;
+  setFixedSize(qtui::DialogRectToPixels(0, 0, 249, 206).size());
+  auto* title = new QLabel(QStringLiteral("Hooks (zuvek.toml; edit them there):"), this);
+  title->setGeometry(qtui::DialogRectToPixels(17, 134, 215, 8));
+  auto* list = new QPlainTextEdit(this);
+  list->setObjectName(QStringLiteral("hooks"));
+  list->setReadOnly(true);
+  list->setLineWrapMode(QPlainTextEdit::NoWrap);
+  list->setGeometry(qtui::DialogRectToPixels(17, 144, 215, 56));
+  for (const hooks::Hook& hook : g_side_settings.hooks)
+    list->appendPlainText(QString::fromStdString(hooks::DescribeHook(hook)));
 }
 
 QLineEdit* CDialogOptions::Edit(int id) const {

@@ -24,6 +24,8 @@ class CDialogOptions : public QDialog {
   void OnInitDialog();
   QLineEdit* Edit(int id) const;
   void SayTheBounds();
+  // zuvek.toml's hooks, read-only, below the fields (none: nothing shown).
+  void ListHooks();
 
   OptionsValues values_;  // m_nTimeout, m_nIntervalSleep, m_nUncrtn
 };

@@ -27,6 +27,7 @@
 #include "config/app_config.h"
 #include "config/side_settings.h"
 #include "controls/colorref.h"
+#include "engine/module_commands.h"
 #include "engine/results.h"
 #include "engine/run_logs.h"
 #include "engine/run_settings.h"
@@ -201,6 +202,7 @@ void CZUVEKDlg::BuildMenu() {
                                       m_hub.SetFixRule(rule);
                                       ShowModuleChoice();
                                     }});
+  m_power_cycle = new PowerCycleAction(tools);
   m_report = new ReportMenu(m_pMenu, this);
   // The window system's own menu is out of reach here: the About box lives
   // in a Help menu instead.
@@ -284,6 +286,8 @@ void CZUVEKDlg::OnRun() {
     restart = 0;  // Hot
   else if (IsChecked(1002))
     restart = 2;  // Warm
+  if (m_power_cycle->Chosen())
+    restart = RESTART_POWER_CYCLE;
   m_engine.m_nRestartType = restart;
 
   int times = static_cast<int>(m_engine.m_nTimes);
@@ -308,9 +312,12 @@ void CZUVEKDlg::OnRun() {
   // from starting.
   if (!m_engine.IsRunning()) {
     const TestSettingsResolution resolved = ResolveTestSettings({});
-    if (!resolved.settings) {
+    const std::string restart_problem =
+        resolved.settings ? RestartTypeProblem(*resolved.settings, restart) : "";
+    if (!resolved.settings || !restart_problem.empty()) {
       const std::string refusal =
-          resolved.problem.empty()
+          !restart_problem.empty() ? restart_problem
+          : resolved.problem.empty()
               ? ProfileRefusal(resolved.profile_asked, resolved.profile_problems,
                                kTestNotStartedSentence)
               : resolved.problem;
@@ -331,7 +338,11 @@ void CZUVEKDlg::OnRun() {
                         this))
       return;
     m_store_location = store::ChooseStoreLocation(resolved.settings->store, "");
-    m_engine.SetSettings(*resolved.settings);
+    TestSettings settings = *resolved.settings;
+    // The hooks' environment names the module by its AT port, as the store does.
+    settings.module_name = settings.at_port = m_hub.Request().at_name;
+    settings.nmea_port = m_hub.Request().nmea_name;
+    m_engine.SetSettings(std::move(settings));
     ShowModuleChoice();
     m_store_module = m_hub.Request().at_name;
     SetEndStatus(QString());

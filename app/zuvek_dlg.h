@@ -16,6 +16,7 @@
 #include <string>
 
 #include "app/module_choice_menus.h"
+#include "app/power_cycle_action.h"
 #include "app/qt/qt_dispatcher.h"
 #include "app/report_menu.h"
 #include "controls/chart.h"
@@ -165,6 +166,7 @@ class CZUVEKDlg : public QDialog, public EngineHost {
   std::string m_strStatus;
   QMenuBar* m_pMenu = nullptr;
   ModuleChoiceMenus* m_choice = nullptr;
+  PowerCycleAction* m_power_cycle = nullptr;
   ReportMenu* m_report = nullptr;
   QIcon m_hIcon;
   QWidget* m_client = nullptr;

@@ -1,8 +1,11 @@
 #include "cli/builtin_simulator.h"
 
+#include <unistd.h>
+
 #include <utility>
 
 #include "cli/sim_choices.h"
+#include "engine/module_commands.h"
 #include "sim/models/module_models.h"
 
 namespace cli {
@@ -12,7 +15,10 @@ namespace {
 // The options of the simulator; false with the sentence when one is wrong.
 bool MakeSimOptions(const RunOptions& o, const TestSettings& settings, sim::SimOptions& options,
                     std::string* error) {
-  options.publish = false;
+  // A power-cycle test's hook reaches the module through its control pipe,
+  // and its ports come back under their links.
+  options.publish = o.RestartType() == RESTART_POWER_CYCLE;
+  options.name = "zuvek-run-" + std::to_string(getpid());
   options.seed = o.seed;
   options.truth_path = o.sim_truth;
   options.profile = settings.profile;

@@ -25,6 +25,7 @@
 #include "fix_rules/registry.h"
 #include "metrics/event_feed.h"
 #include "metrics/ttff_metrics.h"
+#include "hooks/hook_table.h"
 #include "platform/child_process.h"
 #include "platform/clock.h"
 #include "platform/working_folders.h"
@@ -72,8 +73,8 @@ class BenchCommand : public cli::Command {
         ->check(CLI::ExistingFile);
     sub->add_option("--sim", sim_, "instead of a file: N simulated modules, sim1 ... simN")
         ->check(CLI::Range(1u, 64u));
-    sub->add_option("--restart", restart_, "restart type: hot, cold or warm")
-        ->check(CLI::IsMember({"hot", "cold", "warm"}))
+    sub->add_option("--restart", restart_, "restart type: hot, cold, warm or power-cycle")
+        ->check(CLI::IsMember({"hot", "cold", "warm", "power-cycle"}))
         ->capture_default_str();
     sub->add_option("--runs", runs_, "number of runs of every module")
         ->check(CLI::Range(1u, 1000000u))
@@ -92,6 +93,10 @@ class BenchCommand : public cli::Command {
                     "file)");
     for (const auto& [name, help] : kPassedOptions)
       sub->add_option(name, passed_[name], help);
+    sub->add_option("--hook", hook_args_,
+                    "MOMENT=COMMAND for every module's test (see run --help); a moment given "
+                    "here replaces the bench file's hooks of it")
+        ->type_name("MOMENT=COMMAND");
     sub->add_flag("--stop-when-decided", stop_when_decided_,
                   "end a module's test after the run that decides its verdict");
     sub->add_option("--time-scale", scale_,
@@ -171,6 +176,7 @@ class BenchCommand : public cli::Command {
   std::string file_;
   unsigned sim_ = 0;
   std::string restart_ = "cold";
+  std::vector<std::string> hook_args_;
   unsigned runs_ = 3;
   bool xtra_ = false, stop_when_decided_ = false;
   std::optional<std::string> fix_rule_, profile_, reference_;
@@ -291,6 +297,10 @@ std::vector<std::string> BenchCommand::ChildArgs(const supervisor::BenchModule& 
   for (const auto& [name, value] : passed_)
     if (value)
       args.insert(args.end(), {name, *value});
+  if (!m.hooks.empty())
+    args.insert(args.end(), {"--hooks", folder + "/hooks.toml"});
+  for (const std::string& hook : hook_args_)
+    args.insert(args.end(), {"--hook", hook});
   return args;
 }
 
@@ -355,7 +365,7 @@ int BenchCommand::CheckOptions() {
 bool BenchCommand::LoadModules(std::vector<supervisor::BenchModule>& modules) const {
   if (UseSim()) {
     for (unsigned i = 1; i <= sim_; ++i)
-      modules.push_back({"sim" + std::to_string(i), "", "", {}, {}, "", "", ""});
+      modules.push_back({"sim" + std::to_string(i), "", "", {}, {}, "", "", "", {}});
     return true;
   }
   supervisor::BenchFileLoad load = supervisor::LoadBenchFile(file_);
@@ -403,6 +413,9 @@ std::vector<supervisor::ModuleLaunch> BenchCommand::LaunchPlan(
     launch.state.at_port = m.at_port;
     launch.state.nmea_port = m.nmea_port;
     // A module whose simulator did not start has failed already: nothing to start.
+    // The bench file's hooks reach the module's test as a hooks file.
+    if (!m.hooks.empty())
+      std::ofstream(launch.state.folder + "/hooks.toml") << hooks::FormatHookTables(m.hooks);
     if (launch.state.problem.empty())
       launch.argv = ChildArgs(m, launch.state.folder, exe);
     children.push_back(std::move(launch));

@@ -70,7 +70,7 @@ std::string Seconds(const std::optional<double>& v, const store::ListedTest& t, 
 
 // "hot" for "Hot Start".
 std::string RestartWord(const std::string& type) {
-  for (const char* word : {"hot", "warm", "cold"})
+  for (const char* word : {"hot", "warm", "cold", "power-cycle"})
     if (store::RestartTypeOf(word) == type)
       return word;
   return type.empty() ? "-" : type;
@@ -94,7 +94,7 @@ class HistoryCommand : public Command {
                     "only the tests whose firmware reply contains this text (either case)");
     sub->add_option("--profile", filter_.profile, "only the tests with this profile");
     sub->add_option("--restart", filter_.restart, "only the tests of this restart type")
-        ->check(CLI::IsMember({"hot", "warm", "cold"}));
+        ->check(CLI::IsMember({"hot", "warm", "cold", "power-cycle"}));
     sub->add_option("--since", filter_.since, "only the tests started on this day or later")
         ->type_name("YYYY-MM-DD");
     sub->add_flag("--json", json_, "a JSON array of the tests with their summaries");

@@ -24,7 +24,7 @@ class ReportCommand : public Command {
                     "store:SELECTOR, the tests of the results store a selector selects, pooled "
                     "into one entry: a test's key or its start (as history shows it), or "
                     "filters KEY=VALUE,... of module, firmware (a part of it), profile, "
-                    "restart (hot|warm|cold), since (YYYY-MM-DD)")
+                    "restart (hot|warm|cold|power-cycle), since (YYYY-MM-DD)")
         ->required();
     sub->add_option("-o,--output", output_,
                     "the HTML file (default: <stem>_report.html beside the first test, "

@@ -106,10 +106,17 @@ int RunCommand::Run() {
       return started.usage ? cli::kExitUsage : cli::kExitFailure;
     }
     simulator = std::move(started.simulator);
-    o_.at_port = simulator->AtDevicePath();
-    o_.nmea_port = simulator->NmeaDevicePath();
+    // A power cycle renews its devices: the links come back, as a by-id name does.
+    const bool links = !simulator->AtLinkPath().empty();
+    o_.at_port = links ? simulator->AtLinkPath() : simulator->AtDevicePath();
+    o_.nmea_port = links ? simulator->NmeaLinkPath() : simulator->NmeaDevicePath();
   }
 
+  settings_.module_name = module;
+  settings_.at_port = o_.at_port;
+  settings_.nmea_port = o_.nmea_port;
+  if (simulator && !simulator->ControlPath().empty())
+    settings_.hook_environment.push_back("ZUVEK_SIM_CONTROL=" + simulator->ControlPath());
   cli::RunSession session(*clock_, folders_, o_, module);
   if (metrics.Metrics())
     session.FeedMetrics(*metrics.Metrics());
@@ -170,6 +177,12 @@ bool RunCommand::ResolveSettings() {
   }
   TestChoices choices = cli::ChoicesOf(o_);
   choices.plan = plan_;
+  if (const auto problems = cli::CommandLineHooks(o_, &choices.hooks); !problems.empty()) {
+    for (const std::string& problem : problems)
+      std::cerr << "zuvek-cli run: " << problem << "\n";
+    Usage("the hooks are refused; mend them (nothing was started)");
+    return false;
+  }
   TestSettingsResolution resolved = ResolveTestSettings(choices);
   if (!resolved.profile_problems.empty()) {
     for (const std::string& problem : resolved.profile_problems)
@@ -184,6 +197,10 @@ bool RunCommand::ResolveSettings() {
     return false;
   }
   settings_ = std::move(*resolved.settings);
+  if (const std::string why = RestartTypeProblem(settings_, o_.RestartType()); !why.empty()) {
+    Usage(why);
+    return false;
+  }
   // Never a plain start labelled as a cold or warm one without a word.
   if (const std::string why = NoResetSentence(*settings_.profile, o_.RestartType()); !why.empty()) {
     if (!o_.plain_start) {

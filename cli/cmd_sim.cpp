@@ -167,6 +167,9 @@ class SimCommand final : public cli::Command {
     std::cout << "\nNMEA port: " << simulator.NmeaDevicePath();
     if (!simulator.NmeaLinkPath().empty())
       std::cout << "  (" << simulator.NmeaLinkPath() << ")";
+    if (!simulator.ControlPath().empty())
+      std::cout << "\nControl:   " << simulator.ControlPath()
+                << "  (echo power-cycle > it: the module's power off for 2 s)";
     std::cout << "\nTime scale " << time_scale_ << ", " << options_.rate_hz << " Hz"
               << (options_.replay_path.empty() ? "" : ", replaying " + options_.replay_path)
               << (options_.module.empty() ? "" : ", module " + options_.module)

@@ -4,6 +4,7 @@
 #include "cli/profile_option.h"
 #include "config/config_checks.h"
 #include "fix_rules/registry.h"
+#include "hooks/hook_table.h"
 
 namespace cli {
 
@@ -14,8 +15,10 @@ void AddModuleOptions(CLI::App* sub, RunOptions& o) {
   sub->add_option("--nmea-port", o.nmea_port, "NMEA port");
   sub->add_option("--at-baud", o.at_baud, "AT port baud rate")->capture_default_str();
   sub->add_option("--nmea-baud", o.nmea_baud, "NMEA port baud rate")->capture_default_str();
-  sub->add_option("--restart", o.restart, "restart type: hot, cold or warm")
-      ->check(CLI::IsMember({"hot", "cold", "warm"}))
+  sub->add_option("--restart", o.restart,
+                  "restart type: hot, cold, warm or power-cycle (a power-cycle hook cuts and "
+                  "restores the module's power before each start)")
+      ->check(CLI::IsMember({"hot", "cold", "warm", "power-cycle"}))
       ->capture_default_str();
   sub->add_option("--runs", o.runs, "number of runs")
       ->check(CLI::Range(1u, 1000000u))
@@ -78,6 +81,19 @@ void AddTestOptions(CLI::App* sub, RunOptions& o) {
                   "a warm start fixing faster than SECONDS is flagged reset suspect (default: "
                   "zuvek.toml, 5)")
       ->check(CLI::Range(0.0, 3600.0));
+}
+
+void AddHookOptions(CLI::App* sub, RunOptions& o) {
+  sub->add_option("--hook", o.hook_args,
+                  "run COMMAND (/bin/sh -c) at MOMENT: " + hooks::MomentNamesText() +
+                      "; its environment has ZUVEK_RUN, ZUVEK_TTFF, ... (man zuvek.toml); "
+                      "repeatable; a moment given here replaces zuvek.toml's hooks of it")
+      ->type_name("MOMENT=COMMAND");
+  sub->add_option("--hooks", o.hooks_file,
+                  "a file of [[hook]] tables (name, at, command or scpi and commands, timeout, "
+                  "on_failure), as in zuvek.toml; a moment it has replaces zuvek.toml's hooks "
+                  "of it, and --hook replaces its")
+      ->check(CLI::ExistingFile);
 }
 
 void AddVerdictOptions(CLI::App* sub, RunOptions& o) {
@@ -149,6 +165,7 @@ void AddRunOptions(CLI::App* sub, RunOptions& o) {
   AddModuleOptions(sub, o);
   AddSimulatorOptions(sub, o);
   AddTestOptions(sub, o);
+  AddHookOptions(sub, o);
   AddVerdictOptions(sub, o);
   AddPlanOption(sub, o);
   AddOutputOptions(sub, o);
@@ -161,6 +178,22 @@ std::string RunOptionsProblem(const RunOptions& o) {
   if (o.stop_when_decided && !o.HasLimit())
     return "--stop-when-decided needs a verdict; give its limit with --limit-ttff SECONDS";
   return {};
+}
+
+std::vector<std::string> CommandLineHooks(const RunOptions& o, hooks::HookList* out) {
+  hooks::HookTableLoad file;
+  if (!o.hooks_file.empty())
+    file = hooks::LoadHookFile(o.hooks_file);
+  hooks::HookList given;
+  for (const std::string& arg : o.hook_args) {
+    std::string error;
+    if (auto hook = hooks::ParseHookArgument(arg, &error))
+      given.push_back(std::move(*hook));
+    else
+      file.problems.push_back(error);
+  }
+  *out = hooks::MergeHooks(file.hooks, given);
+  return file.problems;
 }
 
 TestChoices ChoicesOf(const RunOptions& o) {

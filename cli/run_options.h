@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/metrics_option.h"
 #include "cli/sim_form_options.h"
@@ -41,17 +42,21 @@ struct RunOptions {
   double limit_ttff = 0, yield = 0.95, confidence = 0.95, indifference = 0;
   CLI::Option* limit_option = nullptr;
   bool stop_when_decided = false;
-  bool plain_start = false;      // run a restart type the profile has no command for
-  std::string plan;              // a test plan file (plans/plan_file.h)
-  bool limit_from_plan = false;  // the plan gave the TTFF limit
+  bool plain_start = false;            // run a restart type the profile has no command for
+  std::string plan;                    // a test plan file (plans/plan_file.h)
+  std::vector<std::string> hook_args;  // --hook MOMENT=COMMAND, in order
+  std::string hooks_file;              // --hooks FILE
+  bool limit_from_plan = false;        // the plan gave the TTFF limit
 
   // A verdict was asked for: its TTFF limit given here or by the plan.
   bool HasLimit() const { return limit_from_plan || limit_option->count() > 0; }
 
   // Against the built-in simulator: no ports were given.
   bool UseSimulator() const { return at_port.empty(); }
-  // 0 hot, 1 cold, 2 warm.
-  int RestartType() const { return restart == "cold" ? 1 : restart == "warm" ? 2 : 0; }
+  // 0 hot, 1 cold, 2 warm, 4 power-cycle.
+  int RestartType() const {
+    return restart == "cold" ? 1 : restart == "warm" ? 2 : restart == "power-cycle" ? 4 : 0;
+  }
 };
 
 // Adds every option of `run` to its subcommand, with its help and footer.
@@ -60,5 +65,8 @@ void AddRunOptions(CLI::App* sub, RunOptions& o);
 std::string RunOptionsProblem(const RunOptions& o);
 // What the options ask of the test, over zuvek.toml and TTFF.cfg.
 TestChoices ChoicesOf(const RunOptions& o);
+// The command line's hooks (--hooks FILE, then each --hook over it, moment
+// by moment) into *hooks; the sentences of what is wrong (none: good).
+std::vector<std::string> CommandLineHooks(const RunOptions& o, hooks::HookList* hooks);
 
 }  // namespace cli

@@ -9,6 +9,7 @@
 #include "cli/end_signals.h"
 #include "config/app_config.h"
 #include "metrics/event_feed.h"
+#include "engine/module_commands.h"
 #include "store/opening_store_sink.h"
 #include "store/store_location.h"
 
@@ -73,8 +74,10 @@ bool RunSession::OpenPorts() {
   return true;
 }
 
-void RunSession::BindMessages(unsigned reconnect_s) {
-  hub_.SetPortLostHandler([this, reconnect_s](int port, const std::string& text) {
+void RunSession::BindMessages(unsigned reconnect_s, bool power_cycles) {
+  hub_.SetPortLostHandler([this, reconnect_s, power_cycles](int port, const std::string& text) {
+    if (power_cycles)
+      return;  // every run's power cycle takes the ports away: the debug log says so
     if (events_)
       events_->Emit("port", {{"up", false}, {"port", port == 0 ? "AT" : "NMEA"}});
     if (reconnect_s == 0)
@@ -96,7 +99,7 @@ void RunSession::BindMessages(unsigned reconnect_s) {
 }
 
 TestOutcome RunSession::RunTest(const TestSettings& settings) {
-  BindMessages(settings.reconnect_s);
+  BindMessages(settings.reconnect_s, o_.RestartType() == RESTART_POWER_CYCLE);
   EngineEnvironment env = hub_.MakeEngineEnvironment(host_);
   env.test = settings;
   hub_.SetFixRule(settings.fix_rule);

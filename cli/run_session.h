@@ -42,7 +42,7 @@ class RunSession {
   RunEvents* Events() { return events_.get(); }
 
  private:
-  void BindMessages(unsigned reconnect_s);
+  void BindMessages(unsigned reconnect_s, bool power_cycles);
   // The loop until the engine ends: Ctrl-C, the progress line and the
   // alive event once a second.
   void LoopUntilEnd(TestEngine& engine);

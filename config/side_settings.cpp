@@ -3,6 +3,7 @@
 #include "fix_rules/registry.h"
 #include "geo/position_error.h"
 #include "platform/file_reads.h"
+#include "hooks/hook_table.h"
 #include "profiles/bundled_profiles.h"
 
 #include <toml++/toml.h>
@@ -178,7 +179,7 @@ void FindUnknown(const toml::table& table, const std::string& prefix, const std:
                  std::vector<std::string>& problems) {
   for (const auto& [name, node] : table) {
     const std::string dotted = prefix + std::string(name.str());
-    if (KnownKey(dotted))
+    if (KnownKey(dotted) || dotted == "hook")
       continue;
     if (const toml::table* inner = node.as_table(); inner && KnownTable(dotted)) {
       FindUnknown(*inner, dotted + ".", source, problems);
@@ -214,6 +215,11 @@ SideSettingsLoad ParseSideSettings(const std::string& text, const std::string& s
       load.refused_keys.push_back(key.name);
     }
   }
+  if (const toml::node* hook_node = table.get("hook")) {
+    hooks::HookTableLoad read = hooks::ReadHookTables(*hook_node, source);
+    load.settings.hooks = std::move(read.hooks);
+    load.problems.insert(load.problems.end(), read.problems.begin(), read.problems.end());
+  }
   FindUnknown(table, "", source, load.problems);
   return load;
 }
@@ -248,6 +254,9 @@ std::string FormatSideSettings(const SideSettings& settings) {
     out += std::string("\n# ") + key.help + "\n" + name.substr(dot + 1) + " = " +
            key.text(settings) + "\n";
   }
+  if (!settings.hooks.empty())
+    out += "\n# Commands run at the moments of a test (man zuvek.toml, \"hook\")." +
+           hooks::FormatHookTables(settings.hooks);
   return out;
 }
 

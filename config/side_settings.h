@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "hooks/hook.h"
+
 inline constexpr const char* kSideSettingsFileName = "zuvek.toml";
 
 struct SideSettings {
@@ -37,6 +39,9 @@ struct SideSettings {
   unsigned suspect_warm_s = 5;
   // The results store (store/store_location.h); empty: the per-user default.
   std::string store;
+  // The hooks, a [[hook]] table each (hooks/hook_table.h); a moment the
+  // command line gives hooks for keeps only those.
+  hooks::HookList hooks;
 
   bool operator==(const SideSettings&) const = default;
 };

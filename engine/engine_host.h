@@ -34,6 +34,8 @@ enum class RunPhase {
   Stop,
   ClosingPause,
   Reconnect,
+  Hook,        // a hook runs (hooks/hook.h)
+  PowerCycle,  // a power-cycle test's hook cuts the power; the ports come back
 };
 const char* RunPhaseName(RunPhase phase);
 

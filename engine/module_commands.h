@@ -31,9 +31,17 @@ inline constexpr const char* kFixSentence = "$GPRMC";
 // RESTART_PLAIN is never asked for: it is what a test records when its
 // profile has no command for the restart type asked, so that its runs were
 // plain starts of the module's own choosing.
-enum RestartType : int { RESTART_HOT = 0, RESTART_COLD = 1, RESTART_WARM = 2, RESTART_PLAIN = 3 };
+// RESTART_POWER_CYCLE: a power-cycle hook cuts and restores the module's
+// power before each start (no delete command is sent).
+enum RestartType : int {
+  RESTART_HOT = 0,
+  RESTART_COLD = 1,
+  RESTART_WARM = 2,
+  RESTART_PLAIN = 3,
+  RESTART_POWER_CYCLE = 4
+};
 
-// "Hot Start", "Cold Start", "Warm Start", "Plain Start".
+// "Hot Start", "Cold Start", "Warm Start", "Plain Start", "Power Cycle".
 const char* RestartTypeName(int restart_type);
 // The restart type of such a name; -1 for any other text.
 int RestartTypeOfName(const std::string& name);

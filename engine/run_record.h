@@ -47,12 +47,19 @@ inline constexpr const char* kReasonStopped = "stopped";
 // restart type (its delete, or a start of that type's own), so the run was
 // never that restart.
 inline constexpr const char* kReasonResetRefused = "reset refused";
+// A hook of the run failed and its policy fails the run: the reason is
+// "hook failed: NAME" (hooks/hook.h).
+inline constexpr const char* kReasonHookFailed = "hook failed";
+inline bool IsHookFailure(const std::string& reason) {
+  return reason.rfind(kReasonHookFailed, 0) == 0;
+}
 
 // A run that the bench ended, not the receiver: its port was lost, the test
 // was stopped (Stop, or the window closed) before the run had its result,
-// or the module refused its reset. It is no attempt of the receiver: the
+// the module refused its reset, or a hook of the run failed. It is no attempt of the receiver: the
 // statistics and the success rate leave it out, and count it only in M of
 // "L of M" valid runs.
 inline bool EndedByTheBench(const std::string& reason) {
-  return reason == kReasonPortLost || reason == kReasonStopped || reason == kReasonResetRefused;
+  return reason == kReasonPortLost || reason == kReasonStopped || reason == kReasonResetRefused ||
+         IsHookFailure(reason);
 }

@@ -32,6 +32,10 @@ const char* RunPhaseName(RunPhase phase) {
       return "closing pause";
     case RunPhase::Reconnect:
       return "reconnect";
+    case RunPhase::Hook:
+      return "hook";
+    case RunPhase::PowerCycle:
+      return "power cycle";
   }
   return "?";
 }

@@ -28,7 +28,7 @@
 
 // The conditions of a test, in the summary's "conditions" (always).
 struct TestConditions {
-  std::string restart_type;  // "hot", "cold", "warm" or "plain" (see RESTART_PLAIN)
+  std::string restart_type;  // "hot", "cold", "warm", "plain" (see RESTART_PLAIN) or "power-cycle"
   bool xtra = false;
   double timeout_s = 0;
   unsigned runs_planned = 0;

@@ -6,6 +6,7 @@
 #include "config/config_checks.h"
 #include "config/options_logic.h"
 #include "config/side_settings.h"
+#include "engine/module_commands.h"
 #include "profiles/profile_loader.h"
 
 namespace {
@@ -70,6 +71,16 @@ TestSettingsResolution ResolveTestSettings(const TestChoices& c) {
   s.plan = c.plan;
   s.reconnect_s = c.reconnect_s.value_or(side.reconnect_s);
   s.store = c.store.value_or(side.store);
+  s.hooks = hooks::MergeHooks(side.hooks, c.hooks);
   out.settings = std::move(s);
   return out;
+}
+
+std::string RestartTypeProblem(const TestSettings& settings, int restart_type) {
+  if (restart_type != RESTART_POWER_CYCLE ||
+      hooks::HasHookAt(settings.hooks, hooks::Moment::PowerCycle))
+    return {};
+  return "a power-cycle test needs a hook that cuts and restores the module's power: give "
+         "--hook 'power-cycle=COMMAND' (uhubctl for a switchable USB hub, a relay's own "
+         "command), or a [[hook]] with at = \"power-cycle\" in zuvek.toml; nothing was started";
 }

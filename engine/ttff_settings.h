@@ -12,6 +12,7 @@
 #include "engine/plan_label.h"
 #include "engine/reset_check.h"
 #include "geo/position_error.h"
+#include "hooks/hook.h"
 #include "profiles/module_profile.h"
 #include "stats/sequential_verdict.h"
 
@@ -40,7 +41,23 @@ struct TestSettings {
   std::string store;
   // The test plan the options came from, named in the summary.
   std::optional<PlanLabel> plan;
+  // The commands run at the moments of the test (hooks/hook.h), and what
+  // their environment names the module and its ports by (the front end
+  // sets these three once it knows them).
+  hooks::HookList hooks;
+  std::string module_name, at_port, nmea_port;
+  // More of the hooks' environment ("NAME=VALUE"): the built-in
+  // simulator's control pipe, ZUVEK_SIM_CONTROL.
+  std::vector<std::string> hook_environment;
 };
+
+// Seconds a power-cycle run waits for the ports to come back when the
+// test has no reconnect time of its own.
+inline constexpr unsigned kPowerCycleWaitS = 60;
+
+// Why a test of this restart type cannot run with these settings (a
+// power-cycle test without its hook), or empty.
+std::string RestartTypeProblem(const TestSettings& settings, int restart_type);
 
 // What the user chose for one test; what is unset comes from zuvek.toml
 // (g_side_settings) and, for TTFF.cfg's values, from g_config.
@@ -60,6 +77,8 @@ struct TestChoices {
   double confidence = 0.95;
   bool stop_when_decided = false;
   std::optional<PlanLabel> plan;
+  // The command line's hooks: a moment they have replaces zuvek.toml's.
+  hooks::HookList hooks;
 };
 
 struct TestSettingsResolution {

@@ -159,19 +159,23 @@ std::string TestReport::SummaryJson(int failures, bool finished) const {
   j["successes"] = ttff.size();
   // "failures" as the result log's "fail times"; the rate over the
   // attempts of the receiver, as the statistics count them.
-  std::size_t port_lost = 0, stopped = 0, refused = 0;
+  std::size_t port_lost = 0, stopped = 0, refused = 0, hook_failed = 0;
   for (const auto& r : records_) {
     port_lost += r.reason == kReasonPortLost ? 1 : 0;
     stopped += r.reason == kReasonStopped ? 1 : 0;
     refused += r.reason == kReasonResetRefused ? 1 : 0;
+    hook_failed += IsHookFailure(r.reason) ? 1 : 0;
   }
-  const double attempted = static_cast<double>(records_.size() - port_lost - stopped - refused);
+  const double attempted =
+      static_cast<double>(records_.size() - port_lost - stopped - refused - hook_failed);
   j["success_rate"] = attempted > 0 ? static_cast<double>(ttff.size()) / attempted : 0.0;
   j["finished"] = finished;
   j["port_lost"] = port_lost;
   j["stopped"] = stopped;
   if (refused > 0)  // a test whose resets all took writes the same bytes as ever
     j["reset_refused"] = refused;
+  if (hook_failed > 0)
+    j["hook_failed"] = hook_failed;
   j["time_scale"] = time_scale_;
   if (!fix_rules::IsDefault(fix_rule_))
     j["fix_rule"] = fix_rule_;

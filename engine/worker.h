@@ -21,6 +21,7 @@
 #include "engine/wait_context.h"
 #include "fix_rules/fix_rule.h"
 #include "geo/geo_position.h"
+#include "hooks/hook.h"
 #include "profiles/module_profile.h"
 #include "timeline/run_timeline.h"
 
@@ -118,6 +119,31 @@ class TestEngine::Worker {
   // always was. The statistics take it for no attempt of the receiver.
   void AccountInterruptedRun(unsigned n);
   void PublishOutcome();
+
+  // Hooks (worker_hooks.cpp). What a moment's hooks ended with: go on, fail
+  // the run in progress, end the test, or stopped (Stop, the program ending).
+  enum class HookEnd { kGo, kFailRun, kEndTest, kStopped };
+  // What the environment of a moment knows of the run.
+  struct HookFacts {
+    std::optional<double> ttff_s;
+    std::string result, reason;
+  };
+  // Runs the moment's hooks in order; the first failure whose policy is not
+  // `note` ends them (failed_hook_ names it).
+  HookEnd RunHooks(hooks::Moment moment, unsigned n, const HookFacts& facts = {});
+  std::vector<std::string> HookEnvironment(const hooks::Hook& hook, unsigned n,
+                                           const HookFacts& facts) const;
+  // A hook ended run n before its result: a failure "hook failed: NAME"
+  // filed for kFailRun and kEndTest, then for kFailRun the rest of the run
+  // (GNSS stopped when it was started, the closing pause). OneRun's result.
+  bool AfterHookEnd(unsigned n, HookEnd end, bool gnss_started);
+  // A power-cycle run: the power-cycle hooks, then the ports back and the
+  // set-up again. nullopt when the run goes on; else OneRun's result.
+  std::optional<bool> PowerCycle(unsigned n);
+  // Run n's hooks ended the test (`end`: a failure or a Stop); false.
+  bool EndAfterHooks(unsigned n, HookEnd end);
+  bool PowerCycled() const { return e_.m_nRestartType == RESTART_POWER_CYCLE; }
+  std::string failed_hook_;  // the hook whose failure ended its moment
   // A port is lost now.
   bool Lost() const { return ctx_.PortLost(); }
   // The restart type the test records: the one asked, or RESTART_PLAIN

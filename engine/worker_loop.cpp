@@ -37,7 +37,10 @@ void TestEngine::Worker::Execute() {
   // A lost port ends every wait and pause at once: the run in progress is
   // failed as "port lost" and, without reconnection, the test ends.
   ctx_.port_lost = env_.port_lost;
-  const bool set_up = SetUpModule();
+  const HookEnd start = RunHooks(hooks::Moment::TestStart, 0);
+  if (start != HookEnd::kGo)
+    EndAfterHooks(0, start);
+  const bool set_up = start == HookEnd::kGo && SetUpModule();
   StartRecording(conditions);
 
   while (set_up) {
@@ -77,11 +80,19 @@ bool TestEngine::Worker::OneRun(unsigned n) {
   WriteRunSeparator(nmea_log_, at_log_, n);
   if (!QueryAndFirstStop(n))
     return false;
+  if (const HookEnd end = RunHooks(hooks::Moment::BeforeReset, n); end != HookEnd::kGo)
+    return AfterHookEnd(n, end, false);
+  if (PowerCycled()) {
+    if (const std::optional<bool> over = PowerCycle(n))
+      return *over;
+  }
   if (!DeleteAndXtra(n))
     return reset_refused_ && RefusedReset(n, p_.DeleteFor(e_.m_nRestartType).command);
   std::int64_t ok_stamp = 0;
   if (!StartGnss(n, &ok_stamp))
     return reset_refused_ && RefusedReset(n, p_.StartFor(e_.m_nRestartType).command);
+  if (const HookEnd end = RunHooks(hooks::Moment::AfterStart, n); end != HookEnd::kGo)
+    return AfterHookEnd(n, end, true);
 
   Phase(n, RunPhase::FixWait);
   TellRefusals();
@@ -94,6 +105,11 @@ bool TestEngine::Worker::OneRun(unsigned n) {
     LOG_DEBUG("bExitThread = true, exit thread.\n");
     return EndBecause("stopped");
   }
+  if (end.fix) {
+    if (const HookEnd hook = RunHooks(hooks::Moment::AtFix, n, {end.duration, "SUCC", ""});
+        hook != HookEnd::kGo)
+      return AfterHookEnd(n, hook, true);
+  }
   RecordAndCapture(n, end);
   return TidyAndStop(n);
 }
@@ -104,7 +120,8 @@ bool TestEngine::Worker::StartGnss(unsigned n, std::int64_t* ok_stamp) {
   env_.nmea_queue->Clear();
 
   Phase(n, RunPhase::Start);
-  const ProfileStep& start = p_.StartFor(e_.m_nRestartType);
+  // A power-cycled module starts from what its power left it: the common start.
+  const ProfileStep& start = PowerCycled() ? p_.GnssOn() : p_.StartFor(e_.m_nRestartType);
   for (int attempt = 1;; ++attempt) {
     Write(start.command);
     const int wait = WaitReply(start);
@@ -191,6 +208,11 @@ void TestEngine::Worker::RecordAndCapture(unsigned n, const FixWaitEnd& end) {
 }
 
 bool TestEngine::Worker::TidyAndStop(unsigned n) {
+  const RunRecord& filed = pending_;
+  const HookFacts facts{filed.success ? std::optional<double>(filed.ttff_s) : std::nullopt,
+                        filed.success ? "SUCC" : "FAIL", filed.reason};
+  if (const HookEnd end = RunHooks(hooks::Moment::AfterRun, n, facts); end != HookEnd::kGo)
+    return EndAfterHooks(n, end);
   Phase(n, RunPhase::Tidy);
   env_.target->Send(kMsgClearSatellites);
   const bool last = n == e_.m_nTimes || decided_;

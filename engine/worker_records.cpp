@@ -53,10 +53,10 @@ void TestEngine::Worker::OpenTest() {
 }
 
 TestConditions TestEngine::Worker::Conditions() const {
-  static const char* const kRestartNames[] = {"hot", "cold", "warm", "plain"};
+  static const char* const kRestartNames[] = {"hot", "cold", "warm", "plain", "power-cycle"};
   TestConditions c;
   const int type = RecordedType();
-  c.restart_type = type >= 0 && type <= 3 ? kRestartNames[type] : std::to_string(type);
+  c.restart_type = type >= 0 && type <= 4 ? kRestartNames[type] : std::to_string(type);
   c.xtra = env_.host && env_.host->IsImportXtraChecked();
   c.timeout_s = g_config.GetTimeout();
   c.runs_planned = e_.m_nTimes;
@@ -204,6 +204,8 @@ void TestEngine::Worker::WarnWhenSpaceIsShort() {
 }
 
 void TestEngine::Worker::EndTest() {
+  // Its failure ends nothing more: told, as every hook's failure is.
+  RunHooks(hooks::Moment::TestEnd, recorded_run_, {std::nullopt, end_reason_, ""});
   if (!durations_.empty()) {
     FillDurationStatistics(durations_, stats_);
     stats_.nFailTimes = failures_;

@@ -85,7 +85,8 @@ bool TestEngine::Worker::DeleteAndXtra(unsigned n) {
   xtra_injected_ = false;
   const ProfileStep& del = p_.DeleteFor(e_.m_nRestartType);
   const bool xtra = env_.host && env_.host->IsImportXtraChecked();
-  if (!del.Present()) {  // this restart type has no delete: XTRA alone
+  // This restart type has no delete (a power cycle is its own): XTRA alone.
+  if (!del.Present() || PowerCycled()) {
     if (xtra) {
       Phase(n, RunPhase::Xtra);
       return Xtra();
@@ -251,6 +252,10 @@ bool TestEngine::Worker::RefusedReset(unsigned n, const std::string& command) {
                 .c_str());
   ++failures_;
   RecordResult(n, false, 0.0, -1.0, kReasonResetRefused);
+  if (const HookEnd end =
+          RunHooks(hooks::Moment::AfterRun, n, {std::nullopt, "FAIL", kReasonResetRefused});
+      end != HookEnd::kGo)
+    return EndAfterHooks(n, end);
   Phase(n, RunPhase::ClosingPause);
   Pause(kClosingPauseMs);
   env_.at_queue->Clear();  // an "OK" that followed the refusal

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "config/config_checks.h"
+#include "config/toml_text.h"
 #include "fix_rules/registry.h"
 #include "platform/file_reads.h"
 
@@ -91,7 +92,7 @@ const PlanKey kKeys[] = {
     {"source", [](const toml::node& n, TestPlan& p) { return Text(n, p.source); }},
     {"restart",
      [](const toml::node& n, TestPlan& p) {
-       return OneOf(n, p.restart, {"hot", "warm", "cold"});
+       return OneOf(n, p.restart, {"hot", "warm", "cold", "power-cycle"});
      }},
     {"xtra", [](const toml::node& n, TestPlan& p) { return Switch(n, p.xtra); }},
     {"runs", [](const toml::node& n, TestPlan& p) { return Whole(n, p.runs, 1, 1000000); }},
@@ -118,14 +119,10 @@ std::string At(const std::string& source, const toml::node& n) {
 
 TestPlanLoad ParseTestPlan(const std::string& text, const std::string& source) {
   TestPlanLoad load;
-  toml::table table;
-  try {
-    table = toml::parse(text, source);
-  } catch (const toml::parse_error& e) {
-    load.problems.push_back(source + ":" + std::to_string(e.source().begin.line) + ": " +
-                            std::string(e.description()));
+  const std::optional<toml::table> parsed = ParseTomlText(text, source, load.problems);
+  if (!parsed)
     return load;
-  }
+  const toml::table& table = *parsed;
   TestPlan plan;
   plan.file = source;
   for (const auto& [name, node] : table) {

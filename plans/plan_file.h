@@ -4,7 +4,7 @@
 //
 //   name = "acceptance-cold"
 //   source = "the method's citation"
-//   restart = "cold"          # hot, warm or cold
+//   restart = "cold"          # hot, warm, cold or power-cycle
 //   xtra = true               # inject time and XTRA data before each start
 //   runs = 20
 //   timeout = 60              # seconds, the fix time-out

@@ -66,8 +66,8 @@ const ProfileStep& ModuleProfile::GnssOn() const {
 }
 
 bool ModuleProfile::ResetsFor(int restart_type) const {
-  return restart_type == RESTART_HOT || DeleteFor(restart_type).Present() ||
-         &StartFor(restart_type) != &start;
+  return restart_type == RESTART_HOT || restart_type == RESTART_POWER_CYCLE ||
+         DeleteFor(restart_type).Present() || &StartFor(restart_type) != &start;
 }
 
 std::string NoResetSentence(const ModuleProfile& profile, int restart_type) {

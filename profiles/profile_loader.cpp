@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <sstream>
 
+#include "config/toml_text.h"
 #include "engine/module_commands.h"
 #include "platform/file_reads.h"
 #include "profiles/bundled_profiles.h"
@@ -320,14 +321,10 @@ void CheckWhole(Reader& r, const toml::table& root, const ModuleProfile& p) {
 
 ProfileLoad ParseProfile(const std::string& text, const std::string& source) {
   ProfileLoad load;
-  toml::table root;
-  try {
-    root = toml::parse(text, source);
-  } catch (const toml::parse_error& e) {
-    load.problems.push_back(source + ":" + std::to_string(e.source().begin.line) + ": " +
-                            std::string(e.description()));
+  const std::optional<toml::table> parsed = ParseTomlText(text, source, load.problems);
+  if (!parsed)
     return load;
-  }
+  const toml::table& root = *parsed;
   Reader r(source);
   const ModuleProfile& d = DefaultProfile();
   ModuleProfile p;

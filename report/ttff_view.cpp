@@ -118,7 +118,8 @@ nlohmann::json StatisticsOf(const TestData& t) {
 
 namespace {
 
-// "Cold Start" (the CSV's name) as the summary's "cold".
+// "Cold Start" (the CSV's name) as the summary's "cold", "Power Cycle" as
+// "power-cycle".
 // "200 s", or for tests pooled with different time-outs "30 to 200 s,
 // each run censored at its own test's".
 std::string TimeoutText(const TestData& t) {
@@ -139,7 +140,7 @@ std::string RestartName(std::string text) {
       text = name;
       text[0] = static_cast<char>(text[0] - 'A' + 'a');
     }
-  return text;
+  return text == "Power Cycle" ? "power-cycle" : text;
 }
 
 }  // namespace

@@ -54,6 +54,8 @@ bool Simulator::Start(const SimOptions& options, std::string* error) {
   nmea_present_ = true;
   at_thread_ = std::thread([this] { AtLoop(); });
   nmea_thread_ = std::thread([this] { NmeaLoop(); });
+  if (!control_.path().empty())
+    control_thread_ = std::thread([this] { ControlLoop(); });
   return true;
 }
 
@@ -97,7 +99,9 @@ bool Simulator::OpenPorts(const SimOptions& options, std::string* error) {
   nmea_link_ = nmea_pty_.link_path();
   // Beside the links: the clock's speed, for the tool that opens them.
   scale_path_ = platform::SimScalePath(folder, options.name);
-  if (!platform::PublishSimScale(scale_path_, clock_->Scale(), error)) {
+  if (!platform::PublishSimScale(scale_path_, clock_->Scale(), error) ||
+      !control_.Open(folder + "/" + options.name + ".control", error)) {
+    control_.Close();
     scale_path_.clear();
     at_pty_.Close();
     nmea_pty_.Close();
@@ -123,6 +127,7 @@ void Simulator::ResetModule(const SimOptions& options) {
   pending_.clear();
   vanish_count_ = 0;
   vanished_run_ = -1;
+  power_cycles_ = 0;
   if (options.gnss_on)
     StartReceiverLocked(clock_->MonotonicUs(), true);
   stop_ = false;
@@ -141,6 +146,9 @@ void Simulator::Stop() {
     at_thread_.join();
   if (nmea_thread_.joinable())
     nmea_thread_.join();
+  if (control_thread_.joinable())
+    control_thread_.join();
+  control_.Close();
   truth_.CloseAll();
   at_pty_.Close();
   nmea_pty_.Close();

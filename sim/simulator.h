@@ -24,6 +24,7 @@
 #include "profiles/module_profile.h"
 #include "sim/acquisition_plan.h"
 #include "sim/at_responder.h"
+#include "sim/control_fifo.h"
 #include "sim/faults.h"
 #include "sim/nmea_form.h"
 #include "sim/pty_pair.h"
@@ -87,6 +88,13 @@ class Simulator {
   std::string NmeaLinkPath() const { return nmea_link_; }
   // The published time scale file (platform::SimScalePath); empty when unpublished.
   std::string ScalePath() const { return scale_path_; }
+  // The control pipe beside the links (sim/control_fifo.h), "<name>.control";
+  // empty when unpublished.
+  std::string ControlPath() const { return control_.path(); }
+  // Power cycles so far (told through the control pipe, or PowerCycle).
+  int PowerCycles() const;
+  // The module's power off for off_s seconds of the clock, then on again.
+  void PowerCycle(double off_s);
 
   // Faults for run `run` (1-based) or every run, from now on.
   void SetRunFaults(int run, const FaultSet& faults);
@@ -118,6 +126,8 @@ class Simulator {
   };
 
   void AtLoop();
+  // Reads the control pipe until the simulator stops (simulator_control.cpp).
+  void ControlLoop();
   // Under the lock: the replies now due (and how long until the next), and
   // the drop and vanish faults; false when the simulator stops.
   bool TakeDueReplies(std::vector<Pending>& due, int& wait_ms, bool& drop);
@@ -184,9 +194,12 @@ class Simulator {
   int vanish_count_ = 0;             // vanishes so far
   int vanished_run_ = -1;            // the run of the last vanish
   std::int64_t vanish_back_us_ = 0;  // when the last vanish ends
+  int power_cycles_ = 0;
+  ControlFifo control_;
 
   std::thread at_thread_;
   std::thread nmea_thread_;
+  std::thread control_thread_;
 };
 
 }  // namespace sim

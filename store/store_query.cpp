@@ -73,12 +73,14 @@ std::string RestartTypeOf(const std::string& word) {
     return "Warm Start";
   if (word == "cold")
     return "Cold Start";
+  if (word == "power-cycle")
+    return "Power Cycle";
   return "";
 }
 
 std::string FilterProblem(const TestFilter& f) {
   if (!f.restart.empty() && RestartTypeOf(f.restart).empty())
-    return "the restart type \"" + f.restart + "\" is none of hot, warm, cold";
+    return "the restart type \"" + f.restart + "\" is none of hot, warm, cold, power-cycle";
   if (!f.since.empty() && !IsDate(f.since))
     return "the date \"" + f.since + "\" is no date YYYY-MM-DD (such as 2026-11-01)";
   for (char c : f.uuid)

@@ -18,7 +18,7 @@ namespace store {
 // later. uuid: the start of a test's key.
 struct TestFilter {
   std::string module, firmware, profile;
-  std::string restart;  // hot, warm or cold
+  std::string restart;  // hot, warm, cold or power-cycle
   std::string since, uuid;
 };
 
@@ -29,7 +29,7 @@ struct ListedTest {
 };
 
 // A filter value that cannot select anything as given ("" when it is fine):
-// a restart type other than hot, warm or cold, a date not YYYY-MM-DD, a key
+// a restart type other than hot, warm, cold or power-cycle, a date not YYYY-MM-DD, a key
 // that is no hexadecimal.
 std::string FilterProblem(const TestFilter& filter);
 // "Hot Start" for "hot", as the runs CSV and the store name it ("" when unknown).

@@ -10,6 +10,7 @@
 
 #include "fix_rules/registry.h"
 #include "geo/position_error.h"
+#include "hooks/hook_table.h"
 #include "profiles/profile_loader.h"
 #include "serial/posix_tty.h"
 
@@ -18,8 +19,18 @@ namespace supervisor {
 namespace {
 
 constexpr const char* kModuleKeys =
-    "name, at_port, nmea_port, at_baud, nmea_baud, profile, fix_rule, reference";
-constexpr const char* kTopKeys = "profile, fix_rule, reference and [[module]] tables";
+    "name, at_port, nmea_port, at_baud, nmea_baud, profile, fix_rule, reference and "
+    "[[module.hook]] tables";
+constexpr const char* kTopKeys =
+    "profile, fix_rule, reference, [[hook]] tables (for every module) and [[module]] tables";
+
+// The [[hook]] tables at `node` added to `into`, their problems told.
+void ReadHooks(const toml::node& node, const std::string& source, hooks::HookList& into,
+               std::vector<std::string>& problems) {
+  hooks::HookTableLoad load = hooks::ReadHookTables(node, source);
+  into.insert(into.end(), load.hooks.begin(), load.hooks.end());
+  problems.insert(problems.end(), load.problems.begin(), load.problems.end());
+}
 
 std::string At(const std::string& source, const toml::node& node) {
   return source + ":" + std::to_string(node.source().begin.line) + ": ";
@@ -84,7 +95,7 @@ namespace {
 // The top level: the defaults into `defaults`; the [[module]] tables, or
 // null.
 const toml::array* ReadTop(const toml::table& root, const std::string& source,
-                           std::map<std::string, std::string>& defaults,
+                           std::map<std::string, std::string>& defaults, hooks::HookList& hooks,
                            std::vector<std::string>& problems) {
   const toml::array* modules = nullptr;
   for (const auto& [key, node] : root) {
@@ -92,6 +103,8 @@ const toml::array* ReadTop(const toml::table& root, const std::string& source,
     if (IsSetting(k)) {
       if (auto v = Text(source, k, node, problems))
         defaults[k] = *v;
+    } else if (k == "hook") {
+      ReadHooks(node, source, hooks, problems);
     } else if (k == "module") {
       modules = node.as_array();
       if (!modules || !modules->is_array_of_tables()) {
@@ -131,17 +144,20 @@ bool ReadModuleText(const std::string& source, const std::string& k, const toml:
 // Module `number`'s table, over the defaults.
 BenchModule ReadModule(const toml::table& table, std::size_t number, const std::string& source,
                        std::map<std::string, std::string>& defaults,
-                       std::vector<std::string>& problems) {
+                       const hooks::HookList& every_hooks, std::vector<std::string>& problems) {
   BenchModule m;
   m.profile = defaults["profile"];
   m.fix_rule = defaults["fix_rule"];
   m.reference = defaults["reference"];
   std::set<std::string> seen;
+  hooks::HookList own;
   for (const auto& [key, node] : table) {
     const std::string k(key.str());
     seen.insert(k);
     if (k == "name" || k == "at_port" || k == "nmea_port" || IsSetting(k)) {
       ReadModuleText(source, k, node, m, problems);
+    } else if (k == "hook") {
+      ReadHooks(node, source, own, problems);
     } else if (k == "at_baud" || k == "nmea_baud") {
       const auto v = node.value_exact<std::int64_t>();
       if (!v || *v < 50 || *v > 4000000) {
@@ -160,6 +176,7 @@ BenchModule ReadModule(const toml::table& table, std::size_t number, const std::
       problems.push_back(At(source, table) + "module " + std::to_string(number) + " has no " +
                          required + "; give every module a name, an at_port and a nmea_port");
   }
+  m.hooks = hooks::MergeHooks(every_hooks, own);
   return m;
 }
 
@@ -209,7 +226,8 @@ BenchFileLoad ParseBenchFile(const std::string& text, const std::string& source)
     return load;
   }
   std::map<std::string, std::string> defaults;
-  const toml::array* modules = ReadTop(root, source, defaults, problems);
+  hooks::HookList every_hooks;
+  const toml::array* modules = ReadTop(root, source, defaults, every_hooks, problems);
   if (!modules) {
     if (problems.empty())
       problems.push_back(source +
@@ -222,7 +240,7 @@ BenchFileLoad ParseBenchFile(const std::string& text, const std::string& source)
   for (const toml::node& entry : *modules) {
     ++number;
     const toml::table& table = *entry.as_table();
-    BenchModule m = ReadModule(table, number, source, defaults, problems);
+    BenchModule m = ReadModule(table, number, source, defaults, every_hooks, problems);
     CheckTaken(m, number, table, source, taken, problems);
     load.modules.push_back(std::move(m));
   }

@@ -10,11 +10,16 @@
 //   at_baud = 115200                  # optional
 //   nmea_baud = 115200
 //   profile = "..."  fix_rule = "..."  reference = "..."   # win over the defaults
+//   [[module.hook]]                   # this module's hooks (hooks/hook_table.h);
+//   at = "power-cycle"                # [[hook]] before the first [[module]]:
+//   command = "uhubctl -l 1-1 -p 2 -a cycle"   # every module's
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "hooks/hook.h"
 
 namespace supervisor {
 
@@ -24,6 +29,9 @@ struct BenchModule {
   std::optional<unsigned> at_baud, nmea_baud;
   // The module's own or the file's default; empty: the run's own default.
   std::string profile, fix_rule, reference;
+  // The file's hooks for every module, a moment the module's own hooks
+  // have replaced by those.
+  hooks::HookList hooks;
 };
 
 struct BenchFileLoad {

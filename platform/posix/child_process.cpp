@@ -12,6 +12,8 @@
 #include <climits>
 #include <cstring>
 
+#include "platform/posix/spawn_defaults.h"
+
 extern char** environ;
 
 namespace platform {
@@ -41,16 +43,8 @@ ChildHandle SpawnChild(const std::vector<std::string>& argv, const std::string& 
   posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
   posix_spawn_file_actions_addopen(&actions, 2, stderr_path.c_str(), O_WRONLY | O_CREAT | O_APPEND,
                                    0644);
-  // The child starts with the default signal dispositions and no blocked
-  // signals, whatever this process set for itself.
   posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t none, all;
-  sigemptyset(&none);
-  sigfillset(&all);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setsigdefault(&attr, &all);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  InitSpawnDefaults(&attr);
   pid_t pid = -1;
   const int rc = posix_spawn(&pid, args[0], &actions, &attr, args.data(), environ);
   posix_spawnattr_destroy(&attr);

@@ -112,7 +112,7 @@ TEST(CliManual, TheCompletionOffersTheOptionsOfEveryHelpAndTheFixedValues) {
   EXPECT_EQ(Completed(script, "pro"), (std::set<std::string>{"profiles"}));
   EXPECT_EQ(Completed(script, "store s"), (std::set<std::string>{"sync"}));
   EXPECT_EQ(Completed(script, "run --restart \"\""),
-            (std::set<std::string>{"hot", "cold", "warm"}));
+            (std::set<std::string>{"hot", "cold", "warm", "power-cycle"}));
   EXPECT_EQ(Completed(script, "bench --fix g"),
             (std::set<std::string>{"gprmc", "gga", "gns", "gsa3d"}));
   EXPECT_EQ(Completed(script, "profiles show \"\""),

@@ -14,6 +14,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
@@ -25,6 +26,7 @@
 #include "app/options_dialog.h"
 #include "app/qt/dialog_units.h"
 #include "app/zuvek_dlg.h"
+#include "config/side_settings.h"
 #include "controls/elided_combo_box.h"
 #include "controls/label.h"
 #include "engine/results.h"
@@ -129,6 +131,44 @@ class ZuvekDlgTest : public QObject {
       dlg.grab().save(qEnvironmentVariable("ZUVEK_GRAB"));
     QCOMPARE(MenuAction(dlg, "32771")->text(), QStringLiteral("Option"));
     QCOMPARE(MenuAction(dlg, "16")->text(), QStringLiteral("&About ZUVEK..."));
+  }
+
+  // Power cycling is offered only with a hook that can do it, and says so;
+  // the Options dialog lists zuvek.toml's hooks, read-only, and is as it
+  // always was without any.
+  void PowerCycleAndTheHooksListFollowZuvekToml() {
+    platform::RealClock clock;
+    Scratch scratch(clock);
+    const SideSettings kept = g_side_settings;
+    g_side_settings.hooks.clear();
+    {
+      CZUVEKDlg dlg(clock, scratch.folders);
+      QAction* power = MenuAction(dlg, "power-cycle");
+      QVERIFY(power && !power->isEnabled());
+      QVERIFY(power->text().contains(QStringLiteral("needs a power-cycle hook in zuvek.toml")));
+      CDialogOptions options;
+      QVERIFY(!options.findChild<QPlainTextEdit*>(QStringLiteral("hooks")));
+      QCOMPARE(options.size(), qtui::DialogRectToPixels(0, 0, 249, 139).size());
+    }
+    const SideSettingsLoad load = ParseSideSettings(
+        "[[hook]]\nname = \"hub\"\nat = \"power-cycle\"\ncommand = \"uhubctl -l 1-1 -p 2 -a "
+        "cycle\"\ntimeout = 30\n",
+        "zuvek.toml");
+    QVERIFY(load.problems.empty());
+    g_side_settings = load.settings;
+    {
+      CZUVEKDlg dlg(clock, scratch.folders);
+      QAction* power = MenuAction(dlg, "power-cycle");
+      QVERIFY(power && power->isEnabled() && power->isCheckable());
+      QCOMPARE(power->text(), QStringLiteral("Power cycle before each start"));
+      CDialogOptions options;
+      auto* list = options.findChild<QPlainTextEdit*>(QStringLiteral("hooks"));
+      QVERIFY(list && list->isReadOnly());
+      QCOMPARE(list->toPlainText(),
+               QStringLiteral("power-cycle  hub: uhubctl -l 1-1 -p 2 -a cycle (time-out 30 s, on "
+                              "failure fail-run)"));
+    }
+    g_side_settings = kept;
   }
 
   void TheWindowHasAMinimiseBox() {

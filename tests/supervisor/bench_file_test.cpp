@@ -2,6 +2,8 @@
 // one sentence that names its line and what to do.
 #include "supervisor/bench_file.h"
 
+#include "hooks/hook_table.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -58,8 +60,21 @@ constexpr const char* kA =
 const Refused kRefused[] = {
     {"syntax, with its line", "[[module]]\nname = \"a\nat_port = 1\n", "bench.toml:2: "},
     {"unknown key at the top", "colour = \"red\"\n",
-     "bench.toml:1: unknown key \"colour\"; the file holds profile, fix_rule, reference and "
-     "[[module]] tables"},
+     "bench.toml:1: unknown key \"colour\"; the file holds profile, fix_rule, reference, "
+     "[[hook]] tables (for every module) and [[module]] tables"},
+    {"hook at no moment", "[[hook]]\nat = \"lunch\"\ncommand = \"true\"\n",
+     "bench.toml:1: the hook's at must be one of test-start, before-reset, power-cycle, "
+     "after-start, at-fix, after-run, test-end"},
+    {"hook with a command and an instrument",
+     "[[hook]]\nat = \"at-fix\"\ncommand = \"true\"\nscpi = \"h:5025\"\ncommands = [\"X\"]\n",
+     "bench.toml:1: give the hook either a command, or an scpi address with its commands"},
+    {"a module's hook that would fail a filed run",
+     "[[module]]\nname = \"a\"\nat_port = \"x\"\nnmea_port = \"y\"\n[[module.hook]]\n"
+     "at = \"after-run\"\ncommand = \"true\"\non_failure = \"fail-run\"\n",
+     "bench.toml:5: a after-run hook cannot fail a run (there is none in progress, or its result "
+     "is filed): choose end-test or note"},
+    {"hook time-out of no seconds", "[[hook]]\nat = \"at-fix\"\ncommand = \"true\"\ntimeout = 0\n",
+     "bench.toml:4: the hook's timeout must be a whole number of seconds from 1 to 86400"},
     {"unknown key in a module",
      "[[module]]\nname = \"a\"\nspeed = 5\nat_port = \"x\"\nnmea_port = \"y\"\n",
      "bench.toml:3: unknown key \"speed\" in module 1; a module has name, at_port"},
@@ -109,6 +124,57 @@ TEST(BenchFile, EveryProblemIsRefusedWithOneSentence) {
     EXPECT_EQ(load.problems[0].rfind(r.sentence, 0), 0u) << load.problems[0];
     EXPECT_TRUE(load.modules.empty());  // nothing starts
   }
+}
+
+// The file's hooks reach every module; a module's own hooks of a moment
+// replace the file's of that moment only.
+TEST(BenchFile, AModulesHooksReplaceTheFilesMomentByMoment) {
+  const auto load = ParseBenchFile(R"([[hook]]
+at = "power-cycle"
+command = "uhubctl -l 1-1 -p 2 -a cycle"
+[[hook]]
+name = "level"
+at = "before-reset"
+scpi = "192.168.1.20:5025"
+commands = ["SOUR:POW -130", "OUTP ON"]
+timeout = 10
+on_failure = "note"
+[[module]]
+name = "a"
+at_port = "ttyUSB2"
+nmea_port = "ttyUSB1"
+[[module]]
+name = "b"
+at_port = "ttyUSB6"
+nmea_port = "ttyUSB5"
+[[module.hook]]
+at = "power-cycle"
+command = "relay-cycle 3"
+)",
+                                   "bench.toml");
+  ASSERT_TRUE(load.problems.empty()) << load.problems.front();
+  ASSERT_EQ(load.modules.size(), 2u);
+  const auto& a = load.modules[0].hooks;
+  ASSERT_EQ(a.size(), 2u);
+  EXPECT_EQ(a[0].name, "level");
+  EXPECT_EQ(a[0].moment, hooks::Moment::BeforeReset);  // in the order of the moments
+  EXPECT_EQ(a[0].scpi, "192.168.1.20:5025");
+  EXPECT_EQ(a[0].scpi_commands, (std::vector<std::string>{"SOUR:POW -130", "OUTP ON"}));
+  EXPECT_EQ(a[0].timeout_s, 10u);
+  EXPECT_EQ(a[0].policy, hooks::Policy::Note);
+  EXPECT_EQ(a[1].name, "power-cycle");  // named by its moment
+  EXPECT_EQ(a[1].command, "uhubctl -l 1-1 -p 2 -a cycle");
+  EXPECT_EQ(a[1].timeout_s, hooks::kDefaultTimeoutS);
+  EXPECT_EQ(a[1].policy, hooks::Policy::FailRun);
+  const auto& b = load.modules[1].hooks;
+  ASSERT_EQ(b.size(), 2u);
+  EXPECT_EQ(b[0].name, "level");
+  EXPECT_EQ(b[1].command, "relay-cycle 3");
+  // Written and read back, the hooks are the same (the bench hands them to
+  // each module's test in a hooks file).
+  const auto again = hooks::ParseHookFile(hooks::FormatHookTables(b), "hooks.toml");
+  ASSERT_TRUE(again.problems.empty()) << again.problems.front();
+  EXPECT_EQ(again.hooks, b);
 }
 
 TEST(BenchFile, AFileThatCannotBeReadIsNamed) {
