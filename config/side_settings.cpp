@@ -2,8 +2,8 @@
 
 #include "fix_rules/registry.h"
 #include "geo/position_error.h"
-#include "platform/file_reads.h"
 #include "hooks/hook_table.h"
+#include "platform/file_reads.h"
 #include "profiles/bundled_profiles.h"
 
 #include <toml++/toml.h>
