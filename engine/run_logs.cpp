@@ -18,25 +18,6 @@ std::string FormatTimeOfDay() {
   return FormatTimeOfDay(platform::ProcessClock());
 }
 
-std::string FormatTimestamp(const platform::LocalTime& t) {
-  char buf[48];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
-                t.minute, t.second);
-  return buf;
-}
-
-void LogDebug(const char* message, int line) {
-  const std::string stamp = FormatTimestamp(platform::ProcessClock().WallNow());
-  char prefix[96];
-  std::snprintf(prefix, sizeof prefix, "[%s] line:%d\t\t", stamp.c_str(), line);
-  // The entry is built whole, so a long message is neither cut nor split
-  // between two writers.
-  std::string entry = prefix;
-  if (message)
-    entry += message;
-  WriteDebugLog(entry.data(), entry.size());
-}
-
 bool WriteLog(std::FILE* fp, const char* data, std::size_t size) {
   return platform::CheckedWrite(fp, data, size);
 }

@@ -8,19 +8,12 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/debug_log.h"  // LOG_DEBUG, for the engine's files
 
 // "%02d-%02d-%02d" with hour, minute and second of the local time: the stem
 // of the per-test logs and of the all-NMEA log.
 std::string FormatTimeOfDay(const platform::Clock& clock);
 std::string FormatTimeOfDay();
-
-// "%04d-%02d-%02d %02d:%02d:%02d", the time stamp of log entries.
-std::string FormatTimestamp(const platform::LocalTime& t);
-
-// Appends one entry "[%s] line:%d\t\t%s" to the debug log, stamped with the
-// process clock's local time. A message of any length is written whole.
-void LogDebug(const char* message, int line);
-#define LOG_DEBUG(message) LogDebug((message), __LINE__)
 
 // Writes the bytes and flushes; does nothing without a stream.
 // Returns false when the stream refused them; the first refusal of a tracked

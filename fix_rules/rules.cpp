@@ -5,9 +5,9 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/run_logs.h"
 #include "fix_rules/sentence_fields.h"
 #include "nmea/split_fields.h"
+#include "platform/debug_log.h"
 
 std::string FixRule::Sentence(const std::string& line) const {
   return fix_rules::AddressOf(line);

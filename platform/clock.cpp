@@ -1,5 +1,6 @@
 #include "platform/clock.h"
 
+#include <cstdio>
 #include <ctime>
 #include <thread>
 
@@ -35,6 +36,13 @@ LocalTime ToLocalTime(std::int64_t epoch_ms) {
   t.second = tm.tm_sec;
   t.millisecond = static_cast<int>(epoch_ms % 1000);
   return t;
+}
+
+std::string FormatTimestamp(const LocalTime& t) {
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                t.minute, t.second);
+  return buf;
 }
 
 void RealClock::Sleep(DWORD ms) {

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "platform/win_types.h"
 
@@ -32,6 +33,8 @@ struct LocalTime {
 
 // Converts seconds since the epoch (plus milliseconds) to local time.
 LocalTime ToLocalTime(std::int64_t epoch_ms);
+// "%04d-%02d-%02d %02d:%02d:%02d", the time stamp of log entries.
+std::string FormatTimestamp(const LocalTime& t);
 
 class Clock {
  public:

@@ -12,6 +12,18 @@
 
 std::FILE* g_fp_debug_log = nullptr;
 
+void LogDebug(const char* message, int line) {
+  const std::string stamp = platform::FormatTimestamp(platform::ProcessClock().WallNow());
+  char prefix[96];
+  std::snprintf(prefix, sizeof prefix, "[%s] line:%d\t\t", stamp.c_str(), line);
+  // The entry is built whole, so a long message is neither cut nor split
+  // between two writers.
+  std::string entry = prefix;
+  if (message)
+    entry += message;
+  WriteDebugLog(entry.data(), entry.size());
+}
+
 namespace {
 std::mutex g_debug_log_mutex;
 }

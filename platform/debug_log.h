@@ -8,6 +8,11 @@
 
 #include "platform/clock.h"
 
+// Appends one entry "[%s] line:%d\t\t%s" to the debug log, stamped with the
+// process clock's local time. A message of any length is written whole.
+void LogDebug(const char* message, int line);
+#define LOG_DEBUG(message) LogDebug((message), __LINE__)
+
 // The open debug log, or null. Written through LogDebug.
 extern std::FILE* g_fp_debug_log;
 
