@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "cli/sim_choices.h"
-#include "engine/module_commands.h"
+#include "profiles/module_commands.h"
 #include "sim/models/module_models.h"
 
 namespace cli {

@@ -17,11 +17,11 @@
 #include "config/app_config.h"
 #include "config/config_checks.h"
 #include "config/side_settings.h"
-#include "engine/module_commands.h"
 #include "engine/ttff_settings.h"
 #include "fix_rules/registry.h"
 #include "platform/debug_log.h"
 #include "platform/working_folders.h"
+#include "profiles/module_commands.h"
 #include "profiles/module_profile.h"
 #include "session/time_scale_choice.h"
 

@@ -8,8 +8,8 @@
 #include "cli/command.h"
 #include "cli/end_signals.h"
 #include "config/app_config.h"
-#include "engine/module_commands.h"
 #include "metrics/event_feed.h"
+#include "profiles/module_commands.h"
 #include "store/opening_store_sink.h"
 #include "store/store_location.h"
 

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "engine/module_commands.h"
 #include "engine/run_logs.h"
+#include "profiles/module_commands.h"
 
 std::string g_strXtraTime;
 

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "engine/at_matchers.h"
-#include "engine/module_commands.h"
 #include "engine/wait_context.h"
+#include "profiles/module_commands.h"
 #include "serial/line_queue.h"
 
 // The last module time captured from a "+CCLK:" reply, e.g.

@@ -4,9 +4,9 @@
 #include <type_traits>
 #include <vector>
 
-#include "engine/module_commands.h"
 #include "engine/run_logs.h"
 #include "nmea/split_fields.h"
+#include "profiles/module_commands.h"
 
 bool RmcFixMatcher::operator()(const std::string& line) const {
   if (std::strstr(line.c_str(), module::kFixSentence) == nullptr)

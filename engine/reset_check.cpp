@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "engine/module_commands.h"
 #include "fix_rules/sentence_fields.h"
+#include "profiles/module_commands.h"
 
 void FirstEpochWatch::Feed(const std::string& line) {
   const fix_rules::Sentence s(line);

@@ -7,8 +7,8 @@
 #include <sstream>
 
 #include "engine/csv_fields.h"
-#include "engine/module_commands.h"
 #include "fix_rules/registry.h"
+#include "profiles/module_commands.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include "engine/ttff_report.h"
 
-#include "engine/module_commands.h"
 #include "engine/run_logs.h"
 #include "engine/timeline_report.h"
 #include "fix_rules/registry.h"
 #include "platform/file_writes.h"
+#include "profiles/module_commands.h"
 
 bool TestReport::Open(const std::string& base) {
   Close();

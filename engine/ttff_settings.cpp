@@ -6,7 +6,7 @@
 #include "config/config_checks.h"
 #include "config/options_logic.h"
 #include "config/side_settings.h"
-#include "engine/module_commands.h"
+#include "profiles/module_commands.h"
 #include "profiles/profile_loader.h"
 
 namespace {

@@ -5,11 +5,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include "engine/module_commands.h"
 #include "engine/timeline_report.h"
 #include "engine/ttff_report.h"
 #include "fix_rules/registry.h"
 #include "platform/file_writes.h"
+#include "profiles/module_commands.h"
 #include "stats/statistics_output.h"
 
 SeriesStatistics ComputeSeries(std::vector<double> values) {

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "config/app_config.h"
-#include "engine/module_commands.h"
+#include "profiles/module_commands.h"
 
 namespace {
 

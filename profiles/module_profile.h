@@ -2,7 +2,7 @@
 // step of a run it holds the command to write, the text a reply line must
 // contain, the time-out and how often the step is tried. The engine's one
 // run loop reads every command it sends from the profile it is given; the
-// built-in default is the command table of engine/module_commands.h.
+// built-in default is the command table of profiles/module_commands.h.
 #pragma once
 
 #include <array>

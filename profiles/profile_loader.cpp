@@ -8,9 +8,9 @@
 #include <sstream>
 
 #include "config/toml_text.h"
-#include "engine/module_commands.h"
 #include "platform/file_reads.h"
 #include "profiles/bundled_profiles.h"
+#include "profiles/module_commands.h"
 
 namespace {
 

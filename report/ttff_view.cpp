@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "engine/module_commands.h"
 #include "engine/run_record.h"
+#include "profiles/module_commands.h"
 #include "stats/statistics_output.h"
 #include "stats/ttff_statistics.h"
 

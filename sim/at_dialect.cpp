@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "engine/module_commands.h"
+#include "profiles/module_commands.h"
 
 namespace sim {
 

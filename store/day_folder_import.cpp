@@ -8,10 +8,10 @@
 #include <sstream>
 #include <vector>
 
-#include "engine/module_commands.h"
 #include "engine/runs_csv.h"
 #include "engine/ttff_key.h"
 #include "platform/file_reads.h"
+#include "profiles/module_commands.h"
 
 namespace store {
 

@@ -3,8 +3,8 @@
 #include <nlohmann/json.hpp>
 
 #include "engine/csv_fields.h"
-#include "engine/module_commands.h"
 #include "platform/host_name.h"
+#include "profiles/module_commands.h"
 
 namespace store {
 

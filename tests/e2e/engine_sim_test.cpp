@@ -4,7 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <regex>
 
-#include "engine/module_commands.h"
+#include "profiles/module_commands.h"
 #include "tests/e2e/sim_rig.h"
 #include "tests/support/timeline_columns.h"
 

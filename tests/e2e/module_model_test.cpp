@@ -6,7 +6,7 @@
 // test goes on; the XTRA steps: with XTRA on).
 #include <gtest/gtest.h>
 
-#include "engine/module_commands.h"
+#include "profiles/module_commands.h"
 #include "profiles/profile_loader.h"
 #include "sim/models/module_models.h"
 #include "tests/e2e/sim_rig.h"

@@ -5,8 +5,8 @@
 // dialects end naming the command that went unanswered.
 #include <gtest/gtest.h>
 
-#include "engine/module_commands.h"
 #include "profiles/bundled_profiles.h"
+#include "profiles/module_commands.h"
 #include "profiles/profile_loader.h"
 #include "tests/e2e/sim_rig.h"
 #include "tests/support/build_speed.h"

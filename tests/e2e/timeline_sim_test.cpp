@@ -11,7 +11,7 @@
 #include <set>
 #include <sstream>
 
-#include "engine/module_commands.h"
+#include "profiles/module_commands.h"
 #include "tests/e2e/sim_rig.h"
 
 namespace {

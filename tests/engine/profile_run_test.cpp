@@ -5,8 +5,8 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
-#include "engine/module_commands.h"
 #include "profiles/bundled_profiles.h"
+#include "profiles/module_commands.h"
 #include "profiles/profile_loader.h"
 #include "tests/engine/engine_harness.h"
 #include "tests/support/profile_sequence.h"

@@ -10,7 +10,7 @@
 #include <atomic>
 #include <cstring>
 
-#include "engine/module_commands.h"
+#include "profiles/module_commands.h"
 #include "profiles/profile_loader.h"
 #include "tests/engine/engine_harness.h"
 

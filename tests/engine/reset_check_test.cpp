@@ -2,8 +2,8 @@
 // (the end-to-end case against the simulator is in e2e.EngineOverSim).
 #include <gtest/gtest.h>
 
-#include "engine/module_commands.h"
 #include "engine/reset_check.h"
+#include "profiles/module_commands.h"
 
 namespace {
 

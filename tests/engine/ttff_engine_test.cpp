@@ -7,9 +7,9 @@
 #include <future>
 
 #include "engine/at_exchange.h"
-#include "engine/module_commands.h"
 #include "platform/file_writes.h"
 #include "platform/free_space.h"
+#include "profiles/module_commands.h"
 #include "tests/engine/engine_harness.h"
 
 namespace {

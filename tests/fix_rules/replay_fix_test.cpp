@@ -5,8 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "engine/module_commands.h"
 #include "fix_rules/registry.h"
+#include "profiles/module_commands.h"
 #include "sim/replay.h"
 #include "tests/e2e/sim_rig.h"
 #include "tests/support/test_paths.h"

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
-#include "engine/module_commands.h"
+#include "profiles/module_commands.h"
 #include "tests/e2e/sim_rig.h"
 #include "tests/support/timeline_columns.h"
 

@@ -23,7 +23,7 @@
 #include "app/zuvek_dlg.h"
 #include "config/side_settings.h"
 #include "controls/label.h"
-#include "engine/module_commands.h"
+#include "profiles/module_commands.h"
 #include "profiles/profile_loader.h"
 #include "sim/models/module_models.h"
 #include "sim/simulator.h"

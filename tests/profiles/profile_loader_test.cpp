@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/at_exchange.h"
-#include "engine/module_commands.h"
 #include "profiles/bundled_profiles.h"
+#include "profiles/module_commands.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "engine/csv_fields.h"
-#include "engine/module_commands.h"
+#include "profiles/module_commands.h"
 #include "report/html_report.h"
 #include "report/store_tests.h"
 #include "report/ttff_files.h"

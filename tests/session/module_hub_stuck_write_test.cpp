@@ -13,12 +13,12 @@
 
 #include "config/app_config.h"
 #include "engine/engine_host.h"
-#include "engine/module_commands.h"
 #include "engine/ttff_engine.h"
 #include "platform/clock.h"
 #include "platform/message_loop.h"
 #include "platform/win_errors.h"
 #include "platform/working_folders.h"
+#include "profiles/module_commands.h"
 #include "session/module_hub.h"
 #include "tests/serial/pty_pair.h"
 #include "tests/support/temp_dir.h"

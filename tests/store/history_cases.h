@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/module_commands.h"
 #include "engine/run_columns.h"
 #include "platform/host_name.h"
+#include "profiles/module_commands.h"
 #include "store/results_store.h"
 #include "store/store_query.h"
 

@@ -10,9 +10,9 @@
 #include <sstream>
 #include <thread>
 
-#include "engine/module_commands.h"
 #include "engine/run_columns.h"
 #include "platform/host_name.h"
+#include "profiles/module_commands.h"
 #include "store/spooled_store.h"
 #include "store/store_query.h"
 #include "tests/store/history_cases.h"

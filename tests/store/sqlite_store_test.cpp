@@ -7,8 +7,8 @@
 #include <fstream>
 #include <random>
 
-#include "engine/module_commands.h"
 #include "engine/run_columns.h"
+#include "profiles/module_commands.h"
 #include "store/schema.h"
 #include "store/sqlite_store.h"
 #include "store/store_query.h"
