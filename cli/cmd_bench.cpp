@@ -200,8 +200,12 @@ void FeedMetrics(supervisor::SuperviseOptions& options, metrics::TtffMetrics* m)
   };
   options.on_progress = [m](const std::vector<supervisor::ModuleState>& modules) {
     unsigned running = 0;
-    for (const supervisor::ModuleState& state : modules)
+    for (const supervisor::ModuleState& state : modules) {
       running += state.ended ? 0 : 1;
+      // A test that died without its end event has ended all the same.
+      if (state.ended && state.phase != "ended")
+        m->Phase(state.name, "ended");
+    }
     m->BenchModules(static_cast<unsigned>(modules.size()), running);
   };
 }

@@ -2,11 +2,13 @@
 // against the built-in simulator holds what the runs CSV holds; a port in
 // use or an address that is none is refused before anything starts.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
@@ -114,6 +116,60 @@ TEST(MetricsEndpoint, AfterARunTheCountersMatchItsCsv) {
   child.Signal(SIGINT);
   EXPECT_EQ(child.Wait(), end["exit"].get<int>());
   EXPECT_LT(child.Seconds(), 100);
+}
+
+// The pid of the bench's child that tests module `name` (0 while none).
+pid_t ChildTesting(pid_t bench, const std::string& name) {
+  std::ifstream children("/proc/" + std::to_string(bench) + "/task/" + std::to_string(bench) +
+                         "/children");
+  for (pid_t pid = 0; children >> pid;) {
+    std::string cmdline = testsupport::ReadFile("/proc/" + std::to_string(pid) + "/cmdline");
+    std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
+    if (cmdline.find(" --module-name " + name + " ") != std::string::npos)
+      return pid;
+  }
+  return 0;
+}
+
+// A module's test killed outright writes no end event: once the bench saw
+// it gone, its phase is "ended" and no other, as for the module that ended.
+TEST(MetricsEndpoint, AModuleWhoseTestDiedShowsEnded) {
+  testsupport::CliInTempDir cli;
+  const std::string faults = cli.dir.file("faults");
+  std::ofstream(faults) << "";
+  const unsigned port = testsupport::FreePort();
+  testsupport::ChildProcess bench(
+      testsupport::QuickSimTest({cli.exe, "bench", "--sim", "2"}, 3, faults,
+                                {"--metrics", std::to_string(port), "--metrics-hold", "120"}),
+      cli.dir.path().string(), {cli.StoreEnv()});
+  pid_t sim2 = 0;
+  for (int i = 0; i < 200 && sim2 == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    sim2 = ChildTesting(bench.Pid(), "sim2");
+  }
+  ASSERT_NE(sim2, 0) << bench.Err();
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // into its first run
+  kill(sim2, SIGKILL);
+
+  std::vector<Sample> samples;
+  for (int i = 0; i < 600; ++i) {  // until no module runs (60 s at most)
+    const testsupport::HttpReply reply = testsupport::HttpGet(port, "/metrics");
+    samples = testsupport::ParseExposition(reply.body);
+    const auto running = Select(samples, "zuvek_bench_modules_running");
+    if (reply.status == 200 && running.size() == 1 && running.front().value == 0)
+      break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_EQ(Value(samples, "zuvek_bench_modules_running", {}), 0) << bench.Err();
+  for (const std::string module : {"sim1", "sim2"}) {
+    const auto phases = Select(samples, "zuvek_phase", {{"module", module}});
+    ASSERT_FALSE(phases.empty()) << module;
+    for (const Sample& s : phases)
+      EXPECT_EQ(s.value, s.labels.at("phase") == "ended" ? 1 : 0)
+          << module << " " << s.labels.at("phase");
+  }
+  bench.Signal(SIGINT);
+  bench.Wait();
 }
 
 TEST(MetricsEndpoint, APortInUseOrNoAddressIsRefusedBeforeTheTest) {
