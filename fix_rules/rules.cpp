@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <vector>
 
 #include "fix_rules/sentence_fields.h"
-#include "nmea/split_fields.h"
 #include "platform/debug_log.h"
 
 std::string FixRule::Sentence(const std::string& line) const {
@@ -35,11 +33,8 @@ bool Damaged(const fix_rules::Sentence& s, const std::string& line) {
 class GprmcRule : public FixRule {
  public:
   bool IsFix(const std::string& line, std::int64_t) const override {
-    if (std::strstr(line.c_str(), "$GPRMC") == nullptr)
-      return false;
-    std::vector<std::string> fields;
-    SplitNmeaFields(fields, line);
-    return fields.size() > 2 && fields[2] == "A";
+    // The whole line cut at its commas, its field 2 exactly "A".
+    return std::strstr(line.c_str(), "$GPRMC") != nullptr && RawField(line, 2) == "A";
   }
   // The line may carry other bytes before "$GPRMC".
   std::string Sentence(const std::string&) const override { return "GPRMC"; }
@@ -51,6 +46,8 @@ class RmcRule : public FixRule {
   const char* MustContain() const override { return "RMC"; }
   bool IsFix(const std::string& line, std::int64_t) const override {
     static const char* const kTalkers[] = {"GP", "GN", "GL", "GA", "GB", "BD", "GQ", "QZ", "GI"};
+    if (SentenceField(line, 2) != "A")
+      return false;  // no fix, known without reading the whole sentence
     const fix_rules::Sentence s(line);
     if (s.type != "RMC" || std::none_of(std::begin(kTalkers), std::end(kTalkers),
                                         [&](const char* t) { return s.talker == t; }))
@@ -66,6 +63,9 @@ class GgaRule : public FixRule {
  public:
   const char* MustContain() const override { return "GGA"; }
   bool IsFix(const std::string& line, std::int64_t) const override {
+    const std::string_view early = SentenceField(line, 6);
+    if (early.size() != 1 || early[0] < '1' || early[0] > '5')
+      return false;
     const fix_rules::Sentence s(line);
     if (s.type != "GGA")
       return false;
@@ -93,6 +93,8 @@ class Gsa3dRule : public FixRule {
  public:
   const char* MustContain() const override { return "GSA"; }
   bool IsFix(const std::string& line, std::int64_t) const override {
+    if (SentenceField(line, 2) != "3")
+      return false;
     const fix_rules::Sentence s(line);
     return s.type == "GSA" && s.Field(2) == "3" && !Damaged(s, line);
   }

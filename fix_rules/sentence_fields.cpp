@@ -59,6 +59,25 @@ Sentence::Sentence(const std::string& line) {
   }
 }
 
+std::optional<std::string_view> RawField(std::string_view text, std::size_t i) {
+  std::size_t start = 0;
+  for (; i > 0; --i) {
+    const auto comma = text.find(',', start);
+    if (comma == std::string_view::npos)
+      return std::nullopt;
+    start = comma + 1;
+  }
+  const auto end = text.find(',', start);
+  return text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+}
+
+std::string_view SentenceField(std::string_view line, std::size_t i) {
+  const std::optional<std::string_view> field = RawField(LastSentence(line), i);
+  if (!field)
+    return {};
+  return field->substr(0, field->find_first_of("*\r\n"));
+}
+
 std::string Sentence::Field(std::size_t i) const {
   return Has(i) ? Bare(fields[i]) : std::string();
 }

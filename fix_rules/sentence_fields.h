@@ -2,7 +2,9 @@
 // end of the field list and without the checksum or line end of the last.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace fix_rules {
@@ -23,6 +25,14 @@ struct Sentence {
   std::string Field(std::size_t i) const;
   bool Has(std::size_t i) const { return i < fields.size(); }
 };
+
+// Field i of text cut at its commas, as SplitNmeaFields would give it (the
+// checksum and line end stay in the last); nullopt when text has no field i.
+// Reads in place: a rule asks it before it pays for a whole Sentence.
+std::optional<std::string_view> RawField(std::string_view text, std::size_t i);
+// Field i of the sentence at the line's last "$" as Sentence::Field reads
+// it (without "*hh" and the line end); empty when it has no field i.
+std::string_view SentenceField(std::string_view line, std::size_t i);
 
 // "GNRMC" of "$GNRMC,...": the address of the sentence at the last "$",
 // without "$", the checksum and the line end.

@@ -9,6 +9,8 @@
 
 #include "engine/fix_detection.h"
 #include "fix_rules/registry.h"
+#include "fix_rules/sentence_fields.h"
+#include "nmea/split_fields.h"
 #include "platform/debug_log.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_paths.h"
@@ -268,6 +270,33 @@ TEST(FixRules, DefaultRuleIsTheOldMatcherOnEveryRecording) {
   EXPECT_GT(old_fixes, 100u);
   for (int r = 0; r < 4; ++r)
     EXPECT_GT(taken[r], 10u) << types[r].first << " took almost nothing from " << lines << " lines";
+}
+
+// The rules read a field in place before they pay for a whole sentence:
+// over every line of the recordings (and each cut short), the field read in
+// place is the split's and the sentence's, field for field.
+TEST(FixRuleFields, ReadInPlaceAsTheSplitAndTheSentenceReadThem) {
+  std::size_t lines = 0;
+  std::vector<std::string> fields;
+  for (const auto& entry : std::filesystem::directory_iterator(testsupport::kNmeaDataDir)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    for (std::string line; std::getline(in, line);) {
+      for (const std::string& text : {line + "\r\n", line.substr(0, line.size() / 2)}) {
+        ++lines;
+        SplitNmeaFields(fields, text);
+        const fix_rules::Sentence sentence(text);
+        for (std::size_t f = 0; f < 24; ++f) {
+          const auto raw = fix_rules::RawField(text, f);
+          ASSERT_EQ(raw.has_value(), f < fields.size()) << f << ": " << text;
+          if (raw) {
+            ASSERT_EQ(*raw, fields[f]) << f << ": " << text;
+          }
+          ASSERT_EQ(fix_rules::SentenceField(text, f), sentence.Field(f)) << f << ": " << text;
+        }
+      }
+    }
+  }
+  EXPECT_GT(lines, 10000u) << "the recordings are missing";
 }
 
 }  // namespace
