@@ -101,6 +101,24 @@ double NsPerLine(const std::vector<std::string>& lines, Body& body) {
   return took.count() / static_cast<double>(lines.size());
 }
 
+// The receive path of a test: every line to the handler and the timeline,
+// with arrival stamps 2 ms apart from a start's "OK".
+struct ReceivePath {
+  explicit ReceivePath(std::size_t& bars_seen)
+      : handler(view, [&bars_seen](const SkyEpoch& sky) { bars_seen += sky.bars.size(); }) {
+    line_timeline.Begin(stamp);
+  }
+  void operator()(const std::string& line) {
+    stamp += 2000;
+    handler.OnNmeaLine(line.c_str());
+    line_timeline.Feed(line, stamp);
+  }
+  LiveView view;
+  NmeaLineHandler handler;
+  timeline::RunTimeline line_timeline;
+  std::int64_t stamp = 1'000'000;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -126,8 +144,7 @@ int main(int argc, char** argv) {
   NmeaLineHandler handler(view, [&](const SkyEpoch& sky) { bars_seen += sky.bars.size(); });
   auto handle = [&](const std::string& line) { handler.OnNmeaLine(line.c_str()); };
 
-  // The receive path of a test: every line to the handler and the timeline,
-  // with arrival stamps a few ms apart from a start's "OK".
+  // The timeline alone, as fed in a test.
   std::size_t epochs_seen = 0;
   timeline::RunTimeline line_timeline;
   line_timeline.SetSampleListener(
@@ -138,28 +155,8 @@ int main(int argc, char** argv) {
     stamp += 2000;
     line_timeline.Feed(line, stamp);
   };
-  LiveView view2;
-  NmeaLineHandler handler2(view2, [&](const SkyEpoch& sky) { bars_seen += sky.bars.size(); });
-  timeline::RunTimeline both_timeline;
-  both_timeline.Begin(1'000'000);
-  std::int64_t both_stamp = 1'000'000;
-  auto both = [&](const std::string& line) {
-    both_stamp += 2000;
-    handler2.OnNmeaLine(line.c_str());
-    both_timeline.Feed(line, both_stamp);
-  };
-
-  // Before the fix every rule looks at its lines: the fix wait's cost.
-  LiveView view3;
-  NmeaLineHandler handler3(view3, [&](const SkyEpoch& sky) { bars_seen += sky.bars.size(); });
-  timeline::RunTimeline wait_timeline;
-  wait_timeline.Begin(1'000'000);
-  std::int64_t wait_stamp = 1'000'000;
-  auto wait = [&](const std::string& line) {
-    wait_stamp += 2000;
-    handler3.OnNmeaLine(line.c_str());
-    wait_timeline.Feed(line, wait_stamp);
-  };
+  ReceivePath both(bars_seen);
+  ReceivePath wait(bars_seen);  // before the fix every rule reads its lines
 
   // The five in turn in every round, so that a load that comes and goes on
   // a shared machine weighs on each alike; the best round of each counts.
