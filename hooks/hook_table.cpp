@@ -1,10 +1,10 @@
 #include "hooks/hook_table.h"
 
-#include <fstream>
 #include <sstream>
 
 #include "config/toml_text.h"
 #include "hooks/scpi_exchange.h"
+#include "platform/file_reads.h"
 
 namespace hooks {
 
@@ -166,15 +166,13 @@ HookTableLoad ParseHookFile(const std::string& text, const std::string& source) 
 }
 
 HookTableLoad LoadHookFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  const std::optional<std::string> text = platform::ReadWholeFile(path);
+  if (!text) {
     HookTableLoad load;
     load.problems.push_back("the hooks file " + path + " cannot be read");
     return load;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  return ParseHookFile(text.str(), path);
+  return ParseHookFile(*text, path);
 }
 
 std::string FormatHookTables(const HookList& hooks, const std::string& table) {

@@ -1,9 +1,9 @@
 #include "sim/faults.h"
+#include "platform/file_reads.h"
 
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 namespace sim {
@@ -146,15 +146,13 @@ std::optional<FaultScript> FaultScript::Load(const std::string& path, std::strin
       *error = path + " is a folder; give a fault script file (lines like \"run 2: no-fix\")";
     return std::nullopt;
   }
-  std::ifstream file(path);
-  if (!file) {
+  const std::optional<std::string> text = platform::ReadWholeFile(path);
+  if (!text) {
     if (error)
       *error = "cannot read " + path;
     return std::nullopt;
   }
-  std::ostringstream text;
-  text << file.rdbuf();
-  return Parse(text.str(), error);
+  return Parse(*text, error);
 }
 
 FaultSet FaultScript::ForRun(int run) const {

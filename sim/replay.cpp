@@ -1,8 +1,7 @@
 #include "sim/replay.h"
+#include "platform/file_reads.h"
 
 #include <cctype>
-#include <fstream>
-#include <sstream>
 
 namespace sim {
 
@@ -123,15 +122,13 @@ ReplayCapture ReplayCapture::FromText(const std::string& text, const FixRule* ru
 
 std::optional<ReplayCapture> ReplayCapture::Load(const std::string& path, std::string* error,
                                                  const FixRule* rule) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
+  const std::optional<std::string> text = platform::ReadWholeFile(path);
+  if (!text) {
     if (error)
       *error = "cannot read " + path;
     return std::nullopt;
   }
-  std::ostringstream text;
-  text << file.rdbuf();
-  ReplayCapture capture = FromText(text.str(), rule);
+  ReplayCapture capture = FromText(*text, rule);
   if (capture.epochs_.empty()) {
     if (error)
       *error = path + " holds no NMEA lines";

@@ -2,15 +2,14 @@
 
 #include <toml++/toml.h>
 
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <set>
-#include <sstream>
 
 #include "fix_rules/registry.h"
 #include "geo/position_error.h"
 #include "hooks/hook_table.h"
+#include "platform/file_reads.h"
 #include "profiles/profile_loader.h"
 #include "serial/posix_tty.h"
 
@@ -250,16 +249,14 @@ BenchFileLoad ParseBenchFile(const std::string& text, const std::string& source)
 }
 
 BenchFileLoad LoadBenchFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  const std::optional<std::string> text = platform::ReadWholeFile(path);
+  if (!text) {
     BenchFileLoad load;
     load.problems.push_back("the bench file " + path +
                             " cannot be read; give the path of a bench file you may read");
     return load;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  return ParseBenchFile(text.str(), path);
+  return ParseBenchFile(*text, path);
 }
 
 }  // namespace supervisor
