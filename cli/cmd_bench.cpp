@@ -29,6 +29,7 @@
 #include "platform/child_process.h"
 #include "platform/clock.h"
 #include "platform/working_folders.h"
+#include "profiles/module_commands.h"
 #include "profiles/profile_loader.h"
 #include "sim/simulator.h"
 #include "supervisor/bench_display.h"
@@ -74,7 +75,7 @@ class BenchCommand : public cli::Command {
     sub->add_option("--sim", sim_, "instead of a file: N simulated modules, sim1 ... simN")
         ->check(CLI::Range(1u, 64u));
     sub->add_option("--restart", restart_, "restart type: hot, cold, warm or power-cycle")
-        ->check(CLI::IsMember({"hot", "cold", "warm", "power-cycle"}))
+        ->check(CLI::IsMember(AskableRestartWords()))
         ->capture_default_str();
     sub->add_option("--runs", runs_, "number of runs of every module")
         ->check(CLI::Range(1u, 1000000u))

@@ -10,6 +10,7 @@
 #include "config/side_settings.h"
 #include "engine/run_columns.h"
 #include "engine/run_record.h"
+#include "profiles/module_commands.h"
 #include "stats/kaplan_meier.h"
 #include "stats/ttff_statistics.h"
 #include "store/store_location.h"
@@ -70,10 +71,10 @@ std::string Seconds(const std::optional<double>& v, const store::ListedTest& t, 
 
 // "hot" for "Hot Start".
 std::string RestartWord(const std::string& type) {
-  for (const char* word : {"hot", "warm", "cold", "power-cycle"})
-    if (store::RestartTypeOf(word) == type)
-      return word;
-  return type.empty() ? "-" : type;
+  const int restart = RestartTypeOfName(type);
+  if (restart < 0 || restart == RESTART_PLAIN)
+    return type.empty() ? "-" : type;
+  return RestartTypeWord(restart);
 }
 
 nlohmann::json Parsed(const std::string& text) {
@@ -94,7 +95,7 @@ class HistoryCommand : public Command {
                     "only the tests whose firmware reply contains this text (either case)");
     sub->add_option("--profile", filter_.profile, "only the tests with this profile");
     sub->add_option("--restart", filter_.restart, "only the tests of this restart type")
-        ->check(CLI::IsMember({"hot", "warm", "cold", "power-cycle"}));
+        ->check(CLI::IsMember(AskableRestartWords()));
     sub->add_option("--since", filter_.since, "only the tests started on this day or later")
         ->type_name("YYYY-MM-DD");
     sub->add_flag("--json", json_, "a JSON array of the tests with their summaries");

@@ -5,6 +5,7 @@
 #include "config/config_checks.h"
 #include "fix_rules/registry.h"
 #include "hooks/hook_table.h"
+#include "profiles/module_commands.h"
 
 namespace cli {
 
@@ -18,7 +19,7 @@ void AddModuleOptions(CLI::App* sub, RunOptions& o) {
   sub->add_option("--restart", o.restart,
                   "restart type: hot, cold, warm or power-cycle (a power-cycle hook cuts and "
                   "restores the module's power before each start)")
-      ->check(CLI::IsMember({"hot", "cold", "warm", "power-cycle"}))
+      ->check(CLI::IsMember(AskableRestartWords()))
       ->capture_default_str();
   sub->add_option("--runs", o.runs, "number of runs")
       ->check(CLI::Range(1u, 1000000u))

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,6 +12,7 @@
 #include "cli/sim_form_options.h"
 #include "engine/ttff_settings.h"
 #include "platform/win_types.h"
+#include "profiles/module_commands.h"
 
 namespace cli {
 
@@ -53,10 +55,8 @@ struct RunOptions {
 
   // Against the built-in simulator: no ports were given.
   bool UseSimulator() const { return at_port.empty(); }
-  // 0 hot, 1 cold, 2 warm, 4 power-cycle.
-  int RestartType() const {
-    return restart == "cold" ? 1 : restart == "warm" ? 2 : restart == "power-cycle" ? 4 : 0;
-  }
+  // The restart type asked for (hot when the word is none).
+  int RestartType() const { return std::max(RestartTypeOfWord(restart), 0); }
 };
 
 // Adds every option of `run` to its subcommand, with its help and footer.

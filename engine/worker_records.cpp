@@ -15,6 +15,7 @@
 #include "fix_rules/registry.h"
 #include "platform/free_space.h"
 #include "platform/host_name.h"
+#include "profiles/module_commands.h"
 #include "stats/statistics_output.h"
 
 std::FILE* TestEngine::Worker::OpenLog(const std::string& path) {
@@ -53,10 +54,8 @@ void TestEngine::Worker::OpenTest() {
 }
 
 TestConditions TestEngine::Worker::Conditions() const {
-  static const char* const kRestartNames[] = {"hot", "cold", "warm", "plain", "power-cycle"};
   TestConditions c;
-  const int type = RecordedType();
-  c.restart_type = type >= 0 && type <= 4 ? kRestartNames[type] : std::to_string(type);
+  c.restart_type = RestartTypeWord(RecordedType());
   c.xtra = env_.host && env_.host->IsImportXtraChecked();
   c.timeout_s = g_config.GetTimeout();
   c.runs_planned = e_.m_nTimes;

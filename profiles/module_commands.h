@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace module {
 
@@ -45,3 +46,10 @@ enum RestartType : int {
 const char* RestartTypeName(int restart_type);
 // The restart type of such a name; -1 for any other text.
 int RestartTypeOfName(const std::string& name);
+// "hot", "cold", "warm", "plain", "power-cycle": the restart type as the
+// summary, the store's filters and the command line name it.
+const char* RestartTypeWord(int restart_type);
+// The restart type of such a word; -1 for any other text.
+int RestartTypeOfWord(const std::string& word);
+// The words a user may ask for (every type but plain, which is only recorded).
+const std::vector<std::string>& AskableRestartWords();

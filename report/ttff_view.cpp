@@ -134,13 +134,9 @@ std::string TimeoutText(const TestData& t) {
   return Compact(low) + " to " + Compact(high) + " s, each run censored at its own test's";
 }
 
-std::string RestartName(std::string text) {
-  for (const char* name : {"Hot", "Cold", "Warm", "Plain"})
-    if (text == std::string(name) + " Start") {
-      text = name;
-      text[0] = static_cast<char>(text[0] - 'A' + 'a');
-    }
-  return text == "Power Cycle" ? "power-cycle" : text;
+std::string RestartName(const std::string& text) {
+  const int type = RestartTypeOfName(text);
+  return type < 0 ? text : RestartTypeWord(type);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <filesystem>
 
+#include "profiles/module_commands.h"
 #include "store/pg_store.h"
 #include "store/sqlite_store.h"
 #include "store/store_location.h"
@@ -67,15 +68,8 @@ class PgReader : public StoreReader {
 }  // namespace
 
 std::string RestartTypeOf(const std::string& word) {
-  if (word == "hot")
-    return "Hot Start";
-  if (word == "warm")
-    return "Warm Start";
-  if (word == "cold")
-    return "Cold Start";
-  if (word == "power-cycle")
-    return "Power Cycle";
-  return "";
+  const int type = RestartTypeOfWord(word);
+  return type < 0 || type == RESTART_PLAIN ? "" : RestartTypeName(type);
 }
 
 std::string FilterProblem(const TestFilter& f) {
