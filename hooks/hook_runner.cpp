@@ -1,6 +1,7 @@
 #include "hooks/hook_runner.h"
 
 #include <algorithm>
+#include <boost/algorithm/string/replace.hpp>
 #include <sstream>
 
 #include "hooks/scpi_exchange.h"
@@ -57,9 +58,8 @@ HookOutcome RunShellHook(const Hook& hook, const std::vector<std::string>& envir
 std::string Expand(std::string text, const std::vector<std::string>& environment) {
   for (const std::string& entry : environment) {
     const auto eq = entry.find('=');
-    const std::string key = "${" + entry.substr(0, eq) + "}";
-    for (auto p = text.find(key); p != std::string::npos; p = text.find(key, p))
-      text.replace(p, key.size(), entry.substr(eq + 1));
+    // Never read again what it put in: a value may hold its own key.
+    boost::algorithm::replace_all(text, "${" + entry.substr(0, eq) + "}", entry.substr(eq + 1));
   }
   return text;
 }

@@ -1,6 +1,7 @@
 #include "profiles/module_profile.h"
 
 #include <algorithm>
+#include <boost/algorithm/string/replace.hpp>
 
 #include "config/app_config.h"
 #include "profiles/module_commands.h"
@@ -34,11 +35,6 @@ ModuleProfile MakeDefault() {
   p.xtra_data.command = CommandLine(p.xtra_data.command);
   p.start = Step(module::kStartGnss);
   return p;
-}
-
-void ReplaceAll(std::string& text, const std::string& what, const std::string& with) {
-  for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + with.size()))
-    text.replace(p, what.size(), with);
 }
 
 }  // namespace
@@ -104,8 +100,8 @@ std::string CommandName(const std::string& command) {
 std::string FillXtraTime(const std::string& templ, const std::string& time_text,
                          unsigned uncertainty_ms) {
   std::string cmd = templ;
-  ReplaceAll(cmd, "{uncertainty_ms}", std::to_string(uncertainty_ms));
-  ReplaceAll(cmd, "{time}", time_text);
+  boost::algorithm::replace_all(cmd, "{uncertainty_ms}", std::to_string(uncertainty_ms));
+  boost::algorithm::replace_all(cmd, "{time}", time_text);
   return cmd;
 }
 
