@@ -111,15 +111,18 @@ ShellRun RunShellCommand(const std::string& command, const std::vector<std::stri
   run.started = true;
   fcntl(fds[0], F_SETFL, fcntl(fds[0], F_GETFL) | O_NONBLOCK);
   int status = 0;
+  bool collected = false;
   for (;;) {
     pollfd p{fds[0], POLLIN, 0};
     poll(&p, 1, 20);
     Drain(fds[0], run.output);
     const pid_t got = waitpid(pid, &status, WNOHANG);
-    if (got == pid)
+    if (got == pid) {
+      collected = true;
       break;
+    }
     if (got < 0 && errno != EINTR)
-      break;
+      break;  // not collected: exit_code stays -1, a failure
     if (!run.ended_by_us && give_up()) {
       run.ended_by_us = true;
       EndGroup(pid);
@@ -127,9 +130,9 @@ ShellRun RunShellCommand(const std::string& command, const std::vector<std::stri
   }
   Drain(fds[0], run.output);
   close(fds[0]);
-  if (WIFEXITED(status)) {
+  if (collected && WIFEXITED(status)) {
     run.exit_code = WEXITSTATUS(status);
-  } else if (WIFSIGNALED(status)) {
+  } else if (collected && WIFSIGNALED(status)) {
     run.signal = WTERMSIG(status);
     run.exit_code = 128 + run.signal;
   }
