@@ -167,7 +167,9 @@ std::string TestReport::SummaryJson(int failures, bool finished) const {
     hook_failed += IsHookFailure(r.reason) ? 1 : 0;
   }
   const double attempted =
-      static_cast<double>(records_.size() - port_lost - stopped - refused - hook_failed);
+      static_cast<double>(std::count_if(records_.begin(), records_.end(), [](const RunRecord& r) {
+        return !EndedByTheBench(r.reason);
+      }));
   j["success_rate"] = attempted > 0 ? static_cast<double>(ttff.size()) / attempted : 0.0;
   j["finished"] = finished;
   j["port_lost"] = port_lost;
