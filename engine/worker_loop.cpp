@@ -128,8 +128,9 @@ bool TestEngine::Worker::StartGnss(unsigned n, std::int64_t* ok_stamp) {
     if (wait == kWaitAnswered)
       break;
     if (wait == kWaitRefused) {
-      // A start of the restart type's own is its reset; the common one is not.
-      reset_refused_ = &start != &p_.start;
+      // A start of the restart type's own is its reset; the common one is
+      // not, nor the start after a power cycle, whichever the profile has.
+      reset_refused_ = !PowerCycled() && &start != &p_.start;
       return reset_refused_ ? false : Refused(start.command);
     }
     if (Ending())
