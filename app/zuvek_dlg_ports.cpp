@@ -8,6 +8,7 @@
 
 #include "app/qt/message_box.h"
 #include "app/zuvek_dlg.h"
+#include "profiles/module_commands.h"
 #include "profiles/module_profile.h"
 #include "serial/port_discovery.h"
 #include "session/port_reconnect.h"
@@ -79,8 +80,10 @@ void CZUVEKDlg::ClearLiveView() {
 }
 
 void CZUVEKDlg::OnPortLost(const std::string& text) {
-  // A test that reconnects lost ports says so itself if they stay away.
-  if (m_engine.IsRunning() && m_engine.Settings().reconnect_s > 0)
+  // A test that reconnects lost ports says so itself if they stay away; a
+  // power-cycle test takes them away in every run.
+  if (m_engine.IsRunning() &&
+      (m_engine.Settings().reconnect_s > 0 || m_engine.m_nRestartType == RESTART_POWER_CYCLE))
     return;
   // Told from inside the receive path: once that has returned, the view
   // empties (nothing more comes from the module) and the box shows.

@@ -5,8 +5,10 @@
 // test, and the hand-written zuvek.toml is left as it was. Ports that stay
 // away end the test with one box that says so.
 #include <QAbstractButton>
+#include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QTableWidget>
 #include <QTest>
 #include <filesystem>
@@ -127,6 +129,36 @@ class ZuvekReplugTest : public QObject {
     bench.dlg.reset();
     // A missing zuvek.toml is written on the way out, with the session's value.
     QCOMPARE(LoadSideSettingsFrom(bench.File("zuvek.toml")).settings.reconnect_s, 5u);
+  }
+
+  // A power-cycle test loses its ports in every run by design: no box, the
+  // live view kept, every run with its fix, as many power cycles as runs.
+  void APowerCycleTestLosesItsPortsWithoutABox() {
+    Bench bench;
+    BoxRecorder boxes;
+    sim::SimOptions options;
+    options.name = "power";
+    options.ports_folder = bench.File("ports");
+    options.ttff.cold = {2.0, 2.0};
+    QVERIFY(bench.StartSimulator(options));
+    const SideSettingsLoad load =
+        ParseSideSettings("[[hook]]\nat = \"power-cycle\"\ncommand = \"echo power-cycle 1 > '" +
+                              bench.simulator.ControlPath() + "'\"\n",
+                          "zuvek.toml");
+    QVERIFY(load.problems.empty());
+    g_side_settings.hooks = load.settings.hooks;
+    QVERIFY(bench.OpenWindow(bench.simulator.AtLinkPath(), bench.simulator.NmeaLinkPath()));
+    auto* power = bench.dlg->MenuBar()->findChild<QAction*>(QStringLiteral("power-cycle"));
+    QVERIFY(power && power->isEnabled());
+    power->setChecked(true);
+    bench.Run(2);
+    QVERIFY(bench.WaitForEnd());
+    QCOMPARE(boxes.texts, QStringList());
+    QCOMPARE(bench.Cell(0, 2), QStringLiteral("SUCC"));
+    QCOMPARE(bench.Cell(1, 2), QStringLiteral("SUCC"));
+    QCOMPARE(bench.simulator.PowerCycles(), 2);
+    const TestOutcome out = bench.dlg->Engine().LastOutcome();
+    QCOMPARE(out.end_reason, std::string("completed"));
   }
 };
 
