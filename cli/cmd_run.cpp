@@ -121,7 +121,8 @@ int RunCommand::Run() {
   if (metrics.Metrics())
     session.FeedMetrics(*metrics.Metrics());
   Describe();
-  if (!session.OpenPorts()) {
+  if (!session.OpenPorts(
+          RestartTypeWord(RecordedRestartType(*settings_.profile, o_.RestartType())))) {
     CloseDebugLog();
     return cli::kExitFailure;
   }

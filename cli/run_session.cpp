@@ -52,7 +52,7 @@ void RunSession::FeedMetrics(metrics::TtffMetrics& metrics) {
   });
 }
 
-bool RunSession::OpenPorts() {
+bool RunSession::OpenPorts(const std::string& recorded_restart) {
   PortRequest request{o_.at_port, o_.at_baud, o_.nmea_port, o_.nmea_baud, ""};
   const auto messages = hub_.OpenPorts(request);
   for (const auto& m : messages)
@@ -65,7 +65,7 @@ bool RunSession::OpenPorts() {
   }
   if (events_)
     events_->Emit("start", {{"runs", o_.runs},
-                            {"restart", o_.restart},
+                            {"restart", recorded_restart},
                             {"at_port", o_.at_port},
                             {"nmea_port", o_.nmea_port},
                             {"time_scale", o_.scale},

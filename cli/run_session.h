@@ -32,8 +32,10 @@ class RunSession {
   // module's name. Before OpenPorts.
   void FeedMetrics(metrics::TtffMetrics& metrics);
   // Opens both ports; false after telling why on standard error (and in the
-  // end event with --events). Then the start event.
-  bool OpenPorts();
+  // end event with --events). Then the start event, which names the
+  // restart type as the test records it (`recorded_restart`: "plain" for a
+  // --plain-start test).
+  bool OpenPorts(const std::string& recorded_restart);
   // Runs the test to its end (Ctrl-C, SIGTERM and SIGHUP end it early, with
   // every finished run written) and closes the ports; the outcome.
   TestOutcome RunTest(const TestSettings& settings);

@@ -148,9 +148,7 @@ class TestEngine::Worker {
   bool Lost() const { return ctx_.PortLost(); }
   // The restart type the test records: the one asked, or RESTART_PLAIN
   // when the profile has no command for it.
-  int RecordedType() const {
-    return p_.ResetsFor(e_.m_nRestartType) ? e_.m_nRestartType : RESTART_PLAIN;
-  }
+  int RecordedType() const { return RecordedRestartType(p_, e_.m_nRestartType); }
 
   void Write(const std::string& cmd) {
     if (env_.write_at)

@@ -66,6 +66,10 @@ bool ModuleProfile::ResetsFor(int restart_type) const {
          DeleteFor(restart_type).Present() || &StartFor(restart_type) != &start;
 }
 
+int RecordedRestartType(const ModuleProfile& profile, int restart_type) {
+  return profile.ResetsFor(restart_type) ? restart_type : RESTART_PLAIN;
+}
+
 std::string NoResetSentence(const ModuleProfile& profile, int restart_type) {
   if (profile.ResetsFor(restart_type))
     return {};

@@ -71,6 +71,10 @@ struct ModuleProfile {
   bool operator==(const ModuleProfile&) const = default;
 };
 
+// The restart type a test asked for `restart_type` records: that type, or
+// RESTART_PLAIN when the profile has no reset for it.
+int RecordedRestartType(const ModuleProfile& profile, int restart_type);
+
 // Why a test of this restart type would not be one ("the profile sim7600 has
 // no command for a warm start: ..."); empty when the profile resets for it.
 std::string NoResetSentence(const ModuleProfile& profile, int restart_type);

@@ -99,12 +99,14 @@ TEST(CliProfiles, ARestartTypeTheProfileHasNoCommandForIsSaidBeforeTheTest) {
             std::string::npos)
       << refused.out;
 
-  const auto plain = testsupport::RunShell(run + " --plain-start 2>&1");
+  // Its events (what a bench and the metrics read) name the type as recorded.
+  const auto plain = testsupport::RunShell(run + " --plain-start --events 2>&1");
   EXPECT_EQ(plain.code, 0) << plain.out;
   EXPECT_NE(plain.out.find(sentence + "; recorded as plain starts (--plain-start)"),
             std::string::npos)
       << plain.out;
   EXPECT_NE(plain.out.find("\"restart_type\": \"plain\""), std::string::npos) << plain.out;
+  EXPECT_NE(plain.out.find("\"restart\":\"plain\""), std::string::npos) << plain.out;
   EXPECT_EQ(plain.out.find("\"warm\""), std::string::npos) << plain.out;
   // A cold test of the same profile has its own command: no word.
   const auto cold = testsupport::RunShell(
