@@ -14,20 +14,11 @@
 #include <vector>
 
 #include "nmea/live_view.h"
+#include "nmea/nmea_checksum.h"
 #include "nmea/nmea_line_handler.h"
 #include "timeline/run_timeline.h"
 
 namespace {
-
-// "$" + body + "*hh\r\n" with the body's checksum, as a receiver sends it.
-std::string Sentence(const std::string& body) {
-  unsigned sum = 0;
-  for (const char c : body)
-    sum ^= static_cast<unsigned char>(c);
-  char tail[8];
-  std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
-  return "$" + body + tail;
-}
 
 std::string Sv(int v) {
   char buf[8];
@@ -44,7 +35,7 @@ std::string Gsv(const char* address, int total, int number, int prn, int epoch, 
     const int snr = (p * 7 + epoch) % 45;  // some 0: empty fields
     s += "," + Sv(p) + "," + Sv(10 + p) + ",1" + Sv(p) + "," + (snr < 8 ? "" : Sv(snr));
   }
-  return Sentence(s + tail);
+  return BuildNmeaSentence(s + tail);
 }
 
 // RMC, GGA, VTG, six GSA and seventeen GSV sentences per epoch, all
@@ -60,17 +51,17 @@ std::vector<std::string> EpochMix(int epochs, bool fixed) {
   for (int e = 0; e < epochs; ++e) {
     char t[16];
     std::snprintf(t, sizeof t, "%02d%02d%02d.00", (e / 3600) % 24, (e / 60) % 60, e % 60);
-    lines.push_back(Sentence(std::string("GPRMC,") + t + status +
-                             "4807.038123,N,01131.000456,E,0.02,31.66,230394,,,A,V"));
-    lines.push_back(Sentence(std::string("GPGGA,") + t + ",4807.038123,N,01131.000456,E" + quality +
-                             "12,0.9,545.4,M,46.9,M,,"));
-    lines.push_back(Sentence("GPVTG,054.7,T,034.4,M,005.5,N,010.2,K,A"));
-    lines.push_back(Sentence("GP" + mode + "01,02,03,04,05,06,07,08,,,,,1.2,0.9,0.9,1"));
-    lines.push_back(Sentence("GN" + mode + "01,02,03,04,05,06,07,08,,,,,1.2,0.9,0.9,1"));
-    lines.push_back(Sentence("GN" + mode + "65,66,67,68,69,,,,,,,,1.2,0.9,0.9,2"));
-    lines.push_back(Sentence("GN" + mode + "11,12,13,,,,,,,,,,1.2,0.9,0.9,3"));
-    lines.push_back(Sentence("PW" + mode + "21,22,23,24,,,,,,,,,1.2,0.9,0.9,4"));
-    lines.push_back(Sentence("PW" + mode + "193,,,,,,,,,,,,1.2,0.9,0.9,5"));
+    lines.push_back(BuildNmeaSentence(std::string("GPRMC,") + t + status +
+                                      "4807.038123,N,01131.000456,E,0.02,31.66,230394,,,A,V"));
+    lines.push_back(BuildNmeaSentence(std::string("GPGGA,") + t + ",4807.038123,N,01131.000456,E" +
+                                      quality + "12,0.9,545.4,M,46.9,M,,"));
+    lines.push_back(BuildNmeaSentence("GPVTG,054.7,T,034.4,M,005.5,N,010.2,K,A"));
+    lines.push_back(BuildNmeaSentence("GP" + mode + "01,02,03,04,05,06,07,08,,,,,1.2,0.9,0.9,1"));
+    lines.push_back(BuildNmeaSentence("GN" + mode + "01,02,03,04,05,06,07,08,,,,,1.2,0.9,0.9,1"));
+    lines.push_back(BuildNmeaSentence("GN" + mode + "65,66,67,68,69,,,,,,,,1.2,0.9,0.9,2"));
+    lines.push_back(BuildNmeaSentence("GN" + mode + "11,12,13,,,,,,,,,,1.2,0.9,0.9,3"));
+    lines.push_back(BuildNmeaSentence("PW" + mode + "21,22,23,24,,,,,,,,,1.2,0.9,0.9,4"));
+    lines.push_back(BuildNmeaSentence("PW" + mode + "193,,,,,,,,,,,,1.2,0.9,0.9,5"));
     for (int m = 0; m < 3; ++m)
       lines.push_back(Gsv("GPGSV", 3, m + 1, 1 + 4 * m, e, ",1"));
     for (int m = 0; m < 2; ++m)

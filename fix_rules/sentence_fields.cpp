@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "nmea/nmea_checksum.h"
 #include "nmea/split_fields.h"
 
 namespace fix_rules {
@@ -20,29 +21,12 @@ std::string_view LastSentence(std::string_view line) {
   return start == std::string_view::npos ? line : line.substr(start);
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  return -1;
-}
-
 // True when the sentence ("$...*hh") has a checksum that does not match.
+// False without a checksum: a line that carries none is not damaged.
 bool ChecksumWrong(std::string_view sentence) {
-  const auto star = sentence.find('*');
-  if (star == std::string_view::npos || sentence.empty() || sentence[0] != '$')
+  if (sentence.empty() || sentence[0] != '$' || sentence.find('*') == std::string_view::npos)
     return false;
-  unsigned sum = 0;
-  for (std::size_t i = 1; i < star; ++i)
-    sum ^= static_cast<unsigned char>(sentence[i]);
-  if (sentence.size() < star + 3)
-    return true;
-  const int high = HexDigit(sentence[star + 1]);
-  const int low = HexDigit(sentence[star + 2]);
-  return high < 0 || low < 0 || static_cast<unsigned>(high * 16 + low) != sum;
+  return !HasMatchingChecksum(sentence);
 }
 
 }  // namespace

@@ -10,19 +10,13 @@
 #include <chrono>
 #include <set>
 
+#include "nmea/nmea_checksum.h"
 #include "platform/win_errors.h"
 #include "serial/posix_tty.h"
 
 namespace {
 
 using Steady = std::chrono::steady_clock;
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-}
 
 // "$GPGGA,...*hh": the talker ("GP"; "P" for a proprietary $P... sentence),
 // or empty when the line is no valid sentence.
@@ -31,14 +25,7 @@ std::string TalkerOf(std::string_view line) {
   if (dollar == std::string_view::npos)
     return {};
   line.remove_prefix(dollar);
-  const auto star = line.rfind('*');
-  if (star == std::string_view::npos || star + 3 > line.size() || star < 6)
-    return {};
-  unsigned sum = 0;
-  for (std::size_t i = 1; i < star; ++i)
-    sum ^= static_cast<unsigned char>(line[i]);
-  const int hi = HexValue(line[star + 1]), lo = HexValue(line[star + 2]);
-  if (hi < 0 || lo < 0 || static_cast<unsigned>(hi * 16 + lo) != sum)
+  if (line.find('*') < 6 || !HasMatchingChecksum(line))
     return {};
   for (std::size_t i = 1; i < 6; ++i) {
     if (!std::isupper(static_cast<unsigned char>(line[i])) &&

@@ -4,7 +4,7 @@
 
 #include <chrono>
 
-#include "sim/nmea_sentence.h"
+#include "nmea/nmea_checksum.h"
 #include "sim/receiver_model.h"
 #include "sim/sim_time.h"
 #include "sim/simulator.h"
@@ -38,16 +38,16 @@ void Simulator::Decorate(std::vector<std::string>& lines, const FaultSet& faults
     for (int i = 0; i < 24; ++i)
       noise += static_cast<char>(0x80 + (i * 37) % 0x7f);
     lines.push_back(noise + "\r\n");
-    lines.push_back(std::string(6, '\0') + BuildSentence("GPTXT,01,01,02,AFTER NUL BYTES"));
-    lines.push_back(BuildSentence("GPTXT,01,01,02," + std::string(kOverlongLine, 'X')));
+    lines.push_back(std::string(6, '\0') + BuildNmeaSentence("GPTXT,01,01,02,AFTER NUL BYTES"));
+    lines.push_back(BuildNmeaSentence("GPTXT,01,01,02," + std::string(kOverlongLine, 'X')));
   }
   if (faults.burst) {
     std::size_t size = 0;
     for (const std::string& line : lines)
       size += line.size();
     for (int n = 1; size < kBurstBytes || n == 1; ++n) {
-      lines.push_back(BuildSentence("GPTXT,01,01,02,BURST PADDING LINE " + std::to_string(n) +
-                                    " OF THIS EPOCH"));
+      lines.push_back(BuildNmeaSentence("GPTXT,01,01,02,BURST PADDING LINE " + std::to_string(n) +
+                                        " OF THIS EPOCH"));
       size += lines.back().size();
     }
   }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "sim/nmea_sentence.h"
+#include "nmea/nmea_checksum.h"
 
 namespace sim {
 
@@ -151,7 +151,7 @@ void ReceiverModel::AddGsa(std::vector<std::string>& out, const std::string& add
   int& mark = fix_type == 3 ? marks_.gsa_3d_line : marks_.gsa_2d_line;
   if (fix_type >= 2 && mark < 0)
     mark = static_cast<int>(out.size());
-  out.push_back(BuildSentence(body));
+  out.push_back(BuildNmeaSentence(body));
 }
 
 void ReceiverModel::AddGsv(std::vector<std::string>& out, const std::string& address,
@@ -181,7 +181,7 @@ void ReceiverModel::AddGsv(std::vector<std::string>& out, const std::string& add
       body += Format(",%X", system_id);  // a signal ID is one hex digit
     if (tracked && marks_.tracked_line < 0)
       marks_.tracked_line = static_cast<int>(out.size());
-    out.push_back(BuildSentence(body));
+    out.push_back(BuildNmeaSentence(body));
   }
 }
 
@@ -198,9 +198,9 @@ std::vector<std::string> ReceiverModel::Epoch(int k, const platform::LocalTime& 
   const std::string mode = form_.HasModeField() ? (fixed ? ",A" : ",N") : "";
   std::vector<std::string> out;
   if (!fixed) {
-    out.push_back(BuildSentence(talker + "RMC," + time + ",V,,,,,,," + date + ",," + mode));
-    out.push_back(BuildSentence(talker + "GGA," + time + ",,,,,0,00,,,M,,M,,"));
-    out.push_back(BuildSentence(talker + "VTG,,T,,M,,N,,K" + mode));
+    out.push_back(BuildNmeaSentence(talker + "RMC," + time + ",V,,,,,,," + date + ",," + mode));
+    out.push_back(BuildNmeaSentence(talker + "GGA," + time + ",,,,,0,00,,,M,,M,,"));
+    out.push_back(BuildNmeaSentence(talker + "VTG,,T,,M,,N,,K" + mode));
   } else {
     std::uniform_real_distribution<double> step(-0.0002, 0.0002);
     std::uniform_real_distribution<double> speed(0.0, 0.3);
@@ -213,20 +213,20 @@ std::vector<std::string> ReceiverModel::Epoch(int k, const platform::LocalTime& 
     for (const Seen& s : seen)
       used += s.used ? 1 : 0;
     // $GPRMC,hhmmss.sss,A,ddmm.mmmm,N,dddmm.mmmm,E,knots,course,ddmmyy,,,A*hh
-    out.push_back(BuildSentence(talker + "RMC," + time + ",A," + lat + "," + lon +
-                                Format(",%.1f,54.7,", knots) + date + ",," + mode));
+    out.push_back(BuildNmeaSentence(talker + "RMC," + time + ",A," + lat + "," + lon +
+                                    Format(",%.1f,54.7,", knots) + date + ",," + mode));
     // $GPGGA,time,lat,N,lon,E,quality,used,HDOP,altitude,M,geoid,M,,*hh
     if (three_d) {
-      out.push_back(BuildSentence(
+      out.push_back(BuildNmeaSentence(
           talker + "GGA," + time + "," + lat + "," + lon +
           Format(",1,%02d,0.9,%.1f,M,47.0,M,,", std::min(used, 12), kAltitudeM + lat_min_ * 100)));
     } else {
-      out.push_back(
-          BuildSentence(talker + "GGA," + time + ",,,,,0," + Format("%02d", used) + ",,,M,,M,,"));
+      out.push_back(BuildNmeaSentence(talker + "GGA," + time + ",,,,,0," + Format("%02d", used) +
+                                      ",,,M,,M,,"));
     }
     // $GPVTG,course,T,,M,knots,N,km/h,K,A*hh
-    out.push_back(
-        BuildSentence(talker + Format("VTG,54.7,T,,M,%.1f,N,%.1f,K", knots, knots * 1.852) + mode));
+    out.push_back(BuildNmeaSentence(
+        talker + Format("VTG,54.7,T,,M,%.1f,N,%.1f,K", knots, knots * 1.852) + mode));
   }
   if (form_.gn)
     AddGnGsaGsv(out, seen, fix_type);

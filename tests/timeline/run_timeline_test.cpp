@@ -7,7 +7,7 @@
 #include <random>
 
 #include "fix_rules/registry.h"
-#include "sim/nmea_sentence.h"
+#include "nmea/nmea_checksum.h"
 #include "timeline/run_timeline.h"
 
 namespace {
@@ -69,7 +69,7 @@ timeline::TimelineRecord Play(const Case& c, std::vector<std::int64_t>* samples 
   if (c.first_byte_ms != 0)
     t.SetFirstNmeaStamp(kOkUs + c.first_byte_ms * 1000);
   for (const Line& l : c.lines)
-    t.Feed(sim::BuildSentence(l.body), kOkUs + l.ms * 1000);
+    t.Feed(BuildNmeaSentence(l.body), kOkUs + l.ms * 1000);
   t.Finish();
   return t.Record();
 }
@@ -200,7 +200,7 @@ TEST(RunTimeline, VectorsOfWholeRuns) {
 TEST(RunTimeline, UnknownStampsRecordNothing) {
   RunTimeline t;
   t.Begin(0);  // the "OK" came without a stamp
-  t.Feed(sim::BuildSentence(RmcA(0).body), 1'000'000);
+  t.Feed(BuildNmeaSentence(RmcA(0).body), 1'000'000);
   t.Finish();
   EXPECT_FALSE(t.Record().fix_ms);
   EXPECT_FALSE(t.Record().first_nmea_ms);
@@ -220,7 +220,7 @@ TEST(RunTimeline, PhasesAreToldOnceInTheOrderReached) {
   t.Begin(kOkUs);
   for (const Line& l : {RmcV(1000), Gsv(1001, kFour), RmcA(2000), Gsa(2000, 2), RmcA(3000),
                         Gsa(3000, 3), RmcA(4000), Gsa(4000, 3)})
-    t.Feed(sim::BuildSentence(l.body), kOkUs + l.ms * 1000);
+    t.Feed(BuildNmeaSentence(l.body), kOkUs + l.ms * 1000);
   using P = TimelinePhase;
   EXPECT_EQ(told, (std::vector<std::pair<P, std::int64_t>>{{P::kFirstNmea, 1000},
                                                            {P::kFirstSnr, 1001},
@@ -249,10 +249,10 @@ TEST(RunTimeline, RandomAcquisitionsNeverBreakTheOrder) {
                                 Gsv(ms, k >= tracked_at ? kFour : kNoSnr),
                                 mode > 1 ? GgaFix(ms) : GgaNone(ms)};
       std::shuffle(rest.begin(), rest.end(), rng);
-      t.Feed(sim::BuildSentence((mode > 1 ? RmcA(ms) : RmcV(ms)).body), kOkUs + ms * 1000);
+      t.Feed(BuildNmeaSentence((mode > 1 ? RmcA(ms) : RmcV(ms)).body), kOkUs + ms * 1000);
       for (Line& l : rest) {
         ms += std::uniform_int_distribution<int>(0, 3)(rng);
-        t.Feed(sim::BuildSentence(l.body), kOkUs + ms * 1000);
+        t.Feed(BuildNmeaSentence(l.body), kOkUs + ms * 1000);
       }
       ms += std::uniform_int_distribution<int>(200, 1000)(rng);
     }
