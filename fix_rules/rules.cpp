@@ -52,7 +52,7 @@ class RmcRule : public FixRule {
     if (s.type != "RMC" || std::none_of(std::begin(kTalkers), std::end(kTalkers),
                                         [&](const char* t) { return s.talker == t; }))
       return false;
-    if (s.Field(2) != "A" || Damaged(s, line))
+    if (Damaged(s, line))
       return false;
     // Field 12 is the mode indicator of NMEA 2.3 and later.
     return !s.Has(12) || s.Field(12) != "N";
@@ -63,14 +63,11 @@ class GgaRule : public FixRule {
  public:
   const char* MustContain() const override { return "GGA"; }
   bool IsFix(const std::string& line, std::int64_t) const override {
-    const std::string_view early = SentenceField(line, 6);
-    if (early.size() != 1 || early[0] < '1' || early[0] > '5')
+    const std::string_view quality = SentenceField(line, 6);
+    if (quality.size() != 1 || quality[0] < '1' || quality[0] > '5')
       return false;
     const fix_rules::Sentence s(line);
-    if (s.type != "GGA")
-      return false;
-    const std::string quality = s.Field(6);
-    return quality.size() == 1 && quality[0] >= '1' && quality[0] <= '5' && !Damaged(s, line);
+    return s.type == "GGA" && !Damaged(s, line);
   }
 };
 
@@ -96,7 +93,7 @@ class Gsa3dRule : public FixRule {
     if (SentenceField(line, 2) != "3")
       return false;
     const fix_rules::Sentence s(line);
-    return s.type == "GSA" && s.Field(2) == "3" && !Damaged(s, line);
+    return s.type == "GSA" && !Damaged(s, line);
   }
 };
 
