@@ -1,5 +1,4 @@
 #include "report/store_tests.h"
-#include "platform/file_reads.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -140,12 +139,12 @@ TestData TestFromStore(const store::TestRow& test, const std::vector<store::Stor
   }
   // The signal and sky CSVs while the test's folder still holds them.
   const std::string stem = SourceStem(test.source);
-  const auto read = [&stem](const char* suffix, std::string& path) {
+  const auto read = [&stem, &d](const char* suffix, std::string& path) {
     std::error_code ec;
     if (stem.empty() || !std::filesystem::is_regular_file(stem + suffix, ec))
       return std::string();
     path = stem + suffix;
-    return platform::ReadWholeFile(path).value_or(std::string());
+    return ReadWhole(path, d.problems).value_or(std::string());
   };
   if (const std::string text = read("_signal.csv", d.files.signal_csv); !text.empty())
     d.signal = ParseSignalCsv(text, d.problems);

@@ -31,6 +31,8 @@ std::string Existing(const std::string& path) {
   return fs::is_regular_file(path, ec) ? path : std::string();
 }
 
+}  // namespace
+
 std::optional<std::string> ReadWhole(const std::string& path, std::vector<std::string>& problems) {
   std::error_code ec;
   const std::uintmax_t size = fs::file_size(path, ec);
@@ -44,8 +46,6 @@ std::optional<std::string> ReadWhole(const std::string& path, std::vector<std::s
     problems.push_back(path + " cannot be read; the report leaves it out.");
   return text;
 }
-
-}  // namespace
 
 std::vector<RunRecord> ParseRunsCsv(const std::string& text, std::vector<std::string>& problems) {
   RunsCsv csv = ReadRunsCsv(text);

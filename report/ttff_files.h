@@ -57,6 +57,10 @@ TestData ReadTest(const TestFiles& files);
 
 // The parts, for tests: the runs and signal CSVs' texts read by header name.
 std::vector<RunRecord> ParseRunsCsv(const std::string& text, std::vector<std::string>& problems);
+// A test's file, whole; nullopt, with a sentence in problems, when it cannot
+// be read or is over 512 MB.
+std::optional<std::string> ReadWhole(const std::string& path, std::vector<std::string>& problems);
+
 std::vector<SignalRow> ParseSignalCsv(const std::string& text, std::vector<std::string>& problems);
 std::map<unsigned, std::vector<SkySatellite>> ParseSkyCsv(const std::string& text,
                                                           std::vector<std::string>& problems);
